@@ -1,0 +1,86 @@
+#include "blac/Coefficients.h"
+
+#include <iostream>
+
+#include "blac/Bank.h"
+#include "blac/Blocks.h"
+#include "blac/State.h"
+
+namespace tesora {
+
+namespace {
+// Delta = 0 makes the blocks singular; these are the coefficients used instead.
+constexpr double kFixedLeft[4] = {0, 0.70444, -0.70444, 0};
+constexpr double kFixedInner[5] = {0, 0, 0.70444, -0.704449, 0};
+constexpr double kFixedRight[4] = {0, 0, 0.70444, -0.70444};
+}  // namespace
+
+std::unique_ptr<double[]> CalcKoeff(Matrix& M, double D, int n, int kind) {
+    if (M.Rows() != n || M.Cols() != n + 1) {
+        std::cout << "Fehler in CalcKoeff: Matrix muss eine Spalte mehr als Zeilen haben!"
+                  << std::endl;
+        return nullptr;
+    }
+    auto result = std::make_unique<double[]>(static_cast<std::size_t>(n + 1));
+    if (D == 0.0) {
+        const double* fixed = kind == kLeftWavelet    ? kFixedLeft
+                              : kind == kInnerWavelet ? kFixedInner
+                              : kind == kRightWavelet ? kFixedRight
+                                                      : nullptr;
+        if (fixed == nullptr) return nullptr;
+        for (int i = 0; i <= n; ++i) result[i] = fixed[i];
+        return result;
+    }
+    // Forward elimination without pivoting: the blocks are upper Hessenberg.
+    for (int r = 1; r <= n - 1; ++r) {
+        const double f = M.Get(r + 1, r) / M.Get(r, r);
+        for (int c = r; c <= n + 1; ++c)
+            M.Set(r + 1, c,
+                  static_cast<double>(static_cast<long double>(M.Get(r + 1, c)) -
+                                      static_cast<long double>(M.Get(r, c)) * f));
+    }
+    // Back substitution with the last coefficient fixed to 1.
+    auto x = std::make_unique<double[]>(static_cast<std::size_t>(n));
+    for (int g = n - 1; g >= 0; --g) {
+        double s = 0.0;
+        for (int l = g + 2; l <= n; ++l)
+            s = static_cast<double>(static_cast<long double>(M.Get(g + 1, l)) * x[l - 1] + s);
+        s = M.Get(g + 1, n + 1) + s;
+        x[g] = -s / M.Get(g + 1, g + 1);
+    }
+    NormaliseWavelet(x.get(), result.get(), D, n);
+    return result;
+}
+
+Matrix BuildWaveletMatrix(double D, int j) {
+    const int P = Pow2Int[j];
+    const int Q = Pow2Int[j + 1];
+    Matrix W(Q + 1, P);
+
+    Matrix T(3, 4);
+    T = LeftBlock(D);
+    auto v = CalcKoeff(T, D, 3, kLeftWavelet);
+    for (int i = 1; i <= 4; ++i) W.Set(i, 1, v[i - 1]);
+
+    Matrix I(4, 5);
+    I = InnerBlock(D);
+    v = CalcKoeff(I, D, 4, kInnerWavelet);
+    for (int c = 2; c <= P - 1; ++c)
+        for (int m = 1; m <= 5; ++m) W.Set(2 * c - 3 + m, c, v[m - 1]);
+
+    T = RightBlock(D);
+    v = CalcKoeff(T, D, 3, kRightWavelet);
+    for (int m = 1; m <= 4; ++m) W.Set(Q - 3 + m, P, v[m - 1]);
+    return W;
+}
+
+void RebuildWaveletCoeffs() {
+    WaveletMatrix = BuildWaveletMatrix(Delta, 2);
+    for (int i = 1; i <= 4; ++i) WaveletLeft[i - 1] = WaveletMatrix.Get(i, 1);
+    for (int i = 1; i <= 5; ++i) WaveletInner[i - 1] = WaveletMatrix.Get(i + 1, 2);
+    for (int i = 1; i <= 4; ++i) WaveletRight[i - 1] = WaveletMatrix.Get(i + 5, 4);
+    OneMinusHalfDelta = 1 - Delta * 0.5;
+    HalfDelta = 1 - OneMinusHalfDelta;
+}
+
+}  // namespace tesora

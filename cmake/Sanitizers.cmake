@@ -1,0 +1,5 @@
+# One switch builds the whole tree (core, Qt layer, tests) with ASan and UBSan.
+if(TESORA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,28 @@
+#pragma once
+// Small numeric helpers shared by every layer. Text conversions follow the "C" locale
+// whatever locale the process runs in (Qt sets it from the environment).
+#include <string>
+#include <string_view>
+
+namespace tesora {
+
+inline double AbsValue(double x) { return x >= 0 ? x : -x; }
+
+// 0 below 0 (and for NaN), 255 above 255, otherwise truncated toward zero.
+inline int ClampToByte(double x) {
+    if (x != x) return 0;
+    if (x < 0) return 0;
+    if (x > 255) return 255;
+    return static_cast<int>(x);
+}
+
+// printf's "%g": six significant digits, trailing zeros dropped, "." as decimal point.
+std::string FormatG(double value);
+// printf's "%d".
+std::string FormatD(long long value);
+
+// strtod in the "C" locale: leading blanks skipped, longest numeric prefix converted,
+// 0.0 for a text without a number, +/-infinity beyond the range of a double.
+double ParseNumber(std::string_view text);
+
+}  // namespace tesora
