@@ -4,21 +4,35 @@
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-dejavu-core)
+          libbenchmark-dev fonts-dejavu-core locales)
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(python3-pywt python3-numpy python3-pil)
 fi
+
+# The tests check that numbers are read and shown alike under a German locale.
+ensure_german_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE.utf-\?8$' && return 0
+  if [[ $(id -u) -eq 0 ]]; then
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8 || true
+  else
+    echo "For the locale tests please run: sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8" >&2
+  fi
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+if [[ ${#missing[@]} -eq 0 ]]; then
+  ensure_german_locale
+  exit 0
+fi
 
 if [[ $(id -u) -eq 0 ]]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+  ensure_german_locale
 else
   echo "Missing packages. Please run:" >&2
   echo "  sudo apt-get install -y ${missing[*]}" >&2
