@@ -1,0 +1,52 @@
+#include "tools/Reduction.h"
+
+#include "blac/Bank.h"
+#include "blac/State.h"
+#include "matrix/Error.h"
+#include "matrix/Numbers.h"
+
+namespace tesora {
+
+namespace {
+// Levels index Pow2Int and span the working matrix; anything else would step outside.
+void CheckLevels() {
+    if (PictureLevel < 1 || PictureLevel > kMaxLevel || CurrentLevel < 1 || CurrentLevel > kMaxLevel)
+        throw Error("Ungültige Stufe: " + FormatD(CurrentLevel) + " / " + FormatD(PictureLevel));
+}
+}  // namespace
+
+double ReductionShare(int count) {
+    return (count * 100.0) / (Pow2[PictureLevel] * Pow2[PictureLevel]);
+}
+
+std::string FormatShare(double share) { return FormatG(share) + " %"; }
+
+int Reduce(Frontend& frontend) {
+    CheckLevels();
+    const int last = Pow2Int[PictureLevel];   // i, j = 0 ... last
+    const int smooth = Pow2Int[CurrentLevel];  // i, j <= smooth: smoothing block, exempt
+    const double epsilon = Epsilon;
+    PictureSurface& bild = frontend.Bild();
+    double* const elements = CoeffMatrix.Data();
+    const std::size_t cols = static_cast<std::size_t>(CoeffMatrix.Cols());
+
+    int count = 0;
+    for (int i = 0; i <= last; ++i) {
+        // Element (i+1, j+1) lives at row i, column j of the raw storage.
+        double* const row = elements + static_cast<std::size_t>(i) * cols;
+        const int first = i <= smooth ? smooth + 1 : 0;
+        for (int j = first; j <= last; ++j) {
+            if (AbsValue(row[j]) < epsilon) {
+                ++count;
+                row[j] = 0.0;
+                bild.SetPixel(i, j, kMarkerRed);  // ignored outside the picture
+            }
+        }
+    }
+    frontend.SetLabel(Label::Prozent, FormatShare(ReductionShare(count)));
+    return count;
+}
+
+void EpsilonChanged(const std::string& text) { Epsilon = ParseNumber(text); }
+
+}  // namespace tesora
