@@ -1,0 +1,25 @@
+#pragma once
+// The About window ("?"): six labels on sky blue, shown non-modally.
+#include <QWidget>
+
+class QLabel;
+
+namespace tesora {
+
+class TfrmAbout : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TfrmAbout(QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label6;
+};
+
+extern TfrmAbout* frmAbout;
+
+}  // namespace tesora

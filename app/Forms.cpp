@@ -1,0 +1,28 @@
+#include "app/Forms.h"
+
+#include "app/About.h"
+#include "app/ReducedImg.h"
+#include "app/TesoraSO.h"
+#include "app/Wartefenster.h"
+
+namespace tesora {
+
+void CreateForms() {
+    frmTesora = new TfrmTesora;
+    frmReducedImg = new TfrmReducedImg;
+    frmWarten = new TfrmWarten;
+    frmAbout = new TfrmAbout;
+}
+
+void DestroyForms() {
+    delete frmAbout;
+    frmAbout = nullptr;
+    delete frmWarten;
+    frmWarten = nullptr;
+    delete frmReducedImg;
+    frmReducedImg = nullptr;
+    delete frmTesora;
+    frmTesora = nullptr;
+}
+
+}  // namespace tesora

@@ -1,0 +1,20 @@
+#include "app/ReducedImg.h"
+
+#include "app/Style.h"
+
+namespace tesora {
+
+TfrmReducedImg* frmReducedImg = nullptr;
+
+TfrmReducedImg::TfrmReducedImg(QWidget* parent) : QWidget(parent) {
+    ApplyFormStyle(*this);
+    setWindowTitle(QStringLiteral("Reduziertes Bild"));
+    // Only closing the main window ends the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    PlaceForm(*this, 556, 129, 334, 301);
+
+    ReducedImg = new ImageSurface(this);
+    ReducedImg->setGeometry(0, 0, 321, 265);
+}
+
+}  // namespace tesora

@@ -1,0 +1,21 @@
+#pragma once
+// The reduced-picture window: shows what the program computes from the picture and is
+// the picture that "Speichern" writes. Its caption is a second status line.
+#include <QWidget>
+
+#include "app/ImageSurface.h"
+
+namespace tesora {
+
+class TfrmReducedImg : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TfrmReducedImg(QWidget* parent = nullptr);
+
+    ImageSurface* ReducedImg;
+};
+
+extern TfrmReducedImg* frmReducedImg;
+
+}  // namespace tesora

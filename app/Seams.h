@@ -1,0 +1,38 @@
+#pragma once
+// What the main window asks the outside world: file names, the error box and the
+// process exit. The program uses the real dialogs; tests answer them instead.
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace tesora {
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // The chosen file's full path, or nothing when the user cancelled.
+    virtual std::optional<QString> OpenPicture(QWidget* parent) = 0;
+    virtual std::optional<QString> SavePicture(QWidget* parent) = 0;
+};
+
+// QFileDialog with the program's filters; the open dialog starts in `startFolder`
+// when that folder exists.
+class QtFileDialogs : public FileDialogs {
+public:
+    explicit QtFileDialogs(QString startFolder = QString());
+    std::optional<QString> OpenPicture(QWidget* parent) override;
+    std::optional<QString> SavePicture(QWidget* parent) override;
+
+private:
+    QString startFolder_;
+};
+
+// The standard error box (QMessageBox::critical).
+void ShowErrorBox(QWidget* parent, const QString& message);
+
+using ErrorDisplay = std::function<void(const QString& message)>;
+using ProcessExit = std::function<void(int status)>;
+
+}  // namespace tesora

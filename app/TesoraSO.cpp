@@ -1,0 +1,467 @@
+#include "app/TesoraSO.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "app/About.h"
+#include "app/PictureFile.h"
+#include "app/ReducedImg.h"
+#include "app/Style.h"
+#include "blac/Bank.h"
+#include "blac/Coefficients.h"
+#include "blac/DeltaControl.h"
+#include "blac/State.h"
+#include "matrix/Error.h"
+#include "matrix/Numbers.h"
+#include "tools/Loading.h"
+// The transform and the tools are wired as their units arrive in the tree.
+#if __has_include("mra/LevelChange.h")
+#include "mra/LevelChange.h"
+#define TESORA_HAS_LEVEL_CHANGE 1
+#endif
+#if __has_include("tools/Reduction.h")
+#include "tools/Reduction.h"
+#define TESORA_HAS_REDUCTION 1
+#endif
+#if __has_include("tools/DeltaProposal.h")
+#include "tools/DeltaProposal.h"
+#define TESORA_HAS_DELTA_PROPOSAL 1
+#endif
+#if __has_include("tools/ErrorMeasurement.h")
+#include "tools/ErrorMeasurement.h"
+#define TESORA_HAS_ERROR_MEASUREMENT 1
+#endif
+
+namespace tesora {
+
+TfrmTesora* frmTesora = nullptr;
+
+namespace {
+
+constexpr qint64 kStatusIntervalMs = 16;
+
+QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+QString Describe(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QString();
+    }
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width,
+                        int height, bool enabled) {
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(left, top, width, height);
+    button->setEnabled(enabled);
+    return button;
+}
+
+QComboBox* MakeCombo(QWidget* parent, int left, int top, int width, const QStringList& items,
+                     const QString& text) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    combo->setCurrentIndex(int(items.indexOf(text)));
+    combo->setEditText(text);
+    combo->setGeometry(left, top, width, 21);
+    return combo;
+}
+
+QFrame* MakeDivider(QWidget* parent, QFrame::Shape shape, int left, int top, int width, int height) {
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(shape);
+    frame->setFrameShadow(QFrame::Sunken);
+    frame->setGeometry(left, top, width, height);
+    return frame;
+}
+
+}  // namespace
+
+// ---- WindowFrontend ------------------------------------------------------------------
+
+PictureSurface& WindowFrontend::Bild() { return *form_.imgBild; }
+
+PictureSurface& WindowFrontend::Reduced() {
+    if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
+    return *frmReducedImg->ReducedImg;
+}
+
+void WindowFrontend::SetStatus(const std::string& text) {
+    if (recordStatus) statusHistory.push_back(text);
+    status_ = text;
+    if (sinceStatus_.isValid() && sinceStatus_.elapsed() < kStatusIntervalMs) {
+        statusPending_ = true;
+        return;
+    }
+    statusPending_ = false;
+    sinceStatus_.start();
+    form_.setWindowTitle(ToQString(status_));
+}
+
+void WindowFrontend::SetReducedStatus(const std::string& text) {
+    if (frmReducedImg) frmReducedImg->setWindowTitle(ToQString(text));
+}
+
+void WindowFrontend::SetLabel(Label label, const std::string& text) {
+    QLabel* target = nullptr;
+    switch (label) {
+    case Label::Level: target = form_.labLevel; break;
+    case Label::Delta: target = form_.labDelta; break;
+    case Label::DeltaVorgeschlagen: target = form_.labDeltaVorgeschlagen; break;
+    case Label::Prozent: target = form_.labProzent; break;
+    case Label::Fehler: target = form_.labFehler; break;
+    case Label::DateiName: target = form_.labDateiName; break;
+    }
+    if (target) form_.WriteLabel(target, ToQString(text));
+}
+
+void WindowFrontend::SetEnabled(Control control, bool enabled) {
+    QWidget* target = nullptr;
+    switch (control) {
+    case Control::trbLevel: target = form_.trbLevel; break;
+    case Control::butKompress: target = form_.butKompress; break;
+    case Control::butCalcDelta: target = form_.butCalcDelta; break;
+    case Control::butBMPSave: target = form_.butBMPSave; break;
+    case Control::butFehler: target = form_.butFehler; break;
+    }
+    if (target) target->setEnabled(enabled);
+}
+
+void WindowFrontend::SetDeltaPosition(int position) { form_.SetDeltaPosition(position); }
+
+void WindowFrontend::ReloadOriginal() {
+    if (form_.loadedFileName_.isEmpty()) throw Error("Kein Bild geladen!");
+    // Decoded completely before the window's picture is replaced.
+    const QImage picture = LoadPictureFile(form_.loadedFileName_);
+    if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
+    frmReducedImg->ReducedImg->SetImage(picture);
+}
+
+void WindowFrontend::Flush() {
+    if (statusPending_) {
+        statusPending_ = false;
+        sinceStatus_.start();
+        form_.setWindowTitle(ToQString(status_));
+    }
+    form_.imgBild->Flush();
+    if (frmReducedImg) frmReducedImg->ReducedImg->Flush();
+}
+
+// ---- TfrmTesora ----------------------------------------------------------------------
+
+TfrmTesora::TfrmTesora(QWidget* parent)
+    : QWidget(parent),
+      frontend_(*this),
+      dialogs_(std::make_unique<QtFileDialogs>(QStringLiteral(TESORA_SAMPLES_DIR))),
+      errorDisplay_([this](const QString& message) { ShowErrorBox(this, message); }),
+      exitProcess_([](int status) { std::exit(status); }) {
+    ApplyFormStyle(*this);
+    setWindowTitle(QStringLiteral("Tesora"));
+    PlaceForm(*this, 133, 106, 393, 349);
+    CreateControls();
+    FormCreate();
+    ConnectHandlers();
+}
+
+TfrmTesora::~TfrmTesora() = default;
+
+void TfrmTesora::SetFileDialogs(std::unique_ptr<FileDialogs> dialogs) { dialogs_ = std::move(dialogs); }
+
+void TfrmTesora::CreateControls() {
+    imgBild = new ImageSurface(this);
+    imgBild->setGeometry(144, 0, 193, 161);
+
+    labLevel = MakeLabel(this, 8, 8, QStringLiteral("Level: "));
+    trbLevel = new QSlider(Qt::Horizontal, this);
+    trbLevel->setGeometry(0, 25, 135, 33);
+    trbLevel->setRange(2, 8);
+    trbLevel->setValue(8);
+    trbLevel->setSingleStep(1);
+    trbLevel->setPageStep(1);
+    trbLevel->setTickInterval(1);
+    trbLevel->setTickPosition(QSlider::TicksBelow);
+    trbLevel->setEnabled(false);
+
+    labDelta = MakeLabel(this, 8, 56, QStringLiteral("Delta:"));
+    scrDelta = new QScrollBar(Qt::Horizontal, this);
+    scrDelta->setGeometry(8, 74, 121, 16);
+    scrDelta->setRange(0, 100);
+    scrDelta->setValue(0);
+    scrDelta->setSingleStep(1);
+    scrDelta->setPageStep(1);
+
+    Panel2 = MakeDivider(this, QFrame::HLine, -8, 104, 144, 2);
+    butKompress = MakeButton(this, QStringLiteral("Reduce"), 16, 112, 97, 25, false);
+    labProzentTitel = MakeLabel(this, 8, 145, QStringLiteral("Nullkoeffs:"));
+    labProzent = MakeLabel(this, 64, 145, QStringLiteral("0 %"), 0, true);
+    labEpsilon = MakeLabel(this, 8, 165, QStringLiteral("Epsilon:"));
+    cmbEpsilon = MakeCombo(this, 56, 162, 73,
+                           {"0.1", "0.5", "1", "2", "3", "5", "10", "15"}, QStringLiteral("5"));
+    butCalcDelta = MakeButton(this, QStringLiteral("Calc Delta"), 16, 192, 97, 25, false);
+    labDeltaVorschlag = MakeLabel(this, 8, 224, QStringLiteral("Vorschlag:"));
+    labDeltaVorgeschlagen = MakeLabel(this, 64, 224, QStringLiteral("0"), 0, true);
+    labSchranke = MakeLabel(this, 8, 243, QStringLiteral("Schranke:"));
+    cmbSchranke = MakeCombo(this, 64, 240, 65, {"25", "50", "75", "80", "90", "100"},
+                            QStringLiteral("50"));
+    butFehler = MakeButton(this, QStringLiteral("Fehler?"), 16, 272, 97, 25, false);
+    labFehlerText = MakeLabel(this, 8, 304, QStringLiteral("Fehler:"));
+    labFehler = MakeLabel(this, 48, 304, QStringLiteral("0"), 0, true);
+
+    Panel1 = MakeDivider(this, QFrame::VLine, 136, 0, 2, 321);
+    butAbout = MakeButton(this, QStringLiteral("?"), 152, 272, 25, 25, true);
+    labDateiName = MakeLabel(this, 160, 304, QStringLiteral("Kein Bild geladen!"));
+    butBmpOpen = MakeButton(this, QStringLiteral("Öffnen"), 192, 272, 57, 25, true);
+    butBMPSave = MakeButton(this, QStringLiteral("Speichern"), 256, 272, 57, 25, false);
+    butEnde = MakeButton(this, QStringLiteral("Ende"), 320, 272, 57, 25, true);
+
+    QWidget* const tabOrder[] = {butEnde,      trbLevel,   scrDelta,    butKompress, butCalcDelta,
+                                 cmbEpsilon,   butBmpOpen, butBMPSave,  cmbSchranke, butFehler,
+                                 butAbout};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+// All wiring in one place; connected after the design values are set, so building the
+// controls runs no handler.
+void TfrmTesora::ConnectHandlers() {
+    connect(butBmpOpen, &QPushButton::clicked, this, &TfrmTesora::butBmpOpenClick);
+    connect(butBMPSave, &QPushButton::clicked, this, &TfrmTesora::butBMPSaveClick);
+    connect(butEnde, &QPushButton::clicked, this, &TfrmTesora::butEndeClick);
+    connect(butAbout, &QPushButton::clicked, this, &TfrmTesora::butAboutClick);
+    connect(trbLevel, &QSlider::valueChanged, this, &TfrmTesora::trbLevelChange);
+    connect(scrDelta, &QScrollBar::valueChanged, this, &TfrmTesora::scrDeltaChange);
+    connect(butKompress, &QPushButton::clicked, this, &TfrmTesora::butKompressClick);
+    connect(cmbEpsilon, &QComboBox::editTextChanged, this, &TfrmTesora::cmbEpsilonChange);
+    connect(butCalcDelta, &QPushButton::clicked, this, &TfrmTesora::butCalcDeltaClick);
+    connect(cmbSchranke, &QComboBox::editTextChanged, this, &TfrmTesora::cmbSchrankeChange);
+    connect(butFehler, &QPushButton::clicked, this, &TfrmTesora::butFehlerClick);
+}
+
+template <typename Work>
+void TfrmTesora::Guarded(Work&& work) {
+    ++handlerDepth_;
+    std::exception_ptr error;
+    try {
+        work();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    --handlerDepth_;
+    if (handlerDepth_ > 0) {
+        // Nested: the outer handler picks the error up when its setter returns.
+        if (error && !nestedError_) nestedError_ = error;
+        return;
+    }
+    // A nested handler failed where no setter of ours could pass it on.
+    if (!error && nestedError_) error = nestedError_;
+    nestedError_ = nullptr;
+    frontend_.Flush();
+    if (error) ShowError(Describe(error));
+}
+
+void TfrmTesora::ShowError(const QString& message) {
+    if (errorDisplay_) errorDisplay_(message);
+}
+
+// Runs a setter that may raise a change handler of ours, and ends the calling handler
+// with that handler's error, as if the setter itself had failed.
+template <typename Setter>
+static void RunNested(std::exception_ptr& nestedError, Setter&& setter) {
+    nestedError = nullptr;
+    setter();
+    if (nestedError) {
+        const std::exception_ptr error = nestedError;
+        nestedError = nullptr;
+        std::rethrow_exception(error);
+    }
+}
+
+void TfrmTesora::SetDeltaPosition(int position) {
+    RunNested(nestedError_, [&] { scrDelta->setValue(position); });
+}
+
+void TfrmTesora::WriteLabel(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+// ---- Handlers ------------------------------------------------------------------------
+
+void TfrmTesora::FormCreate() {
+    InitPowerTables();
+    FillLevelMatrixTable();
+    RebuildWaveletCoeffs();
+    ShowLevelAndDelta(frontend_);
+    setWindowTitle(QStringLiteral("Tesora - von ") + QString::fromUtf8(kAuthorCredit));
+}
+
+void TfrmTesora::butBmpOpenClick() {
+    Guarded([&] {
+        const std::optional<QString> path = dialogs_->OpenPicture(this);
+        if (!path) return;
+        OpenPicture(*path);
+    });
+}
+
+// Decodes the file once and checks it completely before anything changes, so sizes,
+// level, matrix and both pictures always belong to the same picture.
+void TfrmTesora::OpenPicture(const QString& path) {
+    QImage picture;
+    try {
+        picture = LoadPictureFile(path);
+    } catch (const EmptyPictureError&) {
+        frontend_.SetStatus("Kein Bild geladen...");
+        return;
+    }
+    if (picture.width() > kMaxPictureWidth) {
+        frontend_.SetStatus("Bild zu breit (max. 1025 Pixel)!");
+        return;
+    }
+
+    imgBild->SetImage(picture);
+    PictureWidth = picture.width();
+    PictureHeight = picture.height();
+    WriteLabel(labDateiName, path);
+    SizeWindowsToPicture(PictureWidth, PictureHeight);
+    frmReducedImg->show();
+    frmReducedImg->ReducedImg->SetImage(picture);
+    loadedFileName_ = path;
+
+    CurrentLevel = FindPictureLevel();
+    PictureLevel = CurrentLevel;
+    if (PictureLevel >= 2) {
+        // The whole range every time: a lowered minimum would otherwise stay behind.
+        RunNested(nestedError_, [&] {
+            trbLevel->setRange(2, PictureLevel);
+            trbLevel->setValue(PictureLevel);
+        });
+    } else {
+        // A level-1 picture has no coarser level to go to: the track bar stays disabled
+        // and its change handler must not see a position above the picture's level.
+        const QSignalBlocker quiet(trbLevel);
+        trbLevel->setRange(2, 2);
+        trbLevel->setValue(2);
+    }
+    ReadColourValues(frontend_);
+    frontend_.SetStatus("Level: " + FormatD(CurrentLevel));
+
+    WriteLabel(labDeltaVorgeschlagen, QStringLiteral("0"));
+    WriteLabel(labProzent, QStringLiteral("0 %"));
+    WriteLabel(labFehler, QStringLiteral("0"));
+    trbLevel->setEnabled(PictureLevel >= 2);
+    butKompress->setEnabled(true);
+    butCalcDelta->setEnabled(true);
+    butBMPSave->setEnabled(true);
+    butFehler->setEnabled(true);
+}
+
+void TfrmTesora::SizeWindowsToPicture(int width, int height) {
+    imgBild->resize(width + 1, height + 1);
+    const int clientWidth = width <= 250 ? 383 : width + 145;
+    const int clientHeight = height <= 250 ? 322 : height + 65;
+    Panel1->resize(Panel1->width(), height <= 250 ? 321 : height + 64);
+    resize(clientWidth, clientHeight);
+
+    const int buttonTop = clientHeight - 45;
+    for (QWidget* control : {static_cast<QWidget*>(butBmpOpen), static_cast<QWidget*>(butBMPSave),
+                             static_cast<QWidget*>(butEnde), static_cast<QWidget*>(butAbout)})
+        control->move(control->x(), buttonTop);
+    labDateiName->move(labDateiName->x(), clientHeight - 15);
+
+    frmReducedImg->ReducedImg->resize(width, height);
+    frmReducedImg->resize(width, height);
+    frmReducedImg->move(x() + frameGeometry().width(), y());
+}
+
+void TfrmTesora::butEndeClick() {
+    Guarded([&] {
+        delete frmReducedImg;
+        frmReducedImg = nullptr;
+        delete frmAbout;
+        frmAbout = nullptr;
+        exitProcess_(0);
+    });
+}
+
+void TfrmTesora::trbLevelChange() {
+    Guarded([&] {
+        // Below level 2 there is nothing to decompose; a level-1 picture never gets here
+        // through the disabled track bar, this keeps it so.
+        if (PictureLevel < 2) return;
+#ifdef TESORA_HAS_LEVEL_CHANGE
+        LevelChange(frontend_, trbLevel->value());
+#else
+        ShowLevelAndDelta(frontend_);
+#endif
+    });
+}
+
+void TfrmTesora::scrDeltaChange() {
+    Guarded([&] { DeltaPositionChanged(frontend_, scrDelta->value()); });
+}
+
+void TfrmTesora::butBMPSaveClick() {
+    Guarded([&] {
+        const std::optional<QString> chosen = dialogs_->SavePicture(this);
+        if (!chosen) {
+            frontend_.SetStatus("Datei nicht gesichert!");
+            return;
+        }
+        // Case-sensitive: "bild.BMP" becomes "bild.BMP.bmp", short names always grow.
+        QString name = *chosen;
+        if (!name.endsWith(QStringLiteral(".bmp"), Qt::CaseSensitive)) name += QStringLiteral(".bmp");
+        if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
+        SavePictureFile(frmReducedImg->ReducedImg->Image(), name);
+        frontend_.SetStatus("Datei gesichert!");
+    });
+}
+
+void TfrmTesora::butKompressClick() {
+#ifdef TESORA_HAS_REDUCTION
+    Guarded([&] { Reduce(frontend_); });
+#endif
+}
+
+void TfrmTesora::cmbEpsilonChange() {
+#ifdef TESORA_HAS_REDUCTION
+    Guarded([&] { EpsilonChanged(cmbEpsilon->currentText().toStdString()); });
+#endif
+}
+
+void TfrmTesora::butCalcDeltaClick() {
+#ifdef TESORA_HAS_DELTA_PROPOSAL
+    Guarded([&] { CalcDelta(frontend_); });
+#endif
+}
+
+void TfrmTesora::cmbSchrankeChange() {
+#ifdef TESORA_HAS_DELTA_PROPOSAL
+    Guarded([&] { SchrankeChanged(cmbSchranke->currentText().toStdString()); });
+#endif
+}
+
+void TfrmTesora::butFehlerClick() {
+#ifdef TESORA_HAS_ERROR_MEASUREMENT
+    Guarded([&] { MeasureError(frontend_); });
+#endif
+}
+
+void TfrmTesora::butAboutClick() {
+    Guarded([&] {
+        if (!frmAbout) return;
+        frmAbout->show();
+        frmAbout->raise();
+        frmAbout->activateWindow();
+    });
+}
+
+}  // namespace tesora

@@ -1,0 +1,140 @@
+#pragma once
+// The main window: every control of the program, its twelve handlers and the adapter
+// through which the core paints and reports into it.
+#include <QElapsedTimer>
+#include <QString>
+#include <QWidget>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ImageSurface.h"
+#include "app/Seams.h"
+#include "blac/Frontend.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+
+namespace tesora {
+
+class TfrmTesora;
+
+// The core's view of the windows. The caption is set up to three times per transformed
+// line, so it is stored and pushed to the window at most every 16 ms and at Flush().
+class WindowFrontend : public Frontend {
+public:
+    explicit WindowFrontend(TfrmTesora& form) : form_(form) {}
+
+    PictureSurface& Bild() override;
+    PictureSurface& Reduced() override;
+    void SetStatus(const std::string& text) override;
+    void SetReducedStatus(const std::string& text) override;
+    void SetLabel(Label label, const std::string& text) override;
+    void SetEnabled(Control control, bool enabled) override;
+    void SetDeltaPosition(int position) override;
+    void ReloadOriginal() override;
+
+    // Shows the last caption and the last painted pixels.
+    void Flush();
+
+    // Tests switch this on to see every caption in order, not only the last.
+    bool recordStatus = false;
+    std::vector<std::string> statusHistory;
+
+private:
+    TfrmTesora& form_;
+    std::string status_;
+    bool statusPending_ = false;
+    QElapsedTimer sinceStatus_;
+};
+
+class TfrmTesora : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TfrmTesora(QWidget* parent = nullptr);
+    ~TfrmTesora() override;
+
+    // Seams: the program keeps the defaults, tests answer instead.
+    void SetFileDialogs(std::unique_ptr<FileDialogs> dialogs);
+    void SetErrorDisplay(ErrorDisplay display) { errorDisplay_ = std::move(display); }
+    void SetProcessExit(ProcessExit exitProcess) { exitProcess_ = std::move(exitProcess); }
+
+    WindowFrontend& Frontend() { return frontend_; }
+    // Full name of the last picture that was loaded successfully; "Fehler?" reloads it.
+    const QString& LoadedFileName() const { return loadedFileName_; }
+
+    ImageSurface* imgBild;
+    QFrame* Panel1;
+    QPushButton* butEnde;
+    QSlider* trbLevel;
+    QLabel* labLevel;
+    QScrollBar* scrDelta;
+    QLabel* labDelta;
+    QPushButton* butKompress;
+    QLabel* labEpsilon;
+    QPushButton* butCalcDelta;
+    QLabel* labDeltaVorschlag;
+    QLabel* labDeltaVorgeschlagen;
+    QComboBox* cmbEpsilon;
+    QLabel* labProzentTitel;
+    QLabel* labProzent;
+    QFrame* Panel2;
+    QPushButton* butBmpOpen;
+    QPushButton* butBMPSave;
+    QLabel* labSchranke;
+    QComboBox* cmbSchranke;
+    QLabel* labDateiName;
+    QPushButton* butFehler;
+    QLabel* labFehlerText;
+    QPushButton* butAbout;
+    QLabel* labFehler;
+
+public slots:
+    void butBmpOpenClick();
+    void butEndeClick();
+    void FormCreate();
+    void trbLevelChange();
+    void scrDeltaChange();
+    void butBMPSaveClick();
+    void butKompressClick();
+    void cmbEpsilonChange();
+    void butCalcDeltaClick();
+    void cmbSchrankeChange();
+    void butFehlerClick();
+    void butAboutClick();
+
+private:
+    friend class WindowFrontend;
+
+    void CreateControls();
+    void ConnectHandlers();
+    // Runs a handler's work: an error ends it and goes to the error display, never
+    // through Qt's signal machinery. A handler nested in another (the scroll bar moved
+    // by "Calc Delta") hands its error to the outer one, which ends as well.
+    template <typename Work>
+    void Guarded(Work&& work);
+    void ShowError(const QString& message);
+
+    void OpenPicture(const QString& path);
+    void SizeWindowsToPicture(int width, int height);
+    void SetDeltaPosition(int position);
+    void WriteLabel(QLabel* label, const QString& text);
+
+    WindowFrontend frontend_;
+    std::unique_ptr<FileDialogs> dialogs_;
+    ErrorDisplay errorDisplay_;
+    ProcessExit exitProcess_;
+    QString loadedFileName_;
+    int handlerDepth_ = 0;
+    std::exception_ptr nestedError_;
+};
+
+extern TfrmTesora* frmTesora;
+
+}  // namespace tesora

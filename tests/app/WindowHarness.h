@@ -1,0 +1,125 @@
+#pragma once
+// Drives the real windows under the offscreen platform: the dialogs answer from a
+// script, errors and the process exit are recorded, pictures go to a temporary folder.
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <clocale>
+#include <cstdlib>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/About.h"
+#include "app/Forms.h"
+#include "app/ReducedImg.h"
+#include "app/Seams.h"
+#include "app/TesoraSO.h"
+#include "blac/Bank.h"
+#include "blac/Coefficients.h"
+#include "blac/State.h"
+
+namespace tesora::testing {
+
+// One QApplication for the whole binary, started under a German locale so that every
+// number shown is checked against a comma-decimal environment.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        setenv("LC_ALL", "de_DE.UTF-8", 1);
+        if (!QApplication::instance()) app_ = new QApplication(argc_, argv_);
+    }
+    void TearDown() override {
+        delete app_;
+        app_ = nullptr;
+    }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "test_app";
+    char* argv_[2] = {name_, nullptr};
+    QApplication* app_ = nullptr;
+};
+
+class ScriptedDialogs : public FileDialogs {
+public:
+    std::optional<QString> OpenPicture(QWidget*) override { return Next(open); }
+    std::optional<QString> SavePicture(QWidget*) override { return Next(save); }
+
+    std::deque<std::optional<QString>> open;
+    std::deque<std::optional<QString>> save;
+    int asked = 0;
+
+private:
+    std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
+        ++asked;
+        if (answers.empty()) return std::nullopt;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        AllocateMatrixBank();
+        std::fill(CoeffMatrix.Data(), CoeffMatrix.Data() + 1025 * 1025, 0.0);
+        CreateForms();
+        form = frmTesora;
+        auto scripted = std::make_unique<ScriptedDialogs>();
+        dialogs = scripted.get();
+        form->SetFileDialogs(std::move(scripted));
+        form->SetErrorDisplay([this](const QString& message) { errors.push_back(message); });
+        form->SetProcessExit([this](int status) { exits.push_back(status); });
+        form->Frontend().recordStatus = true;
+        form->show();
+    }
+    void TearDown() override {
+        DestroyForms();
+        ResetState();
+        RebuildWaveletCoeffs();
+    }
+
+    // A picture whose red byte at (x, y) is (3x + 5y) mod 256; green and blue differ.
+    static QImage Pattern(int width, int height) {
+        QImage picture(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                picture.setPixel(x, y, qRgb((3 * x + 5 * y) % 256, (x + 100) % 256, (y + 7) % 256));
+        return picture;
+    }
+    QString Write(const QImage& picture, const QString& name) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(picture.save(path, "BMP"));
+        return path;
+    }
+    void Open(const std::optional<QString>& answer) {
+        dialogs->open.push_back(answer);
+        form->butBmpOpen->click();
+    }
+    void Save(const std::optional<QString>& answer) {
+        dialogs->save.push_back(answer);
+        form->butBMPSave->click();
+    }
+    QString Caption() const { return form->windowTitle(); }
+    const std::vector<std::string>& Statuses() const { return form->Frontend().statusHistory; }
+    const QImage& Reduced() const { return frmReducedImg->ReducedImg->Image(); }
+
+    QTemporaryDir dir;
+    TfrmTesora* form = nullptr;
+    ScriptedDialogs* dialogs = nullptr;
+    std::vector<QString> errors;
+    std::vector<int> exits;
+};
+
+}  // namespace tesora::testing
