@@ -1,0 +1,156 @@
+#include "mra/LevelOperators.h"
+
+#include "blac/Bank.h"
+#include "blac/Blocks.h"
+
+namespace tesora {
+
+double LineCoeffs[1025] = {};
+
+namespace {
+// s = 1 - Delta/2, e = Delta/6, t = Delta/3, rounded exactly like the block matrices.
+struct LevelValues {
+    double s, e, t;
+};
+LevelValues ValuesFor(double Delta) {
+    const BlacValues v = ComputeBlacValues(Delta);
+    return {v.A, v.S, v.T};
+}
+}  // namespace
+
+void BuildScalingGram(double Delta, int L) {
+    const auto [s, e, t] = ValuesFor(Delta);
+    const int n = Pow2Int[L];
+    Matrix& G = ScalingGram(L);
+    for (int i = 1; i <= n + 1; ++i)
+        for (int j = 1; j <= n + 1; ++j) G.Set(i, j, 0.0);
+    G.Set(1, 1, 1 + (1 - s) * ((1 - s) + t));
+    G.Set(1, 2, (1 - s) * s + e);
+    G.Set(2, 1, (1 - s) * s + e);
+    for (int k = 2; k <= n; ++k) {
+        G.Set(k, k, (1 - s) * (1 - s) + (s * s + 1) + t);
+        G.Set(k, k + 1, (1 - s) * s + e);
+        G.Set(k + 1, k, (1 - s) * s + e);
+    }
+    G.Set(n + 1, n + 1, s * s + s * t + 1);
+}
+
+std::unique_ptr<double[]> ScalingInnerProducts(double Delta, int L) {
+    const auto [s, e, t] = ValuesFor(Delta);
+    const int n = Pow2Int[L];
+    const double* F = LineCoeffs;
+    auto a = std::make_unique<double[]>(static_cast<std::size_t>(n) + 1);
+    a[0] = (1 + e) * F[0] + ((e + 1) - s) * F[1] + (1 - s) * e * F[2];
+    for (int k = 1; k <= n - 1; ++k)
+        a[k] = s * e * F[2 * k - 2] + (s + e) * F[2 * k - 1] + (1 + e) * F[2 * k] +
+               ((e + 1) - s) * F[2 * k + 1] + (1 - s) * e * F[2 * k + 2];
+    a[n] = s * e * F[2 * n - 2] + (s + e) * F[2 * n - 1] + (1 + e) * F[2 * n];
+    return a;
+}
+
+void BuildWaveletGram(double Delta, int L) {
+    const auto [s, e, t] = ValuesFor(Delta);
+    (void)s;
+    const int n = Pow2Int[L];
+    const double* l = WaveletLeft;
+    const double* w = WaveletInner;
+    const double* r = WaveletRight;
+    Matrix& G = WaveletGram(L);
+
+    const double D = w[0] * w[0] + w[1] * w[1] + w[2] * w[2] + w[3] * w[3] + w[4] * w[4] +
+                     t * (w[0] * w[1] + w[1] * w[2] + w[2] * w[3] + w[3] * w[4]);
+    const double O = (w[1] * w[3] + w[2] * w[4]) + e * (w[0] * w[1] + w[1] * w[2] + w[2] * w[3] + w[3] * w[4]);
+    const double first = l[0] * l[0] + l[1] * l[1] + l[2] * l[2] + l[3] * l[3] +
+                         t * (l[0] * l[1] + l[1] * l[2] + l[2] * l[3]);
+    const double firstNext = (w[0] * l[1] + w[1] * l[2] + w[2] * l[3]) +
+                             e * (w[0] * l[0] + w[0] * l[2] + w[1] * l[1] + w[1] * l[3] + w[2] * l[2] + w[3] * l[3]);
+    const double last = r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3] +
+                        t * (r[0] * r[1] + r[1] * r[2] + r[2] * r[3]);
+    const double lastPrevious = (w[2] * r[0] + w[3] * r[1] + w[4] * r[2]) +
+                                e * (w[1] * r[0] + w[3] * r[0] + w[2] * r[1] + w[4] * r[1] + w[3] * r[2] + w[4] * r[3]);
+
+    G.Set(1, 1, first);
+    G.Set(1, 2, firstNext);
+    G.Set(2, 1, firstNext);
+    for (int k = 2; k <= n - 2; ++k) {
+        G.Set(k, k, D);
+        G.Set(k, k + 1, O);
+        G.Set(k + 1, k, O);
+    }
+    G.Set(n - 1, n - 1, D);
+    G.Set(n, n, last);
+    G.Set(n - 1, n, lastPrevious);
+    G.Set(n, n - 1, lastPrevious);
+}
+
+std::unique_ptr<double[]> WaveletInnerProducts(double Delta, int L) {
+    const auto [s, e, t] = ValuesFor(Delta);
+    (void)s;
+    (void)t;
+    const int n = Pow2Int[L];
+    const double* F = LineCoeffs;
+    const double* l = WaveletLeft;
+    const double* w = WaveletInner;
+    const double* r = WaveletRight;
+    auto d = std::make_unique<double[]>(static_cast<std::size_t>(n));
+    d[0] = (l[0] + e * l[1]) * F[0] + (e * l[0] + l[1] + e * l[2]) * F[1] +
+           (e * l[1] + l[2] + e * l[3]) * F[2] + (e * l[2] + l[3]) * F[3] + e * l[3] * F[4];
+    for (int m = 1; m <= n - 2; ++m) {
+        const int j = 2 * m - 1;
+        d[m] = e * w[0] * F[j - 1] + (w[0] + e * w[1]) * F[j] + (e * w[0] + w[1] + e * w[2]) * F[j + 1] +
+               (e * w[1] + w[2] + e * w[3]) * F[j + 2] + (e * w[2] + w[3] + e * w[4]) * F[j + 3] +
+               (e * w[3] + w[4]) * F[j + 4] + e * w[4] * F[j + 5];
+    }
+    const int j = 2 * n - 3;
+    d[n - 1] = e * r[0] * F[j - 1] + (r[0] + e * r[1]) * F[j] + (e * r[0] + r[1] + e * r[2]) * F[j + 1] +
+               (e * r[1] + r[2] + e * r[3]) * F[j + 2] + (e * r[2] + r[3]) * F[j + 3];
+    return d;
+}
+
+ScalingFactors ComputeScalingFactors(double Delta) {
+    const auto [s, e, t] = ValuesFor(Delta);
+    (void)t;
+    ScalingFactors f{};
+    f.left[0] = 1 + e;
+    f.left[1] = (e + 1) - s;
+    f.left[2] = (1 - s) * e;
+    f.inner[0] = s * e;
+    f.inner[1] = s + e;
+    f.inner[2] = 1 + e;
+    f.inner[3] = (e + 1) - s;
+    f.inner[4] = (1 - s) * e;
+    f.right[0] = s * e;
+    f.right[1] = s + e;
+    f.right[2] = 1 + e;
+    return f;
+}
+
+WaveletFactors ComputeWaveletFactors(double Delta) {
+    const auto [s, e, t] = ValuesFor(Delta);
+    (void)s;
+    (void)t;
+    const double* l = WaveletLeft;
+    const double* w = WaveletInner;
+    const double* r = WaveletRight;
+    WaveletFactors f{};
+    f.left[0] = l[0] + e * l[1];
+    f.left[1] = e * l[0] + l[1] + e * l[2];
+    f.left[2] = e * l[1] + l[2] + e * l[3];
+    f.left[3] = e * l[2] + l[3];
+    f.left[4] = e * l[3];
+    f.inner[0] = e * w[0];
+    f.inner[1] = w[0] + e * w[1];
+    f.inner[2] = e * w[0] + w[1] + e * w[2];
+    f.inner[3] = e * w[1] + w[2] + e * w[3];
+    f.inner[4] = e * w[2] + w[3] + e * w[4];
+    f.inner[5] = e * w[3] + w[4];
+    f.inner[6] = e * w[4];
+    f.right[0] = e * r[0];
+    f.right[1] = r[0] + e * r[1];
+    f.right[2] = e * r[0] + r[1] + e * r[2];
+    f.right[3] = e * r[1] + r[2] + e * r[3];
+    f.right[4] = e * r[2] + r[3];
+    return f;
+}
+
+}  // namespace tesora
