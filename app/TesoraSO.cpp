@@ -18,24 +18,11 @@
 #include "blac/State.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
-#include "tools/Loading.h"
-// The transform and the tools are wired as their units arrive in the tree.
-#if __has_include("mra/LevelChange.h")
 #include "mra/LevelChange.h"
-#define TESORA_HAS_LEVEL_CHANGE 1
-#endif
-#if __has_include("tools/Reduction.h")
-#include "tools/Reduction.h"
-#define TESORA_HAS_REDUCTION 1
-#endif
-#if __has_include("tools/DeltaProposal.h")
 #include "tools/DeltaProposal.h"
-#define TESORA_HAS_DELTA_PROPOSAL 1
-#endif
-#if __has_include("tools/ErrorMeasurement.h")
 #include "tools/ErrorMeasurement.h"
-#define TESORA_HAS_ERROR_MEASUREMENT 1
-#endif
+#include "tools/Loading.h"
+#include "tools/Reduction.h"
 
 namespace tesora {
 
@@ -397,11 +384,7 @@ void TfrmTesora::trbLevelChange() {
         // Below level 2 there is nothing to decompose; a level-1 picture never gets here
         // through the disabled track bar, this keeps it so.
         if (PictureLevel < 2) return;
-#ifdef TESORA_HAS_LEVEL_CHANGE
         LevelChange(frontend_, trbLevel->value());
-#else
-        ShowLevelAndDelta(frontend_);
-#endif
     });
 }
 
@@ -426,33 +409,23 @@ void TfrmTesora::butBMPSaveClick() {
 }
 
 void TfrmTesora::butKompressClick() {
-#ifdef TESORA_HAS_REDUCTION
     Guarded([&] { Reduce(frontend_); });
-#endif
 }
 
 void TfrmTesora::cmbEpsilonChange() {
-#ifdef TESORA_HAS_REDUCTION
     Guarded([&] { EpsilonChanged(cmbEpsilon->currentText().toStdString()); });
-#endif
 }
 
 void TfrmTesora::butCalcDeltaClick() {
-#ifdef TESORA_HAS_DELTA_PROPOSAL
     Guarded([&] { CalcDelta(frontend_); });
-#endif
 }
 
 void TfrmTesora::cmbSchrankeChange() {
-#ifdef TESORA_HAS_DELTA_PROPOSAL
     Guarded([&] { SchrankeChanged(cmbSchranke->currentText().toStdString()); });
-#endif
 }
 
 void TfrmTesora::butFehlerClick() {
-#ifdef TESORA_HAS_ERROR_MEASUREMENT
     Guarded([&] { MeasureError(frontend_); });
-#endif
 }
 
 void TfrmTesora::butAboutClick() {
