@@ -1,0 +1,96 @@
+#include "cli/Arguments.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cmath>
+
+#include "matrix/Error.h"
+
+namespace tesora::cli {
+namespace {
+
+[[noreturn]] void Bad(const QString& option, const QString& text, const QString& expected) {
+    throw UsageError(QStringLiteral("Ungültiger Wert für %1: \"%2\" (erwartet: %3).")
+                         .arg(option, text, expected));
+}
+
+int ParseInt(const QString& text, const QString& option, int low, int high, const QString& expected) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < low || value > high) Bad(option, text, expected);
+    return value;
+}
+
+double ParseDouble(const QString& text, bool* ok) {
+    const double value = text.trimmed().toDouble(ok);
+    if (std::isnan(value)) *ok = false;
+    return value;
+}
+
+}  // namespace
+
+int ParseLevel(const QString& text) {
+    return ParseInt(text, QStringLiteral("--level"), 2, 10, QStringLiteral("ganze Zahl von 2 bis 10"));
+}
+
+int ParsePosition(const QString& text, const QString& option) {
+    return ParseInt(text, option, 0, 100, QStringLiteral("ganze Zahl von 0 bis 100"));
+}
+
+double ParseDelta(const QString& text) {
+    bool ok = false;
+    const double value = ParseDouble(text, &ok);
+    if (!ok || value < 0.0 || value > 1.0)
+        Bad(QStringLiteral("--delta"), text, QStringLiteral("Zahl von 0 bis 1"));
+    return value;
+}
+
+QString CheckEpsilonText(const QString& text) {
+    bool ok = false;
+    const double value = ParseDouble(text, &ok);
+    if (!ok || value < 0.0)
+        Bad(QStringLiteral("--epsilon"), text, QStringLiteral("Zahl ab 0"));
+    return text.trimmed();
+}
+
+QString CheckSchrankeText(const QString& text) {
+    bool ok = false;
+    const double value = ParseDouble(text, &ok);
+    if (!ok || !std::isfinite(value)) Bad(QStringLiteral("--schranke"), text, QStringLiteral("Zahl"));
+    return text.trimmed();
+}
+
+std::vector<int> ParsePositions(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    const QString expected = QStringLiteral("VON:BIS:SCHRITT mit 0 <= VON <= BIS <= 100, SCHRITT >= 1");
+    if (parts.size() != 3) Bad(QStringLiteral("--positions"), text, expected);
+    bool ok[3] = {false, false, false};
+    const int from = parts[0].trimmed().toInt(&ok[0]);
+    const int to = parts[1].trimmed().toInt(&ok[1]);
+    const int step = parts[2].trimmed().toInt(&ok[2]);
+    if (!ok[0] || !ok[1] || !ok[2] || from < 0 || to > 100 || from > to || step < 1)
+        Bad(QStringLiteral("--positions"), text, expected);
+    std::vector<int> positions;
+    for (int p = from; p <= to; p += step) positions.push_back(p);
+    return positions;
+}
+
+PictureFormat PictureFormatFor(const QString& path, const QString& option) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("bmp")) return PictureFormat::Bmp;
+    if (suffix == QLatin1String("png")) return PictureFormat::Png;
+    throw UsageError(QStringLiteral("%1: \"%2\" endet weder auf .bmp noch auf .png.").arg(option, path));
+}
+
+void CheckWritable(const QString& path) {
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    const std::string quoted = "\"" + path.toStdString() + "\"";
+    if (info.isDir()) throw Error("Die Ausgabedatei " + quoted + " ist ein Ordner.");
+    if (!folder.isDir()) throw Error("Der Ordner für " + quoted + " existiert nicht.");
+    if (!folder.isWritable()) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");
+    if (info.exists() && !info.isWritable())
+        throw Error("Die Datei " + quoted + " ist schreibgeschützt.");
+}
+
+}  // namespace tesora::cli

@@ -1,0 +1,18 @@
+#pragma once
+// The command-line tool without its entry point, so the tests run it in-process.
+#include <QStringList>
+#include <QTextStream>
+
+namespace tesora::cli {
+
+// Exit statuses scripts can rely on.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // a picture or output file that cannot be used
+constexpr int kExitUsage = 2;    // the command line itself is wrong
+
+// args[0] is the program name, args[1] the subcommand. Reports go to `out`, the one
+// error line (and progress, when `progress` is set) to `err`. Needs a QGuiApplication
+// only for the plot of "sweep".
+int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool progress = false);
+
+}  // namespace tesora::cli

@@ -1,0 +1,46 @@
+#pragma once
+// One subcommand's parser: German help, --help and --json for all, and parse errors
+// turned into one German line.
+#include <QCommandLineParser>
+#include <QJsonObject>
+#include <QString>
+#include <QTextStream>
+
+namespace tesora::cli {
+
+struct Context {
+    QTextStream& out;
+    QTextStream& err;
+    bool progress;  // stderr is a terminal: show progress of long runs
+};
+
+class CommandLine {
+public:
+    // `syntax`: what follows the subcommand in the usage line.
+    CommandLine(const QString& name, const QString& syntax, const QString& description);
+
+    void AddValueOption(const QString& name, const QString& valueName, const QString& description);
+    void AddFlag(const QString& name, const QString& description);
+
+    // Parses args (args[0] the program, args[1] the subcommand). Returns false after
+    // printing the help for --help; throws UsageError for anything wrong, including a
+    // count of positional arguments outside [minPositional, maxPositional].
+    bool Parse(const QStringList& args, QTextStream& out, int minPositional, int maxPositional);
+
+    bool Has(const QString& name) const { return parser_.isSet(name); }
+    QString Value(const QString& name) const { return parser_.value(name); }
+    QStringList Positional() const { return parser_.positionalArguments(); }
+    bool Json() const { return parser_.isSet(QStringLiteral("json")); }
+
+    QString HelpText() const;
+
+private:
+    QCommandLineParser parser_;
+    QString name_;
+    QString syntax_;
+};
+
+// Writes one JSON document, indented, to `out`.
+void WriteJson(QTextStream& out, const QJsonObject& document);
+
+}  // namespace tesora::cli

@@ -1,0 +1,16 @@
+#pragma once
+// The subcommands. Each returns the exit status or throws UsageError / tesora::Error.
+#include <QStringList>
+
+#include "cli/Cli.h"
+#include "cli/CommandLine.h"
+
+namespace tesora::cli {
+
+int RunInfo(const QStringList& args, Context& context);
+int RunFilters(const QStringList& args, Context& context);
+int RunCompress(const QStringList& args, Context& context);
+int RunPropose(const QStringList& args, Context& context);
+int RunSweep(const QStringList& args, Context& context);
+
+}  // namespace tesora::cli

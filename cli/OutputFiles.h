@@ -1,0 +1,31 @@
+#pragma once
+// The files one run writes. Nothing reaches its final name until every file has been
+// written completely beside it, so a failed run leaves no partial output behind.
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <vector>
+
+namespace tesora::cli {
+
+class OutputFiles {
+public:
+    // The format follows the extension (.bmp or .png), as checked beforehand.
+    void AddPicture(const QString& path, const QImage& image);
+    void AddText(const QString& path, const QByteArray& bytes);
+    bool Empty() const { return pending_.empty(); }
+
+    // Writes every file to a temporary name in its target folder, then renames them
+    // all. Throws tesora::Error, with every temporary removed, if a write fails.
+    void WriteAll();
+
+private:
+    struct Pending {
+        QString path;
+        QImage image;       // a picture, or
+        QByteArray bytes;   // text when image is null
+    };
+    std::vector<Pending> pending_;
+};
+
+}  // namespace tesora::cli

@@ -1,0 +1,73 @@
+// "propose": "Calc Delta" on the freshly opened picture.
+#include <QJsonObject>
+
+#include "blac/State.h"
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/Compression.h"
+#include "cli/OutputFiles.h"
+#include "cli/Road.h"
+#include "matrix/Numbers.h"
+#include "tools/DeltaProposal.h"
+
+namespace tesora::cli {
+
+int RunPropose(const QStringList& args, Context& context) {
+    CommandLine line(QStringLiteral("propose"),
+                     QStringLiteral("BILD [--schranke S] [--position P] [--difference DATEI] [--json]"),
+                     QStringLiteral("Öffnet das Bild und drückt \"Calc Delta\": der Vorschlag, die "
+                                    "Position, auf die er die Scroll-Leiste setzt, und das Delta danach."));
+    line.AddValueOption(QStringLiteral("schranke"), QStringLiteral("S"),
+                        QStringLiteral("Schranke wie im Eingabefeld (Vorgabe 50)."));
+    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
+                        QStringLiteral("Position der Delta-Scroll-Leiste vor dem Vorschlag, 0 bis 100."));
+    line.AddValueOption(QStringLiteral("difference"), QStringLiteral("DATEI"),
+                        QStringLiteral("Das Differenzenbild (.bmp/.png)."));
+    if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
+
+    std::optional<QString> schranke;
+    if (line.Has(QStringLiteral("schranke")))
+        schranke = CheckSchrankeText(line.Value(QStringLiteral("schranke")));
+    std::optional<int> position;
+    if (line.Has(QStringLiteral("position")))
+        position = ParsePosition(line.Value(QStringLiteral("position")));
+    const QString difference = line.Value(QStringLiteral("difference"));
+    if (!difference.isEmpty()) {
+        PictureFormatFor(difference, QStringLiteral("--difference"));
+        CheckWritable(difference);
+    }
+
+    const QString picture = line.Positional().constFirst();
+    Road road(picture);
+    if (schranke) road.SetSchrankeText(*schranke);
+    if (position) road.SetDeltaPosition(*position);
+    road.PressCalcDelta();
+    OutputFiles outputs;
+    if (!difference.isEmpty()) outputs.AddPicture(difference, road.ReducedPicture());
+    outputs.WriteAll();
+
+    const MemoryFrontend& frontend = road.Frontend();
+    const QString proposal = QString::fromStdString(frontend.Text(Label::DeltaVorgeschlagen));
+    if (line.Json()) {
+        WriteJson(context.out,
+                  QJsonObject{{"picture", picture},
+                              {"schranke", Schranke},
+                              {"differenceSumBelow", DifferenceSumBelow},
+                              {"differenceSumTotal", DifferenceSumTotal},
+                              {"position", frontend.deltaPosition},
+                              {"delta", Delta},
+                              {"labels", QJsonObject{{"labDeltaVorgeschlagen", proposal},
+                                                     {"labDelta", QString::fromStdString(
+                                                                      frontend.Text(Label::Delta))}}}});
+    } else {
+        QTextStream& out = context.out;
+        out << "Bild: " << picture << '\n';
+        out << "Schranke: " << QString::fromStdString(FormatG(Schranke)) << '\n';
+        out << "Vorschlag:" << proposal << '\n';
+        out << "Position: " << frontend.deltaPosition << '\n';
+        out << "Delta: " << FullText(Delta) << '\n';
+    }
+    return kExitOk;
+}
+
+}  // namespace tesora::cli

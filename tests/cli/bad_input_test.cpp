@@ -1,0 +1,125 @@
+// Every kind of bad input ends with its exit status, one German line on standard error,
+// nothing on standard output and no file written.
+#include "CliHarness.h"
+
+namespace tesora::testing {
+namespace {
+
+struct BadCase {
+    const char* name;
+    QStringList args;  // "@IN@" stands for the usable picture, "@DIR@" for the folder
+    int status;
+    const char* message;  // part of the error line
+};
+
+class BadInputTest : public CliTest {
+protected:
+    void Expect(const BadCase& c) {
+        QStringList args;
+        for (const QString& a : c.args)
+            args << QString(a).replace(QLatin1String("@IN@"), usable).replace(QLatin1String("@DIR@"), dir.path());
+        const QStringList before = Files();
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << c.name << ": " << run.out.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("tesora-cli: "))) << c.name;
+        EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << c.name << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message)))
+            << c.name << ": " << run.err.toStdString();
+        EXPECT_EQ(Files(), before) << c.name;
+    }
+
+    void SetUp() override {
+        usable = Scene("usable.bmp", 40, 30);  // level 6
+        Text("empty.bmp", QByteArray());
+        Text("text.bmp", "Dies ist kein Bild, nur Text mit der Endung .bmp\n");
+        QFile whole(usable);
+        ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+        Text("truncated.bmp", whole.read(30));  // the header breaks off
+        Grey("wide.bmp", 1026, 2, [](int x, int) { return x; });
+        QDir(dir.path()).mkdir(QStringLiteral("folder.bmp"));
+    }
+
+    QString usable;
+};
+
+TEST_F(BadInputTest, UnusablePicturesExitWithOne) {
+    const BadCase cases[] = {
+        {"missing", {"compress", "@DIR@/nothing.bmp", "--level", "3"}, 1, "existiert nicht"},
+        {"directory", {"compress", "@DIR@/folder.bmp", "--level", "3"}, 1, "Ordner"},
+        {"empty", {"compress", "@DIR@/empty.bmp", "--level", "3"}, 1, "enthält kein Bild"},
+        {"truncated", {"info", "@DIR@/truncated.bmp"}, 1, "kein lesbares Bild"},
+        {"text named .bmp", {"propose", "@DIR@/text.bmp"}, 1, "kein lesbares Bild"},
+        {"width 1026", {"compress", "@DIR@/wide.bmp", "--level", "3"}, 1, "1026 Pixel breit"},
+        {"one bad among good", {"info", "@IN@", "@DIR@/empty.bmp"}, 1, "enthält kein Bild"},
+        {"sweep over a bad picture", {"sweep", "@IN@", "@DIR@/text.bmp", "--level", "3", "--epsilon", "1",
+                                      "--csv", "@DIR@/out.csv"}, 1, "kein lesbares Bild"},
+    };
+    for (const BadCase& c : cases) Expect(c);
+}
+
+TEST_F(BadInputTest, WrongNumbersExitWithTwo) {
+    const BadCase cases[] = {
+        {"negative level", {"compress", "@IN@", "--level", "-3"}, 2, "--level"},
+        {"level text", {"compress", "@IN@", "--level", "vier"}, 2, "--level"},
+        {"level below 2", {"compress", "@IN@", "--level", "1"}, 2, "--level"},
+        {"level above the picture's", {"compress", "@IN@", "--level", "7"}, 2, "über dem Level 6"},
+        {"level missing", {"compress", "@IN@"}, 2, "--level fehlt"},
+        {"negative position", {"compress", "@IN@", "--level", "3", "--position", "-1"}, 2, "--position"},
+        {"position above 100", {"filters", "--position", "101"}, 2, "--position"},
+        {"fractional position", {"filters", "--position", "2.5"}, 2, "--position"},
+        {"delta above 1", {"compress", "@IN@", "--level", "3", "--delta", "1.5"}, 2, "--delta"},
+        {"position and delta", {"compress", "@IN@", "--level", "3", "--position", "5", "--delta", "0.5"}, 2,
+         "--position"},
+        {"negative epsilon", {"compress", "@IN@", "--level", "3", "--epsilon", "-1"}, 2, "--epsilon"},
+        {"epsilon text", {"compress", "@IN@", "--level", "3", "--epsilon", "fünf"}, 2, "--epsilon"},
+        {"epsilon nan", {"compress", "@IN@", "--level", "3", "--epsilon", "nan"}, 2, "--epsilon"},
+        {"schranke text", {"propose", "@IN@", "--schranke", "hoch"}, 2, "--schranke"},
+        {"positions reversed", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--positions", "50:10:5"},
+         2, "--positions"},
+        {"positions step 0", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--positions", "0:10:0"}, 2,
+         "--positions"},
+        {"sweep without epsilon", {"sweep", "@IN@", "--level", "3"}, 2, "--epsilon fehlt"},
+    };
+    for (const BadCase& c : cases) Expect(c);
+}
+
+TEST_F(BadInputTest, WrongCommandLinesExitWithTwo) {
+    const BadCase cases[] = {
+        {"no command", {}, 2, "Befehl"},
+        {"unknown command", {"shrink", "@IN@"}, 2, "Unbekannter Befehl \"shrink\""},
+        {"unknown option", {"compress", "@IN@", "--level", "3", "--fast"}, 2, "Unbekannte Option \"--fast\""},
+        {"value missing", {"compress", "@IN@", "--level"}, 2, "fehlt der Wert"},
+        {"no picture", {"info"}, 2, "Es fehlt ein Bild"},
+        {"two pictures for compress", {"compress", "@IN@", "@IN@", "--level", "3"}, 2, "Unerwartetes Argument"},
+        {"output as JPEG", {"compress", "@IN@", "--level", "3", "--approximation", "@DIR@/a.jpg"}, 2, ".png"},
+        {"plot as BMP", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--plot", "@DIR@/p.bmp"}, 2, ".png"},
+    };
+    for (const BadCase& c : cases) Expect(c);
+}
+
+TEST_F(BadInputTest, UnwritableOutputsExitWithOneBeforeAnyWork) {
+    const BadCase cases[] = {
+        {"missing folder", {"compress", "@IN@", "--level", "3", "--reconstruction", "@DIR@/no/such/r.bmp"}, 1,
+         "existiert nicht"},
+        {"output is a folder", {"propose", "@IN@", "--difference", "@DIR@/folder.bmp"}, 1, "ist ein Ordner"},
+        // The first output could be written, the last cannot: neither appears.
+        {"one of three", {"compress", "@IN@", "--level", "3", "--epsilon", "2", "--approximation", "@DIR@/a.png",
+                          "--coefficients", "@DIR@/c.bmp", "--reconstruction", "@DIR@/no/r.bmp"}, 1,
+         "existiert nicht"},
+        {"csv folder missing", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--csv", "@DIR@/no/s.csv"}, 1,
+         "existiert nicht"},
+    };
+    for (const BadCase& c : cases) Expect(c);
+}
+
+TEST_F(BadInputTest, AnUnusablePictureLeavesRequestedOutputsUnwritten) {
+    Expect({"outputs for a text file",
+            {"compress", "@DIR@/text.bmp", "--level", "3", "--approximation", "@DIR@/a.bmp", "--reconstruction",
+             "@DIR@/r.png"},
+            1,
+            "kein lesbares Bild"});
+}
+
+}  // namespace
+}  // namespace tesora::testing

@@ -1,0 +1,264 @@
+// What the subcommands report and write, checked against the files they write and
+// against the core's own formulas where the report restates a window's label.
+#include <QJsonArray>
+#include <clocale>
+#include <cmath>
+
+#include "CliHarness.h"
+#include "blac/Bank.h"
+#include "blac/DeltaControl.h"
+#include "matrix/Numbers.h"
+
+namespace tesora::testing {
+namespace {
+
+[[maybe_unused]] auto* const kQt = ::testing::AddGlobalTestEnvironment(new CliQtEnvironment);
+
+QString Label(const QJsonObject& run, const char* name) {
+    return run["labels"].toObject()[QString::fromLatin1(name)].toString();
+}
+QString G(double value) { return QString::fromStdString(FormatG(value)); }
+
+using InfoAndFiltersTest = CliTest;
+
+TEST_F(InfoAndFiltersTest, InfoGivesSizeAndTheLevelOfTheWidth) {
+    const QString a = Grey("a.bmp", 129, 40, [](int x, int) { return x; });
+    const QString b = Grey("b.bmp", 130, 10, [](int, int y) { return y; });
+    const QString c = Grey("c.bmp", 3, 200, [](int, int) { return 9; });
+
+    const CliRun json = Run({"info", a, b, c, "--json"});
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    const QJsonArray pictures = json.Json()["pictures"].toArray();
+    ASSERT_EQ(pictures.size(), 3);
+    EXPECT_EQ(pictures[0].toObject()["level"].toInt(), 7);
+    EXPECT_EQ(pictures[1].toObject()["level"].toInt(), 8);
+    EXPECT_EQ(pictures[2].toObject()["level"].toInt(), 1);  // the height plays no part
+    EXPECT_EQ(pictures[2].toObject()["height"].toInt(), 200);
+    EXPECT_EQ(pictures[1].toObject()["picture"].toString(), b);
+
+    const CliRun text = Run({"info", a});
+    EXPECT_EQ(text.out, a + QStringLiteral(": 129 x 40 Pixel, Level 7\n"));
+}
+
+TEST_F(InfoAndFiltersTest, FiltersOfAPositionAreTheScrollBarsToFullPrecision) {
+    const CliRun json = Run({"filters", "--position", "61", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    // The globals now hold what the scroll bar's handler computed; JSON must carry every
+    // bit of them back.
+    const QJsonObject doc = json.Json();
+    EXPECT_EQ(doc["delta"].toDouble(), DeltaFromPosition(61));
+    EXPECT_EQ(doc["position"].toInt(), 61);
+    const QJsonArray inner = doc["WaveletInner"].toArray();
+    ASSERT_EQ(inner.size(), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(inner[i].toDouble(), WaveletInner[i]) << i;
+    ASSERT_EQ(doc["WaveletLeft"].toArray().size(), 4);
+    ASSERT_EQ(doc["WaveletRight"].toArray().size(), 4);
+    EXPECT_EQ(doc["WaveletRight"].toArray()[3].toDouble(), WaveletRight[3]);
+    EXPECT_EQ(doc["HalfDelta"].toDouble(), HalfDelta);
+
+    // Text gives 17 significant digits, with a point whatever the locale says.
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previous ? previous : "C";
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    const CliRun text = Run({"filters", "--position", "61"});
+    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_TRUE(text.out.startsWith(QStringLiteral("Delta: 0.60999999999999999 (Position 61)\n")))
+        << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("WaveletInner: ") +
+                                  QString::number(WaveletInner[0], 'g', 17) + ' '));
+}
+
+TEST_F(InfoAndFiltersTest, RawDeltaZeroGivesTheFiltersOfPositionZero) {
+    const QJsonObject byPosition = Run({"filters", "--position", "0", "--json"}).Json();
+    const QJsonObject byDelta = Run({"filters", "--delta", "0", "--json"}).Json();
+    EXPECT_EQ(byPosition["WaveletLeft"], byDelta["WaveletLeft"]);
+    EXPECT_EQ(byPosition["WaveletInner"], byDelta["WaveletInner"]);
+    EXPECT_TRUE(byDelta["position"].isNull());
+    const QJsonObject other = Run({"filters", "--delta", "0.37", "--json"}).Json();
+    EXPECT_EQ(other["delta"].toDouble(), 0.37);
+    EXPECT_NE(other["WaveletInner"], byDelta["WaveletInner"]);
+}
+
+TEST_F(InfoAndFiltersTest, EverySubcommandHasGermanHelp) {
+    for (const char* command : {"info", "filters", "compress", "propose", "sweep"}) {
+        const CliRun run = Run({command, "--help"});
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_TRUE(run.out.startsWith(QStringLiteral("Aufruf: tesora-cli ") + command)) << command;
+        EXPECT_TRUE(run.out.contains(QStringLiteral("--json"))) << command;
+        EXPECT_TRUE(run.out.contains(QStringLiteral("Optionen:"))) << command;
+        EXPECT_TRUE(run.err.isEmpty()) << command;
+    }
+    const CliRun overview = Run({"--help"});
+    EXPECT_EQ(overview.status, 0);
+    for (const char* command : {"info", "filters", "compress", "propose", "sweep"})
+        EXPECT_TRUE(overview.out.contains(QStringLiteral("  ") + command)) << command;
+}
+
+class CompressTest : public CliTest {
+protected:
+    void SetUp() override { picture = Scene("scene.bmp", 64, 48); }  // level 6
+    QString picture;
+};
+
+TEST_F(CompressTest, AtThePicturesOwnLevelNothingIsLost) {
+    const CliRun json = Run({"compress", picture, "--level", "6", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    const QJsonObject r = json.Json();
+    EXPECT_EQ(r["meanError"].toDouble(), 0.0);
+    EXPECT_TRUE(r["psnr"].isNull());  // infinite
+    EXPECT_EQ(r["energyKept"].toDouble(), 100.0);
+    EXPECT_EQ(r["zeroCount"].toInt(), 0);
+    EXPECT_TRUE(r["epsilon"].isNull());
+    EXPECT_EQ(Label(r, "labFehler"), QStringLiteral("0"));
+    EXPECT_EQ(Label(r, "labProzent"), QStringLiteral("0 %"));
+
+    const CliRun text = Run({"compress", picture, "--level", "6"});
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\nPSNR: inf\n"))) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\nEnergie erhalten: 100.000 %\n")));
+}
+
+TEST_F(CompressTest, FiguresAgreeWithTheReconstructionItWrites) {
+    const QString reconstruction = dir.filePath("r.bmp");
+    const CliRun run = Run({"compress", picture, "--level", "3", "--position", "50", "--epsilon", "4",
+                            "--reconstruction", reconstruction, "--json"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QJsonObject r = run.Json();
+    EXPECT_EQ(r["pictureLevel"].toInt(), 6);
+    EXPECT_EQ(r["delta"].toDouble(), DeltaFromPosition(50));
+    EXPECT_EQ(r["epsilon"].toDouble(), 4.0);
+    const int count = r["zeroCount"].toInt();
+    ASSERT_GT(count, 0);
+    EXPECT_EQ(r["zeroShare"].toDouble(), count * 100.0 / 4096.0);
+    EXPECT_EQ(Label(r, "labProzent"), G(count * 100.0 / 4096.0) + " %");
+    EXPECT_EQ(Label(r, "labFehler"), G(r["meanError"].toDouble()));
+    EXPECT_EQ(Label(r, "labLevel"), QStringLiteral("Level: 6"));
+
+    // Mean error, PSNR and energy from the two files themselves.
+    const QImage original(picture), rebuilt(reconstruction);
+    ASSERT_EQ(rebuilt.size(), QSize(64, 48));
+    double absolute = 0, squared = 0, energyOriginal = 0, energyRebuilt = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const double a = qRed(rebuilt.pixel(x, y)), b = qRed(original.pixel(x, y));
+            absolute += std::abs(a - b);
+            squared += (a - b) * (a - b);
+            energyOriginal += b * b;
+            energyRebuilt += a * a;
+        }
+    ASSERT_GT(squared, 0);
+    EXPECT_DOUBLE_EQ(r["meanError"].toDouble(), absolute / (64 * 48));
+    EXPECT_NEAR(r["psnr"].toDouble(), 10 * std::log10(255.0 * 255.0 / (squared / (64 * 48))), 1e-12);
+    EXPECT_NEAR(r["energyKept"].toDouble(), energyRebuilt / energyOriginal * 100, 1e-12);
+}
+
+TEST_F(CompressTest, WritesEachPictureInTheFormatOfItsExtension) {
+    const QString a = dir.filePath("a.png"), c = dir.filePath("c.bmp"), r = dir.filePath("r.png");
+    const CliRun run = Run({"compress", picture, "--level", "2", "--epsilon", "1e300", "--approximation", a,
+                            "--coefficients", c, "--reconstruction", r, "--json"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    // Everything outside the 5 x 5 smoothing block of level 2 goes: 65^2 - 25 elements.
+    EXPECT_EQ(run.Json()["zeroCount"].toInt(), 65 * 65 - 25);
+    EXPECT_EQ(Label(run.Json(), "labProzent"), QStringLiteral("102.539 %"));
+
+    auto head = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+    };
+    EXPECT_EQ(head(a), QByteArray("\x89PNG", 4));
+    EXPECT_EQ(head(c).left(2), QByteArray("BM"));
+    EXPECT_EQ(head(r), QByteArray("\x89PNG", 4));
+    const QImage coefficients(c);
+    ASSERT_EQ(coefficients.size(), QSize(64, 48));
+    // Red markers everywhere but on the smoothing block, which keeps its greys.
+    EXPECT_EQ(coefficients.pixel(63, 47), qRgb(255, 0, 0));
+    EXPECT_EQ(coefficients.pixel(5, 0), qRgb(255, 0, 0));
+    const QRgb kept = coefficients.pixel(2, 2);
+    EXPECT_TRUE(qRed(kept) == qGreen(kept) && qGreen(kept) == qBlue(kept));
+    EXPECT_EQ(QImage(a).size(), QSize(64, 48));
+    // Only the three outputs were added: no temporaries left over.
+    EXPECT_EQ(Files(), (QStringList{"a.png", "c.bmp", "r.png", "scene.bmp"}));
+}
+
+TEST_F(CompressTest, SweepRowsEqualSingleRunsWhateverRanBefore) {
+    const QString second = Grey("second.bmp", 33, 20, [](int x, int y) { return x * x + 9 * y; });
+    const CliRun sweep = Run({"sweep", picture, second, "--level", "3", "--epsilon", "2.5",
+                              "--positions", "0:60:30", "--json"});
+    ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
+    const QJsonArray runs = sweep.Json()["runs"].toArray();
+    ASSERT_EQ(runs.size(), 6);
+    // Each row is a fresh program: the same as compress on its own, run afterwards.
+    for (const QJsonValue& value : runs) {
+        const QJsonObject row = value.toObject();
+        const QJsonObject single = Run({"compress", row["picture"].toString(), "--level", "3", "--epsilon",
+                                        "2.5", "--position", QString::number(row["position"].toInt()),
+                                        "--json"})
+                                       .Json();
+        EXPECT_EQ(row, single) << row["picture"].toString().toStdString() << " "
+                               << row["position"].toInt();
+    }
+    EXPECT_EQ(runs[1].toObject()["position"].toInt(), 30);
+    EXPECT_EQ(runs[5].toObject()["picture"].toString(), second);
+}
+
+TEST_F(CompressTest, SweepWritesCsvAndPlot) {
+    const QString csv = dir.filePath("s.csv"), plot = dir.filePath("s.png");
+    const CliRun run = Run({"sweep", picture, "--level", "4", "--epsilon", "3", "--positions", "10:40:10",
+                            "--csv", csv, "--plot", plot});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[0], QStringLiteral("picture,position,delta,zero_share,mean_error,psnr,energy_kept"));
+    const QStringList row = lines[2].split(',');
+    ASSERT_EQ(row.size(), 7);
+    EXPECT_EQ(row[1], QStringLiteral("20"));
+    EXPECT_EQ(row[2].toDouble(), DeltaFromPosition(20));  // 17 digits read back exactly
+
+    const QImage image(plot);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(900, 600));
+    int curvePixels = 0;  // the first curve's colour
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) curvePixels += image.pixel(x, y) == qRgb(31, 119, 180);
+    EXPECT_GT(curvePixels, 50);
+    // Without --csv the table goes to standard output.
+    const CliRun table = Run({"sweep", picture, "--level", "4", "--epsilon", "3", "--positions", "10:40:10"});
+    EXPECT_EQ(table.out.split('\n', Qt::SkipEmptyParts), lines);
+}
+
+class ProposeTest : public CliTest {};
+
+TEST_F(ProposeTest, ReportsWhatCalcDeltaShowsAndSets) {
+    const QString picture = Scene("scene.bmp", 50, 40);
+    const QString difference = dir.filePath("d.bmp");
+    const CliRun run = Run({"propose", picture, "--difference", difference, "--json"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QJsonObject r = run.Json();
+    const double proposal = r["differenceSumBelow"].toDouble() / r["differenceSumTotal"].toDouble();
+    EXPECT_EQ(Label(r, "labDeltaVorgeschlagen"), " " + G(proposal));
+    const int position = PositionFromDelta(proposal);
+    EXPECT_EQ(r["position"].toInt(), position);
+    EXPECT_EQ(r["delta"].toDouble(), position == 0 ? proposal : DeltaFromPosition(position));
+    EXPECT_EQ(r["schranke"].toDouble(), 50.0);
+
+    const QImage image(difference);
+    ASSERT_EQ(image.size(), QSize(50, 40));
+    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0));  // the frame stays black
+    EXPECT_EQ(image.pixel(49, 20), qRgb(0, 0, 0));
+
+    const CliRun text = Run({"propose", picture, "--schranke", "0"});
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\nVorschlag: 0\nPosition: 0\nDelta: 0\n"))) << text.out.toStdString();
+}
+
+TEST_F(ProposeTest, WithoutDifferencesTheScrollBarStepsDownAsInTheWindow) {
+    // Both sums 0: Delta stays 0.61, and 0.61 * 100 truncates to 60.
+    const QString flat = Grey("flat.bmp", 20, 20, [](int, int) { return 0; });
+    const QJsonObject r = Run({"propose", flat, "--position", "61", "--json"}).Json();
+    EXPECT_EQ(Label(r, "labDeltaVorgeschlagen"), QStringLiteral(" 0.61"));
+    EXPECT_EQ(r["position"].toInt(), 60);
+    EXPECT_EQ(r["delta"].toDouble(), DeltaFromPosition(60));
+}
+
+}  // namespace
+}  // namespace tesora::testing
