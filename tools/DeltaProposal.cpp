@@ -1,7 +1,10 @@
 #include "tools/DeltaProposal.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
+#include <vector>
 
 #include "blac/Bank.h"
 #include "blac/DeltaControl.h"
@@ -44,6 +47,21 @@ void ShowDifferencePicture(Frontend& frontend) {
     frontend.SetStatus("Fertig!");
 }
 
+namespace {
+// ClampToByte for the values here, compiled to min/max instead of branches: NaN and
+// below 0 give 0, above 255 gives 255, otherwise truncated.
+inline int ClampValue(double v) {
+    const double high = std::min(v, 255.0);          // NaN stays NaN
+    return static_cast<int>(std::max(0.0, high));    // NaN and negatives give 0
+}
+
+// a when keep, else +0.0 (which leaves a sum as it is), by masking the bits.
+inline double KeepOrZero(double a, bool keep) {
+    const std::uint64_t mask = -static_cast<std::uint64_t>(keep);
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(a) & mask);
+}
+}  // namespace
+
 void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
     if (kernel.Rows() != 3 || kernel.Cols() != 3) throw Error("Der Differenzenkern muss 3 x 3 sein!");
     double K[3][3];
@@ -71,33 +89,61 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
     double below = DifferenceSumBelow;
     double total = DifferenceSumTotal;
 
-    for (int r = 1; r <= height - 2; ++r) {
-        // Neighbours all present and inside the matrix: s = 2 ... fastEnd at this r.
-        const bool rowInner = r >= 2 && r + 1 <= side;
-        const int fastEnd = rowInner ? std::min(width - 2, side - 1) : 1;
-        for (int s = 1; s <= width - 2; ++s) {
-            double weight;
-            double response = 0.0;
-            if (s >= 2 && s <= fastEnd) {
-                weight = fullWeight;
-                const double* m = elements + static_cast<std::size_t>(s - 2) * cols + static_cast<std::size_t>(r - 2);
-                for (int k = 0; k < 3; ++k, m += cols)
-                    for (int l = 0; l < 3; ++l) response = response + K[k][l] * m[l];
-            } else {
-                weight = 0.0;
-                for (int k = -1; k <= 1; ++k)
-                    for (int l = -1; l <= 1; ++l)
-                        if (s + k > 0 && r + l > 0 && s + k < width && r + l < height) {
-                            weight = weight + AbsValue(K[k + 1][l + 1]);
-                            response = response + K[k + 1][l + 1] * element(s + k, r + l);
-                        }
+    // The loop runs along X = the matrix's row index, a stride of a whole matrix row per
+    // pixel. For the inner pixels the three columns r-1, r, r+1 are read from a copy of a
+    // strip of columns, stored along the row index; the sums still grow in the order of
+    // the pixels, and every value is the same element the general path reads.
+    constexpr int kStrip = 32;
+    const int rowsNeeded = std::min(width - 1, side);  // s + k <= width - 1
+    const std::size_t stripStride = static_cast<std::size_t>(std::max(rowsNeeded, 0)) + 1;
+    std::vector<double> strip(stripStride * (kStrip + 2));
+
+    for (int r0 = 1; r0 <= height - 2; r0 += kStrip) {
+        const int r1 = std::min(r0 + kStrip - 1, height - 2);
+        // Columns r0-1 ... r1+1 that exist in the matrix; column c at slot c - (r0-1).
+        const int cLow = std::max(1, r0 - 1);
+        const int cHigh = std::min(side, r1 + 1);
+        for (int i = 1; i <= rowsNeeded; ++i) {
+            const double* source = elements + static_cast<std::size_t>(i - 1) * cols;
+            for (int c = cLow; c <= cHigh; ++c)
+                strip[static_cast<std::size_t>(c - (r0 - 1)) * stripStride + static_cast<std::size_t>(i)] =
+                    source[c - 1];
+        }
+
+        for (int r = r0; r <= r1; ++r) {
+            // Neighbours all present and inside the matrix: s = 2 ... fastEnd at this r.
+            const bool rowInner = r >= 2 && r + 1 <= side;
+            const int fastEnd = rowInner ? std::min(width - 2, side - 1) : 1;
+            const double* column[3] = {};
+            if (rowInner)
+                for (int l = 0; l < 3; ++l)
+                    column[l] = strip.data() + static_cast<std::size_t>(r - 1 + l - (r0 - 1)) * stripStride;
+            for (int s = 1; s <= width - 2; ++s) {
+                double weight;
+                double response = 0.0;
+                if (s >= 2 && s <= fastEnd) {
+                    weight = fullWeight;
+                    for (int k = 0; k < 3; ++k)
+                        for (int l = 0; l < 3; ++l) response = response + K[k][l] * column[l][s - 1 + k];
+                } else {
+                    weight = 0.0;
+                    for (int k = -1; k <= 1; ++k)
+                        for (int l = -1; l <= 1; ++l)
+                            if (s + k > 0 && r + l > 0 && s + k < width && r + l < height) {
+                                weight = weight + AbsValue(K[k + 1][l + 1]);
+                                response = response + K[k + 1][l + 1] * element(s + k, r + l);
+                            }
+                }
+                // Random pictures would mispredict sign and bound tests half the time, so
+                // they are written without branches. std::fabs differs from AbsValue only
+                // in the sign of a zero or a NaN, which no sum, bound or grey can see.
+                double v = std::fabs(response);
+                if (weight != 0) v = v / AbsValue(weight);
+                v = 5.0 * v;
+                below = below + KeepOrZero(v, (v > 0) & (v < bound));
+                total = total + v;
+                reduced.SetGrey(s, r, 255 - ClampValue(v));
             }
-            double v = AbsValue(response);
-            if (weight != 0) v = v / AbsValue(weight);
-            v = 5.0 * v;
-            if (v > 0 && v < bound) below = below + v;
-            total = total + v;
-            reduced.SetGrey(s, r, 255 - ClampToByte(v));
         }
     }
     DifferenceSumBelow = below;

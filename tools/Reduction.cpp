@@ -1,5 +1,7 @@
 #include "tools/Reduction.h"
 
+#include <algorithm>
+
 #include "blac/Bank.h"
 #include "blac/State.h"
 #include "matrix/Error.h"
@@ -30,16 +32,26 @@ int Reduce(Frontend& frontend) {
     double* const elements = CoeffMatrix.Data();
     const std::size_t cols = static_cast<std::size_t>(CoeffMatrix.Cols());
 
+    // Walked in tiles: the matrix is stored along j, the picture along i (= X), and a
+    // plain double loop would step through one of them a page at a time. The count and
+    // every change are independent of the order.
+    constexpr int kTile = 32;
     int count = 0;
-    for (int i = 0; i <= last; ++i) {
-        // Element (i+1, j+1) lives at row i, column j of the raw storage.
-        double* const row = elements + static_cast<std::size_t>(i) * cols;
-        const int first = i <= smooth ? smooth + 1 : 0;
-        for (int j = first; j <= last; ++j) {
-            if (AbsValue(row[j]) < epsilon) {
-                ++count;
-                row[j] = 0.0;
-                bild.SetPixel(i, j, kMarkerRed);  // ignored outside the picture
+    for (int i0 = 0; i0 <= last; i0 += kTile) {
+        const int i1 = std::min(i0 + kTile - 1, last);
+        for (int j0 = 0; j0 <= last; j0 += kTile) {
+            const int j1 = std::min(j0 + kTile - 1, last);
+            for (int i = i0; i <= i1; ++i) {
+                // Element (i+1, j+1) lives at row i, column j of the raw storage.
+                double* const row = elements + static_cast<std::size_t>(i) * cols;
+                const int first = i <= smooth ? std::max(j0, smooth + 1) : j0;
+                for (int j = first; j <= j1; ++j) {
+                    if (AbsValue(row[j]) < epsilon) {
+                        ++count;
+                        row[j] = 0.0;
+                        bild.SetPixel(i, j, kMarkerRed);  // ignored outside the picture
+                    }
+                }
             }
         }
     }
