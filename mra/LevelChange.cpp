@@ -32,6 +32,7 @@ constexpr std::size_t kChunk = 32;
 struct Arena {
     std::vector<double> in = std::vector<double>(kMaxSide * kChunk);
     std::vector<double> out = std::vector<double>(kMaxSide * kChunk);
+    std::vector<std::uint32_t> words = std::vector<std::uint32_t>(kMaxSide * kChunk);
 };
 Arena& Scratch() {
     static Arena arena;
@@ -178,20 +179,30 @@ void SynthesiseChunk(int n, const double* in, std::size_t is, double* out, std::
     for (int i = 0; i <= 3; ++i) add(2 * n - 3 + i, dr, WaveletRight[i]);
 }
 
-// Lines r0 ... r0+count-1 of CoeffMatrix (contiguous rows) into interleaved form.
+// Lines r0 ... r0+count-1 of CoeffMatrix (contiguous rows) into interleaved form and
+// back. Blocks of kTransposeBlock elements keep the touched cache lines of the
+// interleaved side in L1 while every line of the chunk passes through.
+constexpr std::size_t kTransposeBlock = 64;
+
 void GatherRows(const double* M, std::size_t r0, std::size_t count, std::size_t length, double* in) {
-    for (std::size_t m = 0; m < count; ++m) {
-        const double* __restrict src = M + (r0 + m) * kStride;
-        double* __restrict dst = in + m;
-        for (std::size_t i = 0; i < length; ++i) dst[i * kChunk] = src[i];
+    for (std::size_t i0 = 0; i0 < length; i0 += kTransposeBlock) {
+        const std::size_t i1 = std::min(length, i0 + kTransposeBlock);
+        for (std::size_t m = 0; m < count; ++m) {
+            const double* __restrict src = M + (r0 + m) * kStride;
+            double* __restrict dst = in + m;
+            for (std::size_t i = i0; i < i1; ++i) dst[i * kChunk] = src[i];
+        }
     }
 }
 
 void ScatterRows(const double* out, std::size_t r0, std::size_t count, std::size_t length, double* M) {
-    for (std::size_t m = 0; m < count; ++m) {
-        double* __restrict dst = M + (r0 + m) * kStride;
-        const double* __restrict src = out + m;
-        for (std::size_t i = 0; i < length; ++i) dst[i] = src[i * kChunk];
+    for (std::size_t i0 = 0; i0 < length; i0 += kTransposeBlock) {
+        const std::size_t i1 = std::min(length, i0 + kTransposeBlock);
+        for (std::size_t m = 0; m < count; ++m) {
+            double* __restrict dst = M + (r0 + m) * kStride;
+            const double* __restrict src = out + m;
+            for (std::size_t i = i0; i < i1; ++i) dst[i] = src[i * kChunk];
+        }
     }
 }
 
@@ -203,11 +214,24 @@ void CopyColumns(const double* out, std::size_t c0, std::size_t count, std::size
     }
 }
 
-inline std::uint32_t GreyOf(double value) { return PictureSurface::GreyWord(ClampToByte(value)); }
-inline std::uint32_t InvertedGreyOf(double value) { return PictureSurface::GreyWord(255 - ClampToByte(value)); }
+// ClampToByte written without branches so the conversion loops vectorise; the same
+// result for every double, NaN included (it fails both comparisons and becomes 0).
+inline std::uint32_t ClampedGrey(double value) {
+    double v = value > 255.0 ? 255.0 : value;
+    v = v >= 0.0 ? v : 0.0;
+    return static_cast<std::uint32_t>(static_cast<int>(v));
+}
+
+// Grey words of `count` values, plain or inverted.
+void ToWords(const double* __restrict values, std::uint32_t* __restrict words, std::size_t count, bool inverted) {
+    if (inverted)
+        for (std::size_t m = 0; m < count; ++m) words[m] = 0xFF000000u | (255u - ClampedGrey(values[m])) * 0x010101u;
+    else
+        for (std::size_t m = 0; m < count; ++m) words[m] = 0xFF000000u | ClampedGrey(values[m]) * 0x010101u;
+}
 
 // Paints a chunk of matrix rows r0 ... r0+count-1 (pixel columns x = r0 + m): value k of
-// line m goes to pixel (x, k); rows 0 ... plainRows-1 plain grey, the rest inverted.
+// line m goes to pixel (x, k); values 0 ... plainRows-1 plain grey, the rest inverted.
 void PaintRowChunk(PictureSurface& picture, const double* out, std::size_t r0, std::size_t count,
                    std::size_t length, std::size_t plainRows) {
     const auto width = static_cast<std::size_t>(picture.Width());
@@ -215,32 +239,39 @@ void PaintRowChunk(PictureSurface& picture, const double* out, std::size_t r0, s
     if (r0 >= width) return;
     const std::size_t visible = std::min(count, width - r0);
     const std::size_t rows = std::min(length, height);
-    for (std::size_t k = 0; k < rows; ++k) {
-        std::uint32_t* __restrict line = picture.ScanLine(static_cast<int>(k)) + r0;
-        const double* __restrict v = out + k * kChunk;
-        if (k < plainRows)
-            for (std::size_t m = 0; m < visible; ++m) line[m] = GreyOf(v[m]);
-        else
-            for (std::size_t m = 0; m < visible; ++m) line[m] = InvertedGreyOf(v[m]);
-    }
+    for (std::size_t k = 0; k < rows; ++k)
+        ToWords(out + k * kChunk, picture.ScanLine(static_cast<int>(k)) + r0, visible, k >= plainRows);
 }
 
 // Paints a chunk of matrix columns c0 ... c0+count-1 (pixel rows y = c0 + m): value k of
-// line m goes to pixel (k, y). Values k < plainCount are plain grey unless the whole
-// line is inverted; the others are inverted.
-void PaintColumnChunk(PictureSurface& picture, const double* out, std::size_t c0, std::size_t count,
-                      std::size_t length, std::size_t plainCount, std::size_t firstInvertedLine) {
+// line m goes to pixel (k, y). Values k < plainCount are plain grey unless the line is
+// at or beyond firstInvertedLine; the others are inverted. The words are formed in the
+// chunk's own layout and then transposed onto the scan lines in small tiles.
+void PaintColumnChunk(PictureSurface& picture, const double* out, std::uint32_t* words, std::size_t c0,
+                      std::size_t count, std::size_t length, std::size_t plainCount, std::size_t firstInvertedLine) {
     const auto width = static_cast<std::size_t>(picture.Width());
     const auto height = static_cast<std::size_t>(picture.Height());
     if (c0 >= height) return;
     const std::size_t visible = std::min(count, height - c0);
     const std::size_t values = std::min(length, width);
-    for (std::size_t m = 0; m < visible; ++m) {
-        std::uint32_t* __restrict line = picture.ScanLine(static_cast<int>(c0 + m));
-        const double* __restrict v = out + m;
-        const std::size_t plain = c0 + m >= firstInvertedLine ? 0 : std::min(plainCount, values);
-        for (std::size_t k = 0; k < plain; ++k) line[k] = GreyOf(v[k * kChunk]);
-        for (std::size_t k = plain; k < values; ++k) line[k] = InvertedGreyOf(v[k * kChunk]);
+    const std::size_t plainLines = firstInvertedLine > c0 ? std::min(visible, firstInvertedLine - c0) : 0;
+    for (std::size_t k = 0; k < values; ++k) {
+        const double* v = out + k * kChunk;
+        std::uint32_t* w = words + k * kChunk;
+        if (k < plainCount) {
+            ToWords(v, w, plainLines, false);
+            ToWords(v + plainLines, w + plainLines, visible - plainLines, true);
+        } else {
+            ToWords(v, w, visible, true);
+        }
+    }
+    constexpr std::size_t kTile = 16;
+    for (std::size_t k0 = 0; k0 < values; k0 += kTile) {
+        const std::size_t k1 = std::min(values, k0 + kTile);
+        for (std::size_t m = 0; m < visible; ++m) {
+            std::uint32_t* __restrict line = picture.ScanLine(static_cast<int>(c0 + m));
+            for (std::size_t k = k0; k < k1; ++k) line[k] = words[k * kChunk + m];
+        }
     }
 }
 
@@ -304,7 +335,7 @@ void DecomposeLevel(Frontend& frontend, int L) {
         frontend.SetStatus(kDetailsText);
         DetailChunk(setup, M + c0, kStride, arena.out.data(), kChunk, count);
         frontend.SetStatus(kPaintingText);
-        PaintColumnChunk(picture, arena.out.data(), c0, count, lines, n + 1, n + 1);
+        PaintColumnChunk(picture, arena.out.data(), arena.words.data(), c0, count, lines, n + 1, n + 1);
         CopyColumns(arena.out.data(), c0, count, lines, M);
         picture.Refresh();
         frontend.SetStatus(kDoneText);
@@ -321,7 +352,7 @@ void ReconstructLevel(Frontend& frontend, int L) {
     for (std::size_t c0 = 0; c0 < lines; c0 += kChunk) {
         const std::size_t count = std::min(kChunk, lines - c0);
         SynthesiseChunk(n, M + c0, kStride, arena.out.data(), kChunk, count);
-        PaintColumnChunk(picture, arena.out.data(), c0, count, lines, lines, lines);
+        PaintColumnChunk(picture, arena.out.data(), arena.words.data(), c0, count, lines, lines, lines);
         CopyColumns(arena.out.data(), c0, count, lines, M);
         picture.Refresh();
     }
