@@ -17,7 +17,9 @@ public:
 
     // Replaces the picture (converted to Format_RGB32) and rebinds the core's view.
     void SetImage(const QImage& image);
-    const QImage& Image() const { return image_; }
+    // A snapshot: the core writes through a raw pointer, which would show through a
+    // shallow copy, so callers get a deep one.
+    QImage Image() const { return image_.copy(); }
 
     // Repaints at once, but at most every kRefreshIntervalMs; a skipped repaint is
     // caught up by Flush(), which the slot guard calls at the end of every handler.

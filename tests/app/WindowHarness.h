@@ -113,7 +113,7 @@ protected:
     }
     QString Caption() const { return form->windowTitle(); }
     const std::vector<std::string>& Statuses() const { return form->Frontend().statusHistory; }
-    const QImage& Reduced() const { return frmReducedImg->ReducedImg->Image(); }
+    QImage Reduced() const { return frmReducedImg->ReducedImg->Image(); }
 
     QTemporaryDir dir;
     TfrmTesora* form = nullptr;
