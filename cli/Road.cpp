@@ -67,8 +67,10 @@ Road::Road(const QString& path) : path_(path) {
     CurrentLevel = FindPictureLevel();
     PictureLevel = CurrentLevel;
     // The track bar's maximum and position follow the level; its change handler runs
-    // only when the position moves, and then finds nothing to transform.
-    MoveTrackBar(CurrentLevel);
+    // only when the position moves, and then finds nothing to transform. A level-1
+    // picture leaves it quietly at its minimum.
+    if (PictureLevel >= 2) MoveTrackBar(CurrentLevel);
+    else trackPosition_ = 2;
     ReadColourValues(frontend_);
     frontend_.SetStatus("Level: " + FormatD(CurrentLevel));
     frontend_.SetLabel(Label::DeltaVorgeschlagen, "0");

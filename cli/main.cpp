@@ -2,6 +2,8 @@
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <unistd.h>
 
 #include "cli/Cli.h"
@@ -15,15 +17,29 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
     if (type == QtCriticalMsg || type == QtFatalMsg) defaultHandler(type, context, message);
 }
 
+// Only the plot draws text, and text needs the GUI application with its fonts; every
+// other run starts faster without it. A wrong guess costs a clear error, not a crash.
+bool NeedsFonts(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "sweep") != 0) return false;
+    for (int i = 2; i < argc; ++i)
+        if (std::strncmp(argv[i], "--plot", 6) == 0 || std::strncmp(argv[i], "-plot", 5) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     defaultHandler = qInstallMessageHandler(QuietHandler);
-    // Without a display the tool still draws its plot, off screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (NeedsFonts(argc, argv)) {
+        // Without a display the plot is still drawn, off screen.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QTextStream out(stdout);
     QTextStream err(stderr);
     return tesora::cli::RunCli(QCoreApplication::arguments(), out, err, isatty(fileno(stderr)) != 0);

@@ -1,0 +1,119 @@
+// tesora-cli as scripts use it: whole processes, start to exit, on a 1025 x 1025
+// picture (the largest the program takes), and the same compress in-process to show
+// what the process start costs. Every run must exit with status 0.
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <QString>
+#include <QTextStream>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string kPicture = "/tmp/tesora-bench-1025.bmp";
+
+// Smooth shading with edges and texture, so Reduce has work of every kind.
+void WritePicture() {
+    static bool written = false;
+    if (written) return;
+    QImage picture(1025, 1025, QImage::Format_RGB32);
+    for (int y = 0; y < 1025; ++y)
+        for (int x = 0; x < 1025; ++x) {
+            const int g = ((x + 2 * y) / 9) % 160 + ((x / 128 + y / 96) % 2) * 60 + (x * y) % 17;
+            picture.setPixel(x, y, qRgb(g, g, g));
+        }
+    picture.save(QString::fromStdString(kPicture), "BMP");
+    written = true;
+}
+
+std::string Binary() {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path(self, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return path.substr(0, path.rfind('/')) + "/../cli/tesora-cli";
+}
+
+// Runs the tool with stdout and stderr to /dev/null; returns its exit status.
+int Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    const std::string binary = Binary();
+    argv.push_back(const_cast<char*>(binary.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int started = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void RunProcess(benchmark::State& state, const std::vector<std::string>& args) {
+    WritePicture();
+    for (auto _ : state)
+        if (Spawn(args) != 0) {
+            state.SkipWithError("tesora-cli did not exit with 0");
+            break;
+        }
+}
+
+void BM_CompressProcess1025(benchmark::State& state) {
+    RunProcess(state, {"compress", kPicture, "--level", "5", "--position", "50", "--epsilon", "5"});
+}
+BENCHMARK(BM_CompressProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_CompressWithOutputsProcess1025(benchmark::State& state) {
+    RunProcess(state, {"compress", kPicture, "--level", "5", "--position", "50", "--epsilon", "5",
+                       "--approximation", "/tmp/tesora-bench-a.bmp", "--coefficients", "/tmp/tesora-bench-c.png",
+                       "--reconstruction", "/tmp/tesora-bench-r.bmp"});
+}
+BENCHMARK(BM_CompressWithOutputsProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)
+    ->Repetitions(3)->ReportAggregatesOnly(true);
+
+void BM_HelpProcess(benchmark::State& state) { RunProcess(state, {"compress", "--help"}); }
+BENCHMARK(BM_HelpProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_SweepElevenPositionsProcess1025(benchmark::State& state) {
+    RunProcess(state, {"sweep", kPicture, "--level", "5", "--epsilon", "5", "--positions", "0:100:10",
+                       "--csv", "/tmp/tesora-bench.csv", "--plot", "/tmp/tesora-bench.png"});
+}
+BENCHMARK(BM_SweepElevenPositionsProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
+    ->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_CompressInProcess1025(benchmark::State& state) {
+    WritePicture();
+    const QStringList args{"tesora-cli", "compress", QString::fromStdString(kPicture), "--level", "5",
+                           "--position", "50", "--epsilon", "5", "--json"};
+    for (auto _ : state) {
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        if (tesora::cli::RunCli(args, outStream, errStream) != 0 || !out.contains("\"zeroCount\"")) {
+            state.SkipWithError("compress failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_CompressInProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+}  // namespace
+
+BENCHMARK_MAIN();
