@@ -110,6 +110,17 @@ TEST_F(OpenTest, SmallPictureKeepsTheMinimumWindowAndZerosBeyondIt) {
     EXPECT_EQ(CoeffMatrix.Get(101, 1), 0.0);
     EXPECT_EQ(CoeffMatrix.Get(1, 81), 0.0);
     EXPECT_EQ(CoeffMatrix.Get(129, 129), 0.0);
+
+    // Closed by the user, shown again beside the main window by the next load.
+    frmReducedImg->close();
+    form->move(200, 150);
+    Open(Write(Pattern(300, 200), "p300.bmp"));
+    EXPECT_TRUE(frmReducedImg->isVisible());
+    EXPECT_EQ(frmReducedImg->pos(), QPoint(form->x() + form->frameGeometry().width(), form->y()));
+    EXPECT_EQ(form->size(), QSize(445, 322));
+    EXPECT_EQ(PictureLevel, 9);
+    EXPECT_EQ(CoeffMatrix.Get(300, 200), (3 * 299 + 5 * 199) % 256);
+    EXPECT_EQ(CoeffMatrix.Get(301, 1), 0.0);
 }
 
 TEST_F(OpenTest, CameraSampleGetsLevel9) {
