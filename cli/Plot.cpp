@@ -111,6 +111,7 @@ QImage DrawRateDistortion(const std::vector<PlotCurve>& curves) {
     painter.setFont(font);
 
     // Curves, point labels and the legend.
+    std::vector<QRectF> labels;
     for (std::size_t c = 0; c < curves.size(); ++c) {
         const PlotCurve& curve = curves[c];
         const QColor colour = CurveColour(c);
@@ -128,8 +129,27 @@ QImage DrawRateDistortion(const std::vector<PlotCurve>& curves) {
             const QPointF p = at(point.zeroShare, point.meanError);
             painter.setPen(QPen(colour, 1));
             painter.drawEllipse(p, 3.5, 3.5);
+            // Above right, else below right; a label that would cover another is left
+            // out (the CSV has every value).
+            const QString text = Number(point.delta);
+            QPointF at;
+            bool placed = false;
+            for (const QPointF& offset : {QPointF(5, -5), QPointF(5, 14)}) {
+                const QRectF box = painter.fontMetrics().boundingRect(text).translated((p + offset).toPoint());
+                if (std::none_of(labels.begin(), labels.end(), [&](const QRectF& r) { return r.intersects(box); })) {
+                    at = p + offset;
+                    labels.push_back(box);
+                    placed = true;
+                    break;
+                }
+            }
+            if (!placed) continue;
+            // A white rim keeps labels readable where curves cross.
+            painter.setPen(Qt::white);
+            for (const QPointF& offset : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+                painter.drawText(at + offset, text);
             painter.setPen(colour.darker(130));
-            painter.drawText(p + QPointF(5, -5), Number(point.delta));
+            painter.drawText(at, text);
         }
         const int y = kArea.top() + 10 + static_cast<int>(c) * 22;
         painter.setPen(QPen(colour, 2));

@@ -227,6 +227,18 @@ TEST_F(CompressTest, SweepWritesCsvAndPlot) {
     EXPECT_EQ(table.out.split('\n', Qt::SkipEmptyParts), lines);
 }
 
+TEST_F(CompressTest, SweepShowsProgressOnlyWhenAskedTo) {
+    const QStringList args{"tesora-cli", "sweep", picture, "--level", "5", "--epsilon", "1", "--positions",
+                           "0:10:10"};
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    ASSERT_EQ(cli::RunCli(args, outStream, errStream, true), 0);
+    EXPECT_TRUE(err.contains(QStringLiteral("\r1/2: ")) && err.contains(QStringLiteral("\r2/2: ")))
+        << err.toStdString();
+    EXPECT_TRUE(err.endsWith('\n'));
+    EXPECT_EQ(out.count('\n'), 3);  // the table alone: progress never reaches stdout
+}
+
 class ProposeTest : public CliTest {};
 
 TEST_F(ProposeTest, ReportsWhatCalcDeltaShowsAndSets) {
