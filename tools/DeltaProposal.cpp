@@ -111,29 +111,11 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
         }
 
         for (int r = r0; r <= r1; ++r) {
-            // Neighbours all present and inside the matrix: s = 2 ... fastEnd at this r.
-            const bool rowInner = r >= 2 && r + 1 <= side;
-            const int fastEnd = rowInner ? std::min(width - 2, side - 1) : 1;
-            const double* column[3] = {};
-            if (rowInner)
-                for (int l = 0; l < 3; ++l)
-                    column[l] = strip.data() + static_cast<std::size_t>(r - 1 + l - (r0 - 1)) * stripStride;
-            for (int s = 1; s <= width - 2; ++s) {
-                double weight;
-                double response = 0.0;
-                if (s >= 2 && s <= fastEnd) {
-                    weight = fullWeight;
-                    for (int k = 0; k < 3; ++k)
-                        for (int l = 0; l < 3; ++l) response = response + K[k][l] * column[l][s - 1 + k];
-                } else {
-                    weight = 0.0;
-                    for (int k = -1; k <= 1; ++k)
-                        for (int l = -1; l <= 1; ++l)
-                            if (s + k > 0 && r + l > 0 && s + k < width && r + l < height) {
-                                weight = weight + AbsValue(K[k + 1][l + 1]);
-                                response = response + K[k + 1][l + 1] * element(s + k, r + l);
-                            }
-                }
+            // Pixels of this row that the reduced picture has (it may be smaller after a
+            // reload of a changed file); the others are computed and summed, not painted.
+            std::uint32_t* const out = r < reduced.Height() ? reduced.ScanLine(r) : nullptr;
+            const int outWidth = out ? reduced.Width() : 0;
+            const auto finish = [&](int s, double response, double weight) {
                 // Random pictures would mispredict sign and bound tests half the time, so
                 // they are written without branches. std::fabs differs from AbsValue only
                 // in the sign of a zero or a NaN, which no sum, bound or grey can see.
@@ -142,8 +124,41 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
                 v = 5.0 * v;
                 below = below + KeepOrZero(v, (v > 0) & (v < bound));
                 total = total + v;
-                reduced.SetGrey(s, r, 255 - ClampValue(v));
+                if (s < outWidth) out[s] = PictureSurface::GreyWord(255 - ClampValue(v));
+            };
+            const auto general = [&](int s) {
+                double weight = 0.0;
+                double response = 0.0;
+                for (int k = -1; k <= 1; ++k)
+                    for (int l = -1; l <= 1; ++l)
+                        if (s + k > 0 && r + l > 0 && s + k < width && r + l < height) {
+                            weight = weight + AbsValue(K[k + 1][l + 1]);
+                            response = response + K[k + 1][l + 1] * element(s + k, r + l);
+                        }
+                finish(s, response, weight);
+            };
+
+            // Neighbours all present and inside the matrix: s = 2 ... fastEnd at this r.
+            const bool rowInner = r >= 2 && r + 1 <= side;
+            const int fastEnd = rowInner ? std::min(width - 2, side - 1) : 1;
+            int s = 1;
+            if (s <= width - 2) general(s++);
+            if (rowInner) {
+                const double* const left = strip.data() + static_cast<std::size_t>(r - 1 - (r0 - 1)) * stripStride;
+                const double* const middle = left + stripStride;
+                const double* const right = middle + stripStride;
+                for (; s <= fastEnd; ++s) {
+                    double response = 0.0;
+                    for (int k = 0; k < 3; ++k) {
+                        const int i = s - 1 + k;
+                        response = response + K[k][0] * left[i];
+                        response = response + K[k][1] * middle[i];
+                        response = response + K[k][2] * right[i];
+                    }
+                    finish(s, response, fullWeight);
+                }
             }
+            for (; s <= width - 2; ++s) general(s);
         }
     }
     DifferenceSumBelow = below;
