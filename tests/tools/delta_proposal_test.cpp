@@ -183,6 +183,20 @@ TEST_F(CalcDeltaTest, PictureTallerThanTheMatrixReadsZerosBeyondIt) {
         for (int x = 1; x <= 3; ++x) ASSERT_EQ(frontend.reduced.GetPixel(x, y), Grey(255)) << x << ", " << y;
 }
 
+// An infinite element makes the ratio of the sums NaN. Taken as the proposal it would
+// show "nan", throw the scroll bar to 0, or at position 0 leave Delta NaN for every
+// later transform; Delta is kept instead.
+TEST_F(CalcDeltaTest, InfiniteDifferencesKeepDelta) {
+    frontend.SetDeltaPosition(50);
+    Open(GreyPicture(6, 6, [](int, int) { return 10; }));
+    CoeffMatrix.Set(3, 3, std::numeric_limits<double>::infinity());
+    CalcDelta(frontend);
+    EXPECT_EQ(Delta, 0.5);
+    EXPECT_EQ(frontend.deltaPosition, 50);
+    EXPECT_EQ(frontend.Text(Label::DeltaVorgeschlagen), " 0.5");
+    EXPECT_EQ(frontend.reduced.GetPixel(3, 3), Grey(0));
+}
+
 TEST_F(CalcDeltaTest, KernelOfAnotherSizeIsRefused) {
     PictureWidth = PictureHeight = 5;
     EXPECT_THROW(ComputeDifferencePicture(frontend, Matrix(2, 3)), Error);
