@@ -143,40 +143,38 @@ void DetailChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
 }
 
 // SynthesiseLine for `count` interleaved lines: c in rows 0 ... n and d in rows
-// n+1 ... 2n of `in`, v into rows 0 ... 2n of `out`. Every position receives its terms
-// in the order of SynthesiseLine: the two scaling terms, the left wavelet, the interior
-// wavelets in increasing order, the right wavelet.
+// n+1 ... 2n of `in`, v into rows 0 ... 2n of `out`. Each output row is finished in one
+// go, with its terms in the order SynthesiseLine adds them: the scaling part, the left
+// wavelet, the interior wavelets in increasing order, the right wavelet.
 void SynthesiseChunk(int n, const double* in, std::size_t is, double* out, std::size_t os, std::size_t count) {
     const double half = HalfDelta, oneMinusHalf = OneMinusHalfDelta;
     const double* d = in + static_cast<std::size_t>(n + 1) * is;
-    auto row = [&](int i) { return out + static_cast<std::size_t>(i) * os; };
-    for (int k = 0; k <= n - 1; ++k) {
-        const double* __restrict c0 = in + static_cast<std::size_t>(k) * is;
-        const double* __restrict c1 = c0 + is;
-        double* __restrict even = row(2 * k);
-        double* __restrict odd = row(2 * k + 1);
-        for (std::size_t m = 0; m < count; ++m) {
-            even[m] = c0[m];
-            odd[m] = c0[m] * half + c1[m] * oneMinusHalf;
-        }
-    }
-    {
-        const double* __restrict cn = in + static_cast<std::size_t>(n) * is;
-        double* __restrict last = row(2 * n);
-        for (std::size_t m = 0; m < count; ++m) last[m] = cn[m];
-    }
-    auto add = [&](int position, const double* detail, double factor) {
-        double* __restrict v = row(position);
-        const double* __restrict dm = detail;
+    auto cRow = [&](int k) { return in + static_cast<std::size_t>(k) * is; };
+    auto dRow = [&](int m) { return d + static_cast<std::size_t>(m) * is; };
+    auto add = [count](double* __restrict v, const double* __restrict dm, double factor) {
         for (std::size_t m = 0; m < count; ++m) v[m] = v[m] + dm[m] * factor;
     };
-    for (int i = 0; i <= 3; ++i) add(i, d, WaveletLeft[i]);
-    for (int w = 1; w <= n - 2; ++w) {
-        const double* dw = d + static_cast<std::size_t>(w) * is;
-        for (int i = 0; i <= 4; ++i) add(2 * w - 1 + i, dw, WaveletInner[i]);
+    for (int p = 0; p <= 2 * n; ++p) {
+        double* __restrict v = out + static_cast<std::size_t>(p) * os;
+        const int k = p / 2;
+        if (p % 2 == 0) {
+            const double* __restrict c0 = cRow(k);
+            for (std::size_t m = 0; m < count; ++m) v[m] = c0[m];
+        } else {
+            const double* __restrict c0 = cRow(k);
+            const double* __restrict c1 = cRow(k + 1);
+            for (std::size_t m = 0; m < count; ++m) v[m] = c0[m] * half + c1[m] * oneMinusHalf;
+        }
+        if (p <= 3) add(v, dRow(0), WaveletLeft[p]);
+        // Interior wavelet w covers positions 2w-1 ... 2w+3.
+        const int first = std::max(1, (p - 2) / 2);
+        const int last = std::min(n - 2, (p + 1) / 2);
+        for (int w = first; w <= last; ++w) {
+            const int i = p - (2 * w - 1);
+            if (i >= 0 && i <= 4) add(v, dRow(w), WaveletInner[i]);
+        }
+        if (p >= 2 * n - 3) add(v, dRow(n - 1), WaveletRight[p - (2 * n - 3)]);
     }
-    const double* dr = d + static_cast<std::size_t>(n - 1) * is;
-    for (int i = 0; i <= 3; ++i) add(2 * n - 3 + i, dr, WaveletRight[i]);
 }
 
 // Lines r0 ... r0+count-1 of CoeffMatrix (contiguous rows) into interleaved form and
