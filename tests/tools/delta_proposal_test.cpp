@@ -197,10 +197,5 @@ TEST_F(CalcDeltaTest, InfiniteDifferencesKeepDelta) {
     EXPECT_EQ(frontend.reduced.GetPixel(3, 3), Grey(0));
 }
 
-TEST_F(CalcDeltaTest, KernelOfAnotherSizeIsRefused) {
-    PictureWidth = PictureHeight = 5;
-    EXPECT_THROW(ComputeDifferencePicture(frontend, Matrix(2, 3)), Error);
-}
-
 }  // namespace
 }  // namespace tesora::testing

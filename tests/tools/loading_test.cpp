@@ -8,14 +8,6 @@ namespace {
 
 using LoadingTest = ToolsTest;
 
-TEST_F(LoadingTest, LevelFollowsTheWidth) {
-    const std::pair<int, int> table[] = {{1, 1}, {3, 1}, {4, 2}, {129, 7}, {130, 8}, {513, 9}, {514, 10}, {1025, 10}};
-    for (const auto& [width, level] : table) {
-        PictureWidth = width;
-        EXPECT_EQ(FindPictureLevel(), level) << width;
-    }
-}
-
 TEST_F(LoadingTest, ReadsTheBlockAndClearsEverythingElse) {
     ClearCoeffMatrix(77.0);  // an earlier picture
     Open(GreyPicture(9, 20, [](int x, int y) { return 1 + x + 10 * y; }));
