@@ -155,6 +155,23 @@ TEST_F(RoadTest, ErrorInsideAHandlerIsShownAndTheProgramGoesOn) {
     EXPECT_EQ(Reduced(), Pattern(40, 40));
 }
 
+TEST_F(RoadTest, VeryTallPictureRunsTheWholeRoadInsideItsStorage) {
+    Open(Write(Pattern(20, 1100), "tall.bmp"));
+    EXPECT_EQ(PictureLevel, 5);
+    EXPECT_EQ(form->size(), QSize(383, 1165));
+    EXPECT_EQ(CoeffMatrix.Get(20, 33), (3 * 19 + 5 * 32) % 256);
+    EXPECT_EQ(CoeffMatrix.Get(20, 34), 0.0);  // below the block: never read from the picture
+    form->trbLevel->setValue(2);
+    form->butKompress->click();
+    form->trbLevel->setValue(5);
+    form->butFehler->click();
+    form->butCalcDelta->click();
+    Save(dir.filePath("tall-out.bmp"));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(Caption(), QStringLiteral("Datei gesichert!"));
+    EXPECT_EQ(LoadPictureFile(dir.filePath("tall-out.bmp")).size(), QSize(20, 1100));
+}
+
 TEST_F(RoadTest, ComboBoxesSetEpsilonAndSchrankeLikeStrtodInTheCLocale) {
     form->cmbEpsilon->setEditText(QStringLiteral("2,5"));
     EXPECT_EQ(Epsilon, 2.0);
