@@ -38,7 +38,7 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         } else if (command.isEmpty()) {
             throw UsageError(QStringLiteral("Es fehlt ein Befehl (tesora-cli --help zeigt alle)."));
         } else {
-            InitialiseProgram();
+            StartProgram();
             if (command == QLatin1String("info")) status = RunInfo(args, context);
             else if (command == QLatin1String("filters")) status = RunFilters(args, context);
             else if (command == QLatin1String("compress")) status = RunCompress(args, context);

@@ -27,13 +27,6 @@ QImage LoadUsable(const QString& path) {
     return image;
 }
 
-// What a fresh process holds: initial values and the filters for Delta 0 (opening
-// rewrites the whole working matrix).
-void ResetProgramState() {
-    ResetState();
-    RebuildWaveletCoeffs();
-}
-
 }  // namespace
 
 QImage SurfaceImage(const MemorySurface& surface) {
@@ -47,14 +40,15 @@ void CopyToSurface(const QImage& image, MemorySurface& surface) {
         std::memcpy(surface.ScanLine(y), image.constScanLine(y), sizeof(std::uint32_t) * image.width());
 }
 
-void InitialiseProgram() {
+void StartProgram() {
+    ResetState();
     InitPowerTables();
     FillLevelMatrixTable();
     RebuildWaveletCoeffs();
 }
 
 Road::Road(const QString& path) : path_(path) {
-    ResetProgramState();
+    StartProgram();
     ShowLevelAndDelta(frontend_);  // as the window's creation leaves the labels
     // The state steps of the window's "Öffnen", in its order.
     original_ = LoadUsable(path);

@@ -48,7 +48,9 @@ private:
     int trackPosition_ = 8;  // the track bar's design-time position
 };
 
-// The program's start-up work: tables, bank and the filters for Delta 0. Idempotent.
-void InitialiseProgram();
+// What a freshly started program holds: the initial state values, the tables and the
+// filters for Delta 0 (opening a picture rewrites the whole working matrix). Every run
+// and every road starts here, so runs in one process do not see each other.
+void StartProgram();
 
 }  // namespace tesora::cli

@@ -55,6 +55,8 @@ TEST_F(InfoAndFiltersTest, FiltersOfAPositionAreTheScrollBarsToFullPrecision) {
     ASSERT_EQ(doc["WaveletRight"].toArray().size(), 4);
     EXPECT_EQ(doc["WaveletRight"].toArray()[3].toDouble(), WaveletRight[3]);
     EXPECT_EQ(doc["HalfDelta"].toDouble(), HalfDelta);
+    // The next run starts afresh: position 0 moves nothing and Delta is 0 again.
+    EXPECT_EQ(Run({"filters", "--position", "0", "--json"}).Json()["delta"].toDouble(), 0.0);
 
     // Text gives 17 significant digits, with a point whatever the locale says.
     const char* previous = std::setlocale(LC_ALL, nullptr);
