@@ -9,6 +9,7 @@
 #include "blac/Bank.h"
 #include "blac/DeltaControl.h"
 #include "blac/State.h"
+#include "matrix/Error.h"
 #include "matrix/Numbers.h"
 #include "matrix/Tridiagonal.h"
 #include "mra/LevelOperators.h"
@@ -273,6 +274,13 @@ void PaintColumnChunk(PictureSurface& picture, const double* out, std::uint32_t*
     }
 }
 
+// The formulas need two interior wavelets (L >= 2), and a fine line must fit the
+// 1025 values of CoeffMatrix (L <= 9); anything else would read or write out of bounds.
+void CheckCoarseLevel(int L) {
+    if (L < 2 || L >= kMaxLevel)
+        throw Error("Level " + std::to_string(L) + " liegt außerhalb von 2 bis 9!");
+}
+
 }  // namespace
 
 void AnalyseLine(Frontend& frontend, int L, double* c, double* d) {
@@ -303,6 +311,7 @@ void SynthesiseLine(int L, const double* c, const double* d, double* v) {
 }
 
 void DecomposeLevel(Frontend& frontend, int L) {
+    CheckCoarseLevel(L);
     static AnalysisSetup setup;  // keeps the factors' storage from level to level
     PrepareAnalysis(setup, L);
     const std::size_t n = static_cast<std::size_t>(Pow2Int[L]);
@@ -341,6 +350,7 @@ void DecomposeLevel(Frontend& frontend, int L) {
 }
 
 void ReconstructLevel(Frontend& frontend, int L) {
+    CheckCoarseLevel(L);
     const int n = Pow2Int[L];
     const std::size_t lines = 2 * static_cast<std::size_t>(n) + 1;
     Arena& arena = Scratch();
@@ -369,7 +379,7 @@ void LevelChange(Frontend& frontend, int position) {
     // has nothing to transform.
     const int finest = std::min<int>(PictureLevel, kMaxLevel);
     int target = CurrentLevel;
-    if (finest >= 2 && CurrentLevel >= 2) target = std::clamp(position, 2, finest);
+    if (finest >= 2 && CurrentLevel >= 2 && CurrentLevel <= kMaxLevel) target = std::clamp(position, 2, finest);
 
     if (target < CurrentLevel) {
         frontend.SetEnabled(Control::butFehler, false);

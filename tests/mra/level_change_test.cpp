@@ -199,6 +199,13 @@ TEST_F(LevelChangeTest, PositionIsKeptBetweenTwoAndThePictureLevel) {
     EXPECT_EQ(frontend.Text(Label::Level), "Level: 1");
 }
 
+TEST_F(LevelChangeTest, LevelStepsOutsideTheMatrixAreRefused) {
+    EXPECT_THROW(DecomposeLevel(frontend, 1), Error);
+    EXPECT_THROW(DecomposeLevel(frontend, 10), Error);
+    EXPECT_THROW(ReconstructLevel(frontend, 10), Error);
+    EXPECT_THROW(ReconstructLevel(frontend, 1), Error);
+}
+
 TEST_F(LevelChangeTest, SmoothingAboveAndBelowTheGreyRangeIsClampedOnlyOnScreen) {
     std::vector<double> values(9 * 9, 0.0);
     for (int x = 0; x < 9; ++x) values[x] = 400.0;  // top pixel row
