@@ -13,9 +13,7 @@
 namespace tesora::cli {
 namespace {
 
-int Red(const QImage& image, int x, int y) {
-    return static_cast<int>((reinterpret_cast<const QRgb*>(image.constScanLine(y))[x] >> 16) & 0xFFu);
-}
+const QRgb* Row(const QImage& image, int y) { return reinterpret_cast<const QRgb*>(image.constScanLine(y)); }
 
 QJsonValue Optional(const std::optional<double>& value) {
     return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
@@ -25,14 +23,17 @@ QJsonValue Optional(const std::optional<double>& value) {
 
 Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int width, int height) {
     double squaredError = 0, reconstructedEnergy = 0, originalEnergy = 0;
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
+        const QRgb* rebuilt = Row(reconstructed, y);
+        const QRgb* file = Row(original, y);
         for (int x = 0; x < width; ++x) {
-            const double a = Red(reconstructed, x, y);
-            const double b = Red(original, x, y);
+            const double a = qRed(rebuilt[x]);
+            const double b = qRed(file[x]);
             squaredError += (a - b) * (a - b);
             reconstructedEnergy += a * a;
             originalEnergy += b * b;
         }
+    }
     const double mse = squaredError / (static_cast<double>(width) * height);
     Quality quality;
     quality.psnr = mse == 0 ? INFINITY : 10.0 * std::log10(255.0 * 255.0 / mse);

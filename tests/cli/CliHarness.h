@@ -13,9 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include "blac/Coefficients.h"
-#include "blac/State.h"
 #include "cli/Cli.h"
+#include "cli/Road.h"
 
 namespace tesora::testing {
 
@@ -47,10 +46,9 @@ struct CliRun {
 
 class CliTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        ResetState();
-        RebuildWaveletCoeffs();
-    }
+    // Leaves the state of a fresh start for the next test, tables included: a test
+    // that never ran the tool in-process has not filled them.
+    void TearDown() override { cli::StartProgram(); }
 
     static CliRun Run(QStringList args) {
         args.prepend(QStringLiteral("tesora-cli"));
