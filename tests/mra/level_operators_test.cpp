@@ -185,25 +185,3 @@ TEST_F(LevelOperators, RampAtDeltaZero) {
         EXPECT_NEAR(c[k], (4.0 * k - 1) / 2, 1e-14);
     }
 }
-
-// The line functions agree bit for bit with the literal per-line path at every Delta.
-TEST_F(LevelOperators, LineFunctionsMatchTheLiteralPath) {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> value(-50.0, 300.0);
-    for (int position : {0, 1, 37, 50, 61, 100}) {
-        SetDeltaPosition(position);
-        for (int L : {2, 3, 5}) {
-            const int n = 1 << L;
-            for (int i = 0; i <= 2 * n; ++i) LineCoeffs[i] = value(random);
-            std::unique_ptr<double[]> rc, rd;
-            ReferenceAnalysis(L, rc, rd);
-            std::vector<double> c(n + 1), d(n), v(2 * n + 1), rv(2 * n + 1);
-            AnalyseLine(frontend, L, c.data(), d.data());
-            EXPECT_EQ(std::memcmp(c.data(), rc.get(), c.size() * sizeof(double)), 0) << position << " " << L;
-            EXPECT_EQ(std::memcmp(d.data(), rd.get(), d.size() * sizeof(double)), 0) << position << " " << L;
-            SynthesiseLine(L, c.data(), d.data(), v.data());
-            ReferenceSynthesis(n, c.data(), d.data(), rv.data());
-            EXPECT_EQ(std::memcmp(v.data(), rv.data(), v.size() * sizeof(double)), 0) << position << " " << L;
-        }
-    }
-}
