@@ -67,28 +67,54 @@ void RenderReducedPicture(Frontend& frontend) {
     const int paintWidth = std::min(width, picture.Width());
     const int paintHeight = std::min(height, picture.Height());
     if (paintWidth > 0 && paintHeight > 0) {
-        // Same values as EvaluateApproximation per pixel: the factors of a pixel column
-        // depend on x only and those of a pixel row on y only, so they are made once.
+        // Same values as EvaluateApproximation per pixel. The factors of a pixel column
+        // depend on x only and those of a pixel row on y only; and each term
+        // (phi_x * M) * phi_y is rounded as written, so the products phi_x * M of a pixel
+        // row are shared by every row in the same cell and made once per cell.
         static std::vector<Sample> xs, ys;
+        static std::vector<double> upperUpper, lowerUpper, upperLower, lowerLower;
         Sample1D(xs, width, j);
         Sample1D(ys, height, j);
+        const auto count = static_cast<std::size_t>(paintWidth);
+        upperUpper.resize(count);
+        lowerUpper.resize(count);
+        upperLower.resize(count);
+        lowerLower.resize(count);
         const double* M = CoeffMatrix.Data();
         const auto side = static_cast<std::size_t>(CoeffMatrix.Cols());
+        int cell = -1;
         for (int y = 0; y < paintHeight; ++y) {
             const Sample& sy = ys[static_cast<std::size_t>(y)];
-            // Column d+2 and d+1 of the matrix (1-based), i.e. 0-based d+1 and d.
-            const std::size_t colUpper = static_cast<std::size_t>(sy.cell) + 1;
-            const std::size_t colLower = static_cast<std::size_t>(sy.cell);
-            std::uint32_t* line = picture.ScanLine(y);
-            for (int x = 0; x < paintWidth; ++x) {
-                const Sample& sx = xs[static_cast<std::size_t>(x)];
-                const double* rowUpper = M + (static_cast<std::size_t>(sx.cell) + 1) * side;  // M(c+2, .)
-                const double* rowLower = M + static_cast<std::size_t>(sx.cell) * side;        // M(c+1, .)
-                double s = sx.upper * rowUpper[colUpper] * sy.upper;
-                s = s + sx.lower * rowLower[colUpper] * sy.upper;
-                s = s + sx.upper * rowUpper[colLower] * sy.lower;
-                s = s + sx.lower * rowLower[colLower] * sy.lower;
-                line[x] = PictureSurface::GreyWord(ClampToByte(s));
+            if (sy.cell != cell) {
+                cell = sy.cell;
+                // Matrix columns d+2 and d+1 (1-based), i.e. 0-based d+1 and d.
+                const std::size_t colUpper = static_cast<std::size_t>(cell) + 1;
+                const std::size_t colLower = static_cast<std::size_t>(cell);
+                for (std::size_t x = 0; x < count; ++x) {
+                    const Sample& sx = xs[x];
+                    const double* rowUpper = M + (static_cast<std::size_t>(sx.cell) + 1) * side;  // M(c+2, .)
+                    const double* rowLower = M + static_cast<std::size_t>(sx.cell) * side;        // M(c+1, .)
+                    upperUpper[x] = sx.upper * rowUpper[colUpper];
+                    lowerUpper[x] = sx.lower * rowLower[colUpper];
+                    upperLower[x] = sx.upper * rowUpper[colLower];
+                    lowerLower[x] = sx.lower * rowLower[colLower];
+                }
+            }
+            const double fy0 = sy.upper, fy1 = sy.lower;
+            const double* __restrict uu = upperUpper.data();
+            const double* __restrict lu = lowerUpper.data();
+            const double* __restrict ul = upperLower.data();
+            const double* __restrict ll = lowerLower.data();
+            std::uint32_t* __restrict line = picture.ScanLine(y);
+            for (std::size_t x = 0; x < count; ++x) {
+                double s = uu[x] * fy0;
+                s = s + lu[x] * fy0;
+                s = s + ul[x] * fy1;
+                s = s + ll[x] * fy1;
+                // ClampToByte without branches, so the loop vectorises (NaN gives 0 too).
+                double v = s > 255.0 ? 255.0 : s;
+                v = v >= 0.0 ? v : 0.0;
+                line[x] = PictureSurface::GreyWord(static_cast<int>(v));
             }
         }
     }
