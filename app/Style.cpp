@@ -7,7 +7,9 @@
 namespace tesora {
 
 void ApplyFormStyle(QWidget& form) {
-    QFont font(QStringLiteral("Sans Serif"));
+    // A narrow sans-serif keeps the design's fixed label positions from touching;
+    // the platform's default sans-serif stands in where it is missing.
+    QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
     form.setFont(font);
