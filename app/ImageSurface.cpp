@@ -34,13 +34,19 @@ void ImageSurface::Refresh() {
 }
 
 void ImageSurface::Flush() {
-    if (!pending_) return;
+    // The core writes pixels straight into the image, which Qt cannot notice: every
+    // handler ends with a repaint, immediate if a refresh is still owed, else scheduled.
+    if (!pending_) {
+        update();
+        return;
+    }
     pending_ = false;
     sinceRepaint_.restart();
     repaint();
 }
 
 void ImageSurface::paintEvent(QPaintEvent* event) {
+    ++paintCount_;
     QPainter painter(this);
     const QRect dirty = event->rect();
     painter.fillRect(dirty, palette().window());

@@ -28,6 +28,9 @@ public:
 
     static constexpr qint64 kRefreshIntervalMs = 16;
 
+    // How often the widget has been painted; lets tests see that changes reach the screen.
+    int PaintCount() const { return paintCount_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -35,6 +38,7 @@ private:
     QImage image_;
     QElapsedTimer sinceRepaint_;
     bool pending_ = false;
+    int paintCount_ = 0;
 };
 
 }  // namespace tesora
