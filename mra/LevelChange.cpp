@@ -24,6 +24,14 @@ const std::string kDetailsText = "Berechne Details...";
 const std::string kPaintingText = "Trage Daten ins Bild ein...";
 const std::string kDoneText = "Fertig!";
 
+// The inner loops also get a clone for AVX2 machines, picked at load time. AVX2 brings
+// no fused multiply-add, so every operation rounds exactly as in the baseline build.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(TESORA_NO_WIDE_VECTORS)
+#define TESORA_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define TESORA_WIDE_VECTORS
+#endif
+
 constexpr std::size_t kStride = kMaxSide;  // row stride of CoeffMatrix
 // Lines transformed together: wide enough to keep the vector units busy in the
 // tridiagonal sweeps, small enough that one chunk of lines stays in the L2 cache.
@@ -64,6 +72,7 @@ void PrepareAnalysis(AnalysisSetup& setup, int L) {
 // Inner products of `count` lines with the scaling functions, then the solve.
 // Lines are interleaved: element i of line m is F[i * fs + m]; results likewise in out
 // (rows 0 ... n). Each sum runs left to right exactly like ScalingInnerProducts.
+TESORA_WIDE_VECTORS
 void SmoothChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, double* out, std::size_t os,
                  std::size_t count) {
     const int n = setup.n;
@@ -99,6 +108,7 @@ void SmoothChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
 }
 
 // Inner products with the wavelets and the solve; results in out rows n+1 ... 2n.
+TESORA_WIDE_VECTORS
 void DetailChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, double* out, std::size_t os,
                  std::size_t count) {
     const int n = setup.n;
@@ -147,6 +157,7 @@ void DetailChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
 // n+1 ... 2n of `in`, v into rows 0 ... 2n of `out`. Each output row is finished in one
 // go, with its terms in the order SynthesiseLine adds them: the scaling part, the left
 // wavelet, the interior wavelets in increasing order, the right wavelet.
+TESORA_WIDE_VECTORS
 void SynthesiseChunk(int n, const double* in, std::size_t is, double* out, std::size_t os, std::size_t count) {
     const double half = HalfDelta, oneMinusHalf = OneMinusHalfDelta;
     const double* d = in + static_cast<std::size_t>(n + 1) * is;
@@ -205,6 +216,7 @@ void ScatterRows(const double* out, std::size_t r0, std::size_t count, std::size
     }
 }
 
+TESORA_WIDE_VECTORS
 void CopyColumns(const double* out, std::size_t c0, std::size_t count, std::size_t length, double* M) {
     for (std::size_t i = 0; i < length; ++i) {
         double* __restrict dst = M + i * kStride + c0;
@@ -231,6 +243,7 @@ void ToWords(const double* __restrict values, std::uint32_t* __restrict words, s
 
 // Paints a chunk of matrix rows r0 ... r0+count-1 (pixel columns x = r0 + m): value k of
 // line m goes to pixel (x, k); values 0 ... plainRows-1 plain grey, the rest inverted.
+TESORA_WIDE_VECTORS
 void PaintRowChunk(PictureSurface& picture, const double* out, std::size_t r0, std::size_t count,
                    std::size_t length, std::size_t plainRows) {
     const auto width = static_cast<std::size_t>(picture.Width());
@@ -246,6 +259,7 @@ void PaintRowChunk(PictureSurface& picture, const double* out, std::size_t r0, s
 // line m goes to pixel (k, y). Values k < plainCount are plain grey unless the line is
 // at or beyond firstInvertedLine; the others are inverted. The words are formed in the
 // chunk's own layout and then transposed onto the scan lines in small tiles.
+TESORA_WIDE_VECTORS
 void PaintColumnChunk(PictureSurface& picture, const double* out, std::uint32_t* words, std::size_t c0,
                       std::size_t count, std::size_t length, std::size_t plainCount, std::size_t firstInvertedLine) {
     const auto width = static_cast<std::size_t>(picture.Width());
