@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cmath>
 
 #include "matrix/Error.h"
+#include "matrix/Numbers.h"
 
 namespace tesora::cli {
 namespace {
@@ -22,7 +24,17 @@ int ParseInt(const QString& text, const QString& option, int low, int high, cons
 }
 
 double ParseDouble(const QString& text, bool* ok) {
-    const double value = text.trimmed().toDouble(ok);
+    const QString trimmed = text.trimmed();
+    double value = trimmed.toDouble(ok);
+    if (!*ok) {
+        // Qt refuses decimals beyond a double's range; the window's combo boxes read
+        // them as infinity (or 0), and the tool must give the same results.
+        static const QRegularExpression decimal(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)[eE][+-]?\d+$)"));
+        if (decimal.match(trimmed).hasMatch()) {
+            value = ParseNumber(trimmed.toStdString());
+            *ok = std::isinf(value) || value == 0.0;
+        }
+    }
     if (std::isnan(value)) *ok = false;
     return value;
 }
@@ -56,7 +68,7 @@ QString CheckEpsilonText(const QString& text) {
 QString CheckSchrankeText(const QString& text) {
     bool ok = false;
     const double value = ParseDouble(text, &ok);
-    if (!ok || !std::isfinite(value)) Bad(QStringLiteral("--schranke"), text, QStringLiteral("Zahl"));
+    if (!ok) Bad(QStringLiteral("--schranke"), text, QStringLiteral("Zahl"));
     return text.trimmed();
 }
 

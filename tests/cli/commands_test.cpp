@@ -263,6 +263,20 @@ TEST_F(ProposeTest, ReportsWhatCalcDeltaShowsAndSets) {
 
     const CliRun text = Run({"propose", picture, "--schranke", "0"});
     EXPECT_TRUE(text.out.contains(QStringLiteral("\nVorschlag: 0\nPosition: 0\nDelta: 0\n"))) << text.out.toStdString();
+
+    // Beyond a double's range the bound is infinity, as the combo box reads it.
+    const CliRun unbounded = Run({"propose", picture, "--schranke", "1e999"});
+    ASSERT_EQ(unbounded.status, 0) << unbounded.err.toStdString();
+    EXPECT_TRUE(unbounded.out.contains(QStringLiteral("\nVorschlag: 1\nPosition: 100\nDelta: 1\n")))
+        << unbounded.out.toStdString();
+}
+
+TEST_F(CompressTest, EpsilonBeyondTheRangeOfADoubleRemovesEveryDetail) {
+    const QJsonObject huge = Run({"compress", picture, "--level", "3", "--epsilon", "1e300", "--json"}).Json();
+    const CliRun infinite = Run({"compress", picture, "--level", "3", "--epsilon", "1e999", "--json"});
+    ASSERT_EQ(infinite.status, 0) << infinite.err.toStdString();
+    EXPECT_EQ(Label(infinite.Json(), "labProzent"), Label(huge, "labProzent"));
+    EXPECT_EQ(Label(infinite.Json(), "labFehler"), Label(huge, "labFehler"));
 }
 
 TEST_F(ProposeTest, WithoutDifferencesTheScrollBarStepsDownAsInTheWindow) {
