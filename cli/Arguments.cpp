@@ -67,7 +67,7 @@ QString CheckEpsilonText(const QString& text) {
 
 QString CheckSchrankeText(const QString& text) {
     bool ok = false;
-    const double value = ParseDouble(text, &ok);
+    ParseDouble(text, &ok);
     if (!ok) Bad(QStringLiteral("--schranke"), text, QStringLiteral("Zahl"));
     return text.trimmed();
 }
@@ -97,7 +97,7 @@ PictureFormat PictureFormatFor(const QString& path, const QString& option) {
 void CheckWritable(const QString& path) {
     const QFileInfo info(path);
     const QFileInfo folder(info.absolutePath());
-    const std::string quoted = "\"" + path.toStdString() + "\"";
+    const std::string quoted = QStringLiteral("\"%1\"").arg(path).toStdString();
     if (info.isDir()) throw Error("Die Ausgabedatei " + quoted + " ist ein Ordner.");
     if (!folder.isDir()) throw Error("Der Ordner für " + quoted + " existiert nicht.");
     if (!folder.isWritable()) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");

@@ -62,9 +62,11 @@ private:
     std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
         ++asked;
         if (answers.empty()) return std::nullopt;
-        auto answer = answers.front();
+        const bool cancelled = !answers.front().has_value();
+        const QString path = cancelled ? QString() : *answers.front();
         answers.pop_front();
-        return answer;
+        if (cancelled) return std::nullopt;
+        return path;
     }
 };
 
