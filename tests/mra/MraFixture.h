@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -33,40 +31,6 @@ inline void ClearCoeffMatrix() {
 inline void SetDeltaPosition(int position) {
     Delta = DeltaFromPosition(position);
     RebuildWaveletCoeffs();
-}
-
-// Grey values of an uncompressed 8-bit palette BMP (red component of each palette entry),
-// row-major from the top. Empty on any problem.
-struct GreyImage {
-    int width = 0, height = 0;
-    std::vector<int> values;
-    int At(int x, int y) const { return values[static_cast<std::size_t>(y) * width + x]; }
-};
-
-inline GreyImage ReadBmp8(const std::string& path) {
-    GreyImage image;
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return image;
-    auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24);
-    };
-    const std::uint32_t offset = u32(10), headerSize = u32(14);
-    const auto width = static_cast<std::int32_t>(u32(18)), height = static_cast<std::int32_t>(u32(22));
-    const int bits = bytes[28] | bytes[29] << 8;
-    if (bits != 8 || width <= 0 || height <= 0) return image;
-    const std::size_t palette = 14 + headerSize;
-    const std::size_t rowSize = (static_cast<std::size_t>(width) + 3) / 4 * 4;
-    if (bytes.size() < offset + rowSize * static_cast<std::size_t>(height)) return image;
-    image.width = width;
-    image.height = height;
-    image.values.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const unsigned index = bytes[offset + static_cast<std::size_t>(height - 1 - y) * rowSize + x];
-            image.values[static_cast<std::size_t>(y) * width + x] = bytes[palette + 4 * index + 2];
-        }
-    return image;
 }
 
 // --- The literal transform --------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "MraFixture.h"
+#include "support/BmpReader.h"
 
 using namespace tesora;
 using namespace tesora::testing;
@@ -223,17 +224,19 @@ TEST_F(LevelChangeTest, SmoothingAboveAndBelowTheGreyRangeIsClampedOnlyOnScreen)
 
 // The photograph survives decomposition to level 2 and reconstruction at Delta = 0.
 TEST_F(LevelChangeTest, CameraRoundTripWithinOneGreyLevel) {
-    const GreyImage camera = ReadBmp8(std::string(TESORA_SOURCE_DIR) + "/samples/camera-512.bmp");
-    ASSERT_EQ(camera.width, 512);
-    std::vector<double> values(camera.values.begin(), camera.values.end());
-    Open(camera.width, camera.height, values);
+    const MemorySurface camera = ReadBmp(std::string(TESORA_SOURCE_DIR) + "/samples/camera-512.bmp");
+    ASSERT_EQ(camera.Width(), 512);
+    std::vector<double> values;
+    for (int y = 0; y < camera.Height(); ++y)
+        for (int x = 0; x < camera.Width(); ++x) values.push_back(camera.GetValue(x, y));
+    Open(camera.Width(), camera.Height(), values);
     ASSERT_EQ(PictureLevel, 9);
     LevelChange(frontend, 2);
     LevelChange(frontend, 9);
     int worst = 0, changed = 0;
-    for (int y = 0; y < camera.height; ++y)
-        for (int x = 0; x < camera.width; ++x) {
-            const int difference = std::abs(frontend.bild.GetValue(x, y) - camera.At(x, y));
+    for (int y = 0; y < camera.Height(); ++y)
+        for (int x = 0; x < camera.Width(); ++x) {
+            const int difference = std::abs(frontend.bild.GetValue(x, y) - camera.GetValue(x, y));
             worst = std::max(worst, difference);
             changed += difference != 0;
         }

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <vector>
 
-#include "BmpReader.h"
+#include "support/BmpReader.h"
 #include "ToolsFixture.h"
 #include "matrix/Numbers.h"
 #include "mra/LevelChange.h"
