@@ -1,6 +1,6 @@
 // The windows under the offscreen platform: start-up to the first shown main window,
-// opening a 1025 x 1025 picture, and the track bar moved 10 -> 2 and back (the whole
-// handler, painting into both windows included).
+// opening a 1025 x 1025 picture, the track bar moved 10 -> 2 and back, and the three
+// tool buttons (each the whole handler, painting into both windows included).
 #include <QApplication>
 #include <QImage>
 #include <QPushButton>
@@ -118,9 +118,31 @@ void BM_TrackBar(benchmark::State& state) {
     DestroyForms();
 }
 
+// The three tool buttons as the user presses them, through their handlers: Reduce at
+// level 2, Calc Delta, and Fehler? at the picture's level, which reloads the file.
+void BM_ToolButton(benchmark::State& state) {
+    StartForms();
+    frmTesora->SetFileDialogs(std::make_unique<FixedFile>(LargePicture()));
+    frmTesora->butBmpOpen->click();
+    QPushButton* button = nullptr;
+    switch (state.range(0)) {
+    case 0: frmTesora->trbLevel->setValue(2); button = frmTesora->butKompress; break;
+    case 1: button = frmTesora->butCalcDelta; break;
+    default: button = frmTesora->butFehler; break;
+    }
+    if (!button->isEnabled()) state.SkipWithError("button disabled");
+    for (auto _ : state) {
+        button->click();
+        QCoreApplication::processEvents();
+    }
+    DestroyForms();
+}
+
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open1025)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrackBar)->ArgName("up")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+// 0 Reduce, 1 Calc Delta, 2 Fehler?
+BENCHMARK(BM_ToolButton)->ArgName("button")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,11 +1,26 @@
 #!/usr/bin/env bash
-# Runs every benchmark binary of a bench build; the transform's figures sit beside the
-# reference library's, measured in the same run.
+# Runs every benchmark of a bench build, with the reference wavelet library's timings
+# on the same 1025 x 1025 square (camera-512 enlarged) measured in the same run.
 set -euo pipefail
 dir=${1:-build-bench}
-picture=${PICTURE:-samples/camera-512.bmp}
+root=$(cd "$(dirname "$0")/.." && pwd)
+baseline="$root/../shared/bench/pywt_baseline.py"
+square=$(mktemp --suffix=.bmp)
+trap 'rm -f "$square"' EXIT
+
+if [[ -x "$baseline" ]] && /usr/bin/python3 -c 'import pywt, PIL' 2>/dev/null; then
+  /usr/bin/python3 -c "
+from PIL import Image
+Image.open('$root/samples/camera-512.bmp').convert('L').resize((1025, 1025), Image.NEAREST).save('$square')"
+  echo "== reference library, 1025 x 1025, 8 levels"
+  "$baseline" "$square" 8
+fi
 for b in "$dir"/bench/bench_*; do
   [[ -x "$b" ]] || continue
   echo "== $(basename "$b")"
-  "$b" --benchmark_min_time=0.5 || exit 1
+  "$b" --benchmark_repetitions=9 --benchmark_report_aggregates_only=true --benchmark_min_time=0.2
 done
+if [[ -x "$baseline" ]] && [[ -s "$square" ]]; then
+  echo "== reference library again, after the benchmarks"
+  "$baseline" "$square" 8
+fi

@@ -97,6 +97,7 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
     const int rowsNeeded = std::min(width - 1, side);  // s + k <= width - 1
     const std::size_t stripStride = static_cast<std::size_t>(std::max(rowsNeeded, 0)) + 1;
     std::vector<double> strip(stripStride * (kStrip + 2));
+    std::vector<double> values(static_cast<std::size_t>(std::max(width, 0)) + 1);
 
     for (int r0 = 1; r0 <= height - 2; r0 += kStrip) {
         const int r1 = std::min(r0 + kStrip - 1, height - 2);
@@ -115,17 +116,20 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
             // reload of a changed file); the others are computed and summed, not painted.
             std::uint32_t* const out = r < reduced.Height() ? reduced.ScanLine(r) : nullptr;
             const int outWidth = out ? reduced.Width() : 0;
-            const auto finish = [&](int s, double response, double weight) {
-                // Random pictures would mispredict sign and bound tests half the time, so
-                // they are written without branches. std::fabs differs from AbsValue only
-                // in the sign of a zero or a NaN, which no sum, bound or grey can see.
+            // Random pictures would mispredict sign and bound tests half the time, so
+            // they are written without branches. std::fabs differs from AbsValue only
+            // in the sign of a zero or a NaN, which no sum, bound or grey can see.
+            const auto value = [](double response, double weight) {
                 double v = std::fabs(response);
                 if (weight != 0) v = v / AbsValue(weight);
-                v = 5.0 * v;
+                return 5.0 * v;
+            };
+            const auto add = [&](int s, double v) {
                 below = below + KeepOrZero(v, (v > 0) & (v < bound));
                 total = total + v;
                 if (s < outWidth) out[s] = PictureSurface::GreyWord(255 - ClampValue(v));
             };
+            const auto finish = [&](int s, double response, double weight) { add(s, value(response, weight)); };
             const auto general = [&](int s) {
                 double weight = 0.0;
                 double response = 0.0;
@@ -147,16 +151,19 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
                 const double* const left = strip.data() + static_cast<std::size_t>(r - 1 - (r0 - 1)) * stripStride;
                 const double* const middle = left + stripStride;
                 const double* const right = middle + stripStride;
-                for (; s <= fastEnd; ++s) {
+                // The values have no dependence between pixels, so they are formed in a
+                // loop the compiler vectorises; only the two sums stay in pixel order.
+                for (int t = s; t <= fastEnd; ++t) {
                     double response = 0.0;
                     for (int k = 0; k < 3; ++k) {
-                        const int i = s - 1 + k;
+                        const int i = t - 1 + k;
                         response = response + K[k][0] * left[i];
                         response = response + K[k][1] * middle[i];
                         response = response + K[k][2] * right[i];
                     }
-                    finish(s, response, fullWeight);
+                    values[static_cast<std::size_t>(t)] = value(response, fullWeight);
                 }
+                for (; s <= fastEnd; ++s) add(s, values[static_cast<std::size_t>(s)]);
             }
             for (; s <= width - 2; ++s) general(s);
         }
