@@ -153,15 +153,24 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
                 const double* const right = middle + stripStride;
                 // The values have no dependence between pixels, so they are formed in a
                 // loop the compiler vectorises; only the two sums stay in pixel order.
+                const double k00 = K[0][0], k01 = K[0][1], k02 = K[0][2], k10 = K[1][0], k11 = K[1][1],
+                             k12 = K[1][2], k20 = K[2][0], k21 = K[2][1], k22 = K[2][2];
+                const double* __restrict a = left;
+                const double* __restrict b = middle;
+                const double* __restrict c = right;
+                double* __restrict v = values.data();
                 for (int t = s; t <= fastEnd; ++t) {
                     double response = 0.0;
-                    for (int k = 0; k < 3; ++k) {
-                        const int i = t - 1 + k;
-                        response = response + K[k][0] * left[i];
-                        response = response + K[k][1] * middle[i];
-                        response = response + K[k][2] * right[i];
-                    }
-                    values[static_cast<std::size_t>(t)] = value(response, fullWeight);
+                    response = response + k00 * a[t - 1];
+                    response = response + k01 * b[t - 1];
+                    response = response + k02 * c[t - 1];
+                    response = response + k10 * a[t];
+                    response = response + k11 * b[t];
+                    response = response + k12 * c[t];
+                    response = response + k20 * a[t + 1];
+                    response = response + k21 * b[t + 1];
+                    response = response + k22 * c[t + 1];
+                    v[t] = value(response, fullWeight);
                 }
                 for (; s <= fastEnd; ++s) add(s, values[static_cast<std::size_t>(s)]);
             }
