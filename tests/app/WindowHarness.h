@@ -25,29 +25,9 @@
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/State.h"
+#include "support/QtEnvironment.h"
 
 namespace tesora::testing {
-
-// One QApplication for the whole binary, started under a German locale so that every
-// number shown is checked against a comma-decimal environment.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        setenv("LC_ALL", "de_DE.UTF-8", 1);
-        if (!QApplication::instance()) app_ = new QApplication(argc_, argv_);
-    }
-    void TearDown() override {
-        delete app_;
-        app_ = nullptr;
-    }
-
-private:
-    int argc_ = 1;
-    char name_[16] = "test_app";
-    char* argv_[2] = {name_, nullptr};
-    QApplication* app_ = nullptr;
-};
 
 class ScriptedDialogs : public FileDialogs {
 public:

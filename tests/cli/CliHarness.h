@@ -15,27 +15,9 @@
 
 #include "cli/Cli.h"
 #include "cli/Road.h"
+#include "support/QtEnvironment.h"
 
 namespace tesora::testing {
-
-// One application for the whole binary (the plot needs fonts, the window test widgets).
-class CliQtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        if (!QApplication::instance()) app_ = new QApplication(argc_, argv_);
-    }
-    void TearDown() override {
-        delete app_;
-        app_ = nullptr;
-    }
-
-private:
-    int argc_ = 1;
-    char name_[16] = "test_cli";
-    char* argv_[2] = {name_, nullptr};
-    QApplication* app_ = nullptr;
-};
 
 struct CliRun {
     int status;
