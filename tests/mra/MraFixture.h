@@ -19,14 +19,11 @@
 #include "matrix/Numbers.h"
 #include "mra/LevelChange.h"
 #include "mra/LevelOperators.h"
+#include "support/CoreState.h"
 #include "mra/Rendering.h"
 #include "tools/MemoryFrontend.h"
 
 namespace tesora::testing {
-
-inline void ClearCoeffMatrix() {
-    std::fill_n(CoeffMatrix.Data(), static_cast<std::size_t>(kMaxSide) * kMaxSide, 0.0);
-}
 
 inline void SetDeltaPosition(int position) {
     Delta = DeltaFromPosition(position);
@@ -126,13 +123,7 @@ protected:
     void SetUp() override { ResetAll(); }
     void TearDown() override { ResetAll(); }
 
-    static void ResetAll() {
-        InitPowerTables();
-        FillLevelMatrixTable();
-        ResetState();
-        RebuildWaveletCoeffs();
-        ClearCoeffMatrix();
-    }
+    static void ResetAll() { ResetCore(); }
 
     // What opening a picture leaves behind: sizes, levels, both pictures, the matrix.
     void Open(int width, int height, const std::vector<double>& values) {

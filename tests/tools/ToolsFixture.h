@@ -12,6 +12,7 @@
 #include "blac/State.h"
 #include "tools/DeltaProposal.h"
 #include "tools/Loading.h"
+#include "support/CoreState.h"
 #include "tools/MemoryFrontend.h"
 
 namespace tesora::testing {
@@ -28,21 +29,13 @@ inline MemorySurface RandomPicture(int width, int height, unsigned seed) {
     return GreyPicture(width, height, [&](int, int) { return static_cast<int>(random() % 256); });
 }
 
-inline void ClearCoeffMatrix(double value = 0.0) {
-    std::fill_n(CoeffMatrix.Data(), static_cast<std::size_t>(kMaxSide) * kMaxSide, value);
-}
-
 class ToolsTest : public ::testing::Test {
 protected:
     void SetUp() override { ResetAll(); }
     void TearDown() override { ResetAll(); }
 
     static void ResetAll() {
-        InitPowerTables();
-        FillLevelMatrixTable();
-        ResetState();
-        RebuildWaveletCoeffs();
-        ClearCoeffMatrix();
+        ResetCore();
         DifferenceSumBelow = 0.0;
         DifferenceSumTotal = 0.0;
     }
