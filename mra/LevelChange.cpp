@@ -11,6 +11,7 @@
 #include "blac/State.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "matrix/Simd.h"
 #include "matrix/Tridiagonal.h"
 #include "mra/LevelOperators.h"
 #include "mra/Rendering.h"
@@ -24,13 +25,6 @@ const std::string kDetailsText = "Berechne Details...";
 const std::string kPaintingText = "Trage Daten ins Bild ein...";
 const std::string kDoneText = "Fertig!";
 
-// The inner loops also get a clone for AVX2 machines, picked at load time. AVX2 brings
-// no fused multiply-add, so every operation rounds exactly as in the baseline build.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(TESORA_NO_WIDE_VECTORS)
-#define TESORA_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
-#else
-#define TESORA_WIDE_VECTORS
-#endif
 
 constexpr std::size_t kStride = kMaxSide;  // row stride of CoeffMatrix
 // Lines transformed together: wide enough to keep the vector units busy in the
