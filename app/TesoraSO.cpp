@@ -9,7 +9,7 @@
 #include <QSlider>
 
 #include "app/About.h"
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 #include "app/ReducedImg.h"
 #include "app/Style.h"
 #include "blac/Bank.h"

@@ -2,7 +2,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/State.h"

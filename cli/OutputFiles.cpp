@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 #include "cli/Arguments.h"
 #include "matrix/Error.h"
 

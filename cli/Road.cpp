@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <cstring>
 
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"

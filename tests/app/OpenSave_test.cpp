@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "WindowHarness.h"
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 
 namespace tesora::testing {
 namespace {

@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "WindowHarness.h"
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 #include "blac/DeltaControl.h"
 #include "matrix/Numbers.h"
 #include "mra/LevelChange.h"

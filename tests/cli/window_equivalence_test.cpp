@@ -6,7 +6,7 @@
 #include <QTextStream>
 
 #include "app/WindowHarness.h"
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 #include "cli/Cli.h"
 
 namespace tesora::testing {

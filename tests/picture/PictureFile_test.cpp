@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 
 namespace {
 

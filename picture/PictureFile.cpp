@@ -1,4 +1,4 @@
-#include "app/PictureFile.h"
+#include "picture/PictureFile.h"
 
 #include <QFileInfo>
 #include <QImageReader>
