@@ -12,21 +12,17 @@ namespace tesora {
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
-    // The chosen file's full path, or nothing when the user cancelled.
-    virtual std::optional<QString> OpenPicture(QWidget* parent) = 0;
-    virtual std::optional<QString> SavePicture(QWidget* parent) = 0;
+    // The chosen file's path, or nothing when the user cancelled. The dialog starts in
+    // `folder`.
+    virtual std::optional<QString> OpenPicture(QWidget* parent, const QString& folder) = 0;
+    virtual std::optional<QString> SavePicture(QWidget* parent, const QString& folder) = 0;
 };
 
-// QFileDialog with the program's filters; the open dialog starts in `startFolder`
-// when that folder exists.
+// QFileDialog with the program's filters.
 class QtFileDialogs : public FileDialogs {
 public:
-    explicit QtFileDialogs(QString startFolder = QString());
-    std::optional<QString> OpenPicture(QWidget* parent) override;
-    std::optional<QString> SavePicture(QWidget* parent) override;
-
-private:
-    QString startFolder_;
+    std::optional<QString> OpenPicture(QWidget* parent, const QString& folder) override;
+    std::optional<QString> SavePicture(QWidget* parent, const QString& folder) override;
 };
 
 // The standard error box (QMessageBox::critical).

@@ -1,6 +1,8 @@
 #include "app/TesoraSO.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -9,6 +11,7 @@
 #include <QSlider>
 
 #include "app/About.h"
+#include "app/DataFolders.h"
 #include "picture/PictureFile.h"
 #include "app/ReducedImg.h"
 #include "app/Style.h"
@@ -149,7 +152,8 @@ void WindowFrontend::Flush() {
 TfrmTesora::TfrmTesora(QWidget* parent)
     : QWidget(parent),
       frontend_(*this),
-      dialogs_(std::make_unique<QtFileDialogs>(QStringLiteral(TESORA_SAMPLES_DIR))),
+      dialogs_(std::make_unique<QtFileDialogs>()),
+      samplesFolder_(SamplesFolder()),
       errorDisplay_([this](const QString& message) { ShowErrorBox(this, message); }),
       exitProcess_([](int status) { std::exit(status); }) {
     ApplyFormStyle(*this);
@@ -293,10 +297,15 @@ void TfrmTesora::FormCreate() {
 
 void TfrmTesora::butBmpOpenClick() {
     Guarded([&] {
-        const std::optional<QString> path = dialogs_->OpenPicture(this);
+        const QString folder = samplesFolder_.isEmpty() ? UserPicturesFolder() : samplesFolder_;
+        const std::optional<QString> path = dialogs_->OpenPicture(this, folder);
         if (!path) return;
         OpenPicture(*path);
     });
+}
+
+void TfrmTesora::OpenFile(const QString& path) {
+    Guarded([&] { OpenPicture(QFileInfo(path).absoluteFilePath()); });
 }
 
 // Decodes the file once and checks it completely before anything changes, so sizes,
@@ -394,13 +403,16 @@ void TfrmTesora::scrDeltaChange() {
 
 void TfrmTesora::butBMPSaveClick() {
     Guarded([&] {
-        const std::optional<QString> chosen = dialogs_->SavePicture(this);
+        const QString folder = SaveFolderFor(loadedFileName_);
+        const std::optional<QString> chosen = dialogs_->SavePicture(this, folder);
         if (!chosen) {
             frontend_.SetStatus("Datei nicht gesichert!");
             return;
         }
-        // Case-sensitive: "bild.BMP" becomes "bild.BMP.bmp", short names always grow.
-        QString name = *chosen;
+        // A bare name belongs in the folder the dialog showed, not wherever the process
+        // was started. Case-sensitive: "bild.BMP" becomes "bild.BMP.bmp", short names
+        // always grow.
+        QString name = QDir(folder).filePath(*chosen);
         if (!name.endsWith(QStringLiteral(".bmp"), Qt::CaseSensitive)) name += QStringLiteral(".bmp");
         if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
         SavePictureFile(frmReducedImg->ReducedImg->Image(), name);

@@ -64,6 +64,11 @@ public:
     void SetFileDialogs(std::unique_ptr<FileDialogs> dialogs);
     void SetErrorDisplay(ErrorDisplay display) { errorDisplay_ = std::move(display); }
     void SetProcessExit(ProcessExit exitProcess) { exitProcess_ = std::move(exitProcess); }
+    // Where "Öffnen" starts; empty: the user's pictures folder.
+    void SetSamplesFolder(QString folder) { samplesFolder_ = std::move(folder); }
+
+    // Opens `path` as "Öffnen" would (the file named on the command line).
+    void OpenFile(const QString& path);
 
     WindowFrontend& Frontend() { return frontend_; }
     // Full name of the last picture that was loaded successfully; "Fehler?" reloads it.
@@ -128,6 +133,7 @@ private:
 
     WindowFrontend frontend_;
     std::unique_ptr<FileDialogs> dialogs_;
+    QString samplesFolder_;
     ErrorDisplay errorDisplay_;
     ProcessExit exitProcess_;
     QString loadedFileName_;

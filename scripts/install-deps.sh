@@ -4,10 +4,15 @@
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales)
-if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(python3-pywt python3-numpy python3-pil)
-fi
+          libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales
+          help2man desktop-file-utils appstream man-db file dpkg-dev)
+case "${1:-}" in
+  --bench) packages+=(python3-pywt python3-numpy python3-pil) ;;
+  # Checking the Debian package (.ci/run).
+  --package) packages+=(lintian) ;;
+  # scripts/make-screenshots.sh: the real windows under a virtual display.
+  --screenshots) packages+=(xvfb xauth xdotool imagemagick x11-utils) ;;
+esac
 
 # The tests check that numbers are read and shown alike under a German locale.
 ensure_german_locale() {

@@ -31,12 +31,19 @@ namespace tesora::testing {
 
 class ScriptedDialogs : public FileDialogs {
 public:
-    std::optional<QString> OpenPicture(QWidget*) override { return Next(open); }
-    std::optional<QString> SavePicture(QWidget*) override { return Next(save); }
+    std::optional<QString> OpenPicture(QWidget*, const QString& folder) override {
+        openFolder = folder;
+        return Next(open);
+    }
+    std::optional<QString> SavePicture(QWidget*, const QString& folder) override {
+        saveFolder = folder;
+        return Next(save);
+    }
 
     std::deque<std::optional<QString>> open;
     std::deque<std::optional<QString>> save;
     int asked = 0;
+    QString openFolder, saveFolder;  // where the last dialogs started
 
 private:
     std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
