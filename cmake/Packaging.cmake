@@ -14,13 +14,18 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TESORA_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time, so invisible to dpkg-shlibdeps: the windows need Qt's display
+# plugins (xcb, wayland).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The synopsis is the summary above; this is the long text only.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "wavelet picture compression, step by step, for teaching
-Tesora splits a picture into a two-dimensional multi-resolution analysis
+  "Tesora splits a picture into a two-dimensional multi-resolution analysis
 built on BLaC wavelets, whose scaling function blends the box and the hat
 function through one parameter, Delta. Students move the level down and up,
 remove small details and see what Delta does to the compressed picture and
 its error. The package also holds tesora-cli, the same steps without windows,
 and example pictures.")
+# `make package` builds what the package holds, not the test suite.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)

@@ -12,15 +12,19 @@ if [[ -z ${SCREENSHOT_DISPLAY_READY:-} ]]; then
 fi
 
 out=docs
-picture=samples/chelsea-451x300.bmp
 font=DejaVu-Sans
+# From a folder with a plain name: the window shows the picture's full path.
+pictures=$(mktemp -d)
+mkdir "$pictures/Bilder"
+cp samples/chelsea-451x300.bmp "$pictures/Bilder/"
 export LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
-"$build/app/tesora" "$picture" &
+"$build/app/tesora" "$pictures/Bilder/chelsea-451x300.bmp" &
 program=$!
-trap 'kill "$program" 2>/dev/null || true' EXIT
+trap 'kill "$program" 2>/dev/null || true; rm -rf "$pictures"' EXIT
 
 main=$(xdotool search --sync --onlyvisible --name "^Level: 9$" | head -1)
 wait_title() {  # waits until the main window's caption (the status line) reads $1
+  sleep 1.5       # the handler has started by then; it ends with "Fertig!"
   for _ in $(seq 1 600); do
     [[ $(xdotool getwindowname "$main") == "$1" ]] && return 0
     sleep 0.1
@@ -37,24 +41,28 @@ shoot() {
   import -window root -crop "$((WIDTH + 460))x$((HEIGHT + 16))+$((mx - 8))+$((my - 8))" +repage "$1"
 }
 
-# Level 9 -> 6: the track bar's handle stands at its right end; a click there gives it
-# the keyboard, each Left key is one level down.
-click 128 38
-for level in 8 7 6; do
+# A click on the track bar's handle (levels 2 ... 9 along x = 8 ... 127) gives it the
+# keyboard without moving it; each arrow key is then one level.
+focus_level() { click $((8 + ($1 - 2) * 17)) 38; }
+focus_level 9
+for _ in 1 2 3; do
   xdotool key Left
-  wait_title "Level: $level"
+  wait_title "Fertig!"
 done
 bx=$((8 + 144)) by=8     # the picture imgBild inside the crop
 shoot /tmp/tesora-shot.png
+# Nested squares from the top left: 65 smoothing values, then each level's details
+# out to 129, 257 and 513; a legend below the second window.
+lx=$((WIDTH + 20)) ly=$((by + 215))
 convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 \
   -stroke '#e63946' -draw "rectangle $bx,$by $((bx + 65)),$((by + 65))" \
-  -stroke '#1d70b8' -draw "rectangle $((bx + 65)),$by $((bx + 129)),$((by + 129))" \
-  -stroke '#2a9d8f' -draw "rectangle $((bx + 129)),$by $((bx + 257)),$((by + 257))" \
-  -stroke none -fill '#e63946' -undercolor white -annotate +$((bx + 4))+$((by + 80)) ' Glättung Level 6 ' \
-  -fill '#1d70b8' -annotate +$((bx + 70))+$((by + 145)) ' Details Level 6 ' \
-  -fill '#2a9d8f' -annotate +$((bx + 150))+$((by + 275)) ' Details Level 7 ' \
-  -fill black -annotate +$((bx + 300))+$((by + 160)) ' Details Level 8 ' \
-  -fill black -annotate +$((WIDTH + 40))+$((by + 20)) ' Näherung auf Level 6 ' \
+  -stroke '#1d70b8' -draw "rectangle $bx,$by $((bx + 129)),$((by + 129))" \
+  -stroke '#2a9d8f' -draw "rectangle $bx,$by $((bx + 257)),$((by + 257))" \
+  -stroke none -fill '#e63946' -annotate +$lx+$ly 'rotes Quadrat: Glättungswerte Level 6 (65 × 65)' \
+  -fill '#5fa8e8' -annotate +$lx+$((ly + 20)) 'bis zum blauen Rand: Details Level 6' \
+  -fill '#2a9d8f' -annotate +$lx+$((ly + 40)) 'bis zum grünen Rand: Details Level 7' \
+  -fill white -annotate +$lx+$((ly + 60)) 'außen: Details Level 8 (invertiert: 0 = weiß)' \
+  -fill black -undercolor white -annotate +$((WIDTH + 40))+$((by + 20)) ' Näherung auf Level 6 ' \
   "$out/anleitung-zerlegt.png"
 
 # "Reduce" with Epsilon 5.
@@ -68,9 +76,10 @@ convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2
   "$out/anleitung-reduce.png"
 
 # Back up to level 9, then "Fehler?".
-for level in 7 8 9; do
-  xdotool mousemove $((mx + 60)) $((my + 40)) key Right
-  wait_title "Level: $level"
+focus_level 6
+for _ in 1 2 3; do
+  xdotool key Right
+  wait_title "Fertig!"
 done
 click 64 284
 wait_title "Fertig!"
@@ -78,7 +87,7 @@ shoot /tmp/tesora-shot.png
 convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 -stroke '#e63946' \
   -draw "rectangle 12,306 130,330" \
   -stroke none -fill '#e63946' -undercolor white \
-  -annotate +$((bx + 10))+$((by + 30)) ' rekonstruiert aus den reduzierten Koeffizienten ' \
+  -annotate +$((bx + 10))+$((by + 30)) ' Level 9: rekonstruiert aus den reduzierten Koeffizienten ' \
   -annotate +$((WIDTH + 40))+$((by + 20)) ' Originalbild zum Vergleich ' \
   "$out/anleitung-fehler.png"
 
