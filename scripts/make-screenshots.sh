@@ -13,9 +13,10 @@ fi
 
 out=docs
 font=DejaVu-Sans
-# From a folder with a plain name: the window shows the picture's full path.
-pictures=$(mktemp -d)
-mkdir "$pictures/Bilder"
+# From a folder with a fixed, plain name: the window shows the picture's full path.
+pictures=${TMPDIR:-/tmp}/tesora-anleitung
+rm -rf "$pictures"
+mkdir -p "$pictures/Bilder"
 cp samples/chelsea-451x300.bmp "$pictures/Bilder/"
 export LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
 "$build/app/tesora" "$pictures/Bilder/chelsea-451x300.bmp" &
@@ -39,6 +40,25 @@ click() { xdotool mousemove $((mx + $1)) $((my + $2)) click 1; }
 shoot() {
   sleep 0.5
   import -window root -crop "$((WIDTH + 460))x$((HEIGHT + 16))+$((mx - 8))+$((my - 8))" +repage "$1"
+}
+
+# shoot_marked NAME "X0,Y0,X1,Y1 ..." "X,Y,TEXT" ...: a screenshot in docs/ with red
+# frames and red labels on white.
+shoot_marked() {
+  local name=$1 frames=$2 args=() frame label
+  shift 2
+  for frame in $frames; do
+    IFS=, read -r x0 y0 x1 y1 <<<"$frame"
+    args+=(-draw "rectangle $x0,$y0 $x1,$y1")
+  done
+  args+=(-stroke none -fill '#e63946' -undercolor white)
+  for label in "$@"; do
+    IFS=, read -r x y text <<<"$label"
+    args+=(-annotate "+$x+$y" "$text")
+  done
+  shoot /tmp/tesora-shot.png
+  convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 -stroke '#e63946' \
+    "${args[@]}" "$out/$name"
 }
 
 # A click on the track bar's handle (levels 2 ... 9 along x = 8 ... 127) gives it the
@@ -68,12 +88,8 @@ convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2
 # "Reduce" with Epsilon 5.
 click 64 124
 sleep 1
-shoot /tmp/tesora-shot.png
-convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 -stroke '#e63946' \
-  -draw "rectangle 12,147 130,170" -draw "rectangle 12,165 140,192" \
-  -stroke none -fill '#e63946' -undercolor white \
-  -annotate +$((bx + 160))+$((by + 30)) ' rot: auf 0 gesetzte Details ' \
-  "$out/anleitung-reduce.png"
+shoot_marked anleitung-reduce.png "12,147,130,170 12,165,140,192" \
+  "$((bx + 160)),$((by + 30)), rot: auf 0 gesetzte Details "
 
 # Back up to level 9, then "Fehler?".
 focus_level 6
@@ -83,22 +99,14 @@ for _ in 1 2 3; do
 done
 click 64 284
 wait_title "Fertig!"
-shoot /tmp/tesora-shot.png
-convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 -stroke '#e63946' \
-  -draw "rectangle 12,306 130,330" \
-  -stroke none -fill '#e63946' -undercolor white \
-  -annotate +$((bx + 10))+$((by + 30)) ' Level 9: rekonstruiert aus den reduzierten Koeffizienten ' \
-  -annotate +$((WIDTH + 40))+$((by + 20)) ' Originalbild zum Vergleich ' \
-  "$out/anleitung-fehler.png"
+shoot_marked anleitung-fehler.png "12,306,130,330" \
+  "$((bx + 10)),$((by + 30)), Level 9: rekonstruiert aus den reduzierten Koeffizienten " \
+  "$((WIDTH + 40)),$((by + 20)), Originalbild zum Vergleich "
 
 # "Calc Delta": the difference picture and the proposal.
 click 64 204
 wait_title "Fertig!"
-shoot /tmp/tesora-shot.png
-convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 -stroke '#e63946' \
-  -draw "rectangle 12,62 140,100" -draw "rectangle 12,228 140,264" \
-  -stroke none -fill '#e63946' -undercolor white \
-  -annotate +$((WIDTH + 40))+$((by + 20)) ' Differenzenbild ' \
-  "$out/anleitung-calcdelta.png"
+shoot_marked anleitung-calcdelta.png "12,62,140,100 12,228,140,264" \
+  "$((WIDTH + 40)),$((by + 20)), Differenzenbild "
 rm -f /tmp/tesora-shot.png
 echo "written: $out/anleitung-{zerlegt,reduce,fehler,calcdelta}.png"

@@ -43,7 +43,9 @@ desktop)
   for page in "$share"/man/man1/tesora.1.gz "$share"/man/man1/tesora-cli.1.gz; do
     warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >/dev/null)
     [[ -z $warnings ]] || fail "$page: $warnings"
-    MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q -- "--help" || fail "$page has no options"
+    text=$(MANWIDTH=80 LC_ALL=C.UTF-8 man -l "$page" 2>/dev/null)
+    [[ $text == *--help* ]] || fail "$page has no options"
+    [[ $text != *Ã* ]] || fail "$page: text encoded twice"
   done
   ;;
 *) fail "unknown mode $mode" ;;
