@@ -3,11 +3,12 @@
 #   copy BUILD SOURCE VERSION  the installed programs run from a copy far from the source
 #                              and build trees, and find their example pictures there
 #   desktop BUILD              menu entry, AppStream metadata and manual pages validate
+#   nodisplay BUILD SOURCE     without a display, tesora and `make run` say so in one line
 set -euo pipefail
 mode=$1 build=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
+[[ $mode == nodisplay ]] || cmake --install "$build" --prefix "$work/prefix" >/dev/null
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 case $mode in
@@ -47,6 +48,17 @@ desktop)
     [[ $text == *--help* ]] || fail "$page has no options"
     [[ $text != *Ã* ]] || fail "$page: text encoded twice"
   done
+  ;;
+nodisplay)
+  source=$3
+  headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u MAKEFLAGS -u MFLAGS -u MAKELEVEL)
+  status=0
+  "${headless[@]}" "$build/app/tesora" >"$work/out" 2>"$work/err" || status=$?
+  [[ $status == 1 ]] || fail "tesora without a display: status $status"
+  [[ ! -s $work/out && $(wc -l <"$work/err") == 1 ]] || fail "tesora: $(cat "$work/out" "$work/err")"
+  grep -q "tesora-cli" "$work/err" || fail "tesora names no way on"
+  "${headless[@]}" make -s -C "$source" run >"$work/out" 2>&1 || fail "make run: $(cat "$work/out")"
+  [[ $(wc -l <"$work/out") == 1 ]] && grep -q "make test" "$work/out" || fail "make run: $(cat "$work/out")"
   ;;
 *) fail "unknown mode $mode" ;;
 esac
