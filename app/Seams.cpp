@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
 
 namespace tesora {
 
@@ -24,6 +26,11 @@ std::optional<QString> QtFileDialogs::SavePicture(QWidget* parent) {
         QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty()) return std::nullopt;
     return name;
+}
+
+QRect AvailableScreenArea(const QWidget& window) {
+    const QScreen* screen = window.screen();
+    return screen ? screen->availableGeometry() : QRect();
 }
 
 void ShowErrorBox(QWidget* parent, const QString& message) {

@@ -5,10 +5,12 @@
 
 #include "app/Forms.h"
 #include "app/Seams.h"
+#include "app/Startup.h"
 #include "app/TesoraSO.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    tesora::PrepareApplication(application);
     try {
         tesora::CreateForms();
         tesora::frmTesora->show();

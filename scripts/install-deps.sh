@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales)
+          libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales
+          qt6-translations-l10n)
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(python3-pywt python3-numpy python3-pil)
 fi
