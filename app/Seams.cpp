@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
 
 namespace tesora {
 
@@ -20,6 +22,11 @@ std::optional<QString> QtFileDialogs::SavePicture(QWidget* parent, const QString
         QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty()) return std::nullopt;
     return name;
+}
+
+QRect AvailableScreenArea(const QWidget& window) {
+    const QScreen* screen = window.screen();
+    return screen ? screen->availableGeometry() : QRect();
 }
 
 void ShowErrorBox(QWidget* parent, const QString& message) {

@@ -1,6 +1,7 @@
 #pragma once
 // What the main window asks the outside world: file names, the error box and the
 // process exit. The program uses the real dialogs; tests answer them instead.
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -27,6 +28,11 @@ public:
 
 // The standard error box (QMessageBox::critical).
 void ShowErrorBox(QWidget* parent, const QString& message);
+
+// The part of the screen a window may cover; an empty rectangle sets no limit. The
+// program asks the window's screen, tests give a small screen instead.
+using ScreenArea = std::function<QRect(const QWidget& window)>;
+QRect AvailableScreenArea(const QWidget& window);
 
 using ErrorDisplay = std::function<void(const QString& message)>;
 using ProcessExit = std::function<void(int status)>;

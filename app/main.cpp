@@ -7,6 +7,7 @@
 #include "app/Forms.h"
 #include "app/Launch.h"
 #include "app/Seams.h"
+#include "app/Startup.h"
 #include "app/TesoraSO.h"
 
 namespace {
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const tesora::PictureArgument picture = tesora::FindPictureArgument(QApplication::arguments());
     if (picture.error) return Finish(*picture.error);
+    tesora::PrepareApplication(application);
     try {
         tesora::CreateForms();
         tesora::frmTesora->show();

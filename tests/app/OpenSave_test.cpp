@@ -114,6 +114,7 @@ TEST_F(OpenTest, SmallPictureKeepsTheMinimumWindowAndZerosBeyondIt) {
     // Closed by the user, shown again beside the main window by the next load.
     frmReducedImg->close();
     form->move(200, 150);
+    LargeScreen();
     Open(Write(Pattern(300, 200), "p300.bmp"));
     EXPECT_TRUE(frmReducedImg->isVisible());
     EXPECT_EQ(frmReducedImg->pos(), QPoint(form->x() + form->frameGeometry().width(), form->y()));

@@ -21,6 +21,7 @@
 #include "app/Forms.h"
 #include "app/ReducedImg.h"
 #include "app/Seams.h"
+#include "app/Startup.h"
 #include "app/TesoraSO.h"
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
@@ -60,6 +61,7 @@ private:
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        PrepareApplication(*qApp);
         ResetState();
         AllocateMatrixBank();
         std::fill(CoeffMatrix.Data(), CoeffMatrix.Data() + 1025 * 1025, 0.0);
@@ -99,6 +101,10 @@ protected:
     void Save(const std::optional<QString>& answer) {
         dialogs->save.push_back(answer);
         form->butBMPSave->click();
+    }
+    // A screen large enough for every picture, for tests of the designed geometry.
+    void LargeScreen() {
+        form->SetScreenArea([](const QWidget&) { return QRect(0, 0, 4000, 4000); });
     }
     QString Caption() const { return form->windowTitle(); }
     const std::vector<std::string>& Statuses() const { return form->Frontend().statusHistory; }
