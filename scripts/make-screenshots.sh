@@ -43,7 +43,8 @@ shoot() {
 }
 
 # shoot_marked NAME "X0,Y0,X1,Y1 ..." "X,Y,TEXT" ...: a screenshot in docs/ with red
-# frames and red labels on white.
+# frames and red labels on white (-strip: no time stamps, so a refresh changes only
+# what the windows show).
 shoot_marked() {
   local name=$1 frames=$2 args=() frame label
   shift 2
@@ -58,7 +59,7 @@ shoot_marked() {
   done
   shoot /tmp/tesora-shot.png
   convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 -stroke '#e63946' \
-    "${args[@]}" "$out/$name"
+    "${args[@]}" -strip "$out/$name"
 }
 
 # A click on the track bar's handle (levels 2 ... 9 along x = 8 ... 127) gives it the
@@ -83,7 +84,7 @@ convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2
   -fill '#2a9d8f' -annotate +$lx+$((ly + 40)) 'bis zum grünen Rand: Details Level 7' \
   -fill white -annotate +$lx+$((ly + 60)) 'außen: Details Level 8 (invertiert: 0 = weiß)' \
   -fill black -undercolor white -annotate +$((WIDTH + 40))+$((by + 20)) ' Näherung auf Level 6 ' \
-  "$out/anleitung-zerlegt.png"
+  -strip "$out/anleitung-zerlegt.png"
 
 # "Reduce" with Epsilon 5.
 click 64 124
