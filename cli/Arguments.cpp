@@ -7,6 +7,7 @@
 
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "tools/DeltaBound.h"
 
 namespace tesora::cli {
 namespace {
@@ -54,6 +55,11 @@ double ParseDelta(const QString& text) {
     const double value = ParseDouble(text, &ok);
     if (!ok || value < 0.0 || value > 1.0)
         Bad(QStringLiteral("--delta"), text, QStringLiteral("Zahl von 0 bis 1"));
+    // Smaller values leave no usable filters (see DeltaBound.h).
+    if (value > 0.0 && value < kSmallestUsableDelta)
+        Bad(QStringLiteral("--delta"), text,
+            QStringLiteral("0 oder eine Zahl von %1 bis 1; darunter sind die Gram-Matrizen nicht positiv definit")
+                .arg(QString::number(kSmallestUsableDelta, 'g', 17)));
     return value;
 }
 
@@ -83,7 +89,8 @@ std::vector<int> ParsePositions(const QString& text) {
     if (!ok[0] || !ok[1] || !ok[2] || from < 0 || to > 100 || from > to || step < 1)
         Bad(QStringLiteral("--positions"), text, expected);
     std::vector<int> positions;
-    for (int p = from; p <= to; p += step) positions.push_back(p);
+    // In 64 bits: a step near INT_MAX must end the range, not wrap around into it.
+    for (long long p = from; p <= to; p += step) positions.push_back(static_cast<int>(p));
     return positions;
 }
 

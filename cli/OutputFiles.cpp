@@ -1,25 +1,17 @@
 #include "cli/OutputFiles.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
-#include <cstdio>
 #include <memory>
 
-#include "picture/PictureFile.h"
 #include "cli/Arguments.h"
-#include "matrix/Error.h"
+#include "cli/Interrupt.h"
+#include "picture/ReplacingFile.h"
 
 namespace tesora::cli {
-namespace {
 
-std::string Quoted(const QString& path) { return "\"" + path.toStdString() + "\""; }
-
-[[noreturn]] void CannotWrite(const QString& path) {
-    throw Error("Die Datei " + Quoted(path) + " kann nicht geschrieben werden.");
+QByteArray OutputFiles::Encoded(const Pending& picture) {
+    const bool bmp = PictureFormatFor(picture.path, QString()) == PictureFormat::Bmp;
+    return EncodePicture(picture.image, bmp ? "BMP" : "PNG", picture.path);
 }
-
-}  // namespace
 
 void OutputFiles::AddPicture(const QString& path, const QImage& image) {
     // Surfaces are borrowed views; the copy keeps the pixels of this moment.
@@ -31,40 +23,21 @@ void OutputFiles::AddText(const QString& path, const QByteArray& bytes) {
 }
 
 void OutputFiles::WriteAll() {
-    std::vector<std::unique_ptr<QTemporaryFile>> temps;
-    for (const Pending& file : pending_) {
-        const QFileInfo info(file.path);
-        auto temp = std::make_unique<QTemporaryFile>(info.absolutePath() + "/.tesora-cli-XXXXXX");
-        if (!temp->open()) CannotWrite(file.path);  // temps so far remove themselves
-        bool written = true;
-        if (file.image.isNull()) {
-            written = temp->write(file.bytes) == file.bytes.size() && temp->flush();
-            temp->close();
-        } else if (PictureFormatFor(file.path, QString()) == PictureFormat::Bmp) {
-            temp->close();
-            // The writer of "Speichern", so both programs write the same bytes.
-            try {
-                SavePictureFile(file.image, temp->fileName());
-            } catch (const Error&) {
-                written = false;
-            }
-        } else {
-            temp->close();
-            written = file.image.save(temp->fileName(), "PNG");
-        }
-        if (!written) CannotWrite(file.path);
-        temps.push_back(std::move(temp));
+    struct Written {
+        std::unique_ptr<ReplacingFile> file;
+        std::unique_ptr<TrackedTemporary> tracked;
+    };
+    std::vector<Written> written;
+    for (const Pending& output : pending_) {
+        // One encoded file in memory at a time: it is on disk before the next is made.
+        // BMP through the writer of "Speichern", so both programs write the same bytes.
+        auto file = std::make_unique<ReplacingFile>(output.path, output.image.isNull() ? output.bytes : Encoded(output));
+        auto tracked = std::make_unique<TrackedTemporary>(file->TemporaryName());
+        written.push_back({std::move(file), std::move(tracked)});
     }
-    for (std::size_t i = 0; i < temps.size(); ++i) {
-        const QString& path = pending_[i].path;
-        // The temporary file is created owner-only; outputs get the usual permissions.
-        temps[i]->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                 QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        if (std::rename(QFile::encodeName(temps[i]->fileName()).constData(),
-                        QFile::encodeName(path).constData()) != 0)
-            CannotWrite(path);
-        temps[i]->setAutoRemove(false);
-    }
+    // A failure above removed every temporary file (their destructors) and left every
+    // target as it was.
+    for (Written& output : written) output.file->Commit();
     pending_.clear();
 }
 

@@ -19,7 +19,11 @@ namespace tesora::cli {
 namespace {
 
 QImage LoadUsable(const QString& path) {
-    if (QFileInfo(path).isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
+    const QFileInfo info(path);
+    if (info.isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
+    // A FIFO or a device exists but would block or never end; the loader would call it missing.
+    if (info.exists() && !info.isFile())
+        throw Error("\"" + path.toStdString() + "\" ist keine reguläre Datei (etwa ein FIFO oder Gerät), kein Bild.");
     QImage image = LoadPictureFile(path);
     if (image.width() > kMaxPictureWidth)
         throw Error("Das Bild \"" + path.toStdString() + "\" ist " + FormatD(image.width()) +

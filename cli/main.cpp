@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "cli/Cli.h"
+#include "cli/Interrupt.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ bool NeedsFonts(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     defaultHandler = qInstallMessageHandler(QuietHandler);
+    tesora::cli::InstallInterruptCleanup();
     std::unique_ptr<QCoreApplication> app;
     if (NeedsFonts(argc, argv)) {
         // Without a display the plot is still drawn, off screen.

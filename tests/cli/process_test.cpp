@@ -17,8 +17,9 @@ protected:
     static QString Binary() {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/tesora-cli");
     }
-    Result Start(const QStringList& args) {
+    Result Start(const QStringList& args, const QString& standardOutput = QString()) {
         QProcess process;
+        if (!standardOutput.isEmpty()) process.setStandardOutputFile(standardOutput);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the tool decides itself
         environment.remove(QStringLiteral("DISPLAY"));
@@ -58,6 +59,16 @@ TEST_F(ProcessTest, SweepDrawsItsPlotWithoutADisplay) {
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();  // no progress: not a terminal
     EXPECT_EQ(run.out.count('\n'), 5);                          // header, 3 rows, plot line
     EXPECT_EQ(QImage(plot).size(), QSize(900, 600));
+}
+
+TEST_F(ProcessTest, AReportThatCannotBeWrittenIsAFailure) {
+    const QString picture = Scene("scene.bmp", 40, 40);
+    for (const QStringList& args : {QStringList{"compress", picture, "--level", "3"},
+                                    QStringList{"info", picture, "--json"}, QStringList{"filters", "--position", "5"}}) {
+        const Result full = Start(args, QStringLiteral("/dev/full"));
+        EXPECT_EQ(full.status, 1) << args.join(' ').toStdString();
+        EXPECT_EQ(full.err, QStringLiteral("tesora-cli: Die Standardausgabe kann nicht geschrieben werden.\n"));
+    }
 }
 
 }  // namespace
