@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "cli/NativeNames.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
 #include "tools/DeltaBound.h"
@@ -102,13 +105,18 @@ PictureFormat PictureFormatFor(const QString& path, const QString& option) {
 }
 
 void CheckWritable(const QString& path) {
-    const QFileInfo info(path);
-    const QFileInfo folder(info.absolutePath());
+    // On the name's bytes: Qt cannot spell every name a command line may hold.
+    const QByteArray native = NativeName(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash);
     const std::string quoted = QStringLiteral("\"%1\"").arg(path).toStdString();
-    if (info.isDir()) throw Error("Die Ausgabedatei " + quoted + " ist ein Ordner.");
-    if (!folder.isDir()) throw Error("Der Ordner für " + quoted + " existiert nicht.");
-    if (!folder.isWritable()) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");
-    if (info.exists() && !info.isWritable())
+    struct stat status;
+    const bool exists = stat(native.constData(), &status) == 0;
+    if (exists && S_ISDIR(status.st_mode)) throw Error("Die Ausgabedatei " + quoted + " ist ein Ordner.");
+    if (stat(folder.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+        throw Error("Der Ordner für " + quoted + " existiert nicht.");
+    if (access(folder.constData(), W_OK) != 0) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");
+    if (exists && access(native.constData(), W_OK) != 0)
         throw Error("Die Datei " + quoted + " ist schreibgeschützt.");
 }
 

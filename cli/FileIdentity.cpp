@@ -1,10 +1,10 @@
 #include "cli/FileIdentity.h"
 
-#include <QFile>
 #include <optional>
 #include <sys/stat.h>
 
 #include "cli/Arguments.h"
+#include "cli/NativeNames.h"
 
 namespace tesora::cli {
 namespace {
@@ -17,7 +17,7 @@ struct Identity {
 };
 
 std::optional<Identity> IdentityOf(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = NativeName(path);
     struct stat status;
     if (stat(native.constData(), &status) == 0) return Identity{status.st_dev, status.st_ino, {}};
     // Not there yet: the folder it will be made in, as the system resolves it ("..",

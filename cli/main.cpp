@@ -8,6 +8,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Interrupt.h"
+#include "cli/NativeNames.h"
 
 namespace {
 
@@ -44,5 +45,6 @@ int main(int argc, char** argv) {
     }
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return tesora::cli::RunCli(QCoreApplication::arguments(), out, err, isatty(fileno(stderr)) != 0);
+    // Not QCoreApplication::arguments(): it loses bytes of file names that are not UTF-8.
+    return tesora::cli::RunCli(tesora::cli::DecodeArguments(argc, argv), out, err, isatty(fileno(stderr)) != 0);
 }
