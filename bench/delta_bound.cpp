@@ -61,10 +61,14 @@ int main() {
     std::printf("scan above the bound: %ld values, %ld refused\n", checked, refused);
     // And below it, down to the smallest double: no usable island the bisection missed.
     long usable = 0, below = 0;
-    for (double delta = FromBits(low); delta > 0; delta /= std::pow(10.0, 1.0 / 100)) {
+    for (double delta = FromBits(low), previous = 1; delta > 0 && delta < previous;
+         previous = delta, delta /= std::pow(10.0, 1.0 / 100)) {
         ++below;
         if (tesora::DeltaIsUsable(delta)) ++usable;
     }
+    // The smallest double itself, where the division above stops.
+    ++below;
+    if (tesora::DeltaIsUsable(std::numeric_limits<double>::denorm_min())) ++usable;
     std::printf("scan below the bound: %ld values, %ld usable\n", below, usable);
     return refused == 0 && usable == 0 ? 0 : 1;
 }
