@@ -107,8 +107,7 @@ PictureFormat PictureFormatFor(const QString& path, const QString& option) {
 void CheckWritable(const QString& path) {
     // On the name's bytes: Qt cannot spell every name a command line may hold.
     const QByteArray native = NativeName(path);
-    const qsizetype slash = native.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash);
+    const QByteArray folder = SplitNativeName(path).folder;
     const std::string quoted = QStringLiteral("\"%1\"").arg(path).toStdString();
     struct stat status;
     const bool exists = stat(native.constData(), &status) == 0;

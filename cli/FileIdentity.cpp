@@ -22,10 +22,9 @@ std::optional<Identity> IdentityOf(const QString& path) {
     if (stat(native.constData(), &status) == 0) return Identity{status.st_dev, status.st_ino, {}};
     // Not there yet: the folder it will be made in, as the system resolves it ("..",
     // links), and the name in it.
-    const qsizetype slash = native.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash);
-    if (stat(folder.constData(), &status) != 0) return std::nullopt;
-    return Identity{status.st_dev, status.st_ino, native.mid(slash + 1)};
+    const NativeParts parts = SplitNativeName(path);
+    if (stat(parts.folder.constData(), &status) != 0) return std::nullopt;
+    return Identity{status.st_dev, status.st_ino, parts.leaf};
 }
 
 }  // namespace

@@ -74,6 +74,12 @@ QByteArray NativeName(const QString& name) {
     return bytes + name.mid(start).toUtf8();
 }
 
+NativeParts SplitNativeName(const QString& name) {
+    const QByteArray native = NativeName(name);
+    const qsizetype slash = native.lastIndexOf('/');
+    return {slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash), native.mid(slash + 1)};
+}
+
 bool QtCanName(const QString& name) { return NativeName(name) == name.toUtf8(); }
 
 QString QtReadableName(const QString& name) {

@@ -12,6 +12,11 @@ namespace tesora::cli {
 QStringList DecodeArguments(int argc, char** argv);
 // The bytes of a decoded name: the inverse of DecodeArguments.
 QByteArray NativeName(const QString& name);
+// The bytes of the folder a name lies in ("." for a bare name) and of the name in it.
+struct NativeParts {
+    QByteArray folder, leaf;
+};
+NativeParts SplitNativeName(const QString& name);
 // Whether Qt's own conversion reaches the same file.
 bool QtCanName(const QString& name);
 // A name under which Qt reaches the same existing file: `name` itself when it can, else

@@ -20,11 +20,9 @@ namespace {
 class StandIn {
 public:
     StandIn(const QString& path, std::size_t index) : path_(path) {
-        const QByteArray native = NativeName(path);
-        const qsizetype slash = native.lastIndexOf('/');
-        const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash);
-        leaf_ = native.mid(slash + 1);
-        folder_ = open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const NativeParts parts = SplitNativeName(path);
+        leaf_ = parts.leaf;
+        folder_ = open(parts.folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (folder_ < 0) Fail();
         name_ = ".tesora-cli-" + QByteArray::number(getpid()) + "-" + QByteArray::number(index);
     }
