@@ -86,14 +86,5 @@ TEST_F(ReplacingFileTest, ReplacedFilesKeepTheirModeNewFilesFollowTheUmask) {
     EXPECT_EQ(Mode("new.bmp"), 0640u);
 }
 
-TEST_F(ReplacingFileTest, EncodesBmpAndPngWithThePicturesPixels) {
-    const QImage picture = Picture(7, 5);
-    for (const char* format : {"BMP", "PNG"}) {
-        const QByteArray bytes = EncodePicture(picture, format, Path("x"));
-        EXPECT_EQ(QImage::fromData(bytes, format).convertToFormat(QImage::Format_RGB32), picture) << format;
-    }
-    EXPECT_TRUE(EncodePicture(picture, "BMP", Path("x")).startsWith("BM"));
-}
-
 }  // namespace
 }  // namespace tesora::testing
