@@ -1,6 +1,6 @@
 #pragma once
 // The smallest Delta the transform can work with. Below it the BLaC block systems lose
-// so much to rounding that the wavelet filters turn infinite or NaN and the Gram
+// so much to rounding that the wavelet filters turn infinite or NaN or the Gram
 // matrices stop being positive definite ("Matrix nicht positiv definit" at the first
 // level change). The scroll bar never gets there: its smallest Delta besides 0 is 0.01.
 namespace tesora {
