@@ -61,7 +61,7 @@ double ParseDelta(const QString& text) {
     // Smaller values leave no usable filters (see DeltaBound.h).
     if (value > 0.0 && value < kSmallestUsableDelta)
         Bad(QStringLiteral("--delta"), text,
-            QStringLiteral("0 oder eine Zahl von %1 bis 1; darunter sind die Gram-Matrizen nicht positiv definit")
+            QStringLiteral("0 oder eine Zahl von %1 bis 1; darunter sind Wavelet-Filter und Gram-Matrizen unbrauchbar")
                 .arg(QString::number(kSmallestUsableDelta, 'g', 17)));
     return value;
 }
