@@ -27,6 +27,15 @@ const char* const kOverview =
     "Jeder Befehl kennt --json.\n"
     "Exit-Status: 0 Erfolg, 1 Bild oder Ausgabedatei unbrauchbar, 2 falscher Aufruf.\n";
 
+// A report that did not reach its reader is a failure, like an output file that
+// could not be written (a full disk, a closed pipe, /dev/full).
+int CheckStandardOutput(QTextStream& out, QTextStream& err, int status) {
+    out.flush();
+    if (out.status() == QTextStream::Ok) return status;
+    err << "tesora-cli: Die Standardausgabe kann nicht geschrieben werden.\n";
+    return status == kExitOk ? kExitFailure : status;
+}
+
 }  // namespace
 
 int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool progress) {
@@ -62,7 +71,7 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         err << "tesora-cli: Zu wenig Speicher.\n";
         status = kExitFailure;
     }
-    out.flush();
+    status = CheckStandardOutput(out, err, status);
     err.flush();
     return status;
 }

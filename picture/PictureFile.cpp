@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include "picture/ReplacingFile.h"
+
 namespace tesora {
 namespace {
 
@@ -42,12 +44,7 @@ QImage LoadPictureFile(const QString& path) {
 }
 
 void SavePictureFile(const QImage& image, const QString& path) {
-    // RGB32 is written as a 24-bit BMP; other formats could be written with a palette.
-    const QImage rgb = image.format() == QImage::Format_RGB32
-                           ? image
-                           : image.convertToFormat(QImage::Format_RGB32);
-    if (rgb.isNull() || !rgb.save(path, "BMP"))
-        throw Error("Die Datei " + Quoted(path) + " kann nicht geschrieben werden.");
+    WriteFileReplacing(path, EncodePicture(image, "BMP", path));
 }
 
 }  // namespace tesora

@@ -23,8 +23,8 @@ public:
 // cannot be read or is not a picture, EmptyPictureError when it holds no pixels.
 QImage LoadPictureFile(const QString& path);
 
-// Writes a 24-bit BMP with exactly the picture's pixels, replacing an existing file.
-// Throws Error when the file cannot be written.
+// Writes a 24-bit BMP with exactly the picture's pixels, replacing an existing file only
+// once the new one is complete (see ReplacingFile). Throws Error when it cannot be written.
 void SavePictureFile(const QImage& image, const QString& path);
 
 }  // namespace tesora
