@@ -113,7 +113,7 @@ void BM_CompressInProcess1025(benchmark::State& state) {
     for (auto _ : state) {
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
-        if (tesora::cli::RunCli(args, outStream, errStream) != 0 || !out.contains("\"zeroCount\"")) {
+        if (tesora::cli::RunCli(args, outStream, errStream) != 0 || !out.contains("\"zero_count\"")) {
             state.SkipWithError("compress failed");
             break;
         }

@@ -1,9 +1,11 @@
 #include "cli/Road.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 
 #include "picture/PictureFile.h"
+#include "cli/StandardInput.h"
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
@@ -18,13 +20,17 @@
 namespace tesora::cli {
 namespace {
 
-QImage LoadUsable(const QString& path) {
-    if (QFileInfo(path).isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
-    QImage image = LoadPictureFile(path);
+QImage CheckWidth(QImage image, const QString& path) {
     if (image.width() > kMaxPictureWidth)
         throw Error("Das Bild \"" + path.toStdString() + "\" ist " + FormatD(image.width()) +
                     " Pixel breit; höchstens " + FormatD(kMaxPictureWidth) + " sind möglich.");
     return image;
+}
+
+QImage LoadUsable(const QString& path) {
+    if (IsStandardStream(path)) return CheckWidth(DecodePicture(StandardInputBytes(), path), path);
+    if (QFileInfo(path).isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
+    return CheckWidth(LoadPictureFile(path), path);
 }
 
 }  // namespace
@@ -73,6 +79,20 @@ Road::Road(const QString& path) : path_(path) {
     for (Control control : {Control::trbLevel, Control::butKompress, Control::butCalcDelta,
                             Control::butBMPSave, Control::butFehler})
         frontend_.SetEnabled(control, true);
+}
+
+Road::Snapshot Road::Take() const {
+    const auto side = static_cast<std::size_t>(Pow2Int[PictureLevel] + 1);
+    const double* elements = CoeffMatrix.Data();
+    const std::size_t stride = static_cast<std::size_t>(CoeffMatrix.Cols());
+    return {frontend_, std::vector<double>(elements, elements + side * stride), CurrentLevel, trackPosition_};
+}
+
+void Road::Restore(const Snapshot& snapshot) {
+    frontend_ = snapshot.frontend;
+    std::copy(snapshot.coefficients.begin(), snapshot.coefficients.end(), CoeffMatrix.Data());
+    CurrentLevel = snapshot.currentLevel;
+    trackPosition_ = snapshot.trackPosition;
 }
 
 void Road::SetRawDelta(double delta) {

@@ -4,6 +4,7 @@
 // "Calc Delta". Each road starts from the state of a freshly started program.
 #include <QImage>
 #include <QString>
+#include <vector>
 
 #include "tools/MemoryFrontend.h"
 
@@ -33,6 +34,18 @@ public:
     int PressReduce();
     double PressFehler();
     void PressCalcDelta();
+
+    // Everything a button or the track bar changes after the picture is open: the
+    // windows, the matrix block in use and the level. Restoring a snapshot puts the road
+    // back exactly, so one decomposition serves several reductions.
+    struct Snapshot {
+        MemoryFrontend frontend;
+        std::vector<double> coefficients;
+        int currentLevel;
+        int trackPosition;
+    };
+    Snapshot Take() const;
+    void Restore(const Snapshot& snapshot);
 
     MemoryFrontend& Frontend() { return frontend_; }
     const QString& Path() const { return path_; }

@@ -3,7 +3,7 @@
 # As root (CI) it installs; otherwise it prints the one line to run with sudo.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
+packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales)
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(python3-pywt python3-numpy python3-pil)
