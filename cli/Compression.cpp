@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "blac/Bank.h"
 #include "blac/State.h"
@@ -22,13 +23,17 @@ QJsonValue Optional(const std::optional<double>& value) {
     return value ? JsonNumber(*value) : QJsonValue(QJsonValue::Null);
 }
 
-// Where index `c` of a coefficient produced by the step to level k stands on the finest
-// grid: smoothing value c at c * 2^(L-k), detail m at the middle of its wavelet, fine
-// point 2m + 1 of level k + 1.
-long long GridPoint(int c, int k) {
+// Where index c = 0 ... 2n of a coefficient made by the step to level k (n = 2^k)
+// stands on the finest grid: smoothing value c at c * 2^(L-k), detail m = c - n - 1 at
+// the middle of its wavelet, fine point 2m + 1 of level k + 1.
+std::vector<long long> GridPoints(int k) {
     const int n = Pow2Int[k];
-    if (c <= n) return static_cast<long long>(c) << (PictureLevel - k);
-    return static_cast<long long>(2 * (c - n - 1) + 1) << (PictureLevel - k - 1);
+    std::vector<long long> points(static_cast<std::size_t>(2 * n + 1));
+    for (int c = 0; c <= 2 * n; ++c)
+        points[static_cast<std::size_t>(c)] = c <= n ? static_cast<long long>(c) << (PictureLevel - k)
+                                                     : static_cast<long long>(2 * (c - n - 1) + 1)
+                                                           << (PictureLevel - k - 1);
+    return points;
 }
 
 }  // namespace
@@ -37,19 +42,23 @@ double OwnZeros::Share() const { return details == 0 ? NAN : static_cast<double>
 
 OwnZeros CountOwnZeros() {
     OwnZeros own;
-    const int last = Pow2Int[PictureLevel];
-    const int smooth = Pow2Int[CurrentLevel];
     const double* elements = CoeffMatrix.Data();
     const auto stride = static_cast<std::size_t>(CoeffMatrix.Cols());
-    for (int i = 0; i <= last; ++i)
-        for (int j = (i <= smooth ? smooth + 1 : 0); j <= last; ++j) {
-            // The step that made the element: the band its larger index falls in.
-            int k = CurrentLevel;
-            while (std::max(i, j) > Pow2Int[k + 1]) ++k;
-            if (GridPoint(i, k) >= PictureWidth || GridPoint(j, k) >= PictureHeight) continue;
-            ++own.details;
-            own.zeros += elements[static_cast<std::size_t>(i) * stride + static_cast<std::size_t>(j)] == 0.0;
+    // Band k: what the step from level k + 1 to k made, the block of 2n + 1 minus the
+    // n + 1 square of the next coarser step.
+    for (int k = CurrentLevel; k < PictureLevel; ++k) {
+        const int n = Pow2Int[k];
+        const std::vector<long long> at = GridPoints(k);
+        for (int i = 0; i <= 2 * n; ++i) {
+            if (at[static_cast<std::size_t>(i)] >= PictureWidth) continue;
+            const double* row = elements + static_cast<std::size_t>(i) * stride;
+            for (int j = (i <= n ? n + 1 : 0); j <= 2 * n; ++j) {
+                if (at[static_cast<std::size_t>(j)] >= PictureHeight) continue;
+                ++own.details;
+                own.zeros += row[j] == 0.0;
+            }
         }
+    }
     return own;
 }
 
@@ -92,7 +101,10 @@ Decomposition::Decomposition(const QString& picture, const CompressSettings& set
     road_.MoveTrackBar(settings.level);
     // "Speichern" now would write the reduced-picture window.
     if (!settings.approximation.isEmpty()) outputs.AddPicture(settings.approximation, road_.ReducedPicture());
-    if (reductions > 1) decomposed_ = road_.Take();
+    if (reductions > 1) {
+        decomposed_ = road_.Take();
+        road_.CompareWithOpenedPicture();
+    }
 }
 
 CompressResult Decomposition::Finish(const std::optional<QString>& epsilon, const CompressSettings& settings,

@@ -85,11 +85,18 @@ Road::Snapshot Road::Take() const {
     const auto side = static_cast<std::size_t>(Pow2Int[PictureLevel] + 1);
     const double* elements = CoeffMatrix.Data();
     const std::size_t stride = static_cast<std::size_t>(CoeffMatrix.Cols());
-    return {frontend_, std::vector<double>(elements, elements + side * stride), CurrentLevel, trackPosition_};
+    return {frontend_.bild, frontend_.labels, frontend_.enabled,
+            std::vector<double>(elements, elements + side * stride), CurrentLevel, trackPosition_};
+}
+
+void Road::CompareWithOpenedPicture() {
+    frontend_.reloadOriginal = [this](MemorySurface& reduced) { CopyToSurface(original_, reduced); };
 }
 
 void Road::Restore(const Snapshot& snapshot) {
-    frontend_ = snapshot.frontend;
+    frontend_.bild = snapshot.bild;
+    frontend_.labels = snapshot.labels;
+    frontend_.enabled = snapshot.enabled;
     std::copy(snapshot.coefficients.begin(), snapshot.coefficients.end(), CoeffMatrix.Data());
     CurrentLevel = snapshot.currentLevel;
     trackPosition_ = snapshot.trackPosition;

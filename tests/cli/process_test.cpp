@@ -1,6 +1,7 @@
 // The real binary, started as a script would: exit statuses, help, one error line.
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QProcess>
 
 #include "CliHarness.h"
@@ -17,7 +18,7 @@ protected:
     static QString Binary() {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/tesora-cli");
     }
-    Result Start(const QStringList& args) {
+    Result Start(const QStringList& args, const QByteArray& input = QByteArray()) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the tool decides itself
@@ -25,6 +26,8 @@ protected:
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         process.setProcessEnvironment(environment);
         process.start(Binary(), args);
+        if (!input.isEmpty()) process.write(input);
+        process.closeWriteChannel();
         EXPECT_TRUE(process.waitForFinished(30000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),
@@ -59,6 +62,33 @@ TEST_F(ProcessTest, SweepDrawsItsPlotWithoutADisplay) {
     EXPECT_EQ(run.err, QStringLiteral("Diagramm in %1\n").arg(plot));
     EXPECT_EQ(run.out.count('\n'), 4);  // header and 3 rows
     EXPECT_EQ(QImage(plot).size(), QSize(900, 600));
+}
+
+TEST_F(ProcessTest, PicturesComeInAndTablesGoOutThroughPipes) {
+    const QString picture = Scene("scene.bmp", 40, 40);
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+
+    const Result fromFile = Start({"compress", picture, "--level", "3", "--epsilon", "2", "--json"});
+    const Result fromPipe = Start({"compress", "-", "--level", "3", "--epsilon", "2", "--json"}, bytes);
+    ASSERT_EQ(fromPipe.status, 0) << fromPipe.err.toStdString();
+    QJsonObject a = QJsonDocument::fromJson(fromFile.out.toUtf8()).object();
+    QJsonObject b = QJsonDocument::fromJson(fromPipe.out.toUtf8()).object();
+    EXPECT_EQ(b["picture"].toString(), QStringLiteral("-"));
+    a.remove(QStringLiteral("picture")), b.remove(QStringLiteral("picture"));
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(Start({"info", "-"}, QByteArray("kein Bild")).status, 1);
+
+    // Workers share the bytes read once; the table alone reaches standard output.
+    const QString plot = dir.filePath("p.png");
+    const Result sweep = Start({"sweep", "-", "--level", "3", "--epsilons", "1,2", "--positions", "0:100:50",
+                                "--jobs", "2", "--csv", "-", "--plot", plot}, bytes);
+    ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
+    const QStringList lines = sweep.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 3 * 2);
+    for (const QString& line : lines.mid(1)) EXPECT_TRUE(line.startsWith(QStringLiteral("-,3,"))) << line.toStdString();
+    EXPECT_EQ(sweep.err, QStringLiteral("Diagramm in %1\n").arg(plot));
 }
 
 }  // namespace
