@@ -54,10 +54,10 @@ void DrawLegend(QPainter& painter, const RateDistortionPlot& plot) {
     const double left = kArea.right() + 16;
     const double width = kPlotWidth - left - 8;
     painter.setPen(Qt::black);
-    painter.drawText(QRectF(left, kArea.top(), width, 36), Qt::TextWordWrap,
+    painter.drawText(QRectF(left, kArea.top(), width, 54), Qt::TextWordWrap,
                      QStringLiteral("Kurve: %1\nPunkt: %2").arg(plot.curveMeaning, plot.pointMeaning));
     for (std::size_t c = 0; c < plot.curves.size(); ++c) {
-        const double y = kArea.top() + 56 + static_cast<double>(c) * 20;
+        const double y = kArea.top() + 70 + static_cast<double>(c) * 20;
         if (y > kArea.bottom() - 40) break;  // more curves than room: the colours repeat anyway
         painter.setPen(QPen(CurveColour(c), 2));
         painter.drawLine(QPointF(left, y), QPointF(left + 24, y));
@@ -83,7 +83,7 @@ RateDistortionPlot PlotOfRows(const std::vector<CompressResult>& rows, PlotX x, 
                                     : QStringLiteral("Rate-Distortion: PSNR über Nullkoeffizienten");
     plot.curveMeaning = severalEpsilons ? QStringLiteral("ein Bild bei einem Delta") : QStringLiteral("ein Bild");
     plot.pointMeaning = severalEpsilons ? QStringLiteral("ein Epsilon (Zahl am Punkt)")
-                                        : QStringLiteral("eine Delta-Position (Zahl am Punkt: Delta)");
+                                        : QStringLiteral("eine Delta-Position (Zahl: Delta)");
     plot.better = y == PlotY::Fehler ? QStringLiteral("Besser: nach rechts unten (mehr Nullen, kleinerer Fehler)")
                                      : QStringLiteral("Besser: nach rechts oben (mehr Nullen, höhere PSNR)");
     for (const CompressResult& r : rows) {

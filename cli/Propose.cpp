@@ -13,6 +13,35 @@
 
 namespace tesora::cli {
 
+namespace {
+
+// What "Calc Delta" left: the proposal's label, the scroll bar and Delta.
+void WriteProposal(Context& context, bool json, const QString& picture, const MemoryFrontend& frontend) {
+    const QString proposal = QString::fromStdString(frontend.Text(Label::DeltaVorgeschlagen));
+    if (json) {
+        WriteJson(context.out,
+                  QJsonObject{{"format", kDataFormat},
+                              {"picture", picture},
+                              {"schranke", JsonNumber(Schranke)},
+                              {"difference_sum_below", JsonNumber(DifferenceSumBelow)},
+                              {"difference_sum_total", JsonNumber(DifferenceSumTotal)},
+                              {"position", frontend.deltaPosition},
+                              {"delta", Delta},
+                              {"labels", QJsonObject{{"lab_delta_vorgeschlagen", proposal},
+                                                     {"lab_delta", QString::fromStdString(
+                                                                      frontend.Text(Label::Delta))}}}});
+    } else {
+        QTextStream& out = context.out;
+        out << "Bild: " << picture << '\n';
+        out << "Schranke: " << Shortest(Schranke) << '\n';
+        out << "Vorschlag:" << proposal << '\n';
+        out << "Position: " << frontend.deltaPosition << '\n';
+        out << "Delta: " << Shortest(Delta) << '\n';
+    }
+}
+
+}  // namespace
+
 int RunPropose(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("propose"),
                      QStringLiteral("BILD [--schranke S] [--position P] [--difference DATEI] [--json]"),
@@ -50,28 +79,7 @@ int RunPropose(const QStringList& args, Context& context) {
     if (!difference.isEmpty()) outputs.AddPicture(difference, road.ReducedPicture());
     outputs.WriteAll();
 
-    const MemoryFrontend& frontend = road.Frontend();
-    const QString proposal = QString::fromStdString(frontend.Text(Label::DeltaVorgeschlagen));
-    if (line.Json()) {
-        WriteJson(context.out,
-                  QJsonObject{{"format", kDataFormat},
-                              {"picture", picture},
-                              {"schranke", JsonNumber(Schranke)},
-                              {"difference_sum_below", JsonNumber(DifferenceSumBelow)},
-                              {"difference_sum_total", JsonNumber(DifferenceSumTotal)},
-                              {"position", frontend.deltaPosition},
-                              {"delta", Delta},
-                              {"labels", QJsonObject{{"lab_delta_vorgeschlagen", proposal},
-                                                     {"lab_delta", QString::fromStdString(
-                                                                      frontend.Text(Label::Delta))}}}});
-    } else {
-        QTextStream& out = context.out;
-        out << "Bild: " << picture << '\n';
-        out << "Schranke: " << Shortest(Schranke) << '\n';
-        out << "Vorschlag:" << proposal << '\n';
-        out << "Position: " << frontend.deltaPosition << '\n';
-        out << "Delta: " << Shortest(Delta) << '\n';
-    }
+    WriteProposal(context, line.Json(), picture, road.Frontend());
     return kExitOk;
 }
 
