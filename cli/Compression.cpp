@@ -38,7 +38,7 @@ std::vector<long long> GridPoints(int k) {
 
 }  // namespace
 
-double OwnZeros::Share() const { return details == 0 ? NAN : static_cast<double>(zeros) * 100.0 / details; }
+double OwnZeros::Share() const { return details == 0 ? NAN : static_cast<double>(zeros) * 100.0 / static_cast<double>(details); }
 
 OwnZeros CountOwnZeros() {
     OwnZeros own;

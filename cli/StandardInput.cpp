@@ -24,7 +24,9 @@ const QByteArray& StandardInputBytes() {
 }
 
 QImage DecodePicture(const QByteArray& bytes, const QString& name) {
-    const std::string quoted = "\"" + name.toStdString() + "\"";
+    std::string quoted = name.toStdString();
+    quoted.insert(quoted.begin(), '"');
+    quoted.push_back('"');
     if (bytes.isEmpty()) throw EmptyPictureError("Die Eingabe " + quoted + " enthält kein Bild.");
     QBuffer buffer;
     buffer.setData(bytes);
