@@ -176,7 +176,10 @@ SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
     if (!o.plot.isEmpty()) PlotFormatFor(o.plot, QStringLiteral("--plot"));
     // Usage first, then the file system: exit status 2 wins over 1.
     if (!o.csv.isEmpty() && !IsStandardStream(o.csv)) CheckWritable(o.csv);
-    if (!o.plot.isEmpty()) CheckWritable(o.plot), RequireFonts();
+    if (!o.plot.isEmpty()) {
+        CheckWritable(o.plot);
+        RequireFonts();
+    }
     return o;
 }
 

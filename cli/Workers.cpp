@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <poll.h>
 #include <sched.h>
 #include <string>

@@ -272,6 +272,7 @@ TEST(PlotLayoutTest, CurvesFollowPictureAndDeltaAndLabelsNeverOverlap) {
 }
 
 TEST_F(ResearchTest, TheDrawnBasisFunctionsAreTheFilters) {
+    cli::StartProgram();  // the tables, also when this test runs alone
     for (double delta : {0.0, 0.5, 1.0}) {
         SCOPED_TRACE(delta);
         Delta = delta;
