@@ -106,6 +106,25 @@ void BM_SweepElevenPositionsProcess1025(benchmark::State& state) {
 BENCHMARK(BM_SweepElevenPositionsProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
     ->Repetitions(5)->ReportAggregatesOnly(true);
 
+// The sweep figures: 11 positions with 1 and with 10 Epsilons (one decomposition per
+// position serves all 10), serial and with 2 worker processes.
+void SweepProcess(benchmark::State& state, const char* epsilons, const char* jobs) {
+    RunProcess(state, {"sweep", kPicture, "--level", "5", "--epsilons", epsilons, "--positions", "0:100:10",
+                       "--jobs", jobs, "--csv", "/tmp/tesora-bench-sweep.csv"});
+}
+void BM_SweepElevenByOneJobs1(benchmark::State& state) { SweepProcess(state, "5", "1"); }
+void BM_SweepElevenByTenJobs1(benchmark::State& state) { SweepProcess(state, "1:10:1", "1"); }
+void BM_SweepElevenByOneJobs2(benchmark::State& state) { SweepProcess(state, "5", "2"); }
+void BM_SweepElevenByTenJobs2(benchmark::State& state) { SweepProcess(state, "1:10:1", "2"); }
+BENCHMARK(BM_SweepElevenByOneJobs1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SweepElevenByTenJobs1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SweepElevenByOneJobs2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SweepElevenByTenJobs2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
 void BM_CompressInProcess1025(benchmark::State& state) {
     WritePicture();
     const QStringList args{"tesora-cli", "compress", QString::fromStdString(kPicture), "--level", "5",
@@ -113,7 +132,7 @@ void BM_CompressInProcess1025(benchmark::State& state) {
     for (auto _ : state) {
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
-        if (tesora::cli::RunCli(args, outStream, errStream) != 0 || !out.contains("\"zeroCount\"")) {
+        if (tesora::cli::RunCli(args, outStream, errStream) != 0 || !out.contains("\"zero_count\"")) {
             state.SkipWithError("compress failed");
             break;
         }

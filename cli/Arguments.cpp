@@ -6,6 +6,10 @@
 #include <cmath>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <locale.h>
+
+#include "cli/DataText.h"
 
 #include "cli/NativeNames.h"
 #include "matrix/Error.h"
@@ -43,6 +47,19 @@ double ParseDouble(const QString& text, bool* ok) {
     return value;
 }
 
+QString CheckBoxText(const QString& text, const QString& option, const QString& expected, double low,
+                     QString* warning) {
+    const BoxNumber number = ReadBoxNumber(text);
+    // "nan" is a prefix strtod reads, but no number a figure could be computed from.
+    if (number.used == 0 || std::isnan(number.value) || number.value < low) Bad(option, text, expected);
+    if (!number.ignored.isEmpty() && warning)
+        *warning = QStringLiteral("Hinweis: %1 \"%2\" wird wie im Eingabefeld als %3 gelesen "
+                                  "(\"%4\" ignoriert).")
+                       .arg(option, text.trimmed(), QString::fromStdString(ShortestText(number.value)),
+                            number.ignored);
+    return text.trimmed();
+}
+
 }  // namespace
 
 int ParseLevel(const QString& text) {
@@ -51,6 +68,10 @@ int ParseLevel(const QString& text) {
 
 int ParsePosition(const QString& text, const QString& option) {
     return ParseInt(text, option, 0, 100, QStringLiteral("ganze Zahl von 0 bis 100"));
+}
+
+int ParseJobs(const QString& text) {
+    return ParseInt(text, QStringLiteral("--jobs"), 1, 256, QStringLiteral("ganze Zahl von 1 bis 256"));
 }
 
 double ParseDelta(const QString& text) {
@@ -66,19 +87,57 @@ double ParseDelta(const QString& text) {
     return value;
 }
 
-QString CheckEpsilonText(const QString& text) {
-    bool ok = false;
-    const double value = ParseDouble(text, &ok);
-    if (!ok || value < 0.0)
-        Bad(QStringLiteral("--epsilon"), text, QStringLiteral("Zahl ab 0"));
-    return text.trimmed();
+QString CheckEpsilonText(const QString& text, QString* warning) {
+    return CheckBoxText(text, QStringLiteral("--epsilon"), QStringLiteral("Zahl ab 0"), 0.0, warning);
 }
 
-QString CheckSchrankeText(const QString& text) {
-    bool ok = false;
-    ParseDouble(text, &ok);
-    if (!ok) Bad(QStringLiteral("--schranke"), text, QStringLiteral("Zahl"));
-    return text.trimmed();
+QString CheckSchrankeText(const QString& text, QString* warning) {
+    return CheckBoxText(text, QStringLiteral("--schranke"), QStringLiteral("Zahl"), -INFINITY, warning);
+}
+
+BoxNumber ReadBoxNumber(const QString& text) {
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    const QByteArray bytes = text.toUtf8();
+    const char* start = bytes.constData();
+    while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\r' || *start == '\v' ||
+           *start == '\f')
+        ++start;
+    char* end = nullptr;
+    BoxNumber number;
+    number.value = strtod_l(start, &end, cLocale);
+    number.used = end - start;
+    number.ignored = QString::fromUtf8(end).trimmed();
+    return number;
+}
+
+QStringList ParseEpsilonList(const QString& text, QStringList* warnings) {
+    const QString option = QStringLiteral("--epsilons");
+    const QString expected = QStringLiteral("Liste E1,E2,... oder START:STOP:SCHRITT");
+    QStringList values;
+    auto check = [&](const QString& part) {
+        QString warning;
+        values << CheckBoxText(part, option, expected, 0.0, &warning);
+        if (!warning.isEmpty()) *warnings << warning;
+    };
+    const QStringList range = text.split(QLatin1Char(':'));
+    if (range.size() == 1) {
+        for (const QString& part : text.split(QLatin1Char(','))) check(part);
+        return values;
+    }
+    if (range.size() != 3) Bad(option, text, expected);
+    // A range is computed, so its values are written back in the shortest form that
+    // reads back exactly: the box then reads the very double of the range.
+    QString ignored;
+    const double start = ReadBoxNumber(CheckBoxText(range[0], option, expected, 0.0, &ignored)).value;
+    const double stop = ReadBoxNumber(CheckBoxText(range[1], option, expected, 0.0, &ignored)).value;
+    const double step = ReadBoxNumber(CheckBoxText(range[2], option, expected, 0.0, &ignored)).value;
+    if (!ignored.isEmpty() || !(step > 0) || !(stop >= start) || !std::isfinite(stop) ||
+        (stop - start) / step > 10000)
+        Bad(option, text, expected);
+    const auto count = static_cast<long long>(std::floor((stop - start) / step * (1 + 1e-12)));
+    for (long long i = 0; i <= count; ++i)
+        values << QString::fromStdString(ShortestText(start + static_cast<double>(i) * step));
+    return values;
 }
 
 std::vector<int> ParsePositions(const QString& text) {

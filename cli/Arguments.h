@@ -21,10 +21,27 @@ int ParsePosition(const QString& text, const QString& option = QStringLiteral("-
 // Raw Delta 0 ... 1.
 double ParseDelta(const QString& text);
 // A non-negative number. The text itself is handed on, so the combo box's own
-// conversion decides the value exactly as in the window.
-QString CheckEpsilonText(const QString& text);
-// Any finite number (the proposal copes with bounds of 0 and below).
-QString CheckSchrankeText(const QString& text);
+// conversion decides the value exactly as in the window: the longest numeric prefix
+// ("2,5" reads as 2). When characters were ignored, *warning gets one line saying so.
+QString CheckEpsilonText(const QString& text, QString* warning = nullptr);
+// Any number (the proposal copes with bounds of 0 and below), read the same way.
+QString CheckSchrankeText(const QString& text, QString* warning = nullptr);
+
+// What a combo box makes of a text: strtod in the "C" locale. `used` is the length of
+// the numeric prefix after leading blanks, 0 when the text does not begin with a number.
+struct BoxNumber {
+    double value = 0;
+    qsizetype used = 0;
+    QString ignored;  // what follows the prefix (trailing blanks dropped)
+};
+BoxNumber ReadBoxNumber(const QString& text);
+
+// Comma list of Epsilon texts or START:STOP:STEP (STEP > 0, at most 10000 values).
+// Each value is checked as --epsilon is; warnings as for CheckEpsilonText.
+QStringList ParseEpsilonList(const QString& text, QStringList* warnings);
+
+// The number of worker processes, 1 ... 256.
+int ParseJobs(const QString& text);
 
 // FROM:TO:STEP with 0 <= FROM <= TO <= 100 and STEP >= 1.
 std::vector<int> ParsePositions(const QString& text);

@@ -17,14 +17,13 @@ const char* const kOverview =
     "\n"
     "Befehle:\n"
     "  info      Breite, Höhe und Level der Bilder\n"
-    "  filters   Wavelet-Filter für eine Scroll-Position oder ein Delta\n"
+    "  filters   Wavelet-Filter für eine Scroll-Position oder ein Delta, oder ihr Diagramm\n"
     "  compress  Bild zerlegen, reduzieren, rekonstruieren und den Fehler messen\n"
     "  propose   \"Calc Delta\" auf dem geöffneten Bild\n"
-    "  sweep     compress für viele Delta-Positionen, als CSV und Diagramm\n"
+    "  sweep     compress für viele Delta-Positionen und Epsilon, als CSV und Diagramm\n"
     "\n"
-    "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls,\n"
-    "tesora-cli --version die Version.\n"
-    "Jeder Befehl kennt --json.\n"
+    "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls.\n"
+    "Jeder Befehl kennt --json; tesora-cli --version zeigt die Version.\n"
     "Exit-Status: 0 Erfolg, 1 Bild oder Ausgabedatei unbrauchbar, 2 falscher Aufruf.\n";
 
 // A report that did not reach its reader is a failure, like an output file that
@@ -38,42 +37,48 @@ int CheckStandardOutput(QTextStream& out, QTextStream& err, int status) {
 
 }  // namespace
 
-int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool progress) {
-    Context context{out, err, progress};
-    int status = kExitOk;
+int RunGuarded(QTextStream& err, const std::function<int()>& body) {
     try {
-        const QString command = args.size() > 1 ? args.at(1) : QString();
-        if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
-            command == QLatin1String("help")) {
-            out << kOverview;
-        } else if (command == QLatin1String("--version")) {
-            out << "tesora-cli " TESORA_VERSION "\n";
-        } else if (command.isEmpty()) {
-            throw UsageError(QStringLiteral("Es fehlt ein Befehl (tesora-cli --help zeigt alle)."));
-        } else {
-            StartProgram();
-            if (command == QLatin1String("info")) status = RunInfo(args, context);
-            else if (command == QLatin1String("filters")) status = RunFilters(args, context);
-            else if (command == QLatin1String("compress")) status = RunCompress(args, context);
-            else if (command == QLatin1String("propose")) status = RunPropose(args, context);
-            else if (command == QLatin1String("sweep")) status = RunSweep(args, context);
-            else
-                throw UsageError(QStringLiteral("Unbekannter Befehl \"%1\" (tesora-cli --help zeigt alle).")
-                                     .arg(command));
-        }
+        return body();
     } catch (const UsageError& e) {
         err << "tesora-cli: " << QString::fromUtf8(e.what()) << '\n';
-        status = kExitUsage;
+        return kExitUsage;
     } catch (const Error& e) {
         err << "tesora-cli: " << QString::fromUtf8(e.what()) << '\n';
-        status = kExitFailure;
     } catch (const std::bad_alloc&) {
         err << "tesora-cli: Zu wenig Speicher.\n";
-        status = kExitFailure;
+    } catch (const std::exception& e) {
+        // Anything else a library throws: still one line and a failure, never an abort.
+        err << "tesora-cli: Unerwarteter Fehler: " << QString::fromUtf8(e.what()) << '\n';
     }
-    status = CheckStandardOutput(out, err, status);
+    return kExitFailure;
+}
+
+int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool progress) {
+    Context context{out, err, progress};
+    const int status = RunGuarded(err, [&] {
+        const QString command = args.size() > 1 ? args.at(1) : QString();
+        if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+            out << kOverview;
+            return kExitOk;
+        }
+        if (command == QLatin1String("--version")) {
+            out << "tesora-cli " << TESORA_VERSION << '\n';
+            return kExitOk;
+        }
+        if (command.isEmpty())
+            throw UsageError(QStringLiteral("Es fehlt ein Befehl (tesora-cli --help zeigt alle)."));
+        StartProgram();
+        if (command == QLatin1String("info")) return RunInfo(args, context);
+        if (command == QLatin1String("filters")) return RunFilters(args, context);
+        if (command == QLatin1String("compress")) return RunCompress(args, context);
+        if (command == QLatin1String("propose")) return RunPropose(args, context);
+        if (command == QLatin1String("sweep")) return RunSweep(args, context);
+        throw UsageError(QStringLiteral("Unbekannter Befehl \"%1\" (tesora-cli --help zeigt alle).").arg(command));
+    });
+    const int checked = CheckStandardOutput(out, err, status);
     err.flush();
-    return status;
+    return checked;
 }
 
 }  // namespace tesora::cli

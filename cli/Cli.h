@@ -2,6 +2,7 @@
 // The command-line tool without its entry point, so the tests run it in-process.
 #include <QStringList>
 #include <QTextStream>
+#include <functional>
 
 namespace tesora::cli {
 
@@ -14,5 +15,9 @@ constexpr int kExitUsage = 2;    // the command line itself is wrong
 // error line (and progress, when `progress` is set) to `err`. Needs a QGuiApplication
 // only for the plot of "sweep".
 int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool progress = false);
+
+// Runs `body` and turns what it throws into one line on `err` and an exit status:
+// UsageError 2, anything else 1. Returns the body's status otherwise.
+int RunGuarded(QTextStream& err, const std::function<int()>& body);
 
 }  // namespace tesora::cli

@@ -1,13 +1,18 @@
 #include "cli/Compression.h"
 
 #include <QJsonObject>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "blac/Bank.h"
 #include "blac/State.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIdentity.h"
 #include "cli/Road.h"
+#include "cli/DataText.h"
+#include "matrix/Error.h"
 #include "matrix/Numbers.h"
 #include "tools/Reduction.h"
 
@@ -17,10 +22,47 @@ namespace {
 const QRgb* Row(const QImage& image, int y) { return reinterpret_cast<const QRgb*>(image.constScanLine(y)); }
 
 QJsonValue Optional(const std::optional<double>& value) {
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+    return value ? JsonNumber(*value) : QJsonValue(QJsonValue::Null);
+}
+
+// Where index c = 0 ... 2n of a coefficient made by the step to level k (n = 2^k)
+// stands on the finest grid: smoothing value c at c * 2^(L-k), detail m = c - n - 1 at
+// the middle of its wavelet, fine point 2m + 1 of level k + 1.
+std::vector<long long> GridPoints(int k) {
+    const int n = Pow2Int[k];
+    std::vector<long long> points(static_cast<std::size_t>(2 * n + 1));
+    for (int c = 0; c <= 2 * n; ++c)
+        points[static_cast<std::size_t>(c)] = c <= n ? static_cast<long long>(c) << (PictureLevel - k)
+                                                     : static_cast<long long>(2 * (c - n - 1) + 1)
+                                                           << (PictureLevel - k - 1);
+    return points;
 }
 
 }  // namespace
+
+double OwnZeros::Share() const { return details == 0 ? NAN : static_cast<double>(zeros) * 100.0 / static_cast<double>(details); }
+
+OwnZeros CountOwnZeros() {
+    OwnZeros own;
+    const double* elements = CoeffMatrix.Data();
+    const auto stride = static_cast<std::size_t>(CoeffMatrix.Cols());
+    // Band k: what the step from level k + 1 to k made, the block of 2n + 1 minus the
+    // n + 1 square of the next coarser step.
+    for (int k = CurrentLevel; k < PictureLevel; ++k) {
+        const int n = Pow2Int[k];
+        const std::vector<long long> at = GridPoints(k);
+        for (int i = 0; i <= 2 * n; ++i) {
+            if (at[static_cast<std::size_t>(i)] >= PictureWidth) continue;
+            const double* row = elements + static_cast<std::size_t>(i) * stride;
+            for (int j = (i <= n ? n + 1 : 0); j <= 2 * n; ++j) {
+                if (at[static_cast<std::size_t>(j)] >= PictureHeight) continue;
+                ++own.details;
+                own.zeros += row[j] == 0.0;
+            }
+        }
+    }
+    return own;
+}
 
 Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int width, int height) {
     double squaredError = 0, reconstructedEnergy = 0, originalEnergy = 0;
@@ -42,38 +84,54 @@ Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int 
     return quality;
 }
 
-CompressResult Compress(const QString& picture, const CompressSettings& settings, OutputFiles& outputs) {
-    Road road(picture);
+Decomposition::Decomposition(const QString& picture, const CompressSettings& settings, OutputFiles& outputs,
+                             int reductions)
+    : road_(picture) {
     if (settings.level > PictureLevel)
         throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 des Bildes \"%3\".")
                              .arg(settings.level).arg(PictureLevel).arg(picture));
-    CompressResult result;
-    result.picture = picture;
-    result.width = PictureWidth;
-    result.height = PictureHeight;
-    result.pictureLevel = PictureLevel;
-    result.level = settings.level;
-    result.position = settings.position;
+    base_.picture = picture;
+    base_.width = PictureWidth;
+    base_.height = PictureHeight;
+    base_.pictureLevel = PictureLevel;
+    base_.level = settings.level;
+    base_.transformedRows = std::min(PictureHeight, Pow2Int[PictureLevel] + 1);
+    base_.position = settings.position;
 
-    if (settings.position) road.SetDeltaPosition(*settings.position);
-    if (settings.rawDelta) road.SetRawDelta(*settings.rawDelta);
-    road.MoveTrackBar(settings.level);
+    if (settings.position) road_.SetDeltaPosition(*settings.position);
+    if (settings.rawDelta) road_.SetRawDelta(*settings.rawDelta);
+    road_.MoveTrackBar(settings.level);
     // "Speichern" now would write the reduced-picture window.
-    if (!settings.approximation.isEmpty()) outputs.AddPicture(settings.approximation, road.ReducedPicture());
-    if (settings.epsilon) {
-        road.SetEpsilonText(*settings.epsilon);
+    if (!settings.approximation.isEmpty()) outputs.AddPicture(settings.approximation, road_.ReducedPicture());
+    if (reductions > 1) {
+        decomposed_ = road_.Take();
+        road_.CompareWithOpenedPicture();
+    }
+}
+
+CompressResult Decomposition::Finish(const std::optional<QString>& epsilon, const CompressSettings& settings,
+                                     OutputFiles& outputs) {
+    if (finished_++ > 0) {
+        if (!decomposed_) throw Error("Die Zerlegung ist schon verbraucht.");
+        road_.Restore(*decomposed_);
+    }
+    CompressResult result = base_;
+    if (epsilon) {
+        road_.SetEpsilonText(*epsilon);
         result.epsilon = Epsilon;
-        result.zeroCount = road.PressReduce();
+        result.zeroCount = road_.PressReduce();
         result.zeroShare = ReductionShare(result.zeroCount);
     }
-    if (!settings.coefficients.isEmpty()) outputs.AddPicture(settings.coefficients, road.MainPicture());
-    road.MoveTrackBar(PictureLevel);
-    if (!settings.reconstruction.isEmpty()) outputs.AddPicture(settings.reconstruction, road.MainPicture());
-    result.meanError = road.PressFehler();
+    result.own = CountOwnZeros();
+    if (!settings.coefficients.isEmpty()) outputs.AddPicture(settings.coefficients, road_.MainPicture());
+    road_.MoveTrackBar(PictureLevel);
+    if (!settings.reconstruction.isEmpty()) outputs.AddPicture(settings.reconstruction, road_.MainPicture());
+    result.meanError = road_.PressFehler();
 
     result.delta = Delta;
-    result.quality = MeasureQuality(road.MainPicture(), road.Original(), PictureWidth, PictureHeight);
-    const MemoryFrontend& frontend = road.Frontend();
+    result.schranke = Schranke;
+    result.quality = MeasureQuality(road_.MainPicture(), road_.Original(), PictureWidth, result.transformedRows);
+    const MemoryFrontend& frontend = road_.Frontend();
     result.labProzent = frontend.Text(Label::Prozent);
     result.labFehler = frontend.Text(Label::Fehler);
     result.labDelta = frontend.Text(Label::Delta);
@@ -81,14 +139,9 @@ CompressResult Compress(const QString& picture, const CompressSettings& settings
     return result;
 }
 
-QJsonValue JsonNumber(double value) {
-    return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
-}
-
-QString FullText(double value) {
-    if (std::isnan(value)) return QStringLiteral("nan");
-    if (std::isinf(value)) return value > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
-    return QString::number(value, 'g', 17);
+CompressResult Compress(const QString& picture, const CompressSettings& settings, OutputFiles& outputs) {
+    Decomposition decomposition(picture, settings, outputs);
+    return decomposition.Finish(settings.epsilon, settings, outputs);
 }
 
 QJsonObject ToJson(const CompressResult& r) {
@@ -96,20 +149,25 @@ QJsonObject ToJson(const CompressResult& r) {
         {"picture", r.picture},
         {"width", r.width},
         {"height", r.height},
-        {"pictureLevel", r.pictureLevel},
+        {"picture_level", r.pictureLevel},
         {"level", r.level},
+        {"transformed_rows", r.transformedRows},
         {"position", r.position ? QJsonValue(*r.position) : QJsonValue(QJsonValue::Null)},
         {"delta", r.delta},
         {"epsilon", Optional(r.epsilon)},
-        {"zeroCount", r.zeroCount},
-        {"zeroShare", r.zeroShare},
-        {"meanError", r.meanError},
+        {"schranke", JsonNumber(r.schranke)},
+        {"zero_count", r.zeroCount},
+        {"zero_share", r.zeroShare},
+        {"own_zero_count", static_cast<double>(r.own.zeros)},
+        {"own_detail_count", static_cast<double>(r.own.details)},
+        {"own_zero_share", JsonNumber(r.own.Share())},
+        {"mean_error", r.meanError},
         {"psnr", JsonNumber(r.quality.psnr)},
-        {"energyKept", JsonNumber(r.quality.energyKept)},
-        {"labels", QJsonObject{{"labProzent", QString::fromStdString(r.labProzent)},
-                               {"labFehler", QString::fromStdString(r.labFehler)},
-                               {"labDelta", QString::fromStdString(r.labDelta)},
-                               {"labLevel", QString::fromStdString(r.labLevel)}}},
+        {"energy_kept", JsonNumber(r.quality.energyKept)},
+        {"labels", QJsonObject{{"lab_prozent", QString::fromStdString(r.labProzent)},
+                               {"lab_fehler", QString::fromStdString(r.labFehler)},
+                               {"lab_delta", QString::fromStdString(r.labDelta)},
+                               {"lab_level", QString::fromStdString(r.labLevel)}}},
     };
 }
 
@@ -118,32 +176,30 @@ QString ToText(const CompressResult& r) {
     QTextStream out(&text);
     out << "Bild: " << r.picture << " (" << r.width << " x " << r.height << " Pixel, Level "
         << r.pictureLevel << ")\n";
+    if (r.transformedRows < r.height)
+        out << "Hinweis: nur die oberen " << r.transformedRows << " Zeilen werden transformiert.\n";
     out << "Level: " << r.level << '\n';
-    out << "Delta: " << QString::fromStdString(FormatG(r.delta));
+    out << "Delta: " << Shortest(r.delta);
     if (r.position) out << " (Position " << *r.position << ')';
     out << '\n';
-    if (r.epsilon) out << "Epsilon: " << QString::fromStdString(FormatG(*r.epsilon)) << '\n';
+    if (r.epsilon) out << "Epsilon: " << Shortest(*r.epsilon) << '\n';
     out << "Nullkoeffs: " << QString::fromStdString(r.labProzent) << " (" << r.zeroCount
         << " Koeffizienten)\n";
+    out << "Eigene Nullkoeffs: " << Shortest(r.own.Share()) << " % (" << r.own.zeros << " von "
+        << r.own.details << " Details im Bild)\n";
     out << "Fehler: " << QString::fromStdString(r.labFehler) << '\n';
-    out << "PSNR: "
-        << (std::isinf(r.quality.psnr) ? QStringLiteral("inf") : QString::number(r.quality.psnr, 'f', 2) + " dB")
+    out << "PSNR: " << (std::isinf(r.quality.psnr) ? QStringLiteral("inf") : Shortest(r.quality.psnr) + " dB")
         << '\n';
     out << "Energie erhalten: "
         << (std::isnan(r.quality.energyKept) ? QStringLiteral("nicht bestimmbar (schwarzes Bild)")
-                                             : QString::number(r.quality.energyKept, 'f', 3) + " %")
+                                             : Shortest(r.quality.energyKept) + " %")
         << '\n';
     return text;
 }
 
-int RunCompress(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("compress"),
-                     QStringLiteral("BILD --level L [--position P | --delta D] [--epsilon E] "
-                                    "[--approximation DATEI] [--coefficients DATEI] "
-                                    "[--reconstruction DATEI] [--json]"),
-                     QStringLiteral("Öffnet das Bild, setzt Delta, zieht den Level-Regler auf L, "
-                                    "drückt \"Reduce\" (mit --epsilon), zieht den Regler zurück "
-                                    "und drückt \"Fehler?\"."));
+namespace {
+
+void AddCompressOptions(CommandLine& line) {
     line.AddValueOption(QStringLiteral("level"), QStringLiteral("L"),
                         QStringLiteral("Level, auf den zerlegt wird (2 bis Level des Bildes)."));
     line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
@@ -158,24 +214,45 @@ int RunCompress(const QStringList& args, Context& context) {
                         QStringLiteral("Das Hauptbild nach \"Reduce\", mit roten Markierungen."));
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
                         QStringLiteral("Das Hauptbild nach der Rekonstruktion."));
+}
+
+}  // namespace
+
+int RunCompress(const QStringList& args, Context& context) {
+    CommandLine line(QStringLiteral("compress"),
+                     QStringLiteral("BILD --level L [--position P | --delta D] [--epsilon E] "
+                                    "[--approximation DATEI] [--coefficients DATEI] "
+                                    "[--reconstruction DATEI] [--json]"),
+                     QStringLiteral("Öffnet das Bild (\"-\": von der Standardeingabe), setzt Delta, zieht "
+                                    "den Level-Regler auf L, drückt \"Reduce\" (mit --epsilon), zieht den "
+                                    "Regler zurück und drückt \"Fehler?\"."));
+    AddCompressOptions(line);
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
 
-    CompressSettings settings = ReadCompressSettings(line, true);
+    CompressSettings settings = ReadCompressSettings(line, true, context);
     const QString picture = line.Positional().constFirst();
     OutputFiles outputs;
     const CompressResult result = Compress(picture, settings, outputs);
     outputs.WriteAll();
-    if (line.Json()) WriteJson(context.out, ToJson(result));
-    else context.out << ToText(result);
+    if (line.Json()) {
+        QJsonObject document = ToJson(result);
+        document.insert(QStringLiteral("format"), kDataFormat);
+        WriteJson(context.out, document);
+    } else {
+        context.out << ToText(result);
+    }
     return kExitOk;
 }
 
-CompressSettings ReadCompressSettings(const CommandLine& line, bool single) {
+CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Context& context) {
     if (!line.Has(QStringLiteral("level"))) throw UsageError(QStringLiteral("Die Option --level fehlt."));
     CompressSettings settings;
     settings.level = ParseLevel(line.Value(QStringLiteral("level")));
-    if (line.Has(QStringLiteral("epsilon")))
-        settings.epsilon = CheckEpsilonText(line.Value(QStringLiteral("epsilon")));
+    if (line.Has(QStringLiteral("epsilon"))) {
+        QString warning;
+        settings.epsilon = CheckEpsilonText(line.Value(QStringLiteral("epsilon")), &warning);
+        if (!warning.isEmpty()) context.err << "tesora-cli: " << warning << '\n';
+    }
     if (!single) return settings;
     if (line.Has(QStringLiteral("position")) && line.Has(QStringLiteral("delta")))
         throw UsageError(QStringLiteral("Nur eine der Optionen --position und --delta angeben."));

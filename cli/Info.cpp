@@ -8,6 +8,10 @@
 #include "blac/State.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/DataText.h"
+#include "cli/FilterPlot.h"
+#include "cli/OutputFiles.h"
+#include "cli/PlotCanvas.h"
 #include "cli/Road.h"
 #include "matrix/Numbers.h"
 #include "tools/Loading.h"
@@ -23,8 +27,6 @@ struct PictureInfo {
     int level;
 };
 
-// "%.17g": every digit a double has.
-QString Full(double value) { return QString::number(value, 'g', 17); }
 
 QJsonArray JsonNumbers(const double* values, int count) {
     QJsonArray array;
@@ -34,7 +36,7 @@ QJsonArray JsonNumbers(const double* values, int count) {
 
 QString TextNumbers(const double* values, int count) {
     QStringList parts;
-    for (int i = 0; i < count; ++i) parts << Full(values[i]);
+    for (int i = 0; i < count; ++i) parts << Shortest(values[i]);
     return parts.join(QLatin1Char(' '));
 }
 
@@ -56,7 +58,7 @@ int RunInfo(const QStringList& args, Context& context) {
         for (const PictureInfo& p : pictures)
             array.append(QJsonObject{{"picture", p.path}, {"width", p.width},
                                      {"height", p.height}, {"level", p.level}});
-        WriteJson(context.out, QJsonObject{{"pictures", array}});
+        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"pictures", array}});
     } else {
         for (const PictureInfo& p : pictures)
             context.out << QStringLiteral("%1: %2 x %3 Pixel, Level %4\n")
@@ -65,49 +67,90 @@ int RunInfo(const QStringList& args, Context& context) {
     return 0;
 }
 
+namespace {
+
+// Sets Delta as the scroll bar (position) or directly (raw Delta) and rebuilds the filters.
+void SetDelta(MemoryFrontend& frontend, const QString& option, const QString& value) {
+    if (option == QLatin1String("position")) {
+        frontend.SetDeltaPosition(ParsePosition(value));  // the scroll bar's handler
+    } else {
+        Delta = ParseDelta(value);
+        RebuildWaveletCoeffs();
+    }
+}
+
+void WriteFilters(Context& context, bool json, const QJsonValue& position) {
+    if (json) {
+        WriteJson(context.out, QJsonObject{{"format", kDataFormat},
+                                           {"position", position},
+                                           {"delta", Delta},
+                                           {"wavelet_left", JsonNumbers(WaveletLeft, 4)},
+                                           {"wavelet_inner", JsonNumbers(WaveletInner, 5)},
+                                           {"wavelet_right", JsonNumbers(WaveletRight, 4)},
+                                           {"one_minus_half_delta", OneMinusHalfDelta},
+                                           {"half_delta", HalfDelta}});
+        return;
+    }
+    QTextStream& out = context.out;
+    out << "Delta: " << Shortest(Delta);
+    if (!position.isNull()) out << " (Position " << position.toInt() << ")";
+    out << '\n';
+    out << "WaveletLeft: " << TextNumbers(WaveletLeft, 4) << '\n';
+    out << "WaveletInner: " << TextNumbers(WaveletInner, 5) << '\n';
+    out << "WaveletRight: " << TextNumbers(WaveletRight, 4) << '\n';
+    out << "OneMinusHalfDelta: " << Shortest(OneMinusHalfDelta) << '\n';
+    out << "HalfDelta: " << Shortest(HalfDelta) << '\n';
+}
+
+// The basis functions of every listed Delta, one after the other from a fresh start.
+void PlotFilters(Context& context, const QString& option, const QStringList& values, const QString& path) {
+    PlotFormatFor(path, QStringLiteral("--plot"));
+    CheckWritable(path);
+    RequireFonts();
+    std::vector<BasisFunctions> functions;
+    for (const QString& value : values) {
+        StartProgram();
+        MemoryFrontend frontend;
+        SetDelta(frontend, option, value);
+        functions.push_back(ComputeBasisFunctions());
+    }
+    OutputFiles outputs;
+    AddPlot(outputs, path, QSize(kBasisPlotWidth, kBasisPlotHeight),
+            [&](QPainter& painter) { DrawBasisFunctions(painter, functions); });
+    outputs.WriteAll();
+    context.err << QStringLiteral("Diagramm in %1\n").arg(path);
+}
+
+}  // namespace
+
 int RunFilters(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("filters"), QStringLiteral("(--position P | --delta D) [--json]"),
+    CommandLine line(QStringLiteral("filters"),
+                     QStringLiteral("(--position P | --delta D) [--json] | --plot DATEI (--position P,... | --delta D,...)"),
                      QStringLiteral("Die Wavelet-Filter für eine Position der Delta-Scroll-Leiste "
-                                    "(Delta = P x 0.01) oder ein beliebiges Delta."));
+                                    "(Delta = P x 0.01) oder ein beliebiges Delta; mit --plot die "
+                                    "Skalierungsfunktion und die Wavelets als Diagramm."));
     line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
-                        QStringLiteral("Position der Scroll-Leiste, 0 bis 100."));
+                        QStringLiteral("Position der Scroll-Leiste, 0 bis 100 (mit --plot auch eine Liste P1,P2,...)."));
     line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"),
-                        QStringLiteral("Delta von 0 bis 1."));
+                        QStringLiteral("Delta von 0 bis 1 (mit --plot auch eine Liste D1,D2,...)."));
+    line.AddValueOption(QStringLiteral("plot"), QStringLiteral("DATEI"),
+                        QStringLiteral("Skalierungsfunktion und Wavelets je Delta als Diagramm (.png/.svg)."));
     if (!line.Parse(args, context.out, 0, 0)) return 0;
     if (line.Has(QStringLiteral("position")) == line.Has(QStringLiteral("delta")))
         throw UsageError(QStringLiteral("Genau eine der Optionen --position und --delta angeben."));
-
+    const QString option = line.Has(QStringLiteral("position")) ? QStringLiteral("position") : QStringLiteral("delta");
+    const QStringList values = line.Value(option).split(QLatin1Char(','));
+    if (line.Has(QStringLiteral("plot"))) {
+        if (line.Json()) throw UsageError(QStringLiteral("--plot und --json schließen sich aus."));
+        PlotFilters(context, option, values, line.Value(QStringLiteral("plot")));
+        return 0;
+    }
+    if (values.size() != 1)
+        throw UsageError(QStringLiteral("Eine Liste für --%1 nur mit --plot.").arg(option));
     MemoryFrontend frontend;
-    QJsonValue position = QJsonValue::Null;
-    if (line.Has(QStringLiteral("position"))) {
-        const int p = ParsePosition(line.Value(QStringLiteral("position")));
-        frontend.SetDeltaPosition(p);  // the scroll bar's handler, as in the window
-        position = p;
-    } else {
-        Delta = ParseDelta(line.Value(QStringLiteral("delta")));
-        RebuildWaveletCoeffs();
-    }
-
-    if (line.Json()) {
-        WriteJson(context.out,
-                  QJsonObject{{"position", position},
-                              {"delta", Delta},
-                              {"WaveletLeft", JsonNumbers(WaveletLeft, 4)},
-                              {"WaveletInner", JsonNumbers(WaveletInner, 5)},
-                              {"WaveletRight", JsonNumbers(WaveletRight, 4)},
-                              {"OneMinusHalfDelta", OneMinusHalfDelta},
-                              {"HalfDelta", HalfDelta}});
-    } else {
-        QTextStream& out = context.out;
-        out << "Delta: " << Full(Delta);
-        if (!position.isNull()) out << " (Position " << position.toInt() << ")";
-        out << '\n';
-        out << "WaveletLeft: " << TextNumbers(WaveletLeft, 4) << '\n';
-        out << "WaveletInner: " << TextNumbers(WaveletInner, 5) << '\n';
-        out << "WaveletRight: " << TextNumbers(WaveletRight, 4) << '\n';
-        out << "OneMinusHalfDelta: " << Full(OneMinusHalfDelta) << '\n';
-        out << "HalfDelta: " << Full(HalfDelta) << '\n';
-    }
+    SetDelta(frontend, option, values.constFirst());
+    WriteFilters(context, line.Json(),
+                 option == QLatin1String("position") ? QJsonValue(frontend.deltaPosition) : QJsonValue());
     return 0;
 }
 

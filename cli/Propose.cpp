@@ -6,12 +6,42 @@
 #include "cli/Commands.h"
 #include "cli/Compression.h"
 #include "cli/FileIdentity.h"
+#include "cli/DataText.h"
 #include "cli/OutputFiles.h"
 #include "cli/Road.h"
 #include "matrix/Numbers.h"
 #include "tools/DeltaProposal.h"
 
 namespace tesora::cli {
+
+namespace {
+
+// What "Calc Delta" left: the proposal's label, the scroll bar and Delta.
+void WriteProposal(Context& context, bool json, const QString& picture, const MemoryFrontend& frontend) {
+    const QString proposal = QString::fromStdString(frontend.Text(Label::DeltaVorgeschlagen));
+    if (json) {
+        WriteJson(context.out,
+                  QJsonObject{{"format", kDataFormat},
+                              {"picture", picture},
+                              {"schranke", JsonNumber(Schranke)},
+                              {"difference_sum_below", JsonNumber(DifferenceSumBelow)},
+                              {"difference_sum_total", JsonNumber(DifferenceSumTotal)},
+                              {"position", frontend.deltaPosition},
+                              {"delta", Delta},
+                              {"labels", QJsonObject{{"lab_delta_vorgeschlagen", proposal},
+                                                     {"lab_delta", QString::fromStdString(
+                                                                      frontend.Text(Label::Delta))}}}});
+    } else {
+        QTextStream& out = context.out;
+        out << "Bild: " << picture << '\n';
+        out << "Schranke: " << Shortest(Schranke) << '\n';
+        out << "Vorschlag:" << proposal << '\n';
+        out << "Position: " << frontend.deltaPosition << '\n';
+        out << "Delta: " << Shortest(Delta) << '\n';
+    }
+}
+
+}  // namespace
 
 int RunPropose(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("propose"),
@@ -27,8 +57,11 @@ int RunPropose(const QStringList& args, Context& context) {
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
 
     std::optional<QString> schranke;
-    if (line.Has(QStringLiteral("schranke")))
-        schranke = CheckSchrankeText(line.Value(QStringLiteral("schranke")));
+    if (line.Has(QStringLiteral("schranke"))) {
+        QString warning;
+        schranke = CheckSchrankeText(line.Value(QStringLiteral("schranke")), &warning);
+        if (!warning.isEmpty()) context.err << "tesora-cli: " << warning << '\n';
+    }
     std::optional<int> position;
     if (line.Has(QStringLiteral("position")))
         position = ParsePosition(line.Value(QStringLiteral("position")));
@@ -48,27 +81,7 @@ int RunPropose(const QStringList& args, Context& context) {
     if (!difference.isEmpty()) outputs.AddPicture(difference, road.ReducedPicture());
     outputs.WriteAll();
 
-    const MemoryFrontend& frontend = road.Frontend();
-    const QString proposal = QString::fromStdString(frontend.Text(Label::DeltaVorgeschlagen));
-    if (line.Json()) {
-        WriteJson(context.out,
-                  QJsonObject{{"picture", picture},
-                              {"schranke", Schranke},
-                              {"differenceSumBelow", DifferenceSumBelow},
-                              {"differenceSumTotal", DifferenceSumTotal},
-                              {"position", frontend.deltaPosition},
-                              {"delta", Delta},
-                              {"labels", QJsonObject{{"labDeltaVorgeschlagen", proposal},
-                                                     {"labDelta", QString::fromStdString(
-                                                                      frontend.Text(Label::Delta))}}}});
-    } else {
-        QTextStream& out = context.out;
-        out << "Bild: " << picture << '\n';
-        out << "Schranke: " << QString::fromStdString(FormatG(Schranke)) << '\n';
-        out << "Vorschlag:" << proposal << '\n';
-        out << "Position: " << frontend.deltaPosition << '\n';
-        out << "Delta: " << FullText(Delta) << '\n';
-    }
+    WriteProposal(context, line.Json(), picture, road.Frontend());
     return kExitOk;
 }
 

@@ -1,10 +1,12 @@
 #include "cli/Road.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 
 #include "cli/NativeNames.h"
 #include "picture/PictureFile.h"
+#include "cli/StandardInput.h"
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
@@ -19,16 +21,22 @@
 namespace tesora::cli {
 namespace {
 
-QImage LoadUsable(const QString& path) {
+QImage CheckWidth(QImage image, const QString& path) {
+    if (image.width() > kMaxPictureWidth)
+        throw Error("Das Bild \"" + path.toStdString() + "\" ist " + FormatD(image.width()) +
+                    " Pixel breit; höchstens " + FormatD(kMaxPictureWidth) + " sind möglich.");
+    return image;
+}
+
+QImage LoadFile(const QString& path) {
     const QString qtName = QtReadableName(path);
     const QFileInfo info(qtName);
     if (info.isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
     // A FIFO or a device exists but would block or never end; the loader would call it missing.
     if (info.exists() && !info.isFile())
         throw Error("\"" + path.toStdString() + "\" ist keine reguläre Datei (etwa ein FIFO oder Gerät), kein Bild.");
-    QImage image;
     try {
-        image = LoadPictureFile(qtName);
+        return LoadPictureFile(qtName);
     } catch (const Error& e) {
         if (qtName == path) throw;
         // The message names the file as the user did, not by its descriptor.
@@ -38,10 +46,11 @@ QImage LoadUsable(const QString& path) {
             message.replace(at, alias.size(), path.toStdString());
         throw Error(message);
     }
-    if (image.width() > kMaxPictureWidth)
-        throw Error("Das Bild \"" + path.toStdString() + "\" ist " + FormatD(image.width()) +
-                    " Pixel breit; höchstens " + FormatD(kMaxPictureWidth) + " sind möglich.");
-    return image;
+}
+
+QImage LoadUsable(const QString& path) {
+    if (IsStandardStream(path)) return CheckWidth(DecodePicture(StandardInputBytes(), path), path);
+    return CheckWidth(LoadFile(path), path);
 }
 
 }  // namespace
@@ -90,6 +99,27 @@ Road::Road(const QString& path) : path_(path) {
     for (Control control : {Control::trbLevel, Control::butKompress, Control::butCalcDelta,
                             Control::butBMPSave, Control::butFehler})
         frontend_.SetEnabled(control, true);
+}
+
+Road::Snapshot Road::Take() const {
+    const auto side = static_cast<std::size_t>(Pow2Int[PictureLevel] + 1);
+    const double* elements = CoeffMatrix.Data();
+    const std::size_t stride = static_cast<std::size_t>(CoeffMatrix.Cols());
+    return {frontend_.bild, frontend_.labels, frontend_.enabled,
+            std::vector<double>(elements, elements + side * stride), CurrentLevel, trackPosition_};
+}
+
+void Road::CompareWithOpenedPicture() {
+    frontend_.reloadOriginal = [this](MemorySurface& reduced) { CopyToSurface(original_, reduced); };
+}
+
+void Road::Restore(const Snapshot& snapshot) {
+    frontend_.bild = snapshot.bild;
+    frontend_.labels = snapshot.labels;
+    frontend_.enabled = snapshot.enabled;
+    std::copy(snapshot.coefficients.begin(), snapshot.coefficients.end(), CoeffMatrix.Data());
+    CurrentLevel = snapshot.currentLevel;
+    trackPosition_ = snapshot.trackPosition;
 }
 
 void Road::SetRawDelta(double delta) {

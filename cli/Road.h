@@ -4,6 +4,9 @@
 // "Calc Delta". Each road starts from the state of a freshly started program.
 #include <QImage>
 #include <QString>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "tools/MemoryFrontend.h"
 
@@ -19,6 +22,8 @@ public:
     // Resets the program state, then opens the file as the window's "Öffnen" does.
     // Throws tesora::Error when the file is no usable picture (also wider than 1025).
     explicit Road(const QString& path);
+    Road(const Road&) = delete;  // the frontend's reload may point back here
+    Road& operator=(const Road&) = delete;
 
     // The Delta scroll bar moved to `position`.
     void SetDeltaPosition(int position) { frontend_.SetDeltaPosition(position); }
@@ -33,6 +38,25 @@ public:
     int PressReduce();
     double PressFehler();
     void PressCalcDelta();
+
+    // What "Reduce" and the way back up read after the track bar went down: the main
+    // picture, the labels and enabled states, the matrix block in use and the level. The
+    // reduced-picture window is left out: the way up repaints all of it and "Fehler?"
+    // reloads it. Restoring a snapshot puts the road back, so one decomposition serves
+    // several reductions.
+    struct Snapshot {
+        MemorySurface bild;
+        std::map<Label, std::string> labels;
+        std::map<Control, bool> enabled;
+        std::vector<double> coefficients;
+        int currentLevel;
+        int trackPosition;
+    };
+    Snapshot Take() const;
+    // "Fehler?" compares with the picture as opened instead of reading the file again:
+    // for a run of several reductions, which would read the same bytes each time.
+    void CompareWithOpenedPicture();
+    void Restore(const Snapshot& snapshot);
 
     MemoryFrontend& Frontend() { return frontend_; }
     const QString& Path() const { return path_; }

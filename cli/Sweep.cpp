@@ -1,6 +1,8 @@
-// "sweep": compress for every picture and scroll position, one CSV row each and a
-// rate-distortion plot.
-#include <QGuiApplication>
+// "sweep": compress for every picture, scroll position and Epsilon, one CSV row each
+// and a rate-distortion plot. A picture and position is decomposed once and serves
+// every Epsilon; the pairs run in worker processes.
+#include <QDataStream>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -8,102 +10,216 @@
 #include "cli/Commands.h"
 #include "cli/Compression.h"
 #include "cli/FileIdentity.h"
+#include "cli/DataText.h"
 #include "cli/OutputFiles.h"
 #include "cli/Plot.h"
-#include "matrix/Error.h"
+#include "cli/StandardInput.h"
+#include "cli/Workers.h"
 
 namespace tesora::cli {
 namespace {
 
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    return '"' + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) + '"';
-}
+struct SweepOptions {
+    CompressSettings settings;
+    QStringList pictures;
+    std::vector<int> positions;
+    QStringList epsilons;  // the Epsilon texts, as the box gets them
+    int jobs = 1;
+    QString csv, plot;     // csv "-": standard output
+    PlotX plotX = PlotX::ZeroShare;
+    PlotY plotY = PlotY::Fehler;
+    bool json = false;
+};
+
+const char* const kCsvHeader =
+    "picture,level,position,delta,epsilon,schranke,zero_share,own_zero_share,mean_error,psnr,energy_kept\n";
 
 QByteArray Csv(const std::vector<CompressResult>& rows) {
-    QString text = QStringLiteral("picture,position,delta,zero_share,mean_error,psnr,energy_kept\n");
+    QString text = QString::fromLatin1(kCsvHeader);
     for (const CompressResult& r : rows)
-        text += QStringList{CsvField(r.picture), QString::number(*r.position), FullText(r.delta),
-                            FullText(r.zeroShare), FullText(r.meanError), FullText(r.quality.psnr),
-                            FullText(r.quality.energyKept)}
+        text += QStringList{CsvField(r.picture), QString::number(r.level), QString::number(*r.position),
+                            Shortest(r.delta), r.epsilon ? Shortest(*r.epsilon) : QString(), Shortest(r.schranke),
+                            Shortest(r.zeroShare), Shortest(r.own.Share()), Shortest(r.meanError),
+                            Shortest(r.quality.psnr), Shortest(r.quality.energyKept)}
                     .join(QLatin1Char(',')) +
                 '\n';
     return text.toUtf8();
+}
+
+// Rows travel from a worker to the parent bit for bit.
+QByteArray Pack(const std::vector<CompressResult>& rows) {
+    QByteArray bytes;
+    QDataStream s(&bytes, QIODevice::WriteOnly);
+    s << quint32(rows.size());
+    for (const CompressResult& r : rows)
+        s << r.picture << r.width << r.height << r.pictureLevel << r.level << r.transformedRows
+          << r.position.value_or(-1) << r.delta << bool(r.epsilon) << r.epsilon.value_or(0) << r.schranke
+          << r.zeroCount << r.zeroShare << qint64(r.own.zeros) << qint64(r.own.details) << r.meanError
+          << r.quality.psnr << r.quality.energyKept << QString::fromStdString(r.labProzent)
+          << QString::fromStdString(r.labFehler) << QString::fromStdString(r.labDelta)
+          << QString::fromStdString(r.labLevel);
+    return bytes;
+}
+
+void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
+    QDataStream s(bytes);
+    quint32 count = 0;
+    s >> count;
+    for (quint32 i = 0; i < count; ++i) {
+        CompressResult r;
+        int position = 0;
+        bool hasEpsilon = false;
+        double epsilon = 0;
+        qint64 zeros = 0, details = 0;
+        QString labels[4];
+        s >> r.picture >> r.width >> r.height >> r.pictureLevel >> r.level >> r.transformedRows >> position >>
+            r.delta >> hasEpsilon >> epsilon >> r.schranke >> r.zeroCount >> r.zeroShare >> zeros >> details >>
+            r.meanError >> r.quality.psnr >> r.quality.energyKept >> labels[0] >> labels[1] >> labels[2] >> labels[3];
+        if (position >= 0) r.position = position;
+        if (hasEpsilon) r.epsilon = epsilon;
+        r.own = {zeros, details};
+        r.labProzent = labels[0].toStdString(), r.labFehler = labels[1].toStdString();
+        r.labDelta = labels[2].toStdString(), r.labLevel = labels[3].toStdString();
+        rows.push_back(std::move(r));
+    }
+}
+
+// One picture at one position: decomposed once, then reduced with every Epsilon.
+QByteArray RunPair(const SweepOptions& options, int pair) {
+    const auto count = static_cast<int>(options.positions.size());
+    CompressSettings settings = options.settings;
+    settings.position = options.positions[static_cast<std::size_t>(pair % count)];
+    OutputFiles none;  // a sweep writes no pictures of the road
+    Decomposition decomposition(options.pictures[pair / count], settings, none,
+                                static_cast<int>(options.epsilons.size()));
+    std::vector<CompressResult> rows;
+    for (const QString& epsilon : options.epsilons) rows.push_back(decomposition.Finish(epsilon, settings, none));
+    return Pack(rows);
+}
+
+std::vector<CompressResult> RunRows(const SweepOptions& options, Context& context) {
+    const auto positions = static_cast<int>(options.positions.size());
+    const int pairs = static_cast<int>(options.pictures.size()) * positions;
+    if (options.pictures.contains(QStringLiteral("-"))) StandardInputBytes();  // once, before the workers
+    int finished = 0;
+    qsizetype shown = 0;
+    const auto progress = [&](int pair) {
+        if (!context.progress) return;
+        const QString line = QStringLiteral("%1/%2: %3, Position %4")
+                                 .arg(++finished).arg(pairs).arg(options.pictures[pair / positions])
+                                 .arg(options.positions[static_cast<std::size_t>(pair % positions)]);
+        context.err << '\r' << line.leftJustified(shown);
+        shown = std::max(shown, line.size());
+        context.err.flush();
+    };
+    const std::vector<QByteArray> packed =
+        RunTasks(pairs, options.jobs, [&](int pair) { return RunPair(options, pair); }, progress);
+    // The closing lines start on a clean line.
+    if (context.progress && shown > 0) context.err << '\r' << QString(shown, QLatin1Char(' ')) << '\r';
+    std::vector<CompressResult> rows;
+    for (const QByteArray& bytes : packed) Unpack(bytes, rows);
+    return rows;
+}
+
+void AddSweepOptions(CommandLine& line) {
+    const auto add = [&](const char* name, const char* value, const char* help) {
+        line.AddValueOption(QString::fromLatin1(name), QString::fromLatin1(value), QString::fromUtf8(help));
+    };
+    add("level", "L", "Level, auf den zerlegt wird (2 bis Level des Bildes).");
+    add("epsilon", "E", "Epsilon wie im Eingabefeld.");
+    add("epsilons", "LISTE", "Mehrere Epsilon: E1,E2,... oder START:STOP:SCHRITT; eine Zeile je Epsilon.");
+    add("positions", "VON:BIS:SCHRITT", "Positionen der Delta-Scroll-Leiste (Vorgabe 0:100:10).");
+    add("jobs", "N", "Zahl der Arbeitsprozesse (Vorgabe: Zahl der Kerne).");
+    add("csv", "DATEI", "Die Tabelle als CSV-Datei (\"-\" oder ohne diese Option: Standardausgabe).");
+    add("plot", "DATEI", "Das Diagramm als PNG oder SVG.");
+    add("plot-x", "ACHSE", "x-Achse des Diagramms: nullkoeffs (Vorgabe) oder eigene (Nullen unter den Details im Bild).");
+    add("plot-y", "ACHSE", "y-Achse des Diagramms: fehler (Vorgabe) oder psnr.");
+}
+
+template <typename T>
+T Choice(const CommandLine& line, const char* option, std::initializer_list<std::pair<const char*, T>> choices) {
+    const QString name = QString::fromLatin1(option);
+    const QString value = line.Value(name);
+    QStringList names;
+    for (const auto& [text, choice] : choices) {
+        if (value == QLatin1String(text) || (value.isEmpty() && names.isEmpty())) return choice;
+        names << QString::fromLatin1(text);
+    }
+    throw UsageError(QStringLiteral("Ungültiger Wert für --%1: \"%2\" (erwartet: %3).").arg(name, value, names.join(" oder ")));
+}
+
+QStringList ReadEpsilons(const CommandLine& line, Context& context, const CompressSettings& settings) {
+    const bool one = line.Has(QStringLiteral("epsilon")), many = line.Has(QStringLiteral("epsilons"));
+    if (one && many) throw UsageError(QStringLiteral("Nur eine der Optionen --epsilon und --epsilons angeben."));
+    if (!one && !many) throw UsageError(QStringLiteral("Die Option --epsilon fehlt."));
+    if (one) return {*settings.epsilon};
+    QStringList warnings;
+    const QStringList epsilons = ParseEpsilonList(line.Value(QStringLiteral("epsilons")), &warnings);
+    for (const QString& warning : warnings) context.err << "tesora-cli: " << warning << '\n';
+    return epsilons;
+}
+
+SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
+    SweepOptions o;
+    o.settings = ReadCompressSettings(line, false, context);
+    o.epsilons = ReadEpsilons(line, context, o.settings);
+    o.positions = ParsePositions(line.Has(QStringLiteral("positions")) ? line.Value(QStringLiteral("positions"))
+                                                                        : QStringLiteral("0:100:10"));
+    o.jobs = line.Has(QStringLiteral("jobs")) ? ParseJobs(line.Value(QStringLiteral("jobs"))) : CoreCount();
+    o.pictures = line.Positional();
+    o.csv = line.Value(QStringLiteral("csv"));
+    o.plot = line.Value(QStringLiteral("plot"));
+    o.json = line.Json();
+    o.plotX = Choice<PlotX>(line, "plot-x", {{"nullkoeffs", PlotX::ZeroShare}, {"eigene", PlotX::OwnZeroShare}});
+    o.plotY = Choice<PlotY>(line, "plot-y", {{"fehler", PlotY::Fehler}, {"psnr", PlotY::Psnr}});
+    if (o.json && IsStandardStream(o.csv))
+        throw UsageError(QStringLiteral("--json und --csv - schreiben beide auf die Standardausgabe."));
+    if (!o.plot.isEmpty()) PlotFormatFor(o.plot, QStringLiteral("--plot"));
+    CheckOutputsApart(o.pictures, {{QStringLiteral("--csv"), IsStandardStream(o.csv) ? QString() : o.csv},
+                                   {QStringLiteral("--plot"), o.plot}});
+    // Usage first, then the file system: exit status 2 wins over 1.
+    if (!o.csv.isEmpty() && !IsStandardStream(o.csv)) CheckWritable(o.csv);
+    if (!o.plot.isEmpty()) {
+        CheckWritable(o.plot);
+        RequireFonts();
+    }
+    return o;
+}
+
+void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows, Context& context) {
+    const bool csvFile = !o.csv.isEmpty() && !IsStandardStream(o.csv);
+    OutputFiles outputs;
+    if (csvFile) outputs.AddText(o.csv, Csv(rows));
+    if (!o.plot.isEmpty()) {
+        const RateDistortionPlot plot = PlotOfRows(rows, o.plotX, o.plotY, o.epsilons.size() > 1);
+        AddPlot(outputs, o.plot, QSize(kPlotWidth, kPlotHeight), [&](QPainter& p) { DrawRateDistortion(p, plot); });
+    }
+    outputs.WriteAll();
+
+    if (o.json) {
+        QJsonArray array;
+        for (const CompressResult& r : rows) array.append(ToJson(r));
+        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"runs", array}});
+    } else if (!csvFile) {
+        context.out << QString::fromUtf8(Csv(rows));
+    }
+    // Messages, not data: standard error, so standard output stays a clean table.
+    if (csvFile) context.err << QStringLiteral("%1 Läufe, Tabelle in %2\n").arg(rows.size()).arg(o.csv);
+    if (!o.plot.isEmpty()) context.err << QStringLiteral("Diagramm in %1\n").arg(o.plot);
 }
 
 }  // namespace
 
 int RunSweep(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("sweep"),
-                     QStringLiteral("BILD... --level L --epsilon E [--positions VON:BIS:SCHRITT] "
-                                    "[--csv DATEI] [--plot DATEI.png] [--json]"),
-                     QStringLiteral("compress für jede Scroll-Position des Bereichs und jedes Bild: "
-                                    "eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
-    line.AddValueOption(QStringLiteral("level"), QStringLiteral("L"),
-                        QStringLiteral("Level, auf den zerlegt wird (2 bis Level des Bildes)."));
-    line.AddValueOption(QStringLiteral("epsilon"), QStringLiteral("E"),
-                        QStringLiteral("Epsilon wie im Eingabefeld."));
-    line.AddValueOption(QStringLiteral("positions"), QStringLiteral("VON:BIS:SCHRITT"),
-                        QStringLiteral("Positionen der Delta-Scroll-Leiste (Vorgabe 0:100:10)."));
-    line.AddValueOption(QStringLiteral("csv"), QStringLiteral("DATEI"),
-                        QStringLiteral("Die Tabelle als CSV-Datei; ohne diese Option auf die Standardausgabe."));
-    line.AddValueOption(QStringLiteral("plot"), QStringLiteral("DATEI.png"),
-                        QStringLiteral("Das Diagramm als PNG."));
+                     QStringLiteral("BILD... --level L (--epsilon E | --epsilons LISTE) [--positions VON:BIS:SCHRITT] "
+                                    "[--jobs N] [--csv DATEI] [--plot DATEI] [--plot-x ACHSE] [--plot-y ACHSE] [--json]"),
+                     QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
+                                    "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
+    AddSweepOptions(line);
     if (!line.Parse(args, context.out, 1, 1 << 20)) return kExitOk;
-
-    if (!line.Has(QStringLiteral("epsilon"))) throw UsageError(QStringLiteral("Die Option --epsilon fehlt."));
-    CompressSettings settings = ReadCompressSettings(line, false);
-    const std::vector<int> positions = line.Has(QStringLiteral("positions"))
-                                           ? ParsePositions(line.Value(QStringLiteral("positions")))
-                                           : ParsePositions(QStringLiteral("0:100:10"));
-    const QString csv = line.Value(QStringLiteral("csv"));
-    const QString plot = line.Value(QStringLiteral("plot"));
-    if (!plot.isEmpty() && PictureFormatFor(plot, QStringLiteral("--plot")) != PictureFormat::Png)
-        throw UsageError(QStringLiteral("--plot: \"%1\" muss auf .png enden.").arg(plot));
-    CheckOutputsApart(line.Positional(), {{QStringLiteral("--csv"), csv}, {QStringLiteral("--plot"), plot}});
-    if (!csv.isEmpty()) CheckWritable(csv);
-    if (!plot.isEmpty()) CheckWritable(plot);
-    if (!plot.isEmpty() && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        throw Error("Für das Diagramm fehlt die Qt-Anwendung.");
-
-    const QStringList pictures = line.Positional();
-    const int total = static_cast<int>(pictures.size() * positions.size());
-    std::vector<CompressResult> rows;
-    std::vector<PlotCurve> curves;
-    OutputFiles none;  // a sweep writes no pictures of the road
-    for (const QString& picture : pictures) {
-        PlotCurve curve{picture, {}};
-        for (int position : positions) {
-            if (context.progress) {
-                context.err << QStringLiteral("\r%1/%2: %3, Position %4 ")
-                                   .arg(rows.size() + 1).arg(total).arg(picture).arg(position);
-                context.err.flush();
-            }
-            settings.position = position;
-            rows.push_back(Compress(picture, settings, none));
-            curve.points.push_back({rows.back().zeroShare, rows.back().meanError, rows.back().delta});
-        }
-        curves.push_back(std::move(curve));
-    }
-    if (context.progress) context.err << '\n';
-
-    OutputFiles outputs;
-    if (!csv.isEmpty()) outputs.AddText(csv, Csv(rows));
-    if (!plot.isEmpty()) outputs.AddPicture(plot, DrawRateDistortion(curves));
-    outputs.WriteAll();
-
-    if (line.Json()) {
-        QJsonArray array;
-        for (const CompressResult& r : rows) array.append(ToJson(r));
-        WriteJson(context.out, QJsonObject{{"runs", array}});
-    } else if (csv.isEmpty()) {
-        context.out << QString::fromUtf8(Csv(rows));
-    } else {
-        context.out << QStringLiteral("%1 Läufe, Tabelle in %2\n").arg(rows.size()).arg(csv);
-    }
-    if (!plot.isEmpty() && !line.Json()) context.out << QStringLiteral("Diagramm in %1\n").arg(plot);
+    const SweepOptions options = ReadSweepOptions(line, context);
+    WriteResults(options, RunRows(options, context), context);
     return kExitOk;
 }
 

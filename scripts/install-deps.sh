@@ -3,7 +3,7 @@
 # As root (CI) it installs; otherwise it prints the one line to run with sudo.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
+packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales
           qt6-translations-l10n help2man desktop-file-utils appstream man-db file dpkg-dev)
 case "${1:-}" in

@@ -1,6 +1,7 @@
 // The real binary, started as a script would: exit statuses, help, one error line.
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QProcess>
 #include <algorithm>
 #include <cstdio>
@@ -22,7 +23,8 @@ protected:
     static QString Binary() {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/tesora-cli");
     }
-    Result Start(const QStringList& args, const QString& standardOutput = QString()) {
+    Result Start(const QStringList& args, const QByteArray& input = QByteArray(),
+                 const QString& standardOutput = QString()) {
         QProcess process;
         if (!standardOutput.isEmpty()) process.setStandardOutputFile(standardOutput);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -31,6 +33,8 @@ protected:
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         process.setProcessEnvironment(environment);
         process.start(Binary(), args);
+        if (!input.isEmpty()) process.write(input);
+        process.closeWriteChannel();
         EXPECT_TRUE(process.waitForFinished(30000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),
@@ -61,8 +65,9 @@ TEST_F(ProcessTest, SweepDrawsItsPlotWithoutADisplay) {
     const Result run = Start({"sweep", picture, "--level", "3", "--epsilon", "2", "--positions", "0:100:50",
                               "--plot", plot});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();  // no progress: not a terminal
-    EXPECT_EQ(run.out.count('\n'), 5);                          // header, 3 rows, plot line
+    // No progress (not a terminal); the note on the plot is a message, not data.
+    EXPECT_EQ(run.err, QStringLiteral("Diagramm in %1\n").arg(plot));
+    EXPECT_EQ(run.out.count('\n'), 4);  // header and 3 rows
     EXPECT_EQ(QImage(plot).size(), QSize(900, 600));
 }
 
@@ -70,7 +75,7 @@ TEST_F(ProcessTest, AReportThatCannotBeWrittenIsAFailure) {
     const QString picture = Scene("scene.bmp", 40, 40);
     for (const QStringList& args : {QStringList{"compress", picture, "--level", "3"},
                                     QStringList{"info", picture, "--json"}, QStringList{"filters", "--position", "5"}}) {
-        const Result full = Start(args, QStringLiteral("/dev/full"));
+        const Result full = Start(args, {}, QStringLiteral("/dev/full"));
         EXPECT_EQ(full.status, 1) << args.join(' ').toStdString();
         EXPECT_EQ(full.err, QStringLiteral("tesora-cli: Die Standardausgabe kann nicht geschrieben werden.\n"));
     }
@@ -104,6 +109,33 @@ TEST_F(ProcessTest, NamesThatAreNotUtf8AreReadAndWrittenUnderTheirOwnBytes) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (QList<QByteArray>{"caf\xe9.bmp", "n\xe9u.bmp", "r\xe9sultat.png"}));
     for (const QByteArray& name : names) unlink((folder + "/" + name).constData());
+}
+
+TEST_F(ProcessTest, PicturesComeInAndTablesGoOutThroughPipes) {
+    const QString picture = Scene("scene.bmp", 40, 40);
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+
+    const Result fromFile = Start({"compress", picture, "--level", "3", "--epsilon", "2", "--json"});
+    const Result fromPipe = Start({"compress", "-", "--level", "3", "--epsilon", "2", "--json"}, bytes);
+    ASSERT_EQ(fromPipe.status, 0) << fromPipe.err.toStdString();
+    QJsonObject a = QJsonDocument::fromJson(fromFile.out.toUtf8()).object();
+    QJsonObject b = QJsonDocument::fromJson(fromPipe.out.toUtf8()).object();
+    EXPECT_EQ(b["picture"].toString(), QStringLiteral("-"));
+    a.remove(QStringLiteral("picture")), b.remove(QStringLiteral("picture"));
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(Start({"info", "-"}, QByteArray("kein Bild")).status, 1);
+
+    // Workers share the bytes read once; the table alone reaches standard output.
+    const QString plot = dir.filePath("p.png");
+    const Result sweep = Start({"sweep", "-", "--level", "3", "--epsilons", "1,2", "--positions", "0:100:50",
+                                "--jobs", "2", "--csv", "-", "--plot", plot}, bytes);
+    ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
+    const QStringList lines = sweep.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 3 * 2);
+    for (const QString& line : lines.mid(1)) EXPECT_TRUE(line.startsWith(QStringLiteral("-,3,"))) << line.toStdString();
+    EXPECT_EQ(sweep.err, QStringLiteral("Diagramm in %1\n").arg(plot));
 }
 
 }  // namespace

@@ -73,10 +73,10 @@ TEST_F(WindowEquivalenceTest, CompressMatchesTheRoadThroughTheWindows) {
         EXPECT_EQ(Bytes(dir.filePath("cli-coefficients.bmp")), coefficients);
         EXPECT_EQ(Bytes(dir.filePath("cli-reconstruction.bmp")), reconstruction);
         EXPECT_FALSE(coefficients.isEmpty());
-        EXPECT_EQ(Label(run, "labProzent"), prozent);
-        EXPECT_EQ(Label(run, "labFehler"), form->labFehler->text());
-        EXPECT_EQ(Label(run, "labDelta"), form->labDelta->text());
-        EXPECT_EQ(Label(run, "labLevel"), form->labLevel->text());
+        EXPECT_EQ(Label(run, "lab_prozent"), prozent);
+        EXPECT_EQ(Label(run, "lab_fehler"), form->labFehler->text());
+        EXPECT_EQ(Label(run, "lab_delta"), form->labDelta->text());
+        EXPECT_EQ(Label(run, "lab_level"), form->labLevel->text());
         EXPECT_EQ(run["delta"].toDouble(), Delta);
     }
 }
@@ -94,8 +94,8 @@ TEST_F(WindowEquivalenceTest, ProposeMatchesCalcDeltaInTheWindow) {
     const QJsonObject run = Cli({"propose", picture, "--schranke", "75", "--position", "12", "--difference",
                                  dir.filePath("cli-difference.bmp"), "--json"});
     EXPECT_EQ(Bytes(dir.filePath("cli-difference.bmp")), Bytes(dir.filePath("window-difference.bmp")));
-    EXPECT_EQ(Label(run, "labDeltaVorgeschlagen"), form->labDeltaVorgeschlagen->text());
-    EXPECT_EQ(Label(run, "labDelta"), form->labDelta->text());
+    EXPECT_EQ(Label(run, "lab_delta_vorgeschlagen"), form->labDeltaVorgeschlagen->text());
+    EXPECT_EQ(Label(run, "lab_delta"), form->labDelta->text());
     EXPECT_EQ(run["position"].toInt(), form->scrDelta->value());
     EXPECT_EQ(run["delta"].toDouble(), windowDelta);
 }
