@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Guard.h"
 #include "app/ImageSurface.h"
 #include "app/Seams.h"
 #include "blac/Frontend.h"
@@ -37,6 +38,7 @@ public:
     void SetLabel(Label label, const std::string& text) override;
     void SetEnabled(Control control, bool enabled) override;
     void SetDeltaPosition(int position) override;
+    void SetLevelRange(int finest) override;
     void ReloadOriginal() override;
 
     // Shows the last caption and the last painted pixels.
@@ -114,9 +116,7 @@ private:
 
     void CreateControls();
     void ConnectHandlers();
-    // Runs a handler's work: an error ends it and goes to the error display, never
-    // through Qt's signal machinery. A handler nested in another (the scroll bar moved
-    // by "Calc Delta") hands its error to the outer one, which ends as well.
+    // Runs a handler's work under guard_.
     template <typename Work>
     void Guarded(Work&& work);
     void ShowError(const QString& message);
@@ -124,6 +124,7 @@ private:
     void OpenPicture(const QString& path);
     void SizeWindowsToPicture(int width, int height);
     void SetDeltaPosition(int position);
+    void SetLevelRange(int finest);
     void WriteLabel(QLabel* label, const QString& text);
 
     WindowFrontend frontend_;
@@ -131,8 +132,7 @@ private:
     ErrorDisplay errorDisplay_;
     ProcessExit exitProcess_;
     QString loadedFileName_;
-    int handlerDepth_ = 0;
-    std::exception_ptr nestedError_;
+    HandlerGuard guard_;
 };
 
 extern TfrmTesora* frmTesora;
