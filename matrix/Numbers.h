@@ -8,12 +8,13 @@ namespace tesora {
 
 inline double AbsValue(double x) { return x >= 0 ? x : -x; }
 
-// 0 below 0 (and for NaN), 255 above 255, otherwise truncated toward zero.
+// 0 below 0 (and for NaN), 255 above 255, otherwise truncated toward zero. Written
+// without branches, so the per-pixel loops that call it vectorise: NaN fails both
+// comparisons and becomes 0.
 inline int ClampToByte(double x) {
-    if (x != x) return 0;
-    if (x < 0) return 0;
-    if (x > 255) return 255;
-    return static_cast<int>(x);
+    double v = x > 255.0 ? 255.0 : x;
+    v = v >= 0.0 ? v : 0.0;
+    return static_cast<int>(v);
 }
 
 // printf's "%g": six significant digits, trailing zeros dropped, "." as decimal point.
