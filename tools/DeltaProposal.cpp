@@ -87,132 +87,117 @@ inline double PixelValue(double response, double weight) {
     return 5.0 * v;
 }
 
+// M(i, j), 1-based; 0.0 beyond the matrix.
+inline double Element(const MatrixView& M, int i, int j) {
+    return i <= M.side && j <= M.side ? M.Row(static_cast<std::size_t>(i - 1))[j - 1] : 0.0;
+}
+
+// A pixel near the border or the end of the matrix: only the neighbours inside.
+double GeneralValue(const Weights& w, const DifferenceInput& in, int s, int r) {
+    double weight = 0.0;
+    double response = 0.0;
+    for (int k = -1; k <= 1; ++k)
+        for (int l = -1; l <= 1; ++l)
+            if (s + k > 0 && r + l > 0 && s + k < in.width && r + l < in.height) {
+                weight = weight + AbsValue(w.K[k + 1][l + 1]);
+                response = response + w.K[k + 1][l + 1] * Element(in.matrix, s + k, r + l);
+            }
+    return PixelValue(response, weight);
+}
+
 // The loop runs along X = the matrix's row index, a stride of a whole matrix row per
 // pixel. For the inner pixels the three columns r-1, r, r+1 are read from a copy of a
 // strip of columns, stored along the row index; the sums still grow in the order of the
 // pixels, and every value is the same element the general path reads.
 constexpr int kStrip = 32;
 
-class DifferenceRun {
-public:
-    DifferenceRun(const Weights& weights, const DifferenceInput& input, PictureSurface& reduced,
-                  const DifferenceSums& sums)
-        : w_(weights), in_(input), reduced_(reduced), sums_(sums),
-          side_(input.matrix.side),
-          rowsNeeded_(std::min(input.width - 1, input.matrix.side)),  // s + k <= width - 1
-          stripStride_(static_cast<std::size_t>(std::max(rowsNeeded_, 0)) + 1),
-          strip_(stripStride_ * (kStrip + 2)),
-          values_(static_cast<std::size_t>(std::max(input.width, 0)) + 1) {}
-
-    DifferenceSums Run() {
-        for (int r0 = 1; r0 <= in_.height - 2; r0 += kStrip) {
-            const int r1 = std::min(r0 + kStrip - 1, in_.height - 2);
-            CopyStrip(r0, r1);
-            for (int r = r0; r <= r1; ++r) Row(r0, r);
-        }
-        return sums_;
+// Columns r0-1 ... r1+1 that exist in the matrix, rows 1 ... rowsNeeded; column c at
+// slot c - (r0-1).
+void CopyStrip(const MatrixView& M, int rowsNeeded, int r0, int r1, double* strip, std::size_t stripStride) {
+    const int cLow = std::max(1, r0 - 1);
+    const int cHigh = std::min(M.side, r1 + 1);
+    for (int i = 1; i <= rowsNeeded; ++i) {
+        const double* source = M.Row(static_cast<std::size_t>(i - 1));
+        for (int c = cLow; c <= cHigh; ++c)
+            strip[static_cast<std::size_t>(c - (r0 - 1)) * stripStride + static_cast<std::size_t>(i)] = source[c - 1];
     }
+}
 
-private:
-    // M(i, j), 1-based; 0.0 beyond the matrix.
-    double Element(int i, int j) const {
-        return i <= side_ && j <= side_ ? in_.matrix.Row(static_cast<std::size_t>(i - 1))[j - 1] : 0.0;
-    }
-
-    // Columns r0-1 ... r1+1 that exist in the matrix; column c at slot c - (r0-1).
-    void CopyStrip(int r0, int r1) {
-        const int cLow = std::max(1, r0 - 1);
-        const int cHigh = std::min(side_, r1 + 1);
-        for (int i = 1; i <= rowsNeeded_; ++i) {
-            const double* source = in_.matrix.Row(static_cast<std::size_t>(i - 1));
-            for (int c = cLow; c <= cHigh; ++c)
-                strip_[static_cast<std::size_t>(c - (r0 - 1)) * stripStride_ + static_cast<std::size_t>(i)] =
-                    source[c - 1];
-        }
-    }
-
-    void Add(int s, double v) {
-        sums_.below = sums_.below + KeepOrZero(v, (v > 0) & (v < in_.bound));
-        sums_.total = sums_.total + v;
-        if (s < outWidth_) out_[s] = PictureSurface::GreyWord(255 - ClampToByte(v));
-    }
-
-    // A pixel near the border or the end of the matrix: only the neighbours inside.
-    void General(int s, int r) {
-        double weight = 0.0;
+// Values of pixels s ... fastEnd of a row whose neighbours all lie inside, from the
+// strip's columns r-1, r, r+1 (`left` and the two after it). No value depends on
+// another, so the loop vectorises.
+void InnerValues(const Weights& w, const double* left, std::size_t stripStride, int s, int fastEnd,
+                 double* __restrict v) {
+    const double* __restrict a = left;
+    const double* __restrict b = left + stripStride;
+    const double* __restrict c = left + 2 * stripStride;
+    const double k00 = w.K[0][0], k01 = w.K[0][1], k02 = w.K[0][2], k10 = w.K[1][0], k11 = w.K[1][1],
+                 k12 = w.K[1][2], k20 = w.K[2][0], k21 = w.K[2][1], k22 = w.K[2][2];
+    const double full = w.full;
+    for (int t = s; t <= fastEnd; ++t) {
         double response = 0.0;
-        for (int k = -1; k <= 1; ++k)
-            for (int l = -1; l <= 1; ++l)
-                if (s + k > 0 && r + l > 0 && s + k < in_.width && r + l < in_.height) {
-                    weight = weight + AbsValue(w_.K[k + 1][l + 1]);
-                    response = response + w_.K[k + 1][l + 1] * Element(s + k, r + l);
-                }
-        Add(s, PixelValue(response, weight));
+        response = response + k00 * a[t - 1];
+        response = response + k01 * b[t - 1];
+        response = response + k02 * c[t - 1];
+        response = response + k10 * a[t];
+        response = response + k11 * b[t];
+        response = response + k12 * c[t];
+        response = response + k20 * a[t + 1];
+        response = response + k21 * b[t + 1];
+        response = response + k22 * c[t + 1];
+        v[t] = PixelValue(response, full);
     }
+}
 
-    // Pixels s ... fastEnd of row r, every neighbour inside: the values have no
-    // dependence between pixels, so they are formed in a loop the compiler vectorises.
-    void InnerValues(int r0, int r, int s, int fastEnd) {
-        const double* const left = strip_.data() + static_cast<std::size_t>(r - 1 - (r0 - 1)) * stripStride_;
-        const double* __restrict a = left;
-        const double* __restrict b = left + stripStride_;
-        const double* __restrict c = left + 2 * stripStride_;
-        const double k00 = w_.K[0][0], k01 = w_.K[0][1], k02 = w_.K[0][2], k10 = w_.K[1][0], k11 = w_.K[1][1],
-                     k12 = w_.K[1][2], k20 = w_.K[2][0], k21 = w_.K[2][1], k22 = w_.K[2][2];
-        const double full = w_.full;
-        double* __restrict v = values_.data();
-        for (int t = s; t <= fastEnd; ++t) {
-            double response = 0.0;
-            response = response + k00 * a[t - 1];
-            response = response + k01 * b[t - 1];
-            response = response + k02 * c[t - 1];
-            response = response + k10 * a[t];
-            response = response + k11 * b[t];
-            response = response + k12 * c[t];
-            response = response + k20 * a[t + 1];
-            response = response + k21 * b[t + 1];
-            response = response + k22 * c[t + 1];
-            v[t] = PixelValue(response, full);
+DifferenceSums RunDifference(const Weights& w, const DifferenceInput& in, PictureSurface& reduced,
+                             DifferenceSums sums) {
+    const int side = in.matrix.side;
+    const int rowsNeeded = std::min(in.width - 1, side);  // s + k <= width - 1
+    const std::size_t stripStride = static_cast<std::size_t>(std::max(rowsNeeded, 0)) + 1;
+    std::vector<double> strip(stripStride * (kStrip + 2));
+    std::vector<double> values(static_cast<std::size_t>(std::max(in.width, 0)) + 1);
+    const double bound = in.bound;
+    double below = sums.below;
+    double total = sums.total;
+
+    for (int r0 = 1; r0 <= in.height - 2; r0 += kStrip) {
+        const int r1 = std::min(r0 + kStrip - 1, in.height - 2);
+        CopyStrip(in.matrix, rowsNeeded, r0, r1, strip.data(), stripStride);
+        for (int r = r0; r <= r1; ++r) {
+            // Pixels the reduced picture has (it may be smaller after a reload of a
+            // changed file); the others are computed and summed, not painted.
+            std::uint32_t* const out = r < reduced.Height() ? reduced.ScanLine(r) : nullptr;
+            const int outWidth = out ? reduced.Width() : 0;
+            const auto add = [&](int s, double v) {
+                below = below + KeepOrZero(v, (v > 0) & (v < bound));
+                total = total + v;
+                if (s < outWidth) out[s] = PictureSurface::GreyWord(255 - ClampToByte(v));
+            };
+            // Neighbours all present and inside the matrix: s = 2 ... fastEnd at this r.
+            const int last = in.width - 2;
+            const bool rowInner = r >= 2 && r + 1 <= side;
+            const int fastEnd = rowInner ? std::min(last, side - 1) : 1;
+            int s = 1;
+            if (s <= last) {
+                add(s, GeneralValue(w, in, s, r));
+                ++s;
+            }
+            if (rowInner) {
+                const double* left = strip.data() + static_cast<std::size_t>(r - 1 - (r0 - 1)) * stripStride;
+                InnerValues(w, left, stripStride, s, fastEnd, values.data());
+                for (; s <= fastEnd; ++s) add(s, values[static_cast<std::size_t>(s)]);
+            }
+            for (; s <= last; ++s) add(s, GeneralValue(w, in, s, r));
         }
     }
-
-    // One pixel row; the sums grow in pixel order.
-    void Row(int r0, int r) {
-        // Pixels the reduced picture has (it may be smaller after a reload of a changed
-        // file); the others are computed and summed, not painted.
-        out_ = r < reduced_.Height() ? reduced_.ScanLine(r) : nullptr;
-        outWidth_ = out_ ? reduced_.Width() : 0;
-        const int last = in_.width - 2;
-        // Neighbours all present and inside the matrix: s = 2 ... fastEnd at this r.
-        const bool rowInner = r >= 2 && r + 1 <= side_;
-        const int fastEnd = rowInner ? std::min(last, side_ - 1) : 1;
-        int s = 1;
-        if (s <= last) General(s++, r);
-        if (rowInner) {
-            InnerValues(r0, r, s, fastEnd);
-            for (; s <= fastEnd; ++s) Add(s, values_[static_cast<std::size_t>(s)]);
-        }
-        for (; s <= last; ++s) General(s, r);
-    }
-
-    const Weights& w_;
-    const DifferenceInput& in_;
-    PictureSurface& reduced_;
-    DifferenceSums sums_;
-    const int side_;
-    const int rowsNeeded_;
-    const std::size_t stripStride_;
-    std::vector<double> strip_;
-    std::vector<double> values_;
-    std::uint32_t* out_ = nullptr;
-    int outWidth_ = 0;
-};
+    return DifferenceSums{below, total};
+}
 
 }  // namespace
 
 void DifferencePicture(const Matrix& kernel, const DifferenceInput& input, PictureSurface& reduced,
                        DifferenceSums& sums) {
-    sums = DifferenceRun(ReadKernel(kernel), input, reduced, sums).Run();
+    sums = RunDifference(ReadKernel(kernel), input, reduced, sums);
 }
 
 void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
@@ -220,7 +205,7 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
     const DifferenceInput input{WorkingMatrix(), Schranke, PictureWidth, PictureHeight};
     PictureSurface& reduced = frontend.Reduced();
     const DifferenceSums sums =
-        DifferenceRun(weights, input, reduced, DifferenceSums{DifferenceSumBelow, DifferenceSumTotal}).Run();
+        RunDifference(weights, input, reduced, DifferenceSums{DifferenceSumBelow, DifferenceSumTotal});
     DifferenceSumBelow = sums.below;
     DifferenceSumTotal = sums.total;
     reduced.Refresh();
