@@ -1,10 +1,10 @@
-# Two commands for a fresh Debian machine: `make run` and `make test`.
-BUILD_DIR   ?= build
-ASAN_DIR    ?= build-sanitize
-BENCH_DIR   ?= build-bench
+# Two commands for a fresh Debian machine: `make run` and `make test`. The build
+# settings live in CMakePresets.json (release, debug, sanitize, bench).
 JOBS        ?= $(shell nproc)
 PREFIX      ?= /usr/local
 CMAKE_FLAGS ?=
+# The release preset's folder: run, install and package use its build.
+BUILD_DIR   := build
 
 .PHONY: run test deps configure build install package test-sanitize bench clean
 
@@ -17,16 +17,16 @@ run:
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target tesora && ./$(BUILD_DIR)/app/tesora
 
 test: build
-	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	ctest --preset release -j $(JOBS)
 
 deps:
 	@./scripts/install-deps.sh
 
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --preset release $(CMAKE_FLAGS)
 
 build: deps configure
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cmake --build --preset release -j $(JOBS)
 
 # Installs the programs, example pictures, menu entry, icons and manual pages.
 install: deps configure
@@ -41,19 +41,15 @@ package: deps configure
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
-	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESORA_SANITIZE=ON
-	cmake --build $(ASAN_DIR) -j $(JOBS)
-	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen \
-	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
-	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	  ctest --output-on-failure -j $(JOBS)
+	cmake --preset sanitize $(CMAKE_FLAGS)
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
 
 bench:
 	@./scripts/install-deps.sh --bench
-	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTESORA_BUILD_BENCH=ON -DTESORA_BUILD_TESTS=OFF
-	cmake --build $(BENCH_DIR) -j $(JOBS)
-	./scripts/run-bench.sh $(BENCH_DIR)
+	cmake --preset bench $(CMAKE_FLAGS)
+	cmake --build --preset bench -j $(JOBS)
+	./scripts/run-bench.sh build-bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)
+	rm -rf build build-debug build-sanitize build-bench

@@ -22,6 +22,7 @@
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
+#include "blac/Start.h"
 #include "blac/State.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
@@ -40,16 +41,6 @@ namespace {
 constexpr qint64 kStatusIntervalMs = 16;
 
 QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-
-QString Describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QString();
-    }
-}
 
 QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width,
                         int height, bool enabled) {
@@ -153,6 +144,8 @@ void WindowFrontend::SetEnabled(Control control, bool enabled) {
 
 void WindowFrontend::SetDeltaPosition(int position) { form_.SetDeltaPosition(position); }
 
+void WindowFrontend::SetLevelRange(int finest) { form_.SetLevelRange(finest); }
+
 void WindowFrontend::ReloadOriginal() {
     if (form_.loadedFileName_.isEmpty()) throw Error("Kein Bild geladen!");
     // Decoded completely before the window's picture is replaced.
@@ -180,7 +173,8 @@ TfrmTesora::TfrmTesora(QWidget* parent)
       samplesFolder_(SamplesFolder()),
       errorDisplay_([this](const QString& message) { ShowErrorBox(this, message); }),
       exitProcess_([](int status) { std::exit(status); }),
-      screenArea_(AvailableScreenArea) {
+      screenArea_(AvailableScreenArea),
+      guard_([this](const QString& message) { ShowError(message); }, [this] { frontend_.Flush(); }) {
     ApplyFormStyle(*this);
     setWindowTitle(QStringLiteral("Tesora"));
     PlaceForm(*this, 133, 106, 393, 349);
@@ -268,45 +262,15 @@ void TfrmTesora::ConnectHandlers() {
 
 template <typename Work>
 void TfrmTesora::Guarded(Work&& work) {
-    ++handlerDepth_;
-    std::exception_ptr error;
-    try {
-        work();
-    } catch (...) {
-        error = std::current_exception();
-    }
-    --handlerDepth_;
-    if (handlerDepth_ > 0) {
-        // Nested: the outer handler picks the error up when its setter returns.
-        if (error && !nestedError_) nestedError_ = error;
-        return;
-    }
-    // A nested handler failed where no setter of ours could pass it on.
-    if (!error && nestedError_) error = nestedError_;
-    nestedError_ = nullptr;
-    frontend_.Flush();
-    if (error) ShowError(Describe(error));
+    guard_.Run(std::forward<Work>(work));
 }
 
 void TfrmTesora::ShowError(const QString& message) {
     if (errorDisplay_) errorDisplay_(message);
 }
 
-// Runs a setter that may raise a change handler of ours, and ends the calling handler
-// with that handler's error, as if the setter itself had failed.
-template <typename Setter>
-static void RunNested(std::exception_ptr& nestedError, Setter&& setter) {
-    nestedError = nullptr;
-    setter();
-    if (nestedError) {
-        const std::exception_ptr error = nestedError;
-        nestedError = nullptr;
-        std::rethrow_exception(error);
-    }
-}
-
 void TfrmTesora::SetDeltaPosition(int position) {
-    RunNested(nestedError_, [&] { scrDelta->setValue(position); });
+    guard_.RunNested([&] { scrDelta->setValue(position); });
 }
 
 void TfrmTesora::WriteLabel(QLabel* label, const QString& text) {
@@ -317,9 +281,7 @@ void TfrmTesora::WriteLabel(QLabel* label, const QString& text) {
 // ---- Handlers ------------------------------------------------------------------------
 
 void TfrmTesora::FormCreate() {
-    InitPowerTables();
-    FillLevelMatrixTable();
-    RebuildWaveletCoeffs();
+    StartProgram();
     ShowLevelAndDelta(frontend_);
     setWindowTitle(QStringLiteral("Tesora - von ") + QString::fromUtf8(kAuthorCredit));
 }
@@ -352,41 +314,29 @@ void TfrmTesora::OpenPicture(const QString& path) {
         return;
     }
 
+    // The window's own part: geometry and its two images; the rest is the core's.
     imgBild->SetImage(picture);
-    PictureWidth = picture.width();
-    PictureHeight = picture.height();
-    WriteLabel(labDateiName, path);
-    SizeWindowsToPicture(PictureWidth, PictureHeight);
+    SizeWindowsToPicture(picture.width(), picture.height());
     frmReducedImg->show();
     frmReducedImg->ReducedImg->SetImage(picture);
     loadedFileName_ = path;
+    OpenLoadedPicture(frontend_, path.toStdString());
+}
 
-    CurrentLevel = FindPictureLevel();
-    PictureLevel = CurrentLevel;
-    if (PictureLevel >= 2) {
+void TfrmTesora::SetLevelRange(int finest) {
+    if (finest >= 2) {
         // The whole range every time: a lowered minimum would otherwise stay behind.
-        RunNested(nestedError_, [&] {
-            trbLevel->setRange(2, PictureLevel);
-            trbLevel->setValue(PictureLevel);
+        guard_.RunNested([&] {
+            trbLevel->setRange(2, finest);
+            trbLevel->setValue(finest);
         });
     } else {
-        // A level-1 picture has no coarser level to go to: the track bar stays disabled
-        // and its change handler must not see a position above the picture's level.
+        // A level-1 picture has no coarser level to go to: its change handler must not
+        // see a position above the picture's level.
         const QSignalBlocker quiet(trbLevel);
         trbLevel->setRange(2, 2);
         trbLevel->setValue(2);
     }
-    ReadColourValues(frontend_);
-    frontend_.SetStatus("Level: " + FormatD(CurrentLevel));
-
-    WriteLabel(labDeltaVorgeschlagen, QStringLiteral("0"));
-    WriteLabel(labProzent, QStringLiteral("0 %"));
-    WriteLabel(labFehler, QStringLiteral("0"));
-    trbLevel->setEnabled(PictureLevel >= 2);
-    butKompress->setEnabled(true);
-    butCalcDelta->setEnabled(true);
-    butBMPSave->setEnabled(true);
-    butFehler->setEnabled(true);
 }
 
 void TfrmTesora::SizeWindowsToPicture(int width, int height) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Guard.h"
 #include "app/ImageSurface.h"
 #include "app/Seams.h"
 #include "blac/Frontend.h"
@@ -38,6 +39,7 @@ public:
     void SetLabel(Label label, const std::string& text) override;
     void SetEnabled(Control control, bool enabled) override;
     void SetDeltaPosition(int position) override;
+    void SetLevelRange(int finest) override;
     void ReloadOriginal() override;
 
     // Shows the last caption and the last painted pixels.
@@ -123,9 +125,7 @@ private:
 
     void CreateControls();
     void ConnectHandlers();
-    // Runs a handler's work: an error ends it and goes to the error display, never
-    // through Qt's signal machinery. A handler nested in another (the scroll bar moved
-    // by "Calc Delta") hands its error to the outer one, which ends as well.
+    // Runs a handler's work under guard_.
     template <typename Work>
     void Guarded(Work&& work);
     void ShowError(const QString& message);
@@ -133,6 +133,7 @@ private:
     void OpenPicture(const QString& path);
     void SizeWindowsToPicture(int width, int height);
     void SetDeltaPosition(int position);
+    void SetLevelRange(int finest);
     void WriteLabel(QLabel* label, const QString& text);
 
     WindowFrontend frontend_;
@@ -142,8 +143,7 @@ private:
     ProcessExit exitProcess_;
     ScreenArea screenArea_;
     QString loadedFileName_;
-    int handlerDepth_ = 0;
-    std::exception_ptr nestedError_;
+    HandlerGuard guard_;
 };
 
 extern TfrmTesora* frmTesora;

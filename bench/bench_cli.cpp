@@ -65,8 +65,10 @@ int Spawn(const std::vector<std::string>& args, double* cpuSeconds) {
     int status = 0;
     struct rusage usage {};
     wait4(pid, &status, 0, &usage);
-    *cpuSeconds += usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
-                   usage.ru_stime.tv_usec * 1e-6;
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    *cpuSeconds += seconds(usage.ru_utime) + seconds(usage.ru_stime);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -78,7 +80,7 @@ void RunProcess(benchmark::State& state, const std::vector<std::string>& args) {
             state.SkipWithError("tesora-cli did not exit with 0");
             break;
         }
-    state.counters["child_cpu_ms"] = benchmark::Counter(cpuSeconds * 1e3 / state.iterations());
+    state.counters["child_cpu_ms"] = benchmark::Counter(cpuSeconds * 1e3 / static_cast<double>(state.iterations()));
 }
 
 void BM_CompressProcess1025(benchmark::State& state) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "blac/Bank.h"
-#include "blac/Coefficients.h"
+#include "blac/Start.h"
 #include "blac/State.h"
 #include "tools/DeltaProposal.h"
 #include "tools/ErrorMeasurement.h"
@@ -17,13 +17,10 @@ namespace {
 
 using namespace tesora;
 
-constexpr int kSide = 1025;
+constexpr int kSide = kMaxSide;
 
 void SetUpPicture(MemoryFrontend& frontend, double low, double high) {
-    InitPowerTables();
-    FillLevelMatrixTable();
-    ResetState();
-    RebuildWaveletCoeffs();
+    StartProgram();
     PictureWidth = PictureHeight = kSide;
     PictureLevel = 10;
     CurrentLevel = 10;

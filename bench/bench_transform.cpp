@@ -12,6 +12,7 @@
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
+#include "blac/Start.h"
 #include "blac/State.h"
 #include "mra/LevelChange.h"
 #include "mra/Rendering.h"
@@ -21,7 +22,7 @@ using namespace tesora;
 
 namespace {
 
-constexpr int kSide = 1025;
+constexpr int kSide = kMaxSide;
 
 // Red values of an 8-bit palette BMP, top row first; a deterministic pattern if the
 // file cannot be read, so the bench still measures the same amount of work.
@@ -57,10 +58,7 @@ struct Setup {
     std::vector<double> decomposed;  // CoeffMatrix at level 2
 
     Setup() {
-        InitPowerTables();
-        FillLevelMatrixTable();
-        ResetState();
-        RebuildWaveletCoeffs();
+        StartProgram();
         int w = 0, h = 0;
         const std::vector<int> source = ReadPicture(w, h);
         picture.assign(static_cast<std::size_t>(kSide) * kSide, 0.0);

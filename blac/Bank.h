@@ -11,7 +11,7 @@
 namespace tesora {
 
 constexpr int kMaxLevel = 10;        // 1025 values per line
-constexpr int kMaxSide = 1025;
+constexpr int kMaxSide = (1 << kMaxLevel) + 1;
 
 extern std::int32_t Pow2Int[12];    // 2^k
 extern double Pow2[12];             // 2^k

@@ -1,3 +1,6 @@
+// The block systems of the wavelets, with A = 1 - D/2, S = D/6, B = 1 - A, T = D/3
+// (1/6 and 1/3 in extended precision, each product rounded to double): the wavelet's
+// coefficients x solve  Block(D) (x, 1)^T = 0,  normalised by NormaliseWavelet.
 #include "blac/Blocks.h"
 
 #include <cmath>

@@ -1,3 +1,8 @@
+// The filters of one Delta: each block system is eliminated without pivoting and solved
+// back with its last coefficient 1; then
+//   WaveletLeft = W(1..4, 1),  WaveletInner = W(2..6, 2),  WaveletRight = W(6..9, 4)
+//   OneMinusHalfDelta = 1 - Delta * 0.5,  HalfDelta = 1 - OneMinusHalfDelta
+// for the wavelet matrix W of level index 2. Delta = 0 uses fixed filters.
 #include "blac/Coefficients.h"
 
 #include <iostream>

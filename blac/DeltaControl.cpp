@@ -1,3 +1,5 @@
+// Delta = position * 0.01 (0.01 in extended precision), and back: position =
+// trunc(Delta * 100) with the product formed exactly, clamped to 0 ... 100.
 #include "blac/DeltaControl.h"
 
 #include "blac/Coefficients.h"

@@ -35,18 +35,20 @@ public:
         if (Contains(x, y)) Word(x, y) = GreyWord(g);
     }
     // The low byte of a pixel's colour: its red component.
-    int GetValue(int x, int y) const { return static_cast<int>(GetPixel(x, y) & 255u); }
+    int GetValue(int x, int y) const { return Contains(x, y) ? RedOfWord(Word(x, y)) : 0; }
 
     // Raw rows for fast paths (words 0xFFRRGGBB); y must lie inside the picture.
     std::uint32_t* ScanLine(int y) { return bits_ + static_cast<std::size_t>(y) * stride_; }
     const std::uint32_t* ScanLine(int y) const { return bits_ + static_cast<std::size_t>(y) * stride_; }
 
+    // The one place a grey word is made: g in all three components.
     static constexpr std::uint32_t GreyWord(int g) {
-        return 0xFF000000u | static_cast<std::uint32_t>(g) * 0x010101u;
+        return 0xFF000000u | Grey(g);  // a grey colour reads the same in either order
     }
     static constexpr std::uint32_t ToWord(Colour c) {
         return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
     }
+    static constexpr int RedOfWord(std::uint32_t w) { return static_cast<int>((w >> 16) & 0xFFu); }
     static constexpr Colour FromWord(std::uint32_t w) {
         return ((w >> 16) & 0xFFu) | (w & 0xFF00u) | ((w & 0xFFu) << 16);
     }
@@ -100,8 +102,12 @@ private:
     std::vector<std::uint32_t> words_;
 };
 
-// Labels the core writes.
+// Labels the core writes. Label::Delta is scoped and cannot be mistaken for the state
+// variable Delta; GCC's -Wshadow warns all the same.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
 enum class Label { Level, Delta, DeltaVorgeschlagen, Prozent, Fehler, DateiName };
+#pragma GCC diagnostic pop
 // Controls whose enabled state the core changes.
 enum class Control { trbLevel, butKompress, butCalcDelta, butBMPSave, butFehler };
 
@@ -119,6 +125,10 @@ public:
 
     // Moves the Delta scroll bar; its change handler runs only if the position changes.
     virtual void SetDeltaPosition(int position) = 0;
+    // The level track bar after a picture is opened: range 2 ... finest, position
+    // finest; its change handler runs only if the position changes. For finest < 2 it
+    // rests quietly at 2, its handler not run.
+    virtual void SetLevelRange(int finest) = 0;
 
     // Loads the last successfully opened file into Reduced() again. Throws Error, with
     // nothing changed, when the file can no longer be read.

@@ -8,7 +8,7 @@
 #include "blac/State.h"
 #include "cli/PlotCanvas.h"
 #include "matrix/Numbers.h"
-#include "mra/LevelChange.h"
+#include "mra/ReferenceTransform.h"
 
 namespace tesora::cli {
 namespace {

@@ -66,39 +66,15 @@ void CopyToSurface(const QImage& image, MemorySurface& surface) {
         std::memcpy(surface.ScanLine(y), image.constScanLine(y), sizeof(std::uint32_t) * image.width());
 }
 
-void StartProgram() {
-    ResetState();
-    InitPowerTables();
-    FillLevelMatrixTable();
-    RebuildWaveletCoeffs();
-}
-
 Road::Road(const QString& path) : path_(path) {
     StartProgram();
     ShowLevelAndDelta(frontend_);  // as the window's creation leaves the labels
     // The state steps of the window's "Öffnen", in its order.
     original_ = LoadUsable(path);
     CopyToSurface(original_, frontend_.bild);
-    PictureWidth = original_.width();
-    PictureHeight = original_.height();
-    frontend_.SetLabel(Label::DateiName, path.toStdString());
     CopyToSurface(original_, frontend_.reduced);
     frontend_.reloadOriginal = [path](MemorySurface& reduced) { CopyToSurface(LoadUsable(path), reduced); };
-    CurrentLevel = FindPictureLevel();
-    PictureLevel = CurrentLevel;
-    // The track bar's maximum and position follow the level; its change handler runs
-    // only when the position moves, and then finds nothing to transform. A level-1
-    // picture leaves it quietly at its minimum.
-    if (PictureLevel >= 2) MoveTrackBar(CurrentLevel);
-    else trackPosition_ = 2;
-    ReadColourValues(frontend_);
-    frontend_.SetStatus("Level: " + FormatD(CurrentLevel));
-    frontend_.SetLabel(Label::DeltaVorgeschlagen, "0");
-    frontend_.SetLabel(Label::Prozent, "0 %");
-    frontend_.SetLabel(Label::Fehler, "0");
-    for (Control control : {Control::trbLevel, Control::butKompress, Control::butCalcDelta,
-                            Control::butBMPSave, Control::butFehler})
-        frontend_.SetEnabled(control, true);
+    OpenLoadedPicture(frontend_, path.toStdString());
 }
 
 Road::Snapshot Road::Take() const {
@@ -106,7 +82,7 @@ Road::Snapshot Road::Take() const {
     const double* elements = CoeffMatrix.Data();
     const std::size_t stride = static_cast<std::size_t>(CoeffMatrix.Cols());
     return {frontend_.bild, frontend_.labels, frontend_.enabled,
-            std::vector<double>(elements, elements + side * stride), CurrentLevel, trackPosition_};
+            std::vector<double>(elements, elements + side * stride), CurrentLevel, frontend_.trackPosition};
 }
 
 void Road::CompareWithOpenedPicture() {
@@ -119,7 +95,7 @@ void Road::Restore(const Snapshot& snapshot) {
     frontend_.enabled = snapshot.enabled;
     std::copy(snapshot.coefficients.begin(), snapshot.coefficients.end(), CoeffMatrix.Data());
     CurrentLevel = snapshot.currentLevel;
-    trackPosition_ = snapshot.trackPosition;
+    frontend_.trackPosition = snapshot.trackPosition;
 }
 
 void Road::SetRawDelta(double delta) {
@@ -128,12 +104,7 @@ void Road::SetRawDelta(double delta) {
     RebuildWaveletCoeffs();
 }
 
-void Road::MoveTrackBar(int level) {
-    // A track bar raises its change event only when the position really moves.
-    if (level == trackPosition_) return;
-    trackPosition_ = level;
-    LevelChange(frontend_, level);
-}
+void Road::MoveTrackBar(int level) { frontend_.MoveTrackBar(level); }
 
 void Road::SetEpsilonText(const QString& text) { EpsilonChanged(text.toStdString()); }
 void Road::SetSchrankeText(const QString& text) { SchrankeChanged(text.toStdString()); }

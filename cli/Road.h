@@ -8,9 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "blac/Start.h"
 #include "tools/MemoryFrontend.h"
 
 namespace tesora::cli {
+
+// Every run and every road starts from a freshly started program.
+using tesora::StartProgram;
 
 // Wraps a surface's words as an image (no copy: valid while the surface is unchanged).
 QImage SurfaceImage(const MemorySurface& surface);
@@ -69,12 +73,6 @@ private:
     MemoryFrontend frontend_;
     QString path_;
     QImage original_;
-    int trackPosition_ = 8;  // the track bar's design-time position
 };
-
-// What a freshly started program holds: the initial state values, the tables and the
-// filters for Delta 0 (opening a picture rewrites the whole working matrix). Every run
-// and every road starts here, so runs in one process do not see each other.
-void StartProgram();
 
 }  // namespace tesora::cli

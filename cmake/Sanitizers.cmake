@@ -1,8 +1,14 @@
-# One switch builds the whole tree (core, Qt layer, tests) with ASan and UBSan.
+# One switch builds the whole tree (core, Qt layer, tests) with ASan and UBSan: every
+# target links tesora_options, which carries this target along.
+option(TESORA_SANITIZE "Build everything with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+add_library(tesora_sanitizers INTERFACE)
 if(TESORA_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined)
+  target_compile_options(tesora_sanitizers INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(tesora_sanitizers INTERFACE -fsanitize=address,undefined)
   # The transform picks AVX2 loops at load time where the processor has them; this run
   # checks the baseline loops instead, so CI covers both.
-  add_compile_definitions(TESORA_NO_WIDE_VECTORS)
+  target_compile_definitions(tesora_sanitizers INTERFACE TESORA_NO_WIDE_VECTORS)
 endif()
+target_link_libraries(tesora_options INTERFACE tesora_sanitizers)

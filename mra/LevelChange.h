@@ -1,21 +1,40 @@
 #pragma once
-// The level change: decomposition of CoeffMatrix one level at a time (rows, then
-// columns) and reconstruction (columns, then rows), painting every transformed line into
-// the main picture as it goes, and the track bar's whole change handler.
+// The level change: decomposition of the coefficient matrix one level at a time (rows,
+// then columns) and reconstruction (columns, then rows), painting every transformed
+// line into the main picture as it goes, and the track bar's whole change handler.
+#include <cstdint>
+#include <vector>
+
 #include "blac/Frontend.h"
+#include "mra/ChunkKernels.h"
+#include "mra/Values.h"
 
 namespace tesora {
 
-// One line, the straightforward way: reads LineCoeffs[0 ... 2^(L+1)], rebuilds both Gram
-// matrices, solves with SolveCholesky and writes the smoothing values c[0 ... n] and the
-// details d[0 ... n-1] (n = 2^L). Writes the two step texts to the status line.
-void AnalyseLine(Frontend& frontend, int L, double* c, double* d);
-// v[0 ... 2n] = sum of c[k] * p_k + sum of d[m] * q_m with the current filters.
-void SynthesiseLine(int L, const double* c, const double* d, double* v);
+// The scratch memory of level steps: one chunk of gathered lines, its results and its
+// grey words, and the factored Gram matrices of the current level. Grows to the largest
+// level it meets. One per thread; a handler makes its own.
+class TransformWorkspace {
+public:
+    void Reserve(std::size_t lines);
 
-// From level L + 1 to level L (CurrentLevel is already L), in place in CoeffMatrix.
+    std::vector<double> in;
+    std::vector<double> out;
+    std::vector<std::uint32_t> words;
+    AnalysisSetup analysis;
+};
+
+// From level L + 1 to level L of `M`, in place, with the filters of one Delta. Step
+// texts go to frontend's caption, the lines to frontend.Bild().
+void DecomposeLevel(const LevelStep& step, const Filters& filters, const MatrixView& M, Frontend& frontend,
+                    TransformWorkspace& workspace);
+// From level L to level L + 1 of `M`, in place.
+void ReconstructLevel(const LevelStep& step, const Filters& filters, const MatrixView& M, Frontend& frontend,
+                      TransformWorkspace& workspace);
+
+// The same on CoeffMatrix with the current filters (CurrentLevel is already L when going
+// down; the caller raises it after going up).
 void DecomposeLevel(Frontend& frontend, int L);
-// From level L to level L + 1 (the caller raises CurrentLevel afterwards).
 void ReconstructLevel(Frontend& frontend, int L);
 
 // The work of the level track bar's change handler for the new position. The position

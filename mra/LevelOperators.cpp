@@ -1,4 +1,17 @@
+// The operators of one level step, with s = 1 - Delta/2, e = Delta/6, t = Delta/3:
+//
+//   scaling Gram   G(1,1) = 1 + (1-s)((1-s) + t),  G(k,k) = (1-s)^2 + (s^2 + 1) + t,
+//                  G(n+1,n+1) = s^2 + s t + 1,     G(k,k+1) = (1-s) s + e
+//   inner products a[k] = s e F[2k-2] + (s+e) F[2k-1] + (1+e) F[2k] + ((e+1)-s) F[2k+1]
+//                         + (1-s) e F[2k+2]   (shortened at both ends)
+//   wavelet Gram   D = sum w_i^2 + t sum w_i w_(i+1),
+//                  O = (w1 w3 + w2 w4) + e sum w_i w_(i+1)   (boundary rows from l, r)
+//   inner products d[m] = sum_i (e w_(i-1) + w_i + e w_(i+1)) F[2m-1+i]
+//
+// Sums are evaluated exactly as written, left to right: the fast path rounds alike.
 #include "mra/LevelOperators.h"
+
+#include <vector>
 
 #include "blac/Bank.h"
 #include "blac/Blocks.h"
@@ -18,21 +31,27 @@ LevelValues ValuesFor(double Delta) {
 }
 }  // namespace
 
+void ScalingGramBand(double delta, int L, double* diagonal, double* subdiagonal) {
+    const auto [s, e, t] = ValuesFor(delta);
+    const int n = 1 << L;
+    diagonal[0] = 1 + (1 - s) * ((1 - s) + t);
+    for (int k = 1; k <= n - 1; ++k) diagonal[k] = (1 - s) * (1 - s) + (s * s + 1) + t;
+    diagonal[n] = s * s + s * t + 1;
+    for (int k = 0; k <= n - 1; ++k) subdiagonal[k] = (1 - s) * s + e;
+}
+
 void BuildScalingGram(double Delta, int L) {
-    const auto [s, e, t] = ValuesFor(Delta);
     const int n = Pow2Int[L];
+    std::vector<double> diagonal(static_cast<std::size_t>(n) + 1), subdiagonal(static_cast<std::size_t>(n));
+    ScalingGramBand(Delta, L, diagonal.data(), subdiagonal.data());
     Matrix& G = ScalingGram(L);
     for (int i = 1; i <= n + 1; ++i)
         for (int j = 1; j <= n + 1; ++j) G.Set(i, j, 0.0);
-    G.Set(1, 1, 1 + (1 - s) * ((1 - s) + t));
-    G.Set(1, 2, (1 - s) * s + e);
-    G.Set(2, 1, (1 - s) * s + e);
-    for (int k = 2; k <= n; ++k) {
-        G.Set(k, k, (1 - s) * (1 - s) + (s * s + 1) + t);
-        G.Set(k, k + 1, (1 - s) * s + e);
-        G.Set(k + 1, k, (1 - s) * s + e);
+    for (int k = 1; k <= n + 1; ++k) G.Set(k, k, diagonal[static_cast<std::size_t>(k - 1)]);
+    for (int k = 1; k <= n; ++k) {
+        G.Set(k, k + 1, subdiagonal[static_cast<std::size_t>(k - 1)]);
+        G.Set(k + 1, k, subdiagonal[static_cast<std::size_t>(k - 1)]);
     }
-    G.Set(n + 1, n + 1, s * s + s * t + 1);
 }
 
 std::unique_ptr<double[]> ScalingInnerProducts(double Delta, int L) {
@@ -48,39 +67,40 @@ std::unique_ptr<double[]> ScalingInnerProducts(double Delta, int L) {
     return a;
 }
 
-void BuildWaveletGram(double Delta, int L) {
-    const auto [s, e, t] = ValuesFor(Delta);
+void WaveletGramBand(const Filters& filters, int L, double* diagonal, double* subdiagonal) {
+    const auto [s, e, t] = ValuesFor(filters.delta);
     (void)s;
-    const int n = Pow2Int[L];
-    const double* l = WaveletLeft;
-    const double* w = WaveletInner;
-    const double* r = WaveletRight;
-    Matrix& G = WaveletGram(L);
+    const int n = 1 << L;
+    const double* l = filters.left;
+    const double* w = filters.inner;
+    const double* r = filters.right;
 
     const double D = w[0] * w[0] + w[1] * w[1] + w[2] * w[2] + w[3] * w[3] + w[4] * w[4] +
                      t * (w[0] * w[1] + w[1] * w[2] + w[2] * w[3] + w[3] * w[4]);
     const double O = (w[1] * w[3] + w[2] * w[4]) + e * (w[0] * w[1] + w[1] * w[2] + w[2] * w[3] + w[3] * w[4]);
-    const double first = l[0] * l[0] + l[1] * l[1] + l[2] * l[2] + l[3] * l[3] +
-                         t * (l[0] * l[1] + l[1] * l[2] + l[2] * l[3]);
-    const double firstNext = (w[0] * l[1] + w[1] * l[2] + w[2] * l[3]) +
-                             e * (w[0] * l[0] + w[0] * l[2] + w[1] * l[1] + w[1] * l[3] + w[2] * l[2] + w[3] * l[3]);
-    const double last = r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3] +
-                        t * (r[0] * r[1] + r[1] * r[2] + r[2] * r[3]);
-    const double lastPrevious = (w[2] * r[0] + w[3] * r[1] + w[4] * r[2]) +
-                                e * (w[1] * r[0] + w[3] * r[0] + w[2] * r[1] + w[4] * r[1] + w[3] * r[2] + w[4] * r[3]);
+    diagonal[0] = l[0] * l[0] + l[1] * l[1] + l[2] * l[2] + l[3] * l[3] + t * (l[0] * l[1] + l[1] * l[2] + l[2] * l[3]);
+    subdiagonal[0] = (w[0] * l[1] + w[1] * l[2] + w[2] * l[3]) +
+                     e * (w[0] * l[0] + w[0] * l[2] + w[1] * l[1] + w[1] * l[3] + w[2] * l[2] + w[3] * l[3]);
+    for (int k = 1; k <= n - 2; ++k) diagonal[k] = D;
+    for (int k = 1; k <= n - 3; ++k) subdiagonal[k] = O;
+    diagonal[n - 1] = r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3] + t * (r[0] * r[1] + r[1] * r[2] + r[2] * r[3]);
+    subdiagonal[n - 2] = (w[2] * r[0] + w[3] * r[1] + w[4] * r[2]) +
+                         e * (w[1] * r[0] + w[3] * r[0] + w[2] * r[1] + w[4] * r[1] + w[3] * r[2] + w[4] * r[3]);
+}
 
-    G.Set(1, 1, first);
-    G.Set(1, 2, firstNext);
-    G.Set(2, 1, firstNext);
-    for (int k = 2; k <= n - 2; ++k) {
-        G.Set(k, k, D);
-        G.Set(k, k + 1, O);
-        G.Set(k + 1, k, O);
+// Only the three central diagonals: the rest of the matrix stays as it is.
+void BuildWaveletGram(double Delta, int L) {
+    const int n = Pow2Int[L];
+    Filters filters = CurrentFilters();
+    filters.delta = Delta;
+    std::vector<double> diagonal(static_cast<std::size_t>(n)), subdiagonal(static_cast<std::size_t>(n - 1));
+    WaveletGramBand(filters, L, diagonal.data(), subdiagonal.data());
+    Matrix& G = WaveletGram(L);
+    for (int k = 1; k <= n; ++k) G.Set(k, k, diagonal[static_cast<std::size_t>(k - 1)]);
+    for (int k = 1; k <= n - 1; ++k) {
+        G.Set(k, k + 1, subdiagonal[static_cast<std::size_t>(k - 1)]);
+        G.Set(k + 1, k, subdiagonal[static_cast<std::size_t>(k - 1)]);
     }
-    G.Set(n - 1, n - 1, D);
-    G.Set(n, n, last);
-    G.Set(n - 1, n, lastPrevious);
-    G.Set(n, n - 1, lastPrevious);
 }
 
 std::unique_ptr<double[]> WaveletInnerProducts(double Delta, int L) {
@@ -107,8 +127,8 @@ std::unique_ptr<double[]> WaveletInnerProducts(double Delta, int L) {
     return d;
 }
 
-ScalingFactors ComputeScalingFactors(double Delta) {
-    const auto [s, e, t] = ValuesFor(Delta);
+ScalingFactors ComputeScalingFactors(double delta) {
+    const auto [s, e, t] = ValuesFor(delta);
     (void)t;
     ScalingFactors f{};
     f.left[0] = 1 + e;
@@ -125,13 +145,13 @@ ScalingFactors ComputeScalingFactors(double Delta) {
     return f;
 }
 
-WaveletFactors ComputeWaveletFactors(double Delta) {
-    const auto [s, e, t] = ValuesFor(Delta);
+WaveletFactors ComputeWaveletFactors(const Filters& filters) {
+    const auto [s, e, t] = ValuesFor(filters.delta);
     (void)s;
     (void)t;
-    const double* l = WaveletLeft;
-    const double* w = WaveletInner;
-    const double* r = WaveletRight;
+    const double* l = filters.left;
+    const double* w = filters.inner;
+    const double* r = filters.right;
     WaveletFactors f{};
     f.left[0] = l[0] + e * l[1];
     f.left[1] = e * l[0] + l[1] + e * l[2];

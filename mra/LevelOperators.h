@@ -7,6 +7,8 @@
 // neighbour term of the wavelet Gram matrix are deliberate and must stay as they are.
 #include <memory>
 
+#include "mra/Values.h"
+
 namespace tesora {
 
 // The fine line being transformed, F[0 ... N]; only the level change driver writes it.
@@ -34,8 +36,13 @@ struct WaveletFactors {
     double inner[7];   // d[m]:   F[2m-2 ... 2m+4]
     double right[5];   // d[n-1]: F[2n-4 ... 2n]
 };
-ScalingFactors ComputeScalingFactors(double Delta);
-// Reads WaveletLeft, WaveletInner and WaveletRight.
-WaveletFactors ComputeWaveletFactors(double Delta);
+ScalingFactors ComputeScalingFactors(double delta);
+WaveletFactors ComputeWaveletFactors(const Filters& filters);
+
+// The bands of the two Gram matrices of level L (diagonal[0 ... size-1], subdiagonal
+// [0 ... size-2]), exactly the values BuildScalingGram and BuildWaveletGram write;
+// those two write them into the bank.
+void ScalingGramBand(double delta, int L, double* diagonal, double* subdiagonal);
+void WaveletGramBand(const Filters& filters, int L, double* diagonal, double* subdiagonal);
 
 }  // namespace tesora

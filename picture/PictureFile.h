@@ -4,12 +4,13 @@
 #include <QImage>
 #include <QString>
 
+#include "blac/Bank.h"
 #include "matrix/Error.h"
 
 namespace tesora {
 
 // CoeffMatrix and the level tables end at level 10: 2^10 + 1 pixels per line.
-constexpr int kMaxPictureWidth = 1025;
+constexpr int kMaxPictureWidth = kMaxSide;
 
 // The file decodes to a picture without pixels (or is an empty file). Kept apart from
 // other read errors because the main window reports it in its caption.

@@ -4,6 +4,7 @@
 
 #include "blac/Frontend.h"
 #include "matrix/Matrix.h"
+#include "mra/Values.h"
 
 namespace tesora {
 
@@ -28,6 +29,21 @@ void ShowDifferencePicture(Frontend& frontend);
 // the sums. Elements beyond the 1025 x 1025 matrix (pictures taller than 1026 pixels)
 // count as 0.0. `kernel` must be 3 x 3.
 void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel);
+
+// The difference picture as a kernel on values: `matrix` holds the picture's values,
+// width x height its size, `bound` the Schranke. The sums grow from what `sums` holds.
+struct DifferenceSums {
+    double below = 0.0;
+    double total = 0.0;
+};
+struct DifferenceInput {
+    MatrixView matrix;
+    double bound = 0.0;
+    int width = 0;
+    int height = 0;
+};
+void DifferencePicture(const Matrix& kernel, const DifferenceInput& input, PictureSurface& reduced,
+                       DifferenceSums& sums);
 
 // Delta = DifferenceSumBelow / DifferenceSumTotal unless the total is 0; shows it and
 // moves the Delta scroll bar to Delta * 100, truncated.

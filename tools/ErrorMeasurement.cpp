@@ -1,3 +1,4 @@
+// "Fehler?": error = (1 / (W H)) * sum over the pixels of |red(original) - red(bild)|.
 #include "tools/ErrorMeasurement.h"
 
 #include <algorithm>
@@ -8,15 +9,9 @@
 
 namespace tesora {
 
-double MeasureError(Frontend& frontend) {
-    frontend.ReloadOriginal();
-    frontend.SetStatus("Berechne Fehler...");
-    frontend.SetReducedStatus("Originalbild");
-
-    const PictureSurface& bild = frontend.Bild();
-    const PictureSurface& original = frontend.Reduced();
-    const int width = std::max(0, std::min({PictureWidth, bild.Width(), original.Width()}));
-    const int height = std::max(0, std::min({PictureHeight, bild.Height(), original.Height()}));
+double MeanRedDifference(const PictureSurface& bild, const PictureSurface& original, int areaWidth, int areaHeight) {
+    const int width = std::max(0, std::min({areaWidth, bild.Width(), original.Width()}));
+    const int height = std::max(0, std::min({areaHeight, bild.Height(), original.Height()}));
 
     // Differences are whole numbers far below 2^53, so an integer sum equals the double
     // sum in any order; rows are walked as stored.
@@ -25,13 +20,19 @@ double MeasureError(Frontend& frontend) {
         const std::uint32_t* a = bild.ScanLine(y);
         const std::uint32_t* b = original.ScanLine(y);
         for (int x = 0; x < width; ++x) {
-            const int difference = static_cast<int>((b[x] >> 16) & 0xFFu) - static_cast<int>((a[x] >> 16) & 0xFFu);
+            const int difference = PictureSurface::RedOfWord(b[x]) - PictureSurface::RedOfWord(a[x]);
             sum += difference < 0 ? -difference : difference;
         }
     }
     const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
-    const double error = pixels > 0 ? static_cast<double>(sum) / static_cast<double>(pixels) : 0.0;
+    return pixels > 0 ? static_cast<double>(sum) / static_cast<double>(pixels) : 0.0;
+}
 
+double MeasureError(Frontend& frontend) {
+    frontend.ReloadOriginal();
+    frontend.SetStatus("Berechne Fehler...");
+    frontend.SetReducedStatus("Originalbild");
+    const double error = MeanRedDifference(frontend.Bild(), frontend.Reduced(), PictureWidth, PictureHeight);
     const std::string text = FormatG(error);
     frontend.SetStatus("Fertig!");
     frontend.SetLabel(Label::Fehler, text);

@@ -9,6 +9,7 @@
 #include "blac/DeltaControl.h"
 #include "blac/Frontend.h"
 #include "matrix/Error.h"
+#include "mra/LevelChange.h"
 
 namespace tesora {
 
@@ -26,13 +27,24 @@ public:
         reducedStatusHistory.push_back(text);
     }
     void SetLabel(Label label, const std::string& text) override { labels[label] = text; }
-    void SetEnabled(Control control, bool enabled) override { this->enabled[control] = enabled; }
+    void SetEnabled(Control control, bool on) override { enabled[control] = on; }
 
     // Behaves like the scroll bar: the change handler runs only on a real change.
     void SetDeltaPosition(int position) override {
         if (position == deltaPosition) return;
         deltaPosition = position;
         DeltaPositionChanged(*this, position);
+    }
+
+    // Behaves like the track bar: range 2 ... finest, the handler only on a move.
+    void SetLevelRange(int finest) override {
+        if (finest >= 2) MoveTrackBar(finest);
+        else trackPosition = 2;
+    }
+    void MoveTrackBar(int level) {
+        if (level == trackPosition) return;
+        trackPosition = level;
+        LevelChange(*this, level);
     }
 
     void ReloadOriginal() override {
@@ -58,6 +70,7 @@ public:
     std::map<Label, std::string> labels;
     std::map<Control, bool> enabled;
     int deltaPosition = 0;
+    int trackPosition = 8;  // the track bar's design-time position
     // Supplies the picture for ReloadOriginal; throws Error when it cannot.
     std::function<void(MemorySurface&)> reloadOriginal;
 };

@@ -1,3 +1,6 @@
+// "Reduce": for 0 <= i, j <= 2^P outside the smoothing block i, j <= 2^C,
+//   |M(i+1, j+1)| < Epsilon  =>  M(i+1, j+1) := 0, pixel (i, j) red
+//   share = count * 100 / (2^P * 2^P)   (may exceed 100: the square has (2^P + 1)^2)
 #include "tools/Reduction.h"
 
 #include <algorithm>
@@ -9,6 +12,7 @@
 #include "blac/State.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "mra/Values.h"
 
 namespace tesora {
 
@@ -26,14 +30,10 @@ double ReductionShare(int count) {
 
 std::string FormatShare(double share) { return FormatG(share) + " %"; }
 
-int Reduce(Frontend& frontend) {
-    CheckLevels();
-    const int last = Pow2Int[PictureLevel];   // i, j = 0 ... last
-    const int smooth = Pow2Int[CurrentLevel];  // i, j <= smooth: smoothing block, exempt
-    const double epsilon = Epsilon;
-    PictureSurface& bild = frontend.Bild();
-    double* const elements = CoeffMatrix.Data();
-    const std::size_t cols = static_cast<std::size_t>(CoeffMatrix.Cols());
+int ZeroSmallDetails(const MatrixView& M, const DetailSquare& square, PictureSurface& bild) {
+    const int last = square.last;
+    const int smooth = square.smooth;
+    const double epsilon = square.epsilon;
 
     // Walked in tiles: the matrix is stored along j, the picture along i (= X), and a
     // plain double loop would step through one of them a page at a time. The count and
@@ -58,7 +58,7 @@ int Reduce(Frontend& frontend) {
             const int j1 = std::min(j0 + kTile - 1, last);
             for (int i = i0; i <= i1; ++i) {
                 // Element (i+1, j+1) lives at row i, column j of the raw storage.
-                double* const row = elements + static_cast<std::size_t>(i) * cols;
+                double* const row = M.Row(static_cast<std::size_t>(i));
                 const int first = i <= smooth ? std::max(j0, smooth + 1) : j0;
                 // Markers only where the picture has the pixel (X = i, Y = j).
                 const int lastMarked = i < pictureWidth ? std::min(j1, pictureHeight - 1) : first - 1;
@@ -72,6 +72,13 @@ int Reduce(Frontend& frontend) {
             }
         }
     }
+    return count;
+}
+
+int Reduce(Frontend& frontend) {
+    CheckLevels();
+    const DetailSquare square{Pow2Int[PictureLevel], Pow2Int[CurrentLevel], Epsilon};
+    const int count = ZeroSmallDetails(WorkingMatrix(), square, frontend.Bild());
     frontend.SetLabel(Label::Prozent, FormatShare(ReductionShare(count)));
     return count;
 }

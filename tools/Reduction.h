@@ -3,6 +3,7 @@
 #include <string>
 
 #include "blac/Frontend.h"
+#include "mra/Values.h"
 
 namespace tesora {
 
@@ -11,6 +12,16 @@ namespace tesora {
 // the share in Label::Prozent. The smoothing block of CurrentLevel is exempt. Returns
 // the number of elements counted (zeros already there count again).
 int Reduce(Frontend& frontend);
+
+// The kernel of Reduce on values: elements (i, j), 0-based, i, j = 0 ... last, except
+// the smoothing block i, j <= smooth, with magnitude below epsilon become +0.0 and are
+// marked red at pixel (i, j) where `bild` has it. Returns their number.
+struct DetailSquare {
+    int last = 0;
+    int smooth = 0;
+    double epsilon = 0.0;
+};
+int ZeroSmallDetails(const MatrixView& M, const DetailSquare& square, PictureSurface& bild);
 
 // The share of `count` zeroed coefficients in percent of 4^PictureLevel; it may exceed
 // 100 because the square holds (2^PictureLevel + 1)^2 elements.

@@ -10,7 +10,6 @@
 namespace tesora::testing {
 namespace {
 
-[[maybe_unused]] auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment("test_app", true));
 
 using MainWindowTest = WindowTest;
 

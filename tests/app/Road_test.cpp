@@ -5,6 +5,7 @@
 #include "WindowHarness.h"
 #include "picture/PictureFile.h"
 #include "blac/DeltaControl.h"
+#include "blac/Start.h"
 #include "matrix/Numbers.h"
 #include "mra/LevelChange.h"
 #include "tools/DeltaProposal.h"
@@ -35,17 +36,12 @@ bool SamePixels(const QImage& image, const MemorySurface& surface) {
 
 // Starts the in-memory road on the same file the window opened, from a fresh state.
 void StartReplay(MemoryFrontend& memory, const QString& path) {
-    ResetState();
-    std::fill(CoeffMatrix.Data(), CoeffMatrix.Data() + 1025 * 1025, 0.0);
-    RebuildWaveletCoeffs();
+    StartProgram();
     const QImage picture = LoadPictureFile(path);
     CopyInto(picture, memory.bild);
     CopyInto(picture, memory.reduced);
     memory.reloadOriginal = [path](MemorySurface& target) { CopyInto(LoadPictureFile(path), target); };
-    PictureWidth = picture.width();
-    PictureHeight = picture.height();
-    CurrentLevel = PictureLevel = FindPictureLevel();
-    ReadColourValues(memory);
+    OpenLoadedPicture(memory, path.toStdString());
 }
 
 TEST_F(RoadTest, LevelDownAndUpSwitchTheErrorButton) {

@@ -24,9 +24,8 @@
 #include "app/Startup.h"
 #include "app/TesoraSO.h"
 #include "blac/Bank.h"
-#include "blac/Coefficients.h"
+#include "blac/Start.h"
 #include "blac/State.h"
-#include "support/QtEnvironment.h"
 
 namespace tesora::testing {
 
@@ -62,10 +61,7 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         PrepareApplication(*qApp);
-        ResetState();
-        AllocateMatrixBank();
-        std::fill(CoeffMatrix.Data(), CoeffMatrix.Data() + 1025 * 1025, 0.0);
-        CreateForms();
+        CreateForms();  // starts the program
         form = frmTesora;
         auto scripted = std::make_unique<ScriptedDialogs>();
         dialogs = scripted.get();
@@ -77,8 +73,7 @@ protected:
     }
     void TearDown() override {
         DestroyForms();
-        ResetState();
-        RebuildWaveletCoeffs();
+        StartProgram();
     }
 
     // A picture whose red byte at (x, y) is (3x + 5y) mod 256; green and blue differ.

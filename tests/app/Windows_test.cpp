@@ -19,7 +19,6 @@
 namespace tesora::testing {
 namespace {
 
-[[maybe_unused]] auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment("test_app", true));
 
 const QString kChelsea = QStringLiteral(TESORA_SOURCE_DIR "/samples/chelsea-451x300.bmp");
 

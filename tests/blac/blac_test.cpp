@@ -6,6 +6,7 @@
 #include "blac/Blocks.h"
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
+#include "blac/Start.h"
 #include "blac/State.h"
 
 using namespace tesora;
@@ -13,12 +14,7 @@ using namespace tesora;
 namespace {
 class Blac : public testing::Test {
 protected:
-    void SetUp() override {
-        InitPowerTables();
-        FillLevelMatrixTable();
-        ResetState();
-        RebuildWaveletCoeffs();
-    }
+    void SetUp() override { StartProgram(); }
     void TearDown() override {
         Delta = 0.0;
         RebuildWaveletCoeffs();

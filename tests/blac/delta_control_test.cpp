@@ -5,6 +5,7 @@
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
+#include "blac/Start.h"
 #include "blac/State.h"
 
 using namespace tesora;
@@ -19,6 +20,7 @@ public:
     void SetLabel(Label label, const std::string& text) override { labels[label] = text; }
     void SetEnabled(Control, bool) override {}
     void SetDeltaPosition(int) override {}
+    void SetLevelRange(int) override {}
     void ReloadOriginal() override {}
 
     MemorySurface bild, reduced;
@@ -28,10 +30,7 @@ public:
 }  // namespace
 
 TEST(DeltaControl, PositionChangeShowsDeltaAndRebuilds) {
-    InitPowerTables();
-    FillLevelMatrixTable();
-    ResetState();
-    RebuildWaveletCoeffs();
+    StartProgram();
     RecordingFrontend fe;
 
     DeltaPositionChanged(fe, 25);

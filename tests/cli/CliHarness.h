@@ -15,7 +15,6 @@
 
 #include "cli/Cli.h"
 #include "cli/Road.h"
-#include "support/QtEnvironment.h"
 
 namespace tesora::testing {
 

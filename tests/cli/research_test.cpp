@@ -24,7 +24,6 @@
 namespace tesora::testing {
 namespace {
 
-[[maybe_unused]] auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment("test_cli", false));
 
 QString Label(const QJsonObject& run, const char* name) {
     return run["labels"].toObject()[QString::fromLatin1(name)].toString();

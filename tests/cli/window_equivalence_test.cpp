@@ -12,8 +12,6 @@
 namespace tesora::testing {
 namespace {
 
-// The windows' own environment: German locale, so both sides are checked under it.
-[[maybe_unused]] auto* const kWindows = ::testing::AddGlobalTestEnvironment(new QtEnvironment("test_cli", true));
 
 QByteArray Bytes(const QString& path) {
     QFile file(path);

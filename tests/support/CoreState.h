@@ -4,8 +4,7 @@
 #include <cstddef>
 
 #include "blac/Bank.h"
-#include "blac/Coefficients.h"
-#include "blac/State.h"
+#include "blac/Start.h"
 
 namespace tesora::testing {
 
@@ -14,12 +13,6 @@ inline void ClearCoeffMatrix(double value = 0.0) {
 }
 
 // Tables filled, state and filters as at start-up, working matrix zero.
-inline void ResetCore() {
-    InitPowerTables();
-    FillLevelMatrixTable();
-    ResetState();
-    RebuildWaveletCoeffs();
-    ClearCoeffMatrix();
-}
+inline void ResetCore() { StartProgram(); }
 
 }  // namespace tesora::testing

@@ -45,11 +45,8 @@ protected:
     void Open(const MemorySurface& picture) {
         frontend.bild = picture;
         frontend.reduced = picture;
-        PictureWidth = picture.Width();
-        PictureHeight = picture.Height();
-        CurrentLevel = PictureLevel = FindPictureLevel();
-        ReadColourValues(frontend);
         frontend.reloadOriginal = [picture](MemorySurface& target) { target = picture; };
+        OpenLoadedPicture(frontend, "picture.bmp");
     }
 
     MemoryFrontend frontend;

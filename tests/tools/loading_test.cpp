@@ -12,7 +12,7 @@ TEST_F(LoadingTest, ReadsTheBlockAndClearsEverythingElse) {
     ClearCoeffMatrix(77.0);  // an earlier picture
     Open(GreyPicture(9, 20, [](int x, int y) { return 1 + x + 10 * y; }));
     ASSERT_EQ(CurrentLevel, 3);
-    EXPECT_EQ(frontend.status, "Lese Farbwerte...");
+    EXPECT_EQ(frontend.statusHistory, (std::vector<std::string>{"Lese Farbwerte...", "Level: 3"}));
     for (int i = 1; i <= kMaxSide; ++i)
         for (int j = 1; j <= kMaxSide; ++j) {
             const double expected = i <= 9 && j <= 9 ? 1.0 + (i - 1) + 10.0 * (j - 1) : 0.0;

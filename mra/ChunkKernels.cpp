@@ -1,0 +1,195 @@
+// The transform's hot loops; see ChunkKernels.h. Every loop here keeps the order of the
+// operations of the literal per-line transform, so both give the same bits.
+#include "mra/ChunkKernels.h"
+
+#include <algorithm>
+
+#include "matrix/Numbers.h"
+#include "matrix/Simd.h"
+
+namespace tesora {
+
+namespace {
+
+// Grey words of `count` values, plain or inverted.
+void ToWords(const double* __restrict values, std::uint32_t* __restrict words, std::size_t count, bool inverted) {
+    if (inverted)
+        for (std::size_t m = 0; m < count; ++m) words[m] = PictureSurface::GreyWord(255 - ClampToByte(values[m]));
+    else
+        for (std::size_t m = 0; m < count; ++m) words[m] = PictureSurface::GreyWord(ClampToByte(values[m]));
+}
+
+}  // namespace
+
+// Inner products of `count` lines with the scaling functions, then the solve.
+// Lines are interleaved: element i of line m is F[i * fs + m]; results likewise in out
+// (rows 0 ... n). Each sum runs left to right exactly like ScalingInnerProducts.
+TESORA_WIDE_VECTORS
+void SmoothChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, double* out, std::size_t os,
+                 std::size_t count) {
+    const int n = setup.n;
+    const ScalingFactors& f = setup.scaling;
+    {
+        const double* __restrict f0 = F;
+        const double* __restrict f1 = F + fs;
+        const double* __restrict f2 = F + 2 * fs;
+        double* __restrict a = out;
+        for (std::size_t m = 0; m < count; ++m)
+            a[m] = f.left[0] * f0[m] + f.left[1] * f1[m] + f.left[2] * f2[m];
+    }
+    for (int k = 1; k <= n - 1; ++k) {
+        const double* __restrict f0 = F + static_cast<std::size_t>(2 * k - 2) * fs;
+        const double* __restrict f1 = f0 + fs;
+        const double* __restrict f2 = f1 + fs;
+        const double* __restrict f3 = f2 + fs;
+        const double* __restrict f4 = f3 + fs;
+        double* __restrict a = out + static_cast<std::size_t>(k) * os;
+        const double c0 = f.inner[0], c1 = f.inner[1], c2 = f.inner[2], c3 = f.inner[3], c4 = f.inner[4];
+        for (std::size_t m = 0; m < count; ++m)
+            a[m] = c0 * f0[m] + c1 * f1[m] + c2 * f2[m] + c3 * f3[m] + c4 * f4[m];
+    }
+    {
+        const double* __restrict f0 = F + static_cast<std::size_t>(2 * n - 2) * fs;
+        const double* __restrict f1 = f0 + fs;
+        const double* __restrict f2 = f1 + fs;
+        double* __restrict a = out + static_cast<std::size_t>(n) * os;
+        for (std::size_t m = 0; m < count; ++m)
+            a[m] = f.right[0] * f0[m] + f.right[1] * f1[m] + f.right[2] * f2[m];
+    }
+    setup.scalingSolver.SolveInterleaved(out, os, count);
+}
+
+// Inner products with the wavelets and the solve; results in out rows n+1 ... 2n.
+TESORA_WIDE_VECTORS
+void DetailChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, double* out, std::size_t os,
+                 std::size_t count) {
+    const int n = setup.n;
+    const WaveletFactors& f = setup.wavelet;
+    double* details = out + static_cast<std::size_t>(n + 1) * os;
+    {
+        const double* __restrict f0 = F;
+        const double* __restrict f1 = F + fs;
+        const double* __restrict f2 = F + 2 * fs;
+        const double* __restrict f3 = F + 3 * fs;
+        const double* __restrict f4 = F + 4 * fs;
+        double* __restrict d = details;
+        for (std::size_t m = 0; m < count; ++m)
+            d[m] = f.left[0] * f0[m] + f.left[1] * f1[m] + f.left[2] * f2[m] + f.left[3] * f3[m] +
+                   f.left[4] * f4[m];
+    }
+    const double c0 = f.inner[0], c1 = f.inner[1], c2 = f.inner[2], c3 = f.inner[3], c4 = f.inner[4],
+                 c5 = f.inner[5], c6 = f.inner[6];
+    for (int w = 1; w <= n - 2; ++w) {
+        const double* __restrict f0 = F + static_cast<std::size_t>(2 * w - 2) * fs;
+        const double* __restrict f1 = f0 + fs;
+        const double* __restrict f2 = f1 + fs;
+        const double* __restrict f3 = f2 + fs;
+        const double* __restrict f4 = f3 + fs;
+        const double* __restrict f5 = f4 + fs;
+        const double* __restrict f6 = f5 + fs;
+        double* __restrict d = details + static_cast<std::size_t>(w) * os;
+        for (std::size_t m = 0; m < count; ++m)
+            d[m] = c0 * f0[m] + c1 * f1[m] + c2 * f2[m] + c3 * f3[m] + c4 * f4[m] + c5 * f5[m] + c6 * f6[m];
+    }
+    {
+        const double* __restrict f0 = F + static_cast<std::size_t>(2 * n - 4) * fs;
+        const double* __restrict f1 = f0 + fs;
+        const double* __restrict f2 = f1 + fs;
+        const double* __restrict f3 = f2 + fs;
+        const double* __restrict f4 = f3 + fs;
+        double* __restrict d = details + static_cast<std::size_t>(n - 1) * os;
+        for (std::size_t m = 0; m < count; ++m)
+            d[m] = f.right[0] * f0[m] + f.right[1] * f1[m] + f.right[2] * f2[m] + f.right[3] * f3[m] +
+                   f.right[4] * f4[m];
+    }
+    setup.waveletSolver.SolveInterleaved(details, os, count);
+}
+
+// SynthesiseLine for `count` interleaved lines: c in rows 0 ... n and d in rows
+// n+1 ... 2n of `in`, v into rows 0 ... 2n of `out`. Each output row is finished in one
+// go, with its terms in the order SynthesiseLine adds them: the scaling part, the left
+// wavelet, the interior wavelets in increasing order, the right wavelet.
+TESORA_WIDE_VECTORS
+void SynthesiseChunk(const Filters& filters, int n, const double* in, std::size_t is, double* out, std::size_t os,
+                     std::size_t count) {
+    const double half = filters.halfDelta, oneMinusHalf = filters.oneMinusHalfDelta;
+    const double* d = in + static_cast<std::size_t>(n + 1) * is;
+    auto cRow = [&](int k) { return in + static_cast<std::size_t>(k) * is; };
+    auto dRow = [&](int m) { return d + static_cast<std::size_t>(m) * is; };
+    auto add = [count](double* __restrict v, const double* __restrict dm, double factor) {
+        for (std::size_t m = 0; m < count; ++m) v[m] = v[m] + dm[m] * factor;
+    };
+    for (int p = 0; p <= 2 * n; ++p) {
+        double* __restrict v = out + static_cast<std::size_t>(p) * os;
+        const int k = p / 2;
+        if (p % 2 == 0) {
+            const double* __restrict c0 = cRow(k);
+            for (std::size_t m = 0; m < count; ++m) v[m] = c0[m];
+        } else {
+            const double* __restrict c0 = cRow(k);
+            const double* __restrict c1 = cRow(k + 1);
+            for (std::size_t m = 0; m < count; ++m) v[m] = c0[m] * half + c1[m] * oneMinusHalf;
+        }
+        if (p <= 3) add(v, dRow(0), filters.left[p]);
+        // Interior wavelet w covers positions 2w-1 ... 2w+3.
+        const int first = std::max(1, (p - 2) / 2);
+        const int last = std::min(n - 2, (p + 1) / 2);
+        for (int w = first; w <= last; ++w) {
+            const int i = p - (2 * w - 1);
+            if (i >= 0 && i <= 4) add(v, dRow(w), filters.inner[i]);
+        }
+        if (p >= 2 * n - 3) add(v, dRow(n - 1), filters.right[p - (2 * n - 3)]);
+    }
+}
+
+TESORA_WIDE_VECTORS
+void CopyColumns(const double* out, std::size_t c0, std::size_t count, std::size_t length, const MatrixView& M) {
+    for (std::size_t i = 0; i < length; ++i) {
+        double* __restrict dst = M.Row(i) + c0;
+        const double* __restrict src = out + i * kChunk;
+        for (std::size_t m = 0; m < count; ++m) dst[m] = src[m];
+    }
+}
+
+TESORA_WIDE_VECTORS
+void PaintRowChunk(PictureSurface& picture, const double* out, std::size_t r0, std::size_t count,
+                   std::size_t length, std::size_t plainRows) {
+    const auto width = static_cast<std::size_t>(picture.Width());
+    const auto height = static_cast<std::size_t>(picture.Height());
+    if (r0 >= width) return;
+    const std::size_t visible = std::min(count, width - r0);
+    const std::size_t rows = std::min(length, height);
+    for (std::size_t k = 0; k < rows; ++k)
+        ToWords(out + k * kChunk, picture.ScanLine(static_cast<int>(k)) + r0, visible, k >= plainRows);
+}
+
+TESORA_WIDE_VECTORS
+void PaintColumnChunk(PictureSurface& picture, const double* out, std::uint32_t* words, std::size_t c0,
+                      std::size_t count, std::size_t length, std::size_t plainCount, std::size_t firstInvertedLine) {
+    const auto width = static_cast<std::size_t>(picture.Width());
+    const auto height = static_cast<std::size_t>(picture.Height());
+    if (c0 >= height) return;
+    const std::size_t visible = std::min(count, height - c0);
+    const std::size_t values = std::min(length, width);
+    const std::size_t plainLines = firstInvertedLine > c0 ? std::min(visible, firstInvertedLine - c0) : 0;
+    for (std::size_t k = 0; k < values; ++k) {
+        const double* v = out + k * kChunk;
+        std::uint32_t* w = words + k * kChunk;
+        if (k < plainCount) {
+            ToWords(v, w, plainLines, false);
+            ToWords(v + plainLines, w + plainLines, visible - plainLines, true);
+        } else {
+            ToWords(v, w, visible, true);
+        }
+    }
+    constexpr std::size_t kTile = 16;
+    for (std::size_t k0 = 0; k0 < values; k0 += kTile) {
+        const std::size_t k1 = std::min(values, k0 + kTile);
+        for (std::size_t m = 0; m < visible; ++m) {
+            std::uint32_t* __restrict line = picture.ScanLine(static_cast<int>(c0 + m));
+            for (std::size_t k = k0; k < k1; ++k) line[k] = words[k * kChunk + m];
+        }
+    }
+}
+
+}  // namespace tesora
