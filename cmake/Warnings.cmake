@@ -1,6 +1,6 @@
 # Warnings and floating-point rules shared by every target, linked PRIVATE.
 add_library(tesora_options INTERFACE)
 target_compile_options(tesora_options INTERFACE
-  -Wall -Wextra
+  ${TESORA_WARNING_FLAGS}
   # Fast and reference paths must round alike: no contraction into fused multiply-adds.
-  -ffp-contract=off)
+  ${TESORA_STRICT_FP_FLAGS})

@@ -1,10 +1,10 @@
 #include "matrix/Tridiagonal.h"
 
 #include <bit>
-#include <cmath>
 #include <string>
 
 #include "matrix/Error.h"
+#include "matrix/Extended.h"
 
 namespace tesora {
 
@@ -32,16 +32,16 @@ void TridiagonalCholesky::Factor(const double* diagonal, const double* subdiagon
     for (std::int32_t i = 0; i < n; ++i) {
         const auto u = static_cast<std::size_t>(i);
         double s = diagonal[u];
-        if (i > 0) s = s - subdiagonal_[u - 1] * subdiagonal_[u - 1];
+        if (i > 0) s = SubtractProduct(s, subdiagonal_[u - 1], subdiagonal_[u - 1]);
         if (!(s > 0.0))
             throw Error("Fehler in SolveCholesky: Matrix nicht positiv definit (Spalte " +
                         std::to_string(i + 1) + ")!");
-        diagonal_[u] = std::sqrt(s);
+        diagonal_[u] = SquareRoot(s);
         if (i + 1 < n) {
             double t = subdiagonal[u];
             // The dense factor subtracts L(i, i-1) * L(i+1, i-1) = L(i, i-1) * (+0).
-            if (i > 0) t = t - subdiagonal_[u - 1] * 0.0;
-            subdiagonal_[u] = t / diagonal_[u];
+            if (i > 0) t = SubtractProduct(t, subdiagonal_[u - 1], 0.0);
+            subdiagonal_[u] = Divide(t, diagonal_[u]);
         }
     }
 }
@@ -56,8 +56,8 @@ void TridiagonalCholesky::SolveExact(double* b, std::size_t step) const {
             negativeSeen = negativeSeen || SignBit(b[(i - 2) * step]);
             v = v - (negativeSeen ? -0.0 : 0.0);
         }
-        if (i >= 1) v = v - subdiagonal_[i - 1] * b[(i - 1) * step];
-        b[i * step] = v / diagonal_[i];
+        if (i >= 1) v = SubtractProduct(v, subdiagonal_[i - 1], b[(i - 1) * step]);
+        b[i * step] = Divide(v, diagonal_[i]);
     }
     negativeSeen = false;
     for (std::size_t r = n; r-- > 0;) {
@@ -66,8 +66,8 @@ void TridiagonalCholesky::SolveExact(double* b, std::size_t step) const {
             negativeSeen = negativeSeen || SignBit(b[(r + 2) * step]);
             v = v - (negativeSeen ? -0.0 : 0.0);
         }
-        if (r + 1 < n) v = v - subdiagonal_[r] * b[(r + 1) * step];
-        b[r * step] = v / diagonal_[r];
+        if (r + 1 < n) v = SubtractProduct(v, subdiagonal_[r], b[(r + 1) * step]);
+        b[r * step] = Divide(v, diagonal_[r]);
     }
 }
 
@@ -77,10 +77,10 @@ void TridiagonalCholesky::Solve(double* b) const {
     for (std::size_t i = 0; i < n; ++i)
         if (IsNegativeZero(b[i])) return SolveExact(b, 1);
     // Without a -0.0 on the right the out-of-band zeros change nothing (see header).
-    b[0] = b[0] / diagonal_[0];
-    for (std::size_t i = 1; i < n; ++i) b[i] = (b[i] - subdiagonal_[i - 1] * b[i - 1]) / diagonal_[i];
-    b[n - 1] = b[n - 1] / diagonal_[n - 1];
-    for (std::size_t r = n - 1; r-- > 0;) b[r] = (b[r] - subdiagonal_[r] * b[r + 1]) / diagonal_[r];
+    b[0] = Divide(b[0], diagonal_[0]);
+    for (std::size_t i = 1; i < n; ++i) b[i] = Divide(SubtractProduct(b[i], subdiagonal_[i - 1], b[i - 1]), diagonal_[i]);
+    b[n - 1] = Divide(b[n - 1], diagonal_[n - 1]);
+    for (std::size_t r = n - 1; r-- > 0;) b[r] = Divide(SubtractProduct(b[r], subdiagonal_[r], b[r + 1]), diagonal_[r]);
 }
 
 void TridiagonalCholesky::SolveInterleaved(double* b, std::size_t stride, std::size_t count) const {
@@ -99,24 +99,24 @@ void TridiagonalCholesky::SolveInterleaved(double* b, std::size_t stride, std::s
     {
         const double d = diagonal_[0];
         double* row = b;
-        for (std::size_t m = 0; m < count; ++m) row[m] = row[m] / d;
+        for (std::size_t m = 0; m < count; ++m) row[m] = Divide(row[m], d);
     }
     for (std::size_t i = 1; i < n; ++i) {
         const double l = subdiagonal_[i - 1], d = diagonal_[i];
         double* __restrict row = b + i * stride;
         const double* __restrict prev = b + (i - 1) * stride;
-        for (std::size_t m = 0; m < count; ++m) row[m] = (row[m] - l * prev[m]) / d;
+        for (std::size_t m = 0; m < count; ++m) row[m] = Divide(SubtractProduct(row[m], l, prev[m]), d);
     }
     {
         const double d = diagonal_[n - 1];
         double* row = b + (n - 1) * stride;
-        for (std::size_t m = 0; m < count; ++m) row[m] = row[m] / d;
+        for (std::size_t m = 0; m < count; ++m) row[m] = Divide(row[m], d);
     }
     for (std::size_t r = n - 1; r-- > 0;) {
         const double l = subdiagonal_[r], d = diagonal_[r];
         double* __restrict row = b + r * stride;
         const double* __restrict next = b + (r + 1) * stride;
-        for (std::size_t m = 0; m < count; ++m) row[m] = (row[m] - l * next[m]) / d;
+        for (std::size_t m = 0; m < count; ++m) row[m] = Divide(SubtractProduct(row[m], l, next[m]), d);
     }
 }
 
