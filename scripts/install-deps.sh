@@ -8,6 +8,11 @@ packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(python3-pywt python3-numpy python3-pil)
 fi
+# scripts/ci-platforms.sh: clang, the aarch64 cross compiler, qemu to run its programs
+# and GoogleTest's sources to build for that target.
+if [[ "${1:-}" == "--platforms" ]]; then
+  packages+=(clang-14 libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user googletest)
+fi
 
 # The tests check that numbers are read and shown alike under a German locale.
 ensure_german_locale() {
