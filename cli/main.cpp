@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 
 #include "cli/Cli.h"
+#include "matrix/Platform.h"
 
 namespace {
 
@@ -42,5 +42,5 @@ int main(int argc, char** argv) {
     }
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return tesora::cli::RunCli(QCoreApplication::arguments(), out, err, isatty(fileno(stderr)) != 0);
+    return tesora::cli::RunCli(QCoreApplication::arguments(), out, err, tesora::platform::IsTerminal(stderr));
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "matrix/Platform.h"
+
 namespace tesora::testing {
 
 class QtEnvironment : public ::testing::Environment {
@@ -16,8 +18,8 @@ public:
         std::snprintf(name_, sizeof name_, "%s", name);
     }
     void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        if (germanLocale_) setenv("LC_ALL", "de_DE.UTF-8", 1);
+        platform::SetEnvironment("QT_QPA_PLATFORM", "offscreen", false);
+        if (germanLocale_) platform::SetEnvironment("LC_ALL", "de_DE.UTF-8", true);
         if (!QApplication::instance()) app_ = new QApplication(argc_, argv_);
     }
     void TearDown() override {
