@@ -29,9 +29,9 @@ constexpr bool kSanitized = false;
 constexpr bool kSanitized = false;
 #endif
 
-// Ten million operand draws normally; a tenth of that under the sanitizers, which slow
-// every integer step of the software type tenfold.
-constexpr int kRandomCases = kSanitized ? 250'000 : 2'500'000;  // four operands each
+// Ten million random operands normally; a tenth of that under the sanitizers, which
+// slow every integer step of the software type about tenfold.
+constexpr int kRandomCases = kSanitized ? 500'000 : 5'000'000;  // two operands each
 
 constexpr bool kHaveX87 = std::numeric_limits<long double>::digits == 64 &&
                           std::numeric_limits<long double>::max_exponent == 16384;
