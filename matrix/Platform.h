@@ -18,8 +18,8 @@ void SetEnvironment(const char* name, const char* value, bool overwrite);
 std::string ExecutableDirectory();
 
 // Runs program with the arguments, its standard output and error discarded, and waits
-// for it. Returns its exit status, or -1 when it could not start or did not exit
-// normally; adds the processor time it used (user and system) to *cpuSeconds.
+// for it. Returns its exit status, or -1 when it could not start (some systems report
+// that as status 127 instead) or did not exit normally; adds the processor time it used (user and system) to *cpuSeconds.
 int RunDiscardingOutput(const std::string& program, const std::vector<std::string>& arguments, double* cpuSeconds);
 
 }  // namespace tesora::platform

@@ -19,7 +19,8 @@ TEST(Platform, EnvironmentKeepsOrOverwrites) {
 TEST(Platform, ChildProcessStatusAndTerminals) {
     double cpu = 0.0;
     EXPECT_EQ(platform::RunDiscardingOutput("/bin/sh", {"-c", "echo hidden; exit 3"}, &cpu), 3);
-    EXPECT_EQ(platform::RunDiscardingOutput("/nonexistent/program", {}, &cpu), -1);
+    const int missing = platform::RunDiscardingOutput("/nonexistent/program", {}, &cpu);
+    EXPECT_TRUE(missing == -1 || missing == 127) << missing;  // POSIX allows either
     EXPECT_GE(cpu, 0.0);
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
