@@ -117,33 +117,36 @@ inline double PowerOfTwoBelow(double x) {  // 2^floor(log2 |x|), 0 for 0
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(x) & kExponentMask);
 }
 inline bool IsPowerOfTwo(double x) { return (std::bit_cast<std::uint64_t>(x) & kFractionMask) == 0; }
-inline bool InSafeRange(double x) {  // zero, or 2^-400 <= |x| < 2^401
+// Flags are combined as unsigned 0/1 with bitwise operators: no short-circuit branches
+// in the vectorised loops.
+inline unsigned Flag(bool b) { return static_cast<unsigned>(b); }
+inline unsigned OutOfSafeRange(double x) {  // neither zero nor 2^-400 <= |x| < 2^401
     const std::uint64_t field = (std::bit_cast<std::uint64_t>(x) >> 52) & 0x7FF;
-    return (field - (1023 - 400) <= 800u) | ((std::bit_cast<std::uint64_t>(x) << 1) == 0);
+    return Flag(field - (1023 - 400) > 800u) & Flag((std::bit_cast<std::uint64_t>(x) << 1) != 0);
 }
+inline bool InSafeRange(double x) { return OutOfSafeRange(x) == 0; }
 
 // The ulp that decides a rounding near x: the smaller one where x is a power of two.
 inline double DecidingUlp(double x) { return PowerOfTwoBelow(x) * (IsPowerOfTwo(x) ? 0x1p-53 : 0x1p-52); }
 
 // Quotient v / d rounded as by Extended; `unsure` is set where it cannot tell.
-inline double QuickQuotient(double v, double d, Split ds, double inverse, bool& unsure) {
+inline double QuickQuotient(double v, double d, Split ds, double inverse, unsigned& unsure) {
     const double w = v / d;
     const double h = w * d;
     const double remainder = (v - h) - ProductError(SplitHalves(w), ds, h);  // v - w * d
     const double offset = remainder * inverse;                                // exact quotient - w
-    // Bitwise, not short-circuit operators: no branches in the vectorised loops.
-    unsure = unsure | ((v != 0.0) & !(std::abs(offset) < DecidingUlp(w) * kTieMargin)) | !InSafeRange(w) |
-             ((w == 0.0) & (v != 0.0));
+    unsure = unsure | (Flag(v != 0.0) & Flag(!(std::abs(offset) < DecidingUlp(w) * kTieMargin))) | OutOfSafeRange(w) |
+             (Flag(w == 0.0) & Flag(v != 0.0));
     return w;
 }
 
 // (r - l * p) / d; l and d (with their halves and 1/d) are the row's constants.
-inline double QuickStep(double r, double l, Split ls, double p, double d, Split ds, double inverse, bool& unsure) {
+inline double QuickStep(double r, double l, Split ls, double p, double d, Split ds, double inverse, unsigned& unsure) {
     const double product = l * p;
     const double error = ProductError(ls, SplitHalves(p), product);
     // Round the exact product to 64 bits: error to a multiple of 2^-63 of product's power
     // of two (2^-64 when the exact product lies below that power of two).
-    const bool below = IsPowerOfTwo(product) & ((error < 0) != (product < 0));
+    const bool below = (Flag(IsPowerOfTwo(product)) & Flag((error < 0) != (product < 0))) != 0;
     const double grid = PowerOfTwoBelow(product) * (below ? 0x1.8p-12 : 0x1.8p-11);
     const double rounded = (error + grid) - grid;
     // r - product - rounded as a + (ae - rounded), where a + ae = r - product exactly.
@@ -154,13 +157,14 @@ inline double QuickStep(double r, double l, Split ls, double p, double d, Split 
     const double general = a + tail;
     const double distance = (a - general) + tail;  // exact difference - general
     // Safe ranges of the product and of r - product cover every intermediate.
-    const bool generalUnsure = !(std::abs(distance) < DecidingUlp(general) * kTieMargin) | (general == 0.0) |
-                               !InSafeRange(product) | !InSafeRange(general) | !InSafeRange(r);
+    const unsigned generalUnsure = Flag(!(std::abs(distance) < DecidingUlp(general) * kTieMargin)) |
+                                   Flag(general == 0.0) | OutOfSafeRange(product) | OutOfSafeRange(general) |
+                                   OutOfSafeRange(r);
     // A zero product leaves r as it is (zero signs as in extended precision); a zero
     // from underflow is left to Extended.
     const bool zero = product == 0.0;
     const double v = zero ? a : general;
-    unsure = (zero & (p != 0.0) & (l != 0.0)) | (!zero & generalUnsure);
+    unsure = (Flag(zero) & Flag(p != 0.0) & Flag(l != 0.0)) | (Flag(!zero) & generalUnsure);
     return QuickQuotient(v, d, ds, inverse, unsure);
 }
 
@@ -188,7 +192,7 @@ void SolveRow(double* __restrict row, const double* __restrict other, std::size_
     std::uint64_t any = 0;
     if (other == nullptr) {
         for (std::size_t m = 0; m < count; ++m) {
-            bool u = !InSafeRange(row[m]);
+            unsigned u = OutOfSafeRange(row[m]);
             saved[m] = row[m];
             row[m] = QuickQuotient(row[m], c.d, c.ds, c.inverse, u);
             unsure[m] = static_cast<std::uint64_t>(u);
@@ -196,7 +200,7 @@ void SolveRow(double* __restrict row, const double* __restrict other, std::size_
         }
     } else {
         for (std::size_t m = 0; m < count; ++m) {
-            bool u = false;
+            unsigned u = 0;
             saved[m] = row[m];
             row[m] = QuickStep(row[m], c.l, c.ls, other[m], c.d, c.ds, c.inverse, u);
             unsure[m] = static_cast<std::uint64_t>(u);
