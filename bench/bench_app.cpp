@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "matrix/Platform.h"
 #include "app/Forms.h"
 #include "app/TesoraSO.h"
 #include "blac/State.h"
@@ -147,7 +148,7 @@ BENCHMARK(BM_ToolButton)->ArgName("button")->Arg(0)->Arg(1)->Arg(2)->Unit(benchm
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    tesora::platform::SetEnvironment("QT_QPA_PLATFORM", "offscreen", false);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -6,19 +6,13 @@
 #include <QImage>
 #include <QString>
 #include <QTextStream>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
-
-extern char** environ;
+#include "matrix/Platform.h"
 
 namespace {
 
@@ -38,38 +32,13 @@ void WritePicture() {
     written = true;
 }
 
-std::string Binary() {
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path(self, n > 0 ? static_cast<std::size_t>(n) : 0);
-    return path.substr(0, path.rfind('/')) + "/../cli/tesora-cli";
-}
+std::string Binary() { return tesora::platform::ExecutableDirectory() + "/../cli/tesora-cli"; }
 
 // Runs the tool with stdout and stderr to /dev/null; returns its exit status and adds
 // the CPU time it used (user + system) to *cpuSeconds: on a shared machine the wall
 // time also counts the waits for a core, the CPU time does not.
 int Spawn(const std::vector<std::string>& args, double* cpuSeconds) {
-    std::vector<char*> argv;
-    const std::string binary = Binary();
-    argv.push_back(const_cast<char*>(binary.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int started = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (started != 0) return -1;
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    *cpuSeconds += seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return tesora::platform::RunDiscardingOutput(Binary(), args, cpuSeconds);
 }
 
 void RunProcess(benchmark::State& state, const std::vector<std::string>& args) {

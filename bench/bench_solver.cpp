@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "matrix/Extended.h"
 #include "matrix/Matrix.h"
 #include "matrix/Tridiagonal.h"
 
@@ -56,7 +57,8 @@ void TridiagonalSolve(benchmark::State& state) {
         state.SkipWithError("tridiagonal result differs from SolveCholesky");
 }
 
-// All 1025 columns of a level-10 picture at once, as the column pass solves them.
+// All 1025 columns of a level-10 picture at once, as the column pass solves them; with
+// the argument 1 on doubles alone, the path of builds with the software extended type.
 void InterleavedSolve1025(benchmark::State& state) {
     const int n = 513;
     const tesora::Matrix A = GramLike(n);
@@ -67,13 +69,38 @@ void InterleavedSolve1025(benchmark::State& state) {
     std::vector<double> block;
     for (auto _ : state) {
         block = block0;
-        fast.SolveInterleaved(block.data(), 1025, 1025);
+        if (state.range(0) == 1) fast.SolveInterleavedOnDoubles(block.data(), 1025, 1025);
+        else fast.SolveInterleaved(block.data(), 1025, 1025);
         benchmark::DoNotOptimize(block.data());
     }
 }
+
+// One Cholesky step, (r - l * p) / d, over the 1025 x 513 elements of the column pass,
+// carried out element by element with each extended type: the software type is what
+// a build without the 80-bit long double pays wherever the quick path hands a step
+// to Extended, and in every step of the literal SolveCholesky.
+template <typename T>
+void ExtendedSteps(benchmark::State& state) {
+    std::vector<double> r(1025 * 513), p(r.size());
+    for (size_t i = 0; i < r.size(); ++i) {
+        r[i] = static_cast<double>(i % 251) + 0.25;
+        p[i] = static_cast<double>(i % 127) * 0.37;
+    }
+    const T l(0.42 / 1.83), d(1.2837);
+    for (auto _ : state) {
+        for (size_t i = 0; i < r.size(); ++i)
+            benchmark::DoNotOptimize(static_cast<double>(T(static_cast<double>(T(r[i]) - l * T(p[i]))) / d));
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(r.size()));
+}
 }  // namespace
+
+#if !TESORA_SOFTWARE_EXTENDED
+BENCHMARK(ExtendedSteps<tesora::NativeExtended>)->Unit(benchmark::kMillisecond);
+#endif
+BENCHMARK(ExtendedSteps<tesora::SoftExtended>)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(DenseSolve)->Arg(129)->Arg(513)->Unit(benchmark::kMillisecond);
 BENCHMARK(TridiagonalSolve)->Arg(129)->Arg(513)->Arg(1025)->Unit(benchmark::kMicrosecond);
-BENCHMARK(InterleavedSolve1025)->Unit(benchmark::kMillisecond);
+BENCHMARK(InterleavedSolve1025)->ArgName("onDoubles")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

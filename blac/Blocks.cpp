@@ -5,19 +5,20 @@
 
 #include <cmath>
 
+#include "matrix/Extended.h"
+
 namespace tesora {
 
-namespace {
-constexpr long double kSixth = 1.0L / 6.0L;
-constexpr long double kThird = 1.0L / 3.0L;
-}  // namespace
-
 BlacValues ComputeBlacValues(double D) {
+    // 1/6 and 1/3 with a 64-bit mantissa.
+    const Extended kSixth = Extended(1) / Extended(6);
+    const Extended kThird = Extended(1) / Extended(3);
+    const Extended kOne(1), kHalf(0.5);
     BlacValues v{};
-    v.A = static_cast<double>(1.0L + (-0.5L) * static_cast<long double>(D));
-    v.S = static_cast<double>(static_cast<long double>(D) * kSixth);
+    v.A = static_cast<double>(kOne + (-kHalf) * Extended(D));
+    v.S = static_cast<double>(Extended(D) * kSixth);
     v.B = 1.0 - v.A;
-    v.T = static_cast<double>(static_cast<long double>(D) * kThird);
+    v.T = static_cast<double>(Extended(D) * kThird);
     return v;
 }
 
@@ -50,23 +51,24 @@ Matrix RightBlock(double D) {
 }
 
 double* NormaliseWavelet(const double* x, double* result, double D, int n) {
+    const Extended kOne(1), kHalf(0.5);
     // Coefficients c_0 ... c_n of the unnormalised wavelet: x, then the fixed 1.
-    auto c = [&](int i) -> long double { return i < n ? x[i] : 1.0L; };
+    auto c = [&](int i) { return i < n ? Extended(x[i]) : kOne; };
 
-    long double sum = 0.0L;
-    for (int i = 1; i <= n - 1; ++i) sum += c(i) * c(i);
+    Extended sum(0.0);
+    for (int i = 1; i <= n - 1; ++i) sum = sum + c(i) * c(i);
     const double t = static_cast<double>(sum);
 
     double s = 0.0;
     for (int i = 0; i <= n - 1; ++i) {
-        const long double a = c(i), b = c(i + 1);
-        s = static_cast<double>((a * a * a + b * b * b) / (a + b) + s);
+        const Extended a = c(i), b = c(i + 1);
+        s = static_cast<double>((a * a * a + b * b * b) / (a + b) + Extended(s));
     }
 
-    const long double ld = D;
-    const long double x0 = x[0];
-    const double v = static_cast<double>((1.0L - ld * 0.5L) * (x0 * x0 + 1.0L) + (1.0L - ld) * t +
-                                         (ld * 0.5L) * s);
+    const Extended ld(D);
+    const Extended x0(x[0]);
+    const double v = static_cast<double>((kOne - ld * kHalf) * (x0 * x0 + kOne) + (kOne - ld) * Extended(t) +
+                                         (ld * kHalf) * Extended(s));
     const double w = std::sqrt(1.0 / v);
     result[n] = w;
     for (int i = 0; i < n; ++i) result[i] = x[i] * w;

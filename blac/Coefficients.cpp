@@ -10,6 +10,7 @@
 #include "blac/Bank.h"
 #include "blac/Blocks.h"
 #include "blac/State.h"
+#include "matrix/Extended.h"
 
 namespace tesora {
 
@@ -41,15 +42,14 @@ std::unique_ptr<double[]> CalcKoeff(Matrix& M, double D, int n, int kind) {
         const double f = M.Get(r + 1, r) / M.Get(r, r);
         for (int c = r; c <= n + 1; ++c)
             M.Set(r + 1, c,
-                  static_cast<double>(static_cast<long double>(M.Get(r + 1, c)) -
-                                      static_cast<long double>(M.Get(r, c)) * f));
+                  SubtractProduct(M.Get(r + 1, c), M.Get(r, c), f));
     }
     // Back substitution with the last coefficient fixed to 1.
     auto x = std::make_unique<double[]>(static_cast<std::size_t>(n));
     for (int g = n - 1; g >= 0; --g) {
         double s = 0.0;
         for (int l = g + 2; l <= n; ++l)
-            s = static_cast<double>(static_cast<long double>(M.Get(g + 1, l)) * x[l - 1] + s);
+            s = static_cast<double>(Extended(M.Get(g + 1, l)) * Extended(x[l - 1]) + Extended(s));
         s = M.Get(g + 1, n + 1) + s;
         x[g] = -s / M.Get(g + 1, g + 1);
     }

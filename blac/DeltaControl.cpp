@@ -4,20 +4,22 @@
 
 #include "blac/Coefficients.h"
 #include "blac/State.h"
+#include "matrix/Extended.h"
 #include "matrix/Numbers.h"
 
 namespace tesora {
 
 double DeltaFromPosition(int position) {
-    constexpr long double kHundredth = 0.01L;
-    return static_cast<double>(static_cast<long double>(position) * kHundredth);
+    const Extended kHundredth = Extended(1) / Extended(100);  // 0.01 with a 64-bit mantissa
+    return static_cast<double>(Extended(position) * kHundredth);
 }
 
 int PositionFromDelta(double delta) {
     // A double times 100 fits the 64-bit mantissa, so the product is exact.
-    const long double scaled = static_cast<long double>(delta) * 100.0L;
-    if (!(scaled > 0.0L)) return 0;  // also NaN: the scroll bar has no negative positions
-    if (scaled >= 100.0L) return 100;
+    const Extended hundred(100);
+    const Extended scaled = Extended(delta) * hundred;
+    if (!(scaled > Extended(0))) return 0;  // also NaN: the scroll bar has no negative positions
+    if (scaled >= hundred) return 100;
     return static_cast<int>(scaled);
 }
 

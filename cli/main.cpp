@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 
 #include "cli/Cli.h"
 #include "cli/Interrupt.h"
 #include "cli/NativeNames.h"
+#include "matrix/Platform.h"
 
 namespace {
 
@@ -46,5 +46,6 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     // Not QCoreApplication::arguments(): it loses bytes of file names that are not UTF-8.
-    return tesora::cli::RunCli(tesora::cli::DecodeArguments(argc, argv), out, err, isatty(fileno(stderr)) != 0);
+    return tesora::cli::RunCli(tesora::cli::DecodeArguments(argc, argv), out, err,
+                               tesora::platform::IsTerminal(stderr));
 }

@@ -4,9 +4,8 @@ option(TESORA_SANITIZE "Build everything with AddressSanitizer and UndefinedBeha
 
 add_library(tesora_sanitizers INTERFACE)
 if(TESORA_SANITIZE)
-  target_compile_options(tesora_sanitizers INTERFACE
-    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  target_link_options(tesora_sanitizers INTERFACE -fsanitize=address,undefined)
+  target_compile_options(tesora_sanitizers INTERFACE ${TESORA_SANITIZE_COMPILE_FLAGS})
+  target_link_options(tesora_sanitizers INTERFACE ${TESORA_SANITIZE_LINK_FLAGS})
   # The transform picks AVX2 loops at load time where the processor has them; this run
   # checks the baseline loops instead, so CI covers both.
   target_compile_definitions(tesora_sanitizers INTERFACE TESORA_NO_WIDE_VECTORS)

@@ -3,7 +3,7 @@ option(TESORA_WERROR "Treat compiler warnings as errors" OFF)
 
 add_library(tesora_options INTERFACE)
 target_compile_options(tesora_options INTERFACE
-  -Wall -Wextra -Wshadow -Wconversion
-  $<$<BOOL:${TESORA_WERROR}>:-Werror>
+  ${TESORA_WARNING_FLAGS}
+  $<$<BOOL:${TESORA_WERROR}>:${TESORA_WERROR_FLAGS}>
   # Fast and reference paths must round alike: no contraction into fused multiply-adds.
-  -ffp-contract=off)
+  ${TESORA_STRICT_FP_FLAGS})

@@ -28,9 +28,17 @@ public:
     // Solves `count` right-hand sides stored interleaved: element k (0-based) of
     // system m lives at b[k * stride + m]. Vectorises across the systems.
     void SolveInterleaved(double* b, std::size_t stride, std::size_t count) const;
+    // The same bits on doubles alone: each step emulated with double pairs, vectorised,
+    // and handed to Extended only near a rounding tie. SolveInterleaved uses it where
+    // Extended is the software type; public so that every build tests it.
+    void SolveInterleavedOnDoubles(double* b, std::size_t stride, std::size_t count) const;
 
 private:
     void SolveExact(double* b, std::size_t step) const;  // the signed-zero-faithful path
+    // Forward and back substitution row by row: solveRow(row, other, count, l, d) sets
+    // row[m] = (row[m] - l * other[m]) / d, or row[m] / d where other is null.
+    template <typename RowSolver>
+    void Interleaved(double* b, std::size_t stride, std::size_t count, RowSolver solveRow) const;
 
     std::int32_t n_ = 0;
     std::vector<double> diagonal_;     // L(i, i)

@@ -12,6 +12,9 @@ case "${1:-}" in
   --package) packages+=(lintian) ;;
   # scripts/make-screenshots.sh: the real windows under a virtual display.
   --screenshots) packages+=(xvfb xauth xdotool imagemagick x11-utils) ;;
+  # scripts/ci-platforms.sh: clang, the aarch64 cross compiler, qemu to run its programs
+  # and GoogleTest's sources to build for that target.
+  --platforms) packages+=(clang-14 libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user googletest) ;;
 esac
 
 # The tests check that numbers are read and shown alike under a German locale.

@@ -8,6 +8,7 @@
 #include "blac/DeltaControl.h"
 #include "blac/Start.h"
 #include "blac/State.h"
+#include "matrix/Extended.h"
 
 using namespace tesora;
 
@@ -78,7 +79,7 @@ TEST_F(Blac, SixthIsExtendedPrecision) {
     // D times the 64-bit-mantissa sixth, rounded once to double.
     for (int p = 0; p <= 100; ++p) {
         const double d = DeltaFromPosition(p);
-        const long double exact = static_cast<long double>(d) * (1.0L / 6.0L);
+        const Extended exact = Extended(d) * (Extended(1) / Extended(6));
         EXPECT_EQ(ComputeBlacValues(d).S, static_cast<double>(exact)) << p;
     }
 }
