@@ -20,11 +20,8 @@ namespace {
 
 QImage LoadUsable(const QString& path) {
     if (QFileInfo(path).isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
-    QImage image = LoadPictureFile(path);
-    if (image.width() > kMaxPictureWidth)
-        throw Error("Das Bild \"" + path.toStdString() + "\" ist " + FormatD(image.width()) +
-                    " Pixel breit; höchstens " + FormatD(kMaxPictureWidth) + " sind möglich.");
-    return image;
+    // Refuses damaged pictures, and pictures too wide for the working matrix before decoding.
+    return LoadPictureFile(path);
 }
 
 }  // namespace

@@ -1,12 +1,106 @@
 #include "picture/PictureFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QThread>
+#include <cstdio>
+#include <unistd.h>
+
+#include "picture/CompleteData.h"
 
 namespace tesora {
 namespace {
 
 std::string Quoted(const QString& path) { return "\"" + path.toStdString() + "\""; }
+
+// The largest picture accepted, in RGB32, rounded up to whole MiB: decoders that would
+// need more for a picture within the bounds refuse it instead of allocating.
+constexpr int kAllocationLimitMiB =
+    static_cast<int>((4LL * kMaxPictureWidth * kMaxPictureHeight + (1 << 20) - 1) >> 20);
+
+// The formats whose readers are known to fail, or to be caught here, on a damaged file.
+bool Supported(const QByteArray& format) {
+    return format == "bmp" || format == "png" || format == "jpeg" || format == "gif";
+}
+
+// While alive, catches what the decoders say: Qt's warnings from this thread go to a
+// counter instead of standard error, and so does what a library prints there directly
+// (libpng writes its errors to stderr itself). Either counts as a damaged file, since
+// a decoder that complains may have filled the rest of the picture with anything.
+class DecoderComplaints {
+public:
+    DecoderComplaints() : thread_(QThread::currentThread()) {
+        active_ = this;
+        previous_ = qInstallMessageHandler(&DecoderComplaints::Handle);
+        std::fflush(stderr);
+        savedStderr_ = ::dup(STDERR_FILENO);
+        capture_ = std::tmpfile();
+        if (savedStderr_ < 0 || !capture_ || ::dup2(::fileno(capture_), STDERR_FILENO) < 0) Restore();
+    }
+    ~DecoderComplaints() { Restore(); }
+    DecoderComplaints(const DecoderComplaints&) = delete;
+    DecoderComplaints& operator=(const DecoderComplaints&) = delete;
+
+    bool Any() {
+        // Written through the duplicated descriptor, so only the descriptor's offset moved.
+        if (capture_ && ::lseek(::fileno(capture_), 0, SEEK_END) > 0) printed_ = true;
+        return warnings_ > 0 || printed_;
+    }
+    // The complaint about Qt's allocation limit, told apart for a clearer message.
+    bool OverLimit() const { return overLimit_; }
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        DecoderComplaints* self = active_;
+        if (!self || QThread::currentThread() != self->thread_) {
+            if (self && self->previous_) self->previous_(type, context, message);
+            return;
+        }
+        if (type == QtDebugMsg || type == QtInfoMsg) return;
+        ++self->warnings_;
+        if (message.contains(QStringLiteral("allocation limit"))) self->overLimit_ = true;
+    }
+    void Restore() {
+        if (savedStderr_ >= 0) {
+            std::fflush(stderr);
+            ::dup2(savedStderr_, STDERR_FILENO);
+            ::close(savedStderr_);
+            savedStderr_ = -1;
+        }
+        if (capture_) {
+            Any();
+            std::fclose(capture_);
+            capture_ = nullptr;
+        }
+        if (active_ == this) {
+            qInstallMessageHandler(previous_);
+            active_ = nullptr;
+        }
+    }
+
+    static inline DecoderComplaints* active_ = nullptr;
+    QThread* thread_;
+    QtMessageHandler previous_ = nullptr;
+    int savedStderr_ = -1;
+    std::FILE* capture_ = nullptr;
+    int warnings_ = 0;
+    bool printed_ = false;
+    bool overLimit_ = false;
+};
+
+// The bytes the header promises are in the file, for the formats whose Qt readers stop
+// silently at its end. The file is mapped, not read: nothing is copied.
+bool DataComplete(QFile& file, const QByteArray& format) {
+    if (format != "bmp" && format != "gif") return true;
+    const qint64 size = file.size();
+    uchar* data = file.map(0, size);
+    if (!data) return false;
+    const auto bytes = static_cast<std::size_t>(size);
+    const bool complete = format == "bmp" ? BmpDataComplete(data, bytes) : GifDataComplete(data, bytes);
+    file.unmap(data);
+    return complete;
+}
 
 }  // namespace
 
@@ -16,27 +110,53 @@ QImage LoadPictureFile(const QString& path) {
         throw Error("Die Datei " + Quoted(path) + " existiert nicht.");
     if (info.size() == 0)
         throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error("Die Datei " + Quoted(path) + " kann nicht gelesen werden.");
+    const std::string damaged = "Die Datei " + Quoted(path) + " ist beschädigt oder unvollständig.";
+    const std::string unreadable = "Die Datei " + Quoted(path) + " ist kein lesbares Bild.";
 
-    QImageReader reader(path);
-    // The pixels exactly as stored: no orientation tags or colour profiles applied.
-    reader.setAutoTransform(false);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        switch (reader.error()) {
-        case QImageReader::FileNotFoundError:
-        case QImageReader::DeviceError:
-            throw Error("Die Datei " + Quoted(path) + " kann nicht gelesen werden.");
-        default:
-            if (reader.size().isValid() && reader.size().isEmpty())
-                throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
-            throw Error("Die Datei " + Quoted(path) + " ist kein lesbares Bild.");
+    QImage image;
+    {
+        DecoderComplaints complaints;
+        // The format from the content, whatever the name says.
+        QImageReader reader(&file);
+        // The pixels exactly as stored: no orientation tags or colour profiles applied.
+        reader.setAutoTransform(false);
+        reader.setAllocationLimit(kAllocationLimitMiB);
+
+        // The size from the header decides before any pixel is decoded.
+        const QSize size = reader.size();
+        const QByteArray format = reader.format();
+        if (!size.isValid() || !Supported(format)) throw Error(unreadable);
+        if (size.isEmpty())
+            throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
+        if (size.width() > kMaxPictureWidth)
+            throw TooWidePictureError("Das Bild " + Quoted(path) + " ist " + std::to_string(size.width()) +
+                                          " Pixel breit; höchstens " + std::to_string(kMaxPictureWidth) +
+                                          " sind möglich.",
+                                      size.width());
+        if (size.height() > kMaxPictureHeight)
+            throw Error("Das Bild " + Quoted(path) + " ist " + std::to_string(size.height()) +
+                        " Pixel hoch; höchstens " + std::to_string(kMaxPictureHeight) + " sind möglich.");
+        if (!DataComplete(file, format)) throw Error(damaged);
+
+        image = reader.read();
+        if (complaints.OverLimit())
+            throw Error("Das Bild " + Quoted(path) + " ist zu groß für den Speicher.");
+        if (image.isNull()) {
+            if (reader.error() == QImageReader::DeviceError)
+                throw Error("Die Datei " + Quoted(path) + " kann nicht gelesen werden.");
+            // The header was read: what failed is the rest of the file.
+            throw Error(damaged);
         }
+        // A decoder that warned may have filled what it could not read.
+        if (complaints.Any() || image.size() != size) throw Error(damaged);
     }
-    if (image.width() <= 0 || image.height() <= 0)
-        throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
-    // Indexed pictures ignore setPixel with a colour: convert before anyone paints.
-    if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
-    if (image.isNull())
+    // Indexed pictures ignore setPixel with a colour: convert before anyone paints. In
+    // place where the depth allows, so the largest picture is not held twice.
+    image.convertTo(QImage::Format_RGB32);
+    if (image.isNull() || image.format() != QImage::Format_RGB32)
         throw Error("Das Bild " + Quoted(path) + " ist zu groß für den Speicher.");
     return image;
 }
