@@ -17,29 +17,33 @@ constexpr std::uint32_t kRle8 = 1;
 constexpr std::uint32_t kRle4 = 2;
 constexpr std::uint32_t kBitFields = 3;
 
-// Walks the run-length stream from `pos`; true when it ends the picture in the file.
+// Walks the run-length stream from `pos`; true when it sets every pixel of the picture
+// within the file. The reader leaves pixels that a stream skips (a jump, a line or the
+// bitmap ended early) unwritten, so such a stream counts as incomplete too.
 bool RleStreamComplete(const std::uint8_t* data, std::size_t size, std::size_t pos, bool fourBit,
-                       std::uint64_t rows) {
-    std::uint64_t row = 0;
+                       std::uint64_t width, std::uint64_t rows) {
+    std::uint64_t row = 0, column = 0;
     while (row < rows) {
         if (size - pos < 2) return false;
         const std::uint8_t count = data[pos];
         const std::uint8_t code = data[pos + 1];
         pos += 2;
-        if (count > 0) continue;  // a run of one value
-        if (code == 0) {          // end of line
+        if (count > 0) {  // a run of one value
+            column += count;
+        } else if (code == 0) {  // end of line
+            if (column < width) return false;
             ++row;
-        } else if (code == 1) {   // end of bitmap
-            return true;
-        } else if (code == 2) {   // move right and down
-            if (size - pos < 2) return false;
-            row += data[pos + 1];
-            pos += 2;
-        } else {                  // `code` literal pixels, padded to a 16-bit boundary
+            column = 0;
+        } else if (code == 1) {  // end of bitmap
+            return row + 1 == rows && column >= width;
+        } else if (code == 2) {  // a jump over pixels
+            return false;
+        } else {  // `code` literal pixels, padded to a 16-bit boundary
             std::size_t bytes = fourBit ? (code + 1u) / 2u : code;
             bytes += bytes & 1u;
             if (size - pos < bytes) return false;
             pos += bytes;
+            column += code;
         }
     }
     return true;
@@ -79,7 +83,8 @@ bool BmpDataComplete(const std::uint8_t* data, std::size_t size) {
     const std::uint64_t start = std::max(dataOffset, paletteEnd);
     if (start > size) return false;
     if (compression == kRle8 || compression == kRle4)
-        return RleStreamComplete(data, size, static_cast<std::size_t>(start), compression == kRle4, rows);
+        return RleStreamComplete(data, size, static_cast<std::size_t>(start), compression == kRle4, width,
+                                 rows);
     const std::uint64_t rowBytes = (width * bits + 31) / 32 * 4;
     return rows == 0 || rowBytes <= (size - start) / rows;  // no overflow for huge headers
 }

@@ -8,8 +8,8 @@
 namespace tesora {
 
 // The pixel data that the BMP header announces is present: for uncompressed files the
-// full rows after the palette, for RLE4/RLE8 a run stream that ends the picture (end of
-// bitmap, or all rows) without running off the file. False for a truncated header.
+// full rows after the palette, for RLE4/RLE8 a run stream that sets every pixel without
+// running off the file (no jumps, no short lines). False for a truncated header.
 bool BmpDataComplete(const std::uint8_t* data, std::size_t size);
 
 // The GIF's blocks up to the end of its first image (the one that is decoded) are all

@@ -12,7 +12,24 @@
 namespace tesora {
 namespace {
 
-std::string Quoted(const QString& path) { return "\"" + path.toStdString() + "\""; }
+// Appended piece by piece: GCC 12 raises a false -Wrestrict alarm for "\"" + s + "\"".
+std::string Quoted(const QString& path) {
+    std::string quoted(1, '"');
+    quoted.append(path.toStdString()).push_back('"');
+    return quoted;
+}
+// A message naming the file: `before` "path" `after`.
+std::string Message(const char* before, const QString& path, const std::string& after) {
+    std::string text(before);
+    text.append(Quoted(path)).append(after);
+    return text;
+}
+// "Das Bild "path" ist 1026 Pixel breit; höchstens 1025 sind möglich."
+std::string OverBound(const QString& path, int pixels, const char* dimension, int bound) {
+    return Message("Das Bild ", path,
+                   " ist " + std::to_string(pixels) + " Pixel " + dimension + "; höchstens " +
+                       std::to_string(bound) + " sind möglich.");
+}
 
 // The largest picture accepted, in RGB32, rounded up to whole MiB: decoders that would
 // need more for a picture within the bounds refuse it instead of allocating.
@@ -107,14 +124,14 @@ bool DataComplete(QFile& file, const QByteArray& format) {
 QImage LoadPictureFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
-        throw Error("Die Datei " + Quoted(path) + " existiert nicht.");
+        throw Error(Message("Die Datei ", path, " existiert nicht."));
     if (info.size() == 0)
-        throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
+        throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error("Die Datei " + Quoted(path) + " kann nicht gelesen werden.");
-    const std::string damaged = "Die Datei " + Quoted(path) + " ist beschädigt oder unvollständig.";
-    const std::string unreadable = "Die Datei " + Quoted(path) + " ist kein lesbares Bild.";
+        throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
+    const std::string damaged = Message("Die Datei ", path, " ist beschädigt oder unvollständig.");
+    const std::string unreadable = Message("Die Datei ", path, " ist kein lesbares Bild.");
 
     QImage image;
     {
@@ -130,23 +147,19 @@ QImage LoadPictureFile(const QString& path) {
         const QByteArray format = reader.format();
         if (!size.isValid() || !Supported(format)) throw Error(unreadable);
         if (size.isEmpty())
-            throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
+            throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
         if (size.width() > kMaxPictureWidth)
-            throw TooWidePictureError("Das Bild " + Quoted(path) + " ist " + std::to_string(size.width()) +
-                                          " Pixel breit; höchstens " + std::to_string(kMaxPictureWidth) +
-                                          " sind möglich.",
-                                      size.width());
+            throw TooWidePictureError(OverBound(path, size.width(), "breit", kMaxPictureWidth), size.width());
         if (size.height() > kMaxPictureHeight)
-            throw Error("Das Bild " + Quoted(path) + " ist " + std::to_string(size.height()) +
-                        " Pixel hoch; höchstens " + std::to_string(kMaxPictureHeight) + " sind möglich.");
+            throw Error(OverBound(path, size.height(), "hoch", kMaxPictureHeight));
         if (!DataComplete(file, format)) throw Error(damaged);
 
         image = reader.read();
         if (complaints.OverLimit())
-            throw Error("Das Bild " + Quoted(path) + " ist zu groß für den Speicher.");
+            throw Error(Message("Das Bild ", path, " ist zu groß für den Speicher."));
         if (image.isNull()) {
             if (reader.error() == QImageReader::DeviceError)
-                throw Error("Die Datei " + Quoted(path) + " kann nicht gelesen werden.");
+                throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
             // The header was read: what failed is the rest of the file.
             throw Error(damaged);
         }
@@ -157,7 +170,7 @@ QImage LoadPictureFile(const QString& path) {
     // place where the depth allows, so the largest picture is not held twice.
     image.convertTo(QImage::Format_RGB32);
     if (image.isNull() || image.format() != QImage::Format_RGB32)
-        throw Error("Das Bild " + Quoted(path) + " ist zu groß für den Speicher.");
+        throw Error(Message("Das Bild ", path, " ist zu groß für den Speicher."));
     return image;
 }
 

@@ -120,6 +120,27 @@ TEST_F(DamagedFilesTest, HeadersPromisingMoreThanTheFileHoldsAreRefused) {
     EXPECT_NE(Refusal(Write("subblock.gif", subBlock)), "");
 }
 
+// The reader leaves the pixels a stream skips as they were in memory (three different
+// pictures under three allocator fill bytes): a stream must set every pixel.
+TEST_F(DamagedFilesTest, RunLengthStreamsThatSkipPixelsAreRefused) {
+    const QByteArray rle8 = RleBmp(37, 29, false);
+    const int pixels = 14 + 40 + 256 * 4;
+    const QByteArray header = rle8.left(pixels);
+    const QByteArray lastRows = rle8.mid(pixels + (rle8.size() - pixels - 2) / 29 * 27);
+    const struct {
+        const char* name;
+        QByteArray stream;
+    } skipping[] = {{"end of bitmap at once", QByteArray("\0\1", 2)},
+                    {"a jump", QByteArray("\0\2\5\5", 4) + rle8.mid(pixels)},
+                    {"short lines", QByteArray(29, '\0').replace('\0', QByteArray("\x03\x07\0\0", 4)) +
+                                        QByteArray("\0\1", 2)},
+                    {"end of bitmap two rows early", lastRows}};
+    for (const auto& c : skipping)
+        EXPECT_NE(Refusal(Write("skip.bmp", header + c.stream)), "") << c.name;
+    // Long runs are cut at the line's end by the reader: still every pixel set.
+    EXPECT_EQ(Refusal(Write("full.bmp", header + QByteArray(29, '\0').replace('\0', QByteArray("\xFF\x07\0\0", 4)))), "");
+}
+
 TEST_F(DamagedFilesTest, TooWideOrTallPicturesAreRefusedFromTheHeaderAlone) {
     // A PNG that breaks off in its pixel data: the width decides, not the damage.
     const QByteArray wide = EncodeWithQt(ColourfulPicture(kMaxPictureWidth + 1, 2), "PNG");
