@@ -2,10 +2,12 @@
 BUILD_DIR   ?= build
 ASAN_DIR    ?= build-sanitize
 BENCH_DIR   ?= build-bench
+FUZZ_DIR    ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test deps build test-sanitize bench clean
+.PHONY: run test deps build test-sanitize bench fuzz clean
 
 run: build
 	./$(BUILD_DIR)/app/tesora
@@ -36,5 +38,12 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	./scripts/run-bench.sh $(BENCH_DIR)
 
+# The libFuzzer target (clang, ASan, UBSan) on the seed corpus for FUZZ_SECONDS.
+fuzz:
+	@./scripts/install-deps.sh --fuzz
+	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	./scripts/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)

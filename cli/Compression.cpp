@@ -71,7 +71,8 @@ CompressResult Compress(const QString& picture, const CompressSettings& settings
     result.meanError = road.PressFehler();
 
     result.delta = Delta;
-    result.quality = MeasureQuality(road.MainPicture(), road.Original(), PictureWidth, PictureHeight);
+    // "Fehler?" has just read the file again into the reduced picture.
+    result.quality = MeasureQuality(road.MainPicture(), road.ReducedPicture(), PictureWidth, PictureHeight);
     const MemoryFrontend& frontend = road.Frontend();
     result.labProzent = frontend.Text(Label::Prozent);
     result.labFehler = frontend.Text(Label::Fehler);

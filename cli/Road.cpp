@@ -48,12 +48,16 @@ Road::Road(const QString& path) : path_(path) {
     StartProgram();
     ShowLevelAndDelta(frontend_);  // as the window's creation leaves the labels
     // The state steps of the window's "Öffnen", in its order.
-    original_ = LoadUsable(path);
-    CopyToSurface(original_, frontend_.bild);
-    PictureWidth = original_.width();
-    PictureHeight = original_.height();
+    // One decoded picture at a time: it is dropped once the main picture holds it, and
+    // the reduced picture copies the main one (the largest picture is 1025 x 16384).
+    {
+        const QImage picture = LoadUsable(path);
+        CopyToSurface(picture, frontend_.bild);
+    }
+    PictureWidth = frontend_.bild.Width();
+    PictureHeight = frontend_.bild.Height();
     frontend_.SetLabel(Label::DateiName, path.toStdString());
-    CopyToSurface(original_, frontend_.reduced);
+    frontend_.reduced = frontend_.bild;
     frontend_.reloadOriginal = [path](MemorySurface& reduced) { CopyToSurface(LoadUsable(path), reduced); };
     CurrentLevel = FindPictureLevel();
     PictureLevel = CurrentLevel;

@@ -1,10 +1,12 @@
 #include "picture/PictureFile.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QThread>
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 #include "picture/CompleteData.h"
@@ -106,17 +108,57 @@ private:
     bool overLimit_ = false;
 };
 
-// The bytes the header promises are in the file, for the formats whose Qt readers stop
-// silently at its end. The file is mapped, not read: nothing is copied.
-bool DataComplete(QFile& file, const QByteArray& format) {
-    if (format != "bmp" && format != "gif") return true;
-    const qint64 size = file.size();
-    uchar* data = file.map(0, size);
-    if (!data) return false;
+// The bytes the header promises are there, for the formats whose Qt readers stop
+// silently at the end of the data.
+bool DataComplete(const uchar* data, qint64 size, const QByteArray& format) {
     const auto bytes = static_cast<std::size_t>(size);
-    const bool complete = format == "bmp" ? BmpDataComplete(data, bytes) : GifDataComplete(data, bytes);
-    file.unmap(data);
-    return complete;
+    if (format == "bmp") return BmpDataComplete(data, bytes);
+    if (format == "gif") return GifDataComplete(data, bytes);
+    return true;
+}
+
+// Decodes the picture `device` holds; `complete` tells whether the bytes the header
+// promises are all there. `name` names the file in messages.
+QImage Decode(QIODevice& device, const QString& name, const std::function<bool(const QByteArray&)>& complete) {
+    const std::string damaged = Message("Die Datei ", name, " ist beschädigt oder unvollständig.");
+    QImage image;
+    {
+        DecoderComplaints complaints;
+        // The format from the content, whatever the name says.
+        QImageReader reader(&device);
+        // The pixels exactly as stored: no orientation tags or colour profiles applied.
+        reader.setAutoTransform(false);
+        reader.setAllocationLimit(kAllocationLimitMiB);
+
+        // The size from the header decides before any pixel is decoded.
+        const QSize size = reader.size();
+        const QByteArray format = reader.format();
+        if (!size.isValid() || !Supported(format))
+            throw Error(Message("Die Datei ", name, " ist kein lesbares Bild."));
+        if (size.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
+        if (size.width() > kMaxPictureWidth)
+            throw TooWidePictureError(OverBound(name, size.width(), "breit", kMaxPictureWidth), size.width());
+        if (size.height() > kMaxPictureHeight)
+            throw Error(OverBound(name, size.height(), "hoch", kMaxPictureHeight));
+        if (!complete(format)) throw Error(damaged);
+
+        image = reader.read();
+        if (complaints.OverLimit()) throw Error(Message("Das Bild ", name, " ist zu groß für den Speicher."));
+        if (image.isNull()) {
+            if (reader.error() == QImageReader::DeviceError)
+                throw Error(Message("Die Datei ", name, " kann nicht gelesen werden."));
+            // The header was read: what failed is the rest of the file.
+            throw Error(damaged);
+        }
+        // A decoder that warned may have filled what it could not read.
+        if (complaints.Any() || image.size() != size) throw Error(damaged);
+    }
+    // Indexed pictures ignore setPixel with a colour: convert before anyone paints. In
+    // place where the depth allows, so the largest picture is not held twice.
+    image.convertTo(QImage::Format_RGB32);
+    if (image.isNull() || image.format() != QImage::Format_RGB32)
+        throw Error(Message("Das Bild ", name, " ist zu groß für den Speicher."));
+    return image;
 }
 
 }  // namespace
@@ -130,48 +172,26 @@ QImage LoadPictureFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
-    const std::string damaged = Message("Die Datei ", path, " ist beschädigt oder unvollständig.");
-    const std::string unreadable = Message("Die Datei ", path, " ist kein lesbares Bild.");
+    return Decode(file, path, [&file](const QByteArray& format) {
+        if (format != "bmp" && format != "gif") return true;
+        // Mapped, not read: the walk copies nothing.
+        const qint64 size = file.size();
+        uchar* data = file.map(0, size);
+        if (!data) return false;
+        const bool complete = DataComplete(data, size, format);
+        file.unmap(data);
+        return complete;
+    });
+}
 
-    QImage image;
-    {
-        DecoderComplaints complaints;
-        // The format from the content, whatever the name says.
-        QImageReader reader(&file);
-        // The pixels exactly as stored: no orientation tags or colour profiles applied.
-        reader.setAutoTransform(false);
-        reader.setAllocationLimit(kAllocationLimitMiB);
-
-        // The size from the header decides before any pixel is decoded.
-        const QSize size = reader.size();
-        const QByteArray format = reader.format();
-        if (!size.isValid() || !Supported(format)) throw Error(unreadable);
-        if (size.isEmpty())
-            throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
-        if (size.width() > kMaxPictureWidth)
-            throw TooWidePictureError(OverBound(path, size.width(), "breit", kMaxPictureWidth), size.width());
-        if (size.height() > kMaxPictureHeight)
-            throw Error(OverBound(path, size.height(), "hoch", kMaxPictureHeight));
-        if (!DataComplete(file, format)) throw Error(damaged);
-
-        image = reader.read();
-        if (complaints.OverLimit())
-            throw Error(Message("Das Bild ", path, " ist zu groß für den Speicher."));
-        if (image.isNull()) {
-            if (reader.error() == QImageReader::DeviceError)
-                throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
-            // The header was read: what failed is the rest of the file.
-            throw Error(damaged);
-        }
-        // A decoder that warned may have filled what it could not read.
-        if (complaints.Any() || image.size() != size) throw Error(damaged);
-    }
-    // Indexed pictures ignore setPixel with a colour: convert before anyone paints. In
-    // place where the depth allows, so the largest picture is not held twice.
-    image.convertTo(QImage::Format_RGB32);
-    if (image.isNull() || image.format() != QImage::Format_RGB32)
-        throw Error(Message("Das Bild ", path, " ist zu groß für den Speicher."));
-    return image;
+QImage DecodePicture(const QByteArray& bytes, const QString& name) {
+    if (bytes.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return Decode(buffer, name, [&bytes](const QByteArray& format) {
+        return DataComplete(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size(), format);
+    });
 }
 
 void SavePictureFile(const QImage& image, const QString& path) {

@@ -40,6 +40,9 @@ private:
 // pixels and TooWidePictureError when it is wider than kMaxPictureWidth.
 QImage LoadPictureFile(const QString& path);
 
+// The same for a file's bytes already in memory; `name` names it in messages.
+QImage DecodePicture(const QByteArray& bytes, const QString& name);
+
 // Writes a 24-bit BMP with exactly the picture's pixels, replacing an existing file.
 // Throws Error when the file cannot be written.
 void SavePictureFile(const QImage& image, const QString& path);

@@ -8,6 +8,9 @@ packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(python3-pywt python3-numpy python3-pil)
 fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+  packages+=(clang-14 libclang-rt-14-dev)  # libFuzzer and the sanitizer runtimes
+fi
 
 # The tests check that numbers are read and shown alike under a German locale.
 ensure_german_locale() {

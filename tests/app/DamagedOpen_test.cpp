@@ -1,0 +1,62 @@
+// "Öffnen" and "Fehler?" on damaged files: refused exactly like an unreadable file.
+#include <QDir>
+#include <QFile>
+
+#include "WindowHarness.h"
+#include "picture/PictureFile.h"
+#include "support/DamagedPictures.h"
+
+namespace tesora::testing {
+namespace {
+
+using DamagedOpenTest = WindowTest;
+
+// Every cut of every kind of file that the loader refuses: one error box naming the
+// file, nothing else changed, the caption included.
+TEST_F(DamagedOpenTest, EveryRefusedTruncationChangesNothingButShowsTheErrorBox) {
+    Open(Write(Pattern(40, 30), "good.bmp"));
+    ASSERT_TRUE(errors.empty());
+    const Snapshot before = Take(form);
+    int cuts = 0;
+    for (const PictureBytes& kind : SmallPictureFiles()) {
+        for (int length = 1; length < kind.bytes.size(); ++length) {
+            const QString path = dir.filePath(QStringLiteral("cut%1.%2").arg(++cuts).arg(QLatin1String(kind.suffix)));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(kind.bytes.left(length));
+            file.close();
+            try {
+                LoadPictureFile(path);
+                continue;  // only the end marker was cut: a whole picture, opened as any
+            } catch (const Error&) {
+            }
+            const std::size_t shown = errors.size();
+            Open(path);
+            ASSERT_EQ(errors.size(), shown + 1) << kind.kind << " cut to " << length;
+            EXPECT_TRUE(errors.back().contains(path)) << errors.back().toStdString();
+            ExpectSame(before, Take(form));
+            ASSERT_FALSE(::testing::Test::HasFailure()) << kind.kind << " cut to " << length;
+            QFile::remove(path);
+        }
+    }
+    EXPECT_EQ(Caption(), before.caption);
+}
+
+// "Fehler?" reads the file again: damaged since it was opened, it is refused the same way.
+TEST_F(DamagedOpenTest, FehlerOnAFileDamagedSinceItWasOpenedShowsTheErrorBox) {
+    const QString path = Write(Pattern(37, 29), "picture.bmp");
+    Open(path);
+    const QImage reduced = Reduced();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(54 + 5 * 112));  // five of 29 rows left
+    file.close();
+    form->butFehler->click();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("beschädigt oder unvollständig")));
+    EXPECT_EQ(Reduced(), reduced);
+    EXPECT_EQ(form->labFehler->text(), QStringLiteral("0"));
+}
+
+}  // namespace
+}  // namespace tesora::testing
