@@ -1,6 +1,7 @@
 // Peak memory of tesora-cli for the largest pictures it accepts: the maximum resident
 // set size (getrusage of the finished child) of `compress`, alone and with all three
-// picture outputs. Usage: peak_memory TESORA-CLI [HEIGHT ...]
+// picture outputs, for 1025-wide PNGs of each height; then for a far too wide one.
+// Usage: peak_memory TESORA-CLI [HEIGHT ...]
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
@@ -18,6 +19,7 @@ namespace {
 
 // Runs the program with its output thrown away; returns its peak RSS in KiB, or -1.
 long PeakKiB(const std::vector<std::string>& args, int* status) {
+    std::fflush(stdout);  // or the child writes our buffered lines again
     const pid_t child = fork();
     if (child == 0) {
         std::vector<char*> argv;
@@ -77,5 +79,11 @@ int main(int argc, char** argv) {
                         WIFEXITED(status) ? WEXITSTATUS(status) : -1);
         }
     }
+    // Too wide: refused from the header, before its 128 MiB of pixels are decoded.
+    Picture(16384, 2048).save(QString::fromStdString(path("wide.png")), "PNG");
+    int status = 0;
+    const long kib = PeakKiB({cli, "compress", path("wide.png"), "--level", "2"}, &status);
+    std::printf("%-14s %-22s %10.1f %7d\n", "16384 x 2048", "compress (refused)", static_cast<double>(kib) / 1024.0,
+                WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     return 0;
 }

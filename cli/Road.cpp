@@ -49,7 +49,7 @@ Road::Road(const QString& path) : path_(path) {
     ShowLevelAndDelta(frontend_);  // as the window's creation leaves the labels
     // The state steps of the window's "Öffnen", in its order.
     // One decoded picture at a time: it is dropped once the main picture holds it, and
-    // the reduced picture copies the main one (the largest picture is 1025 x 16384).
+    // the reduced picture copies the main one.
     {
         const QImage picture = LoadUsable(path);
         CopyToSurface(picture, frontend_.bild);

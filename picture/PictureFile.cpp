@@ -33,10 +33,11 @@ std::string OverBound(const QString& path, int pixels, const char* dimension, in
                        std::to_string(bound) + " sind möglich.");
 }
 
-// The largest picture accepted, in RGB32, rounded up to whole MiB: decoders that would
-// need more for a picture within the bounds refuse it instead of allocating.
+// The largest picture accepted in the widest format a decoder hands back (64-bit RGBA,
+// for 16-bit PNGs), in whole MiB: a header that lies about the size cannot make a
+// decoder allocate more.
 constexpr int kAllocationLimitMiB =
-    static_cast<int>((4LL * kMaxPictureWidth * kMaxPictureHeight + (1 << 20) - 1) >> 20);
+    static_cast<int>((8LL * kMaxPictureWidth * kMaxPictureHeight + (1 << 20) - 1) >> 20);
 
 // The formats whose readers are known to fail, or to be caught here, on a damaged file.
 bool Supported(const QByteArray& format) {

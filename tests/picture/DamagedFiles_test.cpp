@@ -165,6 +165,13 @@ TEST_F(DamagedFilesTest, TooWideOrTallPicturesAreRefusedFromTheHeaderAlone) {
     EXPECT_NE(Refusal(Write("tall.bmp", tall)).find("Pixel hoch; höchstens"), std::string::npos);
     Patch(tall, 22, kMaxPictureHeight, 4);  // within bounds, but the pixels are missing
     EXPECT_NE(Refusal(Write("tall.bmp", tall)).find("beschädigt"), std::string::npos);
+
+    // The largest picture, in the widest format a decoder produces, fits the allocation limit.
+    QImage deep(kMaxPictureWidth, kMaxPictureHeight, QImage::Format_RGBA64);
+    deep.fill(QColor(10, 20, 30));
+    QImage loaded;
+    EXPECT_EQ(Refusal(Write("deep.png", EncodeWithQt(deep, "PNG")), &loaded), "");
+    EXPECT_EQ(loaded.pixel(kMaxPictureWidth - 1, kMaxPictureHeight - 1), qRgb(10, 20, 30));
 }
 
 TEST_F(DamagedFilesTest, OnlyFormatsWhoseDamageIsCaughtAreRead) {
