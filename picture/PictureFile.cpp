@@ -56,9 +56,14 @@ public:
         std::fflush(stderr);
         savedStderr_ = ::dup(STDERR_FILENO);
         capture_ = std::tmpfile();
-        if (savedStderr_ < 0 || !capture_ || ::dup2(::fileno(capture_), STDERR_FILENO) < 0) Restore();
+        // Without a place to put it, standard error stays as it is; Qt's warnings still count.
+        if (savedStderr_ < 0 || !capture_ || ::dup2(::fileno(capture_), STDERR_FILENO) < 0) RestoreStderr();
     }
-    ~DecoderComplaints() { Restore(); }
+    ~DecoderComplaints() {
+        RestoreStderr();
+        qInstallMessageHandler(previous_);
+        active_ = nullptr;
+    }
     DecoderComplaints(const DecoderComplaints&) = delete;
     DecoderComplaints& operator=(const DecoderComplaints&) = delete;
 
@@ -81,7 +86,7 @@ private:
         ++self->warnings_;
         if (message.contains(QStringLiteral("allocation limit"))) self->overLimit_ = true;
     }
-    void Restore() {
+    void RestoreStderr() {
         if (savedStderr_ >= 0) {
             std::fflush(stderr);
             ::dup2(savedStderr_, STDERR_FILENO);
@@ -89,13 +94,8 @@ private:
             savedStderr_ = -1;
         }
         if (capture_) {
-            Any();
             std::fclose(capture_);
             capture_ = nullptr;
-        }
-        if (active_ == this) {
-            qInstallMessageHandler(previous_);
-            active_ = nullptr;
         }
     }
 
@@ -177,11 +177,17 @@ QImage LoadPictureFile(const QString& path) {
         if (format != "bmp" && format != "gif") return true;
         // Mapped, not read: the walk copies nothing.
         const qint64 size = file.size();
-        uchar* data = file.map(0, size);
-        if (!data) return false;
-        const bool complete = DataComplete(data, size, format);
-        file.unmap(data);
-        return complete;
+        if (uchar* data = file.map(0, size)) {
+            const bool complete = DataComplete(data, size, format);
+            file.unmap(data);
+            return complete;
+        }
+        // A file system without mapping: read it through a second handle, leaving the
+        // reader's position alone.
+        QFile copy(file.fileName());
+        if (!copy.open(QIODevice::ReadOnly)) return false;
+        const QByteArray bytes = copy.readAll();
+        return DataComplete(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size(), format);
     });
 }
 
