@@ -42,6 +42,35 @@ TEST_F(DamagedOpenTest, EveryRefusedTruncationChangesNothingButShowsTheErrorBox)
     EXPECT_EQ(Caption(), before.caption);
 }
 
+// Sizes come from the header: a too-wide file reports in the caption even without
+// pixels, a too-tall one like an unreadable file.
+TEST_F(DamagedOpenTest, SizesBeyondTheBoundsAreJudgedFromTheHeader) {
+    Open(Write(Pattern(40, 30), "good.bmp"));
+    const Snapshot before = Take(form);
+    QByteArray header = EncodeWithQt(Pattern(4, 4), "BMP").left(54);
+    const auto put = [&header](int at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    const auto write = [&](const QString& name) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(header);
+        return file.fileName();
+    };
+    put(18, 2000);
+    Open(write(QStringLiteral("wide.bmp")));
+    EXPECT_EQ(Caption(), QStringLiteral("Bild zu breit (max. 1025 Pixel)!"));
+    EXPECT_TRUE(errors.empty());
+    ExpectSame(before, Take(form));
+
+    put(18, 10);
+    put(22, kMaxPictureHeight + 1);
+    Open(write(QStringLiteral("tall.bmp")));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("Pixel hoch")));
+    ExpectSame(before, Take(form));
+}
+
 // "Fehler?" reads the file again: damaged since it was opened, it is refused the same way.
 TEST_F(DamagedOpenTest, FehlerOnAFileDamagedSinceItWasOpenedShowsTheErrorBox) {
     const QString path = Write(Pattern(37, 29), "picture.bmp");
