@@ -91,19 +91,19 @@ TEST_F(DamagedFilesTest, HeadersPromisingMoreThanTheFileHoldsAreRefused) {
 
     // The last row's literal stretch claims 255 pixels: the stream runs off the file.
     QByteArray literal = rle8;
-    const int lastLiteral = rle8.size() - 2 - 2 - 20 - 2;  // EOB, EOL, 19 pixels + pad, escape
+    const auto lastLiteral = static_cast<int>(rle8.size()) - 2 - 2 - 20 - 2;  // EOB, EOL, 19 pixels + pad, escape
     ASSERT_EQ(literal[lastLiteral], '\0');
     ASSERT_EQ(static_cast<int>(literal[lastLiteral + 1]), 19);
     literal[lastLiteral + 1] = static_cast<char>(255);
     EXPECT_NE(Refusal(Write("literal.bmp", literal)), "");
 
     QByteArray chunk = png;
-    const int idat = chunk.indexOf("IDAT") - 4;
+    const auto idat = static_cast<int>(chunk.indexOf("IDAT")) - 4;
     Patch(chunk, idat, 0x01000000, 4);  // big-endian 16 MiB, not there
     EXPECT_NE(Refusal(Write("chunk.png", chunk)), "");
 
     QByteArray frame = jpeg;
-    const int sof = frame.indexOf("\xFF\xC0");
+    const auto sof = static_cast<int>(frame.indexOf("\xFF\xC0"));
     ASSERT_GT(sof, 0);
     frame[sof + 5] = 0;  // height 29 -> 60 (big-endian 0x003C)
     frame[sof + 6] = 60;
