@@ -5,12 +5,18 @@ BENCH_DIR   ?= build-bench
 FUZZ_DIR    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
+PREFIX      ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: run test deps build test-sanitize bench fuzz clean
+.PHONY: run test deps configure build install package test-sanitize bench fuzz clean
 
-run: build
-	./$(BUILD_DIR)/app/tesora
+# Builds only the program; without a display it says in one line what to do instead.
+run:
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
+	  echo "Kein Bildschirm (DISPLAY ist leer): \"make test\" führt die Tests aus, $(BUILD_DIR)/cli/tesora-cli --help zeigt danach das Werkzeug ohne Fenster."; \
+	  exit 0; fi; \
+	$(MAKE) --no-print-directory deps configure && \
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target tesora && ./$(BUILD_DIR)/app/tesora
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -18,9 +24,22 @@ test: build
 deps:
 	@./scripts/install-deps.sh
 
-build: deps
+configure:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+
+build: deps configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Installs the programs, example pictures, menu entry, icons and manual pages.
+install: deps configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target tesora tesora-cli tesora_data
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# A Debian package, tesora_VERSION_ARCH.deb, in this folder: apt install ./tesora_*.deb
+package: deps configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target tesora tesora-cli tesora_data
+	cd $(BUILD_DIR) && cpack -G DEB
+	cp $(BUILD_DIR)/tesora_*.deb .
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps

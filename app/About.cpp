@@ -23,7 +23,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QWidget(parent) {
     Label3 = MakeLabel(this, 16, 64, QStringLiteral("BLaC-Wavelets  in einem Bildkompressions-"), 13);
     Label4 = MakeLabel(this, 16, 80, QStringLiteral("algorithmus."), 13);
     Label5 = MakeLabel(this, 16, 104, QStringLiteral("Von ") + QString::fromUtf8(kAuthorCredit), 13);
-    Label6 = MakeLabel(this, 16, 121, QStringLiteral("Geschrieben 2026 als Lehrbeispiel zur Bildkompression."), 13);
+    Label6 = MakeLabel(this, 16, 121, QStringLiteral("Geschrieben 2026 als Lehrbeispiel."), 13);
 }
 
 }  // namespace tesora

@@ -5,6 +5,8 @@
 
 #include "app/ImageSurface.h"
 
+class QScrollArea;
+
 namespace tesora {
 
 class TfrmReducedImg : public QWidget {
@@ -14,6 +16,8 @@ public:
     explicit TfrmReducedImg(QWidget* parent = nullptr);
 
     ImageSurface* ReducedImg;
+    // Holds ReducedImg only while the picture is larger than the screen allows.
+    QScrollArea* sclReduced = nullptr;
 };
 
 extern TfrmReducedImg* frmReducedImg;

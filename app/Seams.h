@@ -1,6 +1,7 @@
 #pragma once
 // What the main window asks the outside world: file names, the error box and the
 // process exit. The program uses the real dialogs; tests answer them instead.
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -12,25 +13,26 @@ namespace tesora {
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
-    // The chosen file's full path, or nothing when the user cancelled.
-    virtual std::optional<QString> OpenPicture(QWidget* parent) = 0;
-    virtual std::optional<QString> SavePicture(QWidget* parent) = 0;
+    // The chosen file's path, or nothing when the user cancelled. The dialog starts in
+    // `folder`.
+    virtual std::optional<QString> OpenPicture(QWidget* parent, const QString& folder) = 0;
+    virtual std::optional<QString> SavePicture(QWidget* parent, const QString& folder) = 0;
 };
 
-// QFileDialog with the program's filters; the open dialog starts in `startFolder`
-// when that folder exists.
+// QFileDialog with the program's filters.
 class QtFileDialogs : public FileDialogs {
 public:
-    explicit QtFileDialogs(QString startFolder = QString());
-    std::optional<QString> OpenPicture(QWidget* parent) override;
-    std::optional<QString> SavePicture(QWidget* parent) override;
-
-private:
-    QString startFolder_;
+    std::optional<QString> OpenPicture(QWidget* parent, const QString& folder) override;
+    std::optional<QString> SavePicture(QWidget* parent, const QString& folder) override;
 };
 
 // The standard error box (QMessageBox::critical).
 void ShowErrorBox(QWidget* parent, const QString& message);
+
+// The part of the screen a window may cover; an empty rectangle sets no limit. The
+// program asks the window's screen, tests give a small screen instead.
+using ScreenArea = std::function<QRect(const QWidget& window)>;
+QRect AvailableScreenArea(const QWidget& window);
 
 using ErrorDisplay = std::function<void(const QString& message)>;
 using ProcessExit = std::function<void(int status)>;

@@ -1,17 +1,24 @@
 #include "app/TesoraSO.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QSignalBlocker>
 #include <QSlider>
 
 #include "app/About.h"
+#include "app/DataFolders.h"
 #include "picture/PictureFile.h"
 #include "app/ReducedImg.h"
+#include "app/ScreenFit.h"
 #include "app/Style.h"
+#include "app/ToolTips.h"
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
@@ -52,10 +59,30 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int t
     return button;
 }
 
+// Left and right arrows as on the platform's scroll bars: left lowers the position,
+// right raises it, like up and down (Qt's horizontal scroll bar turns them round).
+class ArrowScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() != Qt::Key_Left && event->key() != Qt::Key_Right) {
+            QScrollBar::keyPressEvent(event);
+            return;
+        }
+        const bool raise = (event->key() == Qt::Key_Right) != isRightToLeft();
+        triggerAction(raise ? SliderSingleStepAdd : SliderSingleStepSub);
+        event->accept();
+    }
+};
+
 QComboBox* MakeCombo(QWidget* parent, int left, int top, int width, const QStringList& items,
                      const QString& text) {
     auto* combo = new QComboBox(parent);
     combo->setEditable(true);
+    // The typed text is the value: no inline completion from the items, no new item.
+    combo->setCompleter(nullptr);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(items);
     combo->setCurrentIndex(int(items.indexOf(text)));
@@ -149,13 +176,16 @@ void WindowFrontend::Flush() {
 TfrmTesora::TfrmTesora(QWidget* parent)
     : QWidget(parent),
       frontend_(*this),
-      dialogs_(std::make_unique<QtFileDialogs>(QStringLiteral(TESORA_SAMPLES_DIR))),
+      dialogs_(std::make_unique<QtFileDialogs>()),
+      samplesFolder_(SamplesFolder()),
       errorDisplay_([this](const QString& message) { ShowErrorBox(this, message); }),
-      exitProcess_([](int status) { std::exit(status); }) {
+      exitProcess_([](int status) { std::exit(status); }),
+      screenArea_(AvailableScreenArea) {
     ApplyFormStyle(*this);
     setWindowTitle(QStringLiteral("Tesora"));
     PlaceForm(*this, 133, 106, 393, 349);
     CreateControls();
+    SetToolTips(*this);
     FormCreate();
     ConnectHandlers();
 }
@@ -180,12 +210,14 @@ void TfrmTesora::CreateControls() {
     trbLevel->setEnabled(false);
 
     labDelta = MakeLabel(this, 8, 56, QStringLiteral("Delta:"));
-    scrDelta = new QScrollBar(Qt::Horizontal, this);
+    scrDelta = new ArrowScrollBar(Qt::Horizontal, this);
     scrDelta->setGeometry(8, 74, 121, 16);
     scrDelta->setRange(0, 100);
     scrDelta->setValue(0);
     scrDelta->setSingleStep(1);
     scrDelta->setPageStep(1);
+    // A tab stop like the other controls; arrows, Page and Home/End keys move it.
+    scrDelta->setFocusPolicy(Qt::StrongFocus);
 
     Panel2 = MakeDivider(this, QFrame::HLine, -8, 104, 144, 2);
     butKompress = MakeButton(this, QStringLiteral("Reduce"), 16, 112, 97, 25, false);
@@ -211,9 +243,10 @@ void TfrmTesora::CreateControls() {
     butBMPSave = MakeButton(this, QStringLiteral("Speichern"), 256, 272, 57, 25, false);
     butEnde = MakeButton(this, QStringLiteral("Ende"), 320, 272, 57, 25, true);
 
-    QWidget* const tabOrder[] = {butEnde,      trbLevel,   scrDelta,    butKompress, butCalcDelta,
-                                 cmbEpsilon,   butBmpOpen, butBMPSave,  cmbSchranke, butFehler,
-                                 butAbout};
+    // The dividers take no focus; they stand where the design puts them.
+    QWidget* const tabOrder[] = {Panel1,     butEnde,    trbLevel,   scrDelta,    butKompress,
+                                 butCalcDelta, cmbEpsilon, Panel2,   butBmpOpen,  butBMPSave,
+                                 cmbSchranke, butFehler,  butAbout};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
@@ -293,10 +326,15 @@ void TfrmTesora::FormCreate() {
 
 void TfrmTesora::butBmpOpenClick() {
     Guarded([&] {
-        const std::optional<QString> path = dialogs_->OpenPicture(this);
+        const QString folder = samplesFolder_.isEmpty() ? UserPicturesFolder() : samplesFolder_;
+        const std::optional<QString> path = dialogs_->OpenPicture(this, folder);
         if (!path) return;
         OpenPicture(*path);
     });
+}
+
+void TfrmTesora::OpenFile(const QString& path) {
+    Guarded([&] { OpenPicture(QFileInfo(path).absoluteFilePath()); });
 }
 
 // Decodes the file once and checks it completely before anything changes, so sizes,
@@ -353,10 +391,18 @@ void TfrmTesora::OpenPicture(const QString& path) {
 
 void TfrmTesora::SizeWindowsToPicture(int width, int height) {
     imgBild->resize(width + 1, height + 1);
-    const int clientWidth = width <= 250 ? 383 : width + 145;
-    const int clientHeight = height <= 250 ? 322 : height + 65;
-    Panel1->resize(Panel1->width(), height <= 250 ? 321 : height + 64);
-    resize(clientWidth, clientHeight);
+    const QSize designed(width <= 250 ? 383 : width + 145, height <= 250 ? 322 : height + 65);
+    // Larger than the screen: the picture scrolls, the controls stay where they are.
+    const QRect screen = screenArea_ ? screenArea_(*this) : QRect();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const FittedClient client = FitClient(designed, imgBild->size(), QSize(144, 64), QSize(383, 322),
+                                          screen.size() - FrameSize(*this), bar);
+    const int clientHeight = client.size.height();
+    Panel1->resize(Panel1->width(), clientHeight - 1);
+    resize(client.size);
+    PlacePicture(*this, *imgBild, sclBild, QRect(144, 0, client.size.width() - 144, clientHeight - 64),
+                 client.scrolls);
+    if (const QPoint onScreen = MoveInside(frameGeometry(), screen); onScreen != pos()) move(onScreen);
 
     const int buttonTop = clientHeight - 45;
     for (QWidget* control : {static_cast<QWidget*>(butBmpOpen), static_cast<QWidget*>(butBMPSave),
@@ -364,9 +410,19 @@ void TfrmTesora::SizeWindowsToPicture(int width, int height) {
         control->move(control->x(), buttonTop);
     labDateiName->move(labDateiName->x(), clientHeight - 15);
 
-    frmReducedImg->ReducedImg->resize(width, height);
-    frmReducedImg->resize(width, height);
-    frmReducedImg->move(x() + frameGeometry().width(), y());
+    TfrmReducedImg& reduced = *frmReducedImg;
+    reduced.ReducedImg->resize(width, height);
+    // Before it is first shown the window has no frame yet; it gets one like ours.
+    QSize reducedFrame = FrameSize(reduced);
+    if (reducedFrame.isEmpty()) reducedFrame = FrameSize(*this);
+    const FittedClient reducedClient = FitClient(QSize(width, height), QSize(width, height), QSize(0, 0),
+                                                 QSize(0, 0), screen.size() - reducedFrame, bar);
+    reduced.resize(reducedClient.size);
+    PlacePicture(reduced, *reduced.ReducedImg, reduced.sclReduced, QRect(QPoint(0, 0), reducedClient.size),
+                 reducedClient.scrolls);
+    // Beside the main window, as far as the screen allows.
+    const QPoint beside(x() + frameGeometry().width(), y());
+    reduced.move(MoveInside(QRect(beside, reducedClient.size + reducedFrame), screen));
 }
 
 void TfrmTesora::butEndeClick() {
@@ -394,13 +450,16 @@ void TfrmTesora::scrDeltaChange() {
 
 void TfrmTesora::butBMPSaveClick() {
     Guarded([&] {
-        const std::optional<QString> chosen = dialogs_->SavePicture(this);
+        const QString folder = SaveFolderFor(loadedFileName_);
+        const std::optional<QString> chosen = dialogs_->SavePicture(this, folder);
         if (!chosen) {
             frontend_.SetStatus("Datei nicht gesichert!");
             return;
         }
-        // Case-sensitive: "bild.BMP" becomes "bild.BMP.bmp", short names always grow.
-        QString name = *chosen;
+        // A bare name belongs in the folder the dialog showed, not wherever the process
+        // was started. Case-sensitive: "bild.BMP" becomes "bild.BMP.bmp", short names
+        // always grow.
+        QString name = QDir(folder).filePath(*chosen);
         if (!name.endsWith(QStringLiteral(".bmp"), Qt::CaseSensitive)) name += QStringLiteral(".bmp");
         if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
         SavePictureFile(frmReducedImg->ReducedImg->Image(), name);

@@ -17,6 +17,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QScrollBar;
 class QSlider;
 
@@ -64,6 +65,12 @@ public:
     void SetFileDialogs(std::unique_ptr<FileDialogs> dialogs);
     void SetErrorDisplay(ErrorDisplay display) { errorDisplay_ = std::move(display); }
     void SetProcessExit(ProcessExit exitProcess) { exitProcess_ = std::move(exitProcess); }
+    void SetScreenArea(ScreenArea area) { screenArea_ = std::move(area); }
+    // Where "Öffnen" starts; empty: the user's pictures folder.
+    void SetSamplesFolder(QString folder) { samplesFolder_ = std::move(folder); }
+
+    // Opens `path` as "Öffnen" would (the file named on the command line).
+    void OpenFile(const QString& path);
 
     WindowFrontend& Frontend() { return frontend_; }
     // Full name of the last picture that was loaded successfully; "Fehler?" reloads it.
@@ -94,6 +101,8 @@ public:
     QLabel* labFehlerText;
     QPushButton* butAbout;
     QLabel* labFehler;
+    // Holds imgBild only while the window would not fit on the screen with it.
+    QScrollArea* sclBild = nullptr;
 
 public slots:
     void butBmpOpenClick();
@@ -128,8 +137,10 @@ private:
 
     WindowFrontend frontend_;
     std::unique_ptr<FileDialogs> dialogs_;
+    QString samplesFolder_;
     ErrorDisplay errorDisplay_;
     ProcessExit exitProcess_;
+    ScreenArea screenArea_;
     QString loadedFileName_;
     int handlerDepth_ = 0;
     std::exception_ptr nestedError_;

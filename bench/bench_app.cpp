@@ -21,8 +21,8 @@ using namespace tesora;
 class FixedFile : public FileDialogs {
 public:
     explicit FixedFile(QString path) : path_(std::move(path)) {}
-    std::optional<QString> OpenPicture(QWidget*) override { return path_; }
-    std::optional<QString> SavePicture(QWidget*) override { return std::nullopt; }
+    std::optional<QString> OpenPicture(QWidget*, const QString&) override { return path_; }
+    std::optional<QString> SavePicture(QWidget*, const QString&) override { return std::nullopt; }
 
 private:
     QString path_;

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     const std::string cli = argv[1];
     std::vector<int> heights;
     for (int i = 2; i < argc; ++i) heights.push_back(std::stoi(argv[i]));
-    if (heights.empty()) heights = {1025, tesora::kMaxPictureHeight};
+    if (heights.empty()) heights = {1025, tesora::kMaxPicturePixels / tesora::kMaxPictureWidth};
     QTemporaryDir dir;
     const auto path = [&](const char* name) { return QDir(dir.path()).filePath(name).toStdString(); };
 

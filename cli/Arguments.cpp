@@ -4,9 +4,13 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "cli/NativeNames.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "tools/DeltaBound.h"
 
 namespace tesora::cli {
 namespace {
@@ -54,6 +58,11 @@ double ParseDelta(const QString& text) {
     const double value = ParseDouble(text, &ok);
     if (!ok || value < 0.0 || value > 1.0)
         Bad(QStringLiteral("--delta"), text, QStringLiteral("Zahl von 0 bis 1"));
+    // Smaller values leave no usable filters (see DeltaBound.h).
+    if (value > 0.0 && value < kSmallestUsableDelta)
+        Bad(QStringLiteral("--delta"), text,
+            QStringLiteral("0 oder eine Zahl von %1 bis 1; darunter sind Wavelet-Filter und Gram-Matrizen unbrauchbar")
+                .arg(QString::number(kSmallestUsableDelta, 'g', 17)));
     return value;
 }
 
@@ -83,7 +92,8 @@ std::vector<int> ParsePositions(const QString& text) {
     if (!ok[0] || !ok[1] || !ok[2] || from < 0 || to > 100 || from > to || step < 1)
         Bad(QStringLiteral("--positions"), text, expected);
     std::vector<int> positions;
-    for (int p = from; p <= to; p += step) positions.push_back(p);
+    // In 64 bits: a step near INT_MAX must end the range, not wrap around into it.
+    for (long long p = from; p <= to; p += step) positions.push_back(static_cast<int>(p));
     return positions;
 }
 
@@ -95,13 +105,17 @@ PictureFormat PictureFormatFor(const QString& path, const QString& option) {
 }
 
 void CheckWritable(const QString& path) {
-    const QFileInfo info(path);
-    const QFileInfo folder(info.absolutePath());
+    // On the name's bytes: Qt cannot spell every name a command line may hold.
+    const QByteArray native = NativeName(path);
+    const QByteArray folder = SplitNativeName(path).folder;
     const std::string quoted = QStringLiteral("\"%1\"").arg(path).toStdString();
-    if (info.isDir()) throw Error("Die Ausgabedatei " + quoted + " ist ein Ordner.");
-    if (!folder.isDir()) throw Error("Der Ordner für " + quoted + " existiert nicht.");
-    if (!folder.isWritable()) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");
-    if (info.exists() && !info.isWritable())
+    struct stat status;
+    const bool exists = stat(native.constData(), &status) == 0;
+    if (exists && S_ISDIR(status.st_mode)) throw Error("Die Ausgabedatei " + quoted + " ist ein Ordner.");
+    if (stat(folder.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+        throw Error("Der Ordner für " + quoted + " existiert nicht.");
+    if (access(folder.constData(), W_OK) != 0) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");
+    if (exists && access(native.constData(), W_OK) != 0)
         throw Error("Die Datei " + quoted + " ist schreibgeschützt.");
 }
 

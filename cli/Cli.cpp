@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "TesoraVersion.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Road.h"
@@ -21,9 +22,19 @@ const char* const kOverview =
     "  propose   \"Calc Delta\" auf dem geöffneten Bild\n"
     "  sweep     compress für viele Delta-Positionen, als CSV und Diagramm\n"
     "\n"
-    "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls.\n"
+    "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls,\n"
+    "tesora-cli --version die Version.\n"
     "Jeder Befehl kennt --json.\n"
     "Exit-Status: 0 Erfolg, 1 Bild oder Ausgabedatei unbrauchbar, 2 falscher Aufruf.\n";
+
+// A report that did not reach its reader is a failure, like an output file that
+// could not be written (a full disk, a closed pipe, /dev/full).
+int CheckStandardOutput(QTextStream& out, QTextStream& err, int status) {
+    out.flush();
+    if (out.status() == QTextStream::Ok) return status;
+    err << "tesora-cli: Die Standardausgabe kann nicht geschrieben werden.\n";
+    return status == kExitOk ? kExitFailure : status;
+}
 
 }  // namespace
 
@@ -35,6 +46,8 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
             command == QLatin1String("help")) {
             out << kOverview;
+        } else if (command == QLatin1String("--version")) {
+            out << "tesora-cli " TESORA_VERSION "\n";
         } else if (command.isEmpty()) {
             throw UsageError(QStringLiteral("Es fehlt ein Befehl (tesora-cli --help zeigt alle)."));
         } else {
@@ -58,7 +71,7 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         err << "tesora-cli: Zu wenig Speicher.\n";
         status = kExitFailure;
     }
-    out.flush();
+    status = CheckStandardOutput(out, err, status);
     err.flush();
     return status;
 }

@@ -35,6 +35,17 @@ QString CommandLine::HelpText() const {
     return QStringLiteral("Aufruf: tesora-cli %1 %2\n").arg(name_, syntax_) + text;
 }
 
+void CommandLine::RefuseRepeatedOptions(const QString& hint) const {
+    // Qt keeps the last of repeated values; a script's typo would go unnoticed.
+    QStringList seen;
+    for (const QString& name : parser_.optionNames()) {
+        if (seen.contains(name))
+            throw UsageError(QStringLiteral("Die Option \"%1%2\" ist mehrfach angegeben.")
+                                 .arg(name.size() == 1 ? "-" : "--", name) + hint);
+        seen << name;
+    }
+}
+
 bool CommandLine::Parse(const QStringList& args, QTextStream& out, int minPositional, int maxPositional) {
     // The subcommand itself is not one of this parser's arguments.
     QStringList rest = args;
@@ -51,6 +62,7 @@ bool CommandLine::Parse(const QStringList& args, QTextStream& out, int minPositi
             throw UsageError(QStringLiteral("Zur Option \"%1\" fehlt der Wert.").arg(match.captured(1)) + hint);
         throw UsageError(QStringLiteral("Ungültiger Aufruf.") + hint);
     }
+    RefuseRepeatedOptions(hint);
     if (parser_.isSet(QStringLiteral("help"))) {
         out << HelpText();
         return false;

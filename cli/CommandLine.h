@@ -24,7 +24,8 @@ public:
 
     // Parses args (args[0] the program, args[1] the subcommand). Returns false after
     // printing the help for --help; throws UsageError for anything wrong, including a
-    // count of positional arguments outside [minPositional, maxPositional].
+    // count of positional arguments outside [minPositional, maxPositional] and an
+    // option given twice.
     bool Parse(const QStringList& args, QTextStream& out, int minPositional, int maxPositional);
 
     bool Has(const QString& name) const { return parser_.isSet(name); }
@@ -35,6 +36,8 @@ public:
     QString HelpText() const;
 
 private:
+    void RefuseRepeatedOptions(const QString& hint) const;
+
     QCommandLineParser parser_;
     QString name_;
     QString syntax_;

@@ -6,6 +6,7 @@
 #include "blac/State.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/FileIdentity.h"
 #include "cli/Road.h"
 #include "matrix/Numbers.h"
 #include "tools/Reduction.h"
@@ -194,6 +195,9 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single) {
         *file.path = line.Value(option);
         PictureFormatFor(*file.path, "--" + option);
     }
+    CheckOutputsApart(line.Positional(), {{QStringLiteral("--approximation"), settings.approximation},
+                                          {QStringLiteral("--coefficients"), settings.coefficients},
+                                          {QStringLiteral("--reconstruction"), settings.reconstruction}});
     // Usage first, then the file system: exit status 2 wins over 1.
     for (const auto& file : files)
         if (!file.path->isEmpty()) CheckWritable(*file.path);

@@ -15,8 +15,9 @@ public:
     void AddText(const QString& path, const QByteArray& bytes);
     bool Empty() const { return pending_.empty(); }
 
-    // Writes every file to a temporary name in its target folder, then renames them
-    // all. Throws tesora::Error, with every temporary removed, if a write fails.
+    // Writes every file to a temporary file in its target folder, then gives them all
+    // their names. Throws tesora::Error, with every temporary removed and every earlier
+    // file unchanged, if a write fails.
     void WriteAll();
 
 private:
@@ -25,6 +26,8 @@ private:
         QImage image;       // a picture, or
         QByteArray bytes;   // text when image is null
     };
+    static QByteArray Encoded(const Pending& picture);
+
     std::vector<Pending> pending_;
 };
 

@@ -5,6 +5,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Compression.h"
+#include "cli/FileIdentity.h"
 #include "cli/OutputFiles.h"
 #include "cli/Road.h"
 #include "matrix/Numbers.h"
@@ -34,6 +35,7 @@ int RunPropose(const QStringList& args, Context& context) {
     const QString difference = line.Value(QStringLiteral("difference"));
     if (!difference.isEmpty()) {
         PictureFormatFor(difference, QStringLiteral("--difference"));
+        CheckOutputsApart(line.Positional(), {{QStringLiteral("--difference"), difference}});
         CheckWritable(difference);
     }
 

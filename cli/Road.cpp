@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <cstring>
 
+#include "cli/NativeNames.h"
 #include "picture/PictureFile.h"
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
@@ -19,9 +20,26 @@ namespace tesora::cli {
 namespace {
 
 QImage LoadUsable(const QString& path) {
-    if (QFileInfo(path).isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
-    // Refuses damaged pictures, and pictures too wide for the working matrix before decoding.
-    return LoadPictureFile(path);
+    const QString qtName = QtReadableName(path);
+    const QFileInfo info(qtName);
+    if (info.isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
+    // A FIFO or a device exists but would block or never end; the loader would call it missing.
+    if (info.exists() && !info.isFile())
+        throw Error("\"" + path.toStdString() + "\" ist keine reguläre Datei (etwa ein FIFO oder Gerät), kein Bild.");
+    QImage image;
+    try {
+        // Refuses damaged pictures, and pictures too wide for the working matrix before decoding.
+        image = LoadPictureFile(qtName);
+    } catch (const Error& e) {
+        if (qtName == path) throw;
+        // The message names the file as the user did, not by its descriptor.
+        std::string message = e.what();
+        const std::string alias = qtName.toStdString();
+        for (std::size_t at = message.find(alias); at != std::string::npos; at = message.find(alias))
+            message.replace(at, alias.size(), path.toStdString());
+        throw Error(message);
+    }
+    return image;
 }
 
 }  // namespace

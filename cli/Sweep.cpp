@@ -7,6 +7,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Compression.h"
+#include "cli/FileIdentity.h"
 #include "cli/OutputFiles.h"
 #include "cli/Plot.h"
 #include "matrix/Error.h"
@@ -61,6 +62,7 @@ int RunSweep(const QStringList& args, Context& context) {
     const QString plot = line.Value(QStringLiteral("plot"));
     if (!plot.isEmpty() && PictureFormatFor(plot, QStringLiteral("--plot")) != PictureFormat::Png)
         throw UsageError(QStringLiteral("--plot: \"%1\" muss auf .png enden.").arg(plot));
+    CheckOutputsApart(line.Positional(), {{QStringLiteral("--csv"), csv}, {QStringLiteral("--plot"), plot}});
     if (!csv.isEmpty()) CheckWritable(csv);
     if (!plot.isEmpty()) CheckWritable(plot);
     if (!plot.isEmpty() && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include "cli/Cli.h"
+#include "cli/Interrupt.h"
+#include "cli/NativeNames.h"
 
 namespace {
 
@@ -30,6 +32,7 @@ bool NeedsFonts(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     defaultHandler = qInstallMessageHandler(QuietHandler);
+    tesora::cli::InstallInterruptCleanup();
     std::unique_ptr<QCoreApplication> app;
     if (NeedsFonts(argc, argv)) {
         // Without a display the plot is still drawn, off screen.
@@ -42,5 +45,6 @@ int main(int argc, char** argv) {
     }
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return tesora::cli::RunCli(QCoreApplication::arguments(), out, err, isatty(fileno(stderr)) != 0);
+    // Not QCoreApplication::arguments(): it loses bytes of file names that are not UTF-8.
+    return tesora::cli::RunCli(tesora::cli::DecodeArguments(argc, argv), out, err, isatty(fileno(stderr)) != 0);
 }

@@ -91,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Require(picture.format() == QImage::Format_RGB32, "not RGB32");
     Require(picture.width() >= 1 && picture.width() <= kMaxPictureWidth, "width out of bounds");
-    Require(picture.height() >= 1 && picture.height() <= kMaxPictureHeight, "height out of bounds");
+    Require(picture.height() >= 1 && static_cast<qint64>(picture.width()) * picture.height() <= kMaxPicturePixels,
+            "more pixels than the bound");
     // A complete decode depends on the bytes alone.
     Require(DecodePicture(bytes, QStringLiteral("fuzz")) == picture, "two decodes differ");
     if (picture.width() <= kRoadMaxWidth && picture.height() <= kRoadMaxHeight) Road(picture);

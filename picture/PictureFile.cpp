@@ -11,6 +11,8 @@
 
 #include "picture/CompleteData.h"
 
+#include "picture/ReplacingFile.h"
+
 namespace tesora {
 namespace {
 
@@ -27,17 +29,17 @@ std::string Message(const char* before, const QString& path, const std::string& 
     return text;
 }
 // "Das Bild "path" ist 1026 Pixel breit; höchstens 1025 sind möglich."
-std::string OverBound(const QString& path, int pixels, const char* dimension, int bound) {
+std::string TooWide(const QString& path, int width) {
     return Message("Das Bild ", path,
-                   " ist " + std::to_string(pixels) + " Pixel " + dimension + "; höchstens " +
-                       std::to_string(bound) + " sind möglich.");
+                   " ist " + std::to_string(width) + " Pixel breit; höchstens " +
+                       std::to_string(kMaxPictureWidth) + " sind möglich.");
 }
 
 // The largest picture accepted in the widest format a decoder hands back (64-bit RGBA,
 // for 16-bit PNGs), in whole MiB: a header that lies about the size cannot make a
 // decoder allocate more.
 constexpr int kAllocationLimitMiB =
-    static_cast<int>((8LL * kMaxPictureWidth * kMaxPictureHeight + (1 << 20) - 1) >> 20);
+    static_cast<int>((8LL * kMaxPicturePixels + (1 << 20) - 1) >> 20);
 
 // The formats whose readers are known to fail, or to be caught here, on a damaged file.
 bool Supported(const QByteArray& format) {
@@ -138,9 +140,12 @@ QImage Decode(QIODevice& device, const QString& name, const std::function<bool(c
             throw Error(Message("Die Datei ", name, " ist kein lesbares Bild."));
         if (size.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
         if (size.width() > kMaxPictureWidth)
-            throw TooWidePictureError(OverBound(name, size.width(), "breit", kMaxPictureWidth), size.width());
-        if (size.height() > kMaxPictureHeight)
-            throw Error(OverBound(name, size.height(), "hoch", kMaxPictureHeight));
+            throw TooWidePictureError(TooWide(name, size.width()), size.width());
+        if (static_cast<qint64>(size.width()) * size.height() > kMaxPicturePixels)
+            throw Error(Message("Das Bild ", name,
+                                " hat " + std::to_string(static_cast<qint64>(size.width()) * size.height()) +
+                                    " Pixel; höchstens " + std::to_string(kMaxPicturePixels) +
+                                    " (1025 x 4096) sind möglich."));
         if (!complete(format)) throw Error(damaged);
 
         image = reader.read();
@@ -202,12 +207,7 @@ QImage DecodePicture(const QByteArray& bytes, const QString& name) {
 }
 
 void SavePictureFile(const QImage& image, const QString& path) {
-    // RGB32 is written as a 24-bit BMP; other formats could be written with a palette.
-    const QImage rgb = image.format() == QImage::Format_RGB32
-                           ? image
-                           : image.convertToFormat(QImage::Format_RGB32);
-    if (rgb.isNull() || !rgb.save(path, "BMP"))
-        throw Error("Die Datei " + Quoted(path) + " kann nicht geschrieben werden.");
+    WriteFileReplacing(path, EncodePicture(image, "BMP", path));
 }
 
 }  // namespace tesora

@@ -11,9 +11,10 @@ namespace tesora {
 // CoeffMatrix and the level tables end at level 10: 2^10 + 1 pixels per line.
 constexpr int kMaxPictureWidth = 1025;
 // Only the top 2^L + 1 rows are transformed, but every row is shown, compared and
-// written. This bound keeps the largest picture at 16 MiB per copy: a tesora-cli run with
-// all its outputs stays near 128 MiB (bench/peak_memory), well under 200 MiB.
-constexpr int kMaxPictureHeight = 4096;
+// written. Bounding the pixels (not the height: a narrow picture may be very tall) keeps
+// the largest picture at 16 MiB per copy: a tesora-cli run with all its outputs stays
+// near 128 MiB (bench/peak_memory), well under 200 MiB.
+constexpr int kMaxPicturePixels = kMaxPictureWidth * 4096;
 
 // The file decodes to a picture without pixels (or is an empty file). Kept apart from
 // other read errors because the main window reports it in its caption.
@@ -44,8 +45,8 @@ QImage LoadPictureFile(const QString& path);
 // The same for a file's bytes already in memory; `name` names it in messages.
 QImage DecodePicture(const QByteArray& bytes, const QString& name);
 
-// Writes a 24-bit BMP with exactly the picture's pixels, replacing an existing file.
-// Throws Error when the file cannot be written.
+// Writes a 24-bit BMP with exactly the picture's pixels, replacing an existing file only
+// once the new one is complete (see ReplacingFile). Throws Error when it cannot be written.
 void SavePictureFile(const QImage& image, const QString& path);
 
 }  // namespace tesora

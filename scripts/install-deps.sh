@@ -4,13 +4,17 @@
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales)
-if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(python3-pywt python3-numpy python3-pil)
-fi
-if [[ "${1:-}" == "--fuzz" ]]; then
-  packages+=(clang-14 libclang-rt-14-dev)  # libFuzzer and the sanitizer runtimes
-fi
+          libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales
+          qt6-translations-l10n help2man desktop-file-utils appstream man-db file dpkg-dev)
+case "${1:-}" in
+  --bench) packages+=(python3-pywt python3-numpy python3-pil) ;;
+  # libFuzzer and the sanitizer runtimes for make fuzz.
+  --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  # Checking the Debian package (.ci/run).
+  --package) packages+=(lintian) ;;
+  # scripts/make-screenshots.sh: the real windows under a virtual display.
+  --screenshots) packages+=(xvfb xauth xdotool imagemagick x11-utils) ;;
+esac
 
 # The tests check that numbers are read and shown alike under a German locale.
 ensure_german_locale() {

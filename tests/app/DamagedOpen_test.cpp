@@ -43,7 +43,7 @@ TEST_F(DamagedOpenTest, EveryRefusedTruncationChangesNothingButShowsTheErrorBox)
 }
 
 // Sizes come from the header: a too-wide file reports in the caption even without
-// pixels, a too-tall one like an unreadable file.
+// pixels, one with too many pixels like an unreadable file.
 TEST_F(DamagedOpenTest, SizesBeyondTheBoundsAreJudgedFromTheHeader) {
     Open(Write(Pattern(40, 30), "good.bmp"));
     const Snapshot before = Take(form);
@@ -63,11 +63,11 @@ TEST_F(DamagedOpenTest, SizesBeyondTheBoundsAreJudgedFromTheHeader) {
     EXPECT_TRUE(errors.empty());
     ExpectSame(before, Take(form));
 
-    put(18, 10);
-    put(22, kMaxPictureHeight + 1);
-    Open(write(QStringLiteral("tall.bmp")));
+    put(18, kMaxPictureWidth);
+    put(22, 4097);
+    Open(write(QStringLiteral("large.bmp")));
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_TRUE(errors[0].contains(QStringLiteral("Pixel hoch")));
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("höchstens 4198400 (1025 x 4096)")));
     ExpectSame(before, Take(form));
 }
 

@@ -4,6 +4,7 @@
 
 #include "WindowHarness.h"
 #include "picture/PictureFile.h"
+#include "support/FileSizeLimit.h"
 
 namespace tesora::testing {
 namespace {
@@ -75,6 +76,7 @@ TEST_F(OpenTest, SmallPictureKeepsTheMinimumWindowAndZerosBeyondIt) {
     // Closed by the user, shown again beside the main window by the next load.
     frmReducedImg->close();
     form->move(200, 150);
+    LargeScreen();
     Open(Write(Pattern(300, 200), "p300.bmp"));
     EXPECT_TRUE(frmReducedImg->isVisible());
     EXPECT_EQ(frmReducedImg->pos(), QPoint(form->x() + form->frameGeometry().width(), form->y()));
@@ -212,6 +214,28 @@ TEST_F(SaveTest, CancelAndFailedWriteAreReportedHonestly) {
     EXPECT_TRUE(errors[0].contains(QStringLiteral("out.bmp")));
     EXPECT_EQ(Caption(), QStringLiteral("Datei nicht gesichert!"));
     EXPECT_TRUE(form->butBMPSave->isEnabled());
+}
+
+TEST_F(SaveTest, FullDiskShowsTheErrorAndKeepsTheEarlierFile) {
+    Open(Write(Pattern(300, 200), "src.bmp"));
+    Save(dir.filePath("kept.bmp"));
+    QFile kept(dir.filePath("kept.bmp"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    const QByteArray earlier = kept.readAll();
+    kept.close();
+    Save(std::nullopt);  // a caption that is not "Datei gesichert!"
+    frmReducedImg->ReducedImg->SetGrey(1, 1, 9);  // so a new file would differ
+    {
+        const FileSizeLimit full(4096);  // the picture needs about 180 KB
+        Save(dir.filePath("kept.bmp"));
+    }
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("kept.bmp")));
+    EXPECT_EQ(Caption(), QStringLiteral("Datei nicht gesichert!"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), earlier);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"kept.bmp", "src.bmp"}));
 }
 
 TEST_F(SaveTest, WritesWhatTheReducedWindowShows) {

@@ -156,6 +156,7 @@ TEST_F(RoadTest, ErrorInsideAHandlerIsShownAndTheProgramGoesOn) {
 }
 
 TEST_F(RoadTest, VeryTallPictureRunsTheWholeRoadInsideItsStorage) {
+    LargeScreen();
     Open(Write(Pattern(20, 1100), "tall.bmp"));
     EXPECT_EQ(PictureLevel, 5);
     EXPECT_EQ(form->size(), QSize(383, 1165));

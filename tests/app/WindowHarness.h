@@ -21,6 +21,7 @@
 #include "app/Forms.h"
 #include "app/ReducedImg.h"
 #include "app/Seams.h"
+#include "app/Startup.h"
 #include "app/TesoraSO.h"
 #include "blac/Bank.h"
 #include "blac/Coefficients.h"
@@ -31,12 +32,19 @@ namespace tesora::testing {
 
 class ScriptedDialogs : public FileDialogs {
 public:
-    std::optional<QString> OpenPicture(QWidget*) override { return Next(open); }
-    std::optional<QString> SavePicture(QWidget*) override { return Next(save); }
+    std::optional<QString> OpenPicture(QWidget*, const QString& folder) override {
+        openFolder = folder;
+        return Next(open);
+    }
+    std::optional<QString> SavePicture(QWidget*, const QString& folder) override {
+        saveFolder = folder;
+        return Next(save);
+    }
 
     std::deque<std::optional<QString>> open;
     std::deque<std::optional<QString>> save;
     int asked = 0;
+    QString openFolder, saveFolder;  // where the last dialogs started
 
 private:
     std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
@@ -53,6 +61,7 @@ private:
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        PrepareApplication(*qApp);
         ResetState();
         AllocateMatrixBank();
         std::fill(CoeffMatrix.Data(), CoeffMatrix.Data() + 1025 * 1025, 0.0);
@@ -92,6 +101,10 @@ protected:
     void Save(const std::optional<QString>& answer) {
         dialogs->save.push_back(answer);
         form->butBMPSave->click();
+    }
+    // A screen large enough for every picture, for tests of the designed geometry.
+    void LargeScreen() {
+        form->SetScreenArea([](const QWidget&) { return QRect(0, 0, 4000, 4000); });
     }
     QString Caption() const { return form->windowTitle(); }
     const std::vector<std::string>& Statuses() const { return form->Frontend().statusHistory; }

@@ -1,5 +1,8 @@
 // Every kind of bad input ends with its exit status, one German line on standard error,
 // nothing on standard output and no file written.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "CliHarness.h"
 
 namespace tesora::testing {
@@ -119,6 +122,54 @@ TEST_F(BadInputTest, AnUnusablePictureLeavesRequestedOutputsUnwritten) {
              "@DIR@/r.png"},
             1,
             "kein lesbares Bild"});
+}
+
+TEST_F(BadInputTest, OutputsThatWouldDestroyAnInputOrEachOtherExitWithTwo) {
+    ASSERT_TRUE(QFile::link(usable, dir.filePath("link.bmp")));
+    ASSERT_EQ(link(QFile::encodeName(usable).constData(), QFile::encodeName(dir.filePath("hard.bmp")).constData()), 0);
+    QFile input(usable);
+    ASSERT_TRUE(input.open(QIODevice::ReadOnly));
+    const QByteArray original = input.readAll();
+    const BadCase cases[] = {
+        {"the input itself", {"compress", "@IN@", "--level", "3", "--approximation", "@IN@"}, 2, "überschreiben"},
+        {"a symbolic link to it", {"compress", "@IN@", "--level", "3", "--reconstruction", "@DIR@/link.bmp"}, 2,
+         "überschreiben"},
+        {"a hard link to it", {"compress", "@IN@", "--level", "3", "--coefficients", "@DIR@/hard.bmp"}, 2,
+         "überschreiben"},
+        {"another spelling", {"compress", "@IN@", "--level", "3", "--epsilon", "1", "--approximation",
+                              "@DIR@/x.bmp", "--reconstruction", "@DIR@/./x.bmp"}, 2, "dieselbe Datei"},
+        {"csv and plot", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--csv", "@DIR@/s.png", "--plot",
+                          "@DIR@/s.png"}, 2, "dieselbe Datei"},
+        {"csv over a picture", {"sweep", "@DIR@/hard.bmp", "@IN@", "--level", "3", "--epsilon", "1", "--csv",
+                                "@DIR@/link.bmp"}, 2, "überschreiben"},
+        {"difference over the input", {"propose", "@IN@", "--difference", "@DIR@/link.bmp"}, 2, "überschreiben"},
+    };
+    for (const BadCase& c : cases) Expect(c);
+    input.seek(0);
+    EXPECT_EQ(input.readAll(), original);
+}
+
+TEST_F(BadInputTest, DeltaBelowTheUsableBoundExitsWithTwoInEveryCommand) {
+    // The line names the bound; just below it is refused like 1e-16 or the smallest double.
+    for (const char* delta : {"1e-16", "1e-100", "5e-324", "1.1107651257113993e-16"}) {
+        Expect({delta, {"compress", "@IN@", "--level", "3", "--delta", delta}, 2, "1.1107651257113995e-16 bis 1"});
+        Expect({delta, {"filters", "--delta", delta}, 2, "1.1107651257113995e-16 bis 1"});
+    }
+}
+
+TEST_F(BadInputTest, RepeatedOptionsExitWithTwo) {
+    const BadCase cases[] = {
+        {"level twice", {"compress", "@IN@", "--level", "x", "--level", "3"}, 2, "\"--level\" ist mehrfach"},
+        {"same value twice", {"filters", "--position", "3", "--position", "3"}, 2, "mehrfach"},
+        {"flag twice", {"info", "@IN@", "--json", "--json"}, 2, "mehrfach"},
+    };
+    for (const BadCase& c : cases) Expect(c);
+}
+
+TEST_F(BadInputTest, FifosAndDevicesAreNoRegularFiles) {
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("fifo.bmp")).constData(), 0600), 0);
+    Expect({"fifo", {"info", "@DIR@/fifo.bmp"}, 1, "keine reguläre Datei"});
+    Expect({"device", {"compress", "/dev/null", "--level", "3"}, 1, "keine reguläre Datei"});
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
+#include <cstdio>
+#include <dirent.h>
+#include <unistd.h>
+#include <sys/stat.h>
 
 #include "CliHarness.h"
 
@@ -17,8 +22,9 @@ protected:
     static QString Binary() {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/tesora-cli");
     }
-    Result Start(const QStringList& args) {
+    Result Start(const QStringList& args, const QString& standardOutput = QString()) {
         QProcess process;
+        if (!standardOutput.isEmpty()) process.setStandardOutputFile(standardOutput);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the tool decides itself
         environment.remove(QStringLiteral("DISPLAY"));
@@ -58,6 +64,46 @@ TEST_F(ProcessTest, SweepDrawsItsPlotWithoutADisplay) {
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();  // no progress: not a terminal
     EXPECT_EQ(run.out.count('\n'), 5);                          // header, 3 rows, plot line
     EXPECT_EQ(QImage(plot).size(), QSize(900, 600));
+}
+
+TEST_F(ProcessTest, AReportThatCannotBeWrittenIsAFailure) {
+    const QString picture = Scene("scene.bmp", 40, 40);
+    for (const QStringList& args : {QStringList{"compress", picture, "--level", "3"},
+                                    QStringList{"info", picture, "--json"}, QStringList{"filters", "--position", "5"}}) {
+        const Result full = Start(args, QStringLiteral("/dev/full"));
+        EXPECT_EQ(full.status, 1) << args.join(' ').toStdString();
+        EXPECT_EQ(full.err, QStringLiteral("tesora-cli: Die Standardausgabe kann nicht geschrieben werden.\n"));
+    }
+}
+
+TEST_F(ProcessTest, NamesThatAreNotUtf8AreReadAndWrittenUnderTheirOwnBytes) {
+    // Latin-1 "é" (0xE9) in both names; the shell passes the bytes as they are.
+    Scene("scene.bmp", 40, 40);
+    const QByteArray folder = QFile::encodeName(dir.path());
+    ASSERT_EQ(std::rename((folder + "/scene.bmp").constData(), (folder + "/caf\xe9.bmp").constData()), 0);
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(QStringLiteral("/bin/sh"),
+                {"-c", "exec \"$0\" compress \"$(printf 'caf\\351.bmp')\" --level 3 --reconstruction "
+                       "\"$(printf 'r\\351sultat.png')\" --approximation \"$(printf 'n\\351u.bmp')\"",
+                 Binary()});
+    ASSERT_TRUE(shell.waitForFinished(30000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    struct stat status {};
+    EXPECT_EQ(stat((folder + "/r\xe9sultat.png").constData(), &status), 0);
+    EXPECT_EQ(stat((folder + "/n\xe9u.bmp").constData(), &status), 0);
+    EXPECT_EQ(status.st_size, 40 * 40 * 3 + 54);
+    // Nothing under a replacement name, no stand-in left over. Qt cannot list or remove
+    // these names either, hence the system calls.
+    QList<QByteArray> names;
+    DIR* listing = opendir(folder.constData());
+    ASSERT_NE(listing, nullptr);
+    while (const dirent* entry = readdir(listing))
+        if (entry->d_name[0] != '.' || entry->d_name[1] == 't') names << entry->d_name;
+    closedir(listing);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (QList<QByteArray>{"caf\xe9.bmp", "n\xe9u.bmp", "r\xe9sultat.png"}));
+    for (const QByteArray& name : names) unlink((folder + "/" + name).constData());
 }
 
 }  // namespace

@@ -160,18 +160,23 @@ TEST_F(DamagedFilesTest, TooWideOrTallPicturesAreRefusedFromTheHeaderAlone) {
     EXPECT_THROW(LoadPictureFile(Write("huge.bmp", huge)), TooWidePictureError);
 
     QByteArray tall = huge;
-    Patch(tall, 18, 10, 4);
-    Patch(tall, 22, kMaxPictureHeight + 1, 4);
-    EXPECT_NE(Refusal(Write("tall.bmp", tall)).find("Pixel hoch; höchstens"), std::string::npos);
-    Patch(tall, 22, kMaxPictureHeight, 4);  // within bounds, but the pixels are missing
+    Patch(tall, 18, kMaxPictureWidth, 4);
+    Patch(tall, 22, 4097, 4);
+    EXPECT_NE(Refusal(Write("tall.bmp", tall)).find("hat 4199425 Pixel; höchstens 4198400 (1025 x 4096)"),
+              std::string::npos)
+        << Refusal(Write("tall.bmp", tall));
+    Patch(tall, 22, 4096, 4);  // within bounds, but the pixels are missing
+    EXPECT_NE(Refusal(Write("tall.bmp", tall)).find("beschädigt"), std::string::npos);
+    Patch(tall, 18, 37, 4);  // narrow pictures may be much taller
+    Patch(tall, 22, 65536, 4);
     EXPECT_NE(Refusal(Write("tall.bmp", tall)).find("beschädigt"), std::string::npos);
 
     // The largest picture, in the widest format a decoder produces, fits the allocation limit.
-    QImage deep(kMaxPictureWidth, kMaxPictureHeight, QImage::Format_RGBA64);
+    QImage deep(kMaxPictureWidth, kMaxPicturePixels / kMaxPictureWidth, QImage::Format_RGBA64);
     deep.fill(QColor(10, 20, 30));
     QImage loaded;
     EXPECT_EQ(Refusal(Write("deep.png", EncodeWithQt(deep, "PNG")), &loaded), "");
-    EXPECT_EQ(loaded.pixel(kMaxPictureWidth - 1, kMaxPictureHeight - 1), qRgb(10, 20, 30));
+    EXPECT_EQ(loaded.pixel(kMaxPictureWidth - 1, deep.height() - 1), qRgb(10, 20, 30));
 }
 
 TEST_F(DamagedFilesTest, OnlyFormatsWhoseDamageIsCaughtAreRead) {

@@ -1,0 +1,50 @@
+#include "cli/FileIdentity.h"
+
+#include <optional>
+#include <sys/stat.h>
+
+#include "cli/Arguments.h"
+#include "cli/NativeNames.h"
+
+namespace tesora::cli {
+namespace {
+
+struct Identity {
+    dev_t device;
+    ino_t inode;
+    QByteArray name;  // for a file not yet there: its name in the folder device/inode
+    bool operator==(const Identity&) const = default;
+};
+
+std::optional<Identity> IdentityOf(const QString& path) {
+    const QByteArray native = NativeName(path);
+    struct stat status;
+    if (stat(native.constData(), &status) == 0) return Identity{status.st_dev, status.st_ino, {}};
+    // Not there yet: the folder it will be made in, as the system resolves it ("..",
+    // links), and the name in it.
+    const NativeParts parts = SplitNativeName(path);
+    if (stat(parts.folder.constData(), &status) != 0) return std::nullopt;
+    return Identity{status.st_dev, status.st_ino, parts.leaf};
+}
+
+}  // namespace
+
+void CheckOutputsApart(const QStringList& inputs, const std::vector<OutputOption>& outputs) {
+    std::vector<std::pair<const OutputOption*, Identity>> seen;
+    for (const OutputOption& output : outputs) {
+        if (output.path.isEmpty()) continue;
+        const std::optional<Identity> identity = IdentityOf(output.path);
+        if (!identity) continue;
+        for (const QString& input : inputs)
+            if (IdentityOf(input) == identity)
+                throw UsageError(QStringLiteral("%1 \"%2\" würde das Bild \"%3\" überschreiben, das gelesen wird.")
+                                     .arg(output.option, output.path, input));
+        for (const auto& [other, otherIdentity] : seen)
+            if (otherIdentity == *identity)
+                throw UsageError(QStringLiteral("%1 \"%2\" und %3 \"%4\" nennen dieselbe Datei.")
+                                     .arg(other->option, other->path, output.option, output.path));
+        seen.emplace_back(&output, *identity);
+    }
+}
+
+}  // namespace tesora::cli

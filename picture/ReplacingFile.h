@@ -1,0 +1,43 @@
+#pragma once
+// Writing files so that no failure loses data: the bytes are complete in memory before
+// the file is touched, go to a temporary file beside the target and take its name only
+// when every byte reached the disk. A full disk or a killed run leaves an earlier file
+// as it was. A replaced file keeps its permission bits; a new one gets the umask's.
+#include <QByteArray>
+#include <QImage>
+#include <QSaveFile>
+#include <QString>
+
+namespace tesora {
+
+// The picture as a file of `format` ("BMP": 24 bits with exactly the picture's pixels,
+// or "PNG"). Throws Error naming `path` when the encoder fails.
+QByteArray EncodePicture(const QImage& image, const char* format, const QString& path);
+
+class ReplacingFile {
+public:
+    // Writes all bytes to the temporary file. Throws Error when that fails; the
+    // temporary file is gone then and the target untouched.
+    ReplacingFile(const QString& path, const QByteArray& bytes);
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+    // Without Commit the temporary file is removed and the target stays as it was.
+    ~ReplacingFile() = default;
+
+    // Gives the temporary file the target's name. Throws Error when that fails.
+    void Commit();
+
+    // The temporary file's name in the folder, for removing it from a signal handler;
+    // empty when the system keeps it without a name until Commit (then nothing is
+    // left behind if the process dies).
+    QByteArray TemporaryName() const;
+
+private:
+    QString path_;
+    QSaveFile file_;
+};
+
+// ReplacingFile and Commit in one.
+void WriteFileReplacing(const QString& path, const QByteArray& bytes);
+
+}  // namespace tesora

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Checks a built tesora_*.deb: unpacked into a temporary root, its programs run and find
+# their pictures; Depends names the Qt 6 libraries; lintian reports no error.
+set -euo pipefail
+deb=${1:?usage: check-package.sh tesora_VERSION_ARCH.deb}
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+dpkg-deb -I "$deb"
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6core6 libqt6gui6 libqt6widgets6; do
+  [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
+done
+
+dpkg-deb -x "$deb" "$root"
+"$root/usr/bin/tesora-cli" --version
+"$root/usr/bin/tesora-cli" info "$root/usr/share/tesora/samples/chelsea-451x300.bmp"
+[[ $("$root/usr/bin/tesora" --samples-folder) == "$(cd "$root" && pwd -P)/usr/share/tesora/samples" ]] ||
+  fail "tesora does not find its pictures in the package"
+
+if command -v lintian >/dev/null; then
+  lintian --fail-on error "$deb"
+  echo "lintian: no errors"
+else
+  echo "lintian not installed (scripts/install-deps.sh --package): skipped" >&2
+fi
