@@ -1,12 +1,14 @@
 # Two commands for a fresh Debian machine: `make run` and `make test`. The build
 # settings live in CMakePresets.json (release, debug, sanitize, bench).
+FUZZ_DIR    ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 PREFIX      ?= /usr/local
 CMAKE_FLAGS ?=
 # The release preset's folder: run, install and package use its build.
 BUILD_DIR   := build
 
-.PHONY: run test deps configure build install package test-sanitize bench clean
+.PHONY: run test deps configure build install package test-sanitize bench fuzz clean
 
 # Builds only the program; without a display it says in one line what to do instead.
 run:
@@ -51,5 +53,12 @@ bench:
 	cmake --build --preset bench -j $(JOBS)
 	./scripts/run-bench.sh build-bench
 
+# The libFuzzer target (clang, ASan, UBSan) on the seed corpus for FUZZ_SECONDS.
+fuzz:
+	@./scripts/install-deps.sh --fuzz
+	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	./scripts/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-debug build-sanitize build-bench
+	rm -rf build build-debug build-sanitize build-bench $(FUZZ_DIR)

@@ -308,8 +308,8 @@ void TfrmTesora::OpenPicture(const QString& path) {
     } catch (const EmptyPictureError&) {
         frontend_.SetStatus("Kein Bild geladen...");
         return;
-    }
-    if (picture.width() > kMaxPictureWidth) {
+    } catch (const TooWidePictureError&) {
+        // Known from the header: nothing of the picture was decoded.
         frontend_.SetStatus("Bild zu breit (max. 1025 Pixel)!");
         return;
     }

@@ -130,7 +130,8 @@ CompressResult Decomposition::Finish(const std::optional<QString>& epsilon, cons
 
     result.delta = Delta;
     result.schranke = Schranke;
-    result.quality = MeasureQuality(road_.MainPicture(), road_.Original(), PictureWidth, result.transformedRows);
+    // "Fehler?" has just read the picture again into the reduced picture.
+    result.quality = MeasureQuality(road_.MainPicture(), road_.ReducedPicture(), PictureWidth, result.transformedRows);
     const MemoryFrontend& frontend = road_.Frontend();
     result.labProzent = frontend.Text(Label::Prozent);
     result.labFehler = frontend.Text(Label::Fehler);

@@ -36,6 +36,7 @@ QImage LoadFile(const QString& path) {
     if (info.exists() && !info.isFile())
         throw Error("\"" + path.toStdString() + "\" ist keine reguläre Datei (etwa ein FIFO oder Gerät), kein Bild.");
     try {
+        // Refuses damaged pictures, and pictures too wide for the working matrix before decoding.
         return LoadPictureFile(qtName);
     } catch (const Error& e) {
         if (qtName == path) throw;
@@ -72,7 +73,7 @@ Road::Road(const QString& path) : path_(path) {
     // The state steps of the window's "Öffnen", in its order.
     original_ = LoadUsable(path);
     CopyToSurface(original_, frontend_.bild);
-    CopyToSurface(original_, frontend_.reduced);
+    frontend_.reduced = frontend_.bild;
     frontend_.reloadOriginal = [path](MemorySurface& reduced) { CopyToSurface(LoadUsable(path), reduced); };
     OpenLoadedPicture(frontend_, path.toStdString());
 }

@@ -64,15 +64,13 @@ public:
 
     MemoryFrontend& Frontend() { return frontend_; }
     const QString& Path() const { return path_; }
-    // The picture as read from the file when it was opened.
-    const QImage& Original() const { return original_; }
     QImage MainPicture() const { return SurfaceImage(frontend_.bild); }
     QImage ReducedPicture() const { return SurfaceImage(frontend_.reduced); }
 
 private:
     MemoryFrontend frontend_;
     QString path_;
-    QImage original_;
+    QImage original_;  // as opened: several reductions compare with it
 };
 
 }  // namespace tesora::cli

@@ -1,46 +1,209 @@
 #include "picture/PictureFile.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QThread>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+#include "picture/CompleteData.h"
 
 #include "picture/ReplacingFile.h"
 
 namespace tesora {
 namespace {
 
-std::string Quoted(const QString& path) { return "\"" + path.toStdString() + "\""; }
+// Appended piece by piece: GCC 12 raises a false -Wrestrict alarm for "\"" + s + "\"".
+std::string Quoted(const QString& path) {
+    std::string quoted(1, '"');
+    quoted.append(path.toStdString()).push_back('"');
+    return quoted;
+}
+// A message naming the file: `before` "path" `after`.
+std::string Message(const char* before, const QString& path, const std::string& after) {
+    std::string text(before);
+    text.append(Quoted(path)).append(after);
+    return text;
+}
+// "Das Bild "path" ist 1026 Pixel breit; höchstens 1025 sind möglich."
+std::string TooWide(const QString& path, int width) {
+    return Message("Das Bild ", path,
+                   " ist " + std::to_string(width) + " Pixel breit; höchstens " +
+                       std::to_string(kMaxPictureWidth) + " sind möglich.");
+}
+
+// The largest picture accepted in the widest format a decoder hands back (64-bit RGBA,
+// for 16-bit PNGs), in whole MiB: a header that lies about the size cannot make a
+// decoder allocate more.
+constexpr int kAllocationLimitMiB =
+    static_cast<int>((8LL * kMaxPicturePixels + (1 << 20) - 1) >> 20);
+
+// The formats whose readers are known to fail, or to be caught here, on a damaged file.
+bool Supported(const QByteArray& format) {
+    return format == "bmp" || format == "png" || format == "jpeg" || format == "gif";
+}
+
+// While alive, catches what the decoders say: Qt's warnings from this thread go to a
+// counter instead of standard error, and so does what a library prints there directly
+// (libpng writes its errors to stderr itself). Either counts as a damaged file, since
+// a decoder that complains may have filled the rest of the picture with anything.
+class DecoderComplaints {
+public:
+    DecoderComplaints() : thread_(QThread::currentThread()) {
+        active_ = this;
+        previous_ = qInstallMessageHandler(&DecoderComplaints::Handle);
+        std::fflush(stderr);
+        savedStderr_ = ::dup(STDERR_FILENO);
+        capture_ = std::tmpfile();
+        // Without a place to put it, standard error stays as it is; Qt's warnings still count.
+        if (savedStderr_ < 0 || !capture_ || ::dup2(::fileno(capture_), STDERR_FILENO) < 0) RestoreStderr();
+    }
+    ~DecoderComplaints() {
+        RestoreStderr();
+        qInstallMessageHandler(previous_);
+        active_ = nullptr;
+    }
+    DecoderComplaints(const DecoderComplaints&) = delete;
+    DecoderComplaints& operator=(const DecoderComplaints&) = delete;
+
+    bool Any() {
+        // Written through the duplicated descriptor, so only the descriptor's offset moved.
+        if (capture_ && ::lseek(::fileno(capture_), 0, SEEK_END) > 0) printed_ = true;
+        return warnings_ > 0 || printed_;
+    }
+    // The complaint about Qt's allocation limit, told apart for a clearer message.
+    bool OverLimit() const { return overLimit_; }
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        DecoderComplaints* self = active_;
+        if (!self || QThread::currentThread() != self->thread_) {
+            if (self && self->previous_) self->previous_(type, context, message);
+            return;
+        }
+        if (type == QtDebugMsg || type == QtInfoMsg) return;
+        ++self->warnings_;
+        if (message.contains(QStringLiteral("allocation limit"))) self->overLimit_ = true;
+    }
+    void RestoreStderr() {
+        if (savedStderr_ >= 0) {
+            std::fflush(stderr);
+            ::dup2(savedStderr_, STDERR_FILENO);
+            ::close(savedStderr_);
+            savedStderr_ = -1;
+        }
+        if (capture_) {
+            std::fclose(capture_);
+            capture_ = nullptr;
+        }
+    }
+
+    static inline DecoderComplaints* active_ = nullptr;
+    QThread* thread_;
+    QtMessageHandler previous_ = nullptr;
+    int savedStderr_ = -1;
+    std::FILE* capture_ = nullptr;
+    int warnings_ = 0;
+    bool printed_ = false;
+    bool overLimit_ = false;
+};
+
+// The bytes the header promises are there, for the formats whose Qt readers stop
+// silently at the end of the data.
+bool DataComplete(const uchar* data, qint64 size, const QByteArray& format) {
+    const auto bytes = static_cast<std::size_t>(size);
+    if (format == "bmp") return BmpDataComplete(data, bytes);
+    if (format == "gif") return GifDataComplete(data, bytes);
+    return true;
+}
+
+// Decodes the picture `device` holds; `complete` tells whether the bytes the header
+// promises are all there. `name` names the file in messages.
+QImage Decode(QIODevice& device, const QString& name, const std::function<bool(const QByteArray&)>& complete) {
+    const std::string damaged = Message("Die Datei ", name, " ist beschädigt oder unvollständig.");
+    QImage image;
+    {
+        DecoderComplaints complaints;
+        // The format from the content, whatever the name says.
+        QImageReader reader(&device);
+        // The pixels exactly as stored: no orientation tags or colour profiles applied.
+        reader.setAutoTransform(false);
+        reader.setAllocationLimit(kAllocationLimitMiB);
+
+        // The size from the header decides before any pixel is decoded.
+        const QSize size = reader.size();
+        const QByteArray format = reader.format();
+        if (!size.isValid() || !Supported(format))
+            throw Error(Message("Die Datei ", name, " ist kein lesbares Bild."));
+        if (size.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
+        if (size.width() > kMaxPictureWidth)
+            throw TooWidePictureError(TooWide(name, size.width()), size.width());
+        if (static_cast<qint64>(size.width()) * size.height() > kMaxPicturePixels)
+            throw Error(Message("Das Bild ", name,
+                                " hat " + std::to_string(static_cast<qint64>(size.width()) * size.height()) +
+                                    " Pixel; höchstens " + std::to_string(kMaxPicturePixels) +
+                                    " (1025 x 4096) sind möglich."));
+        if (!complete(format)) throw Error(damaged);
+
+        image = reader.read();
+        if (complaints.OverLimit()) throw Error(Message("Das Bild ", name, " ist zu groß für den Speicher."));
+        if (image.isNull()) {
+            if (reader.error() == QImageReader::DeviceError)
+                throw Error(Message("Die Datei ", name, " kann nicht gelesen werden."));
+            // The header was read: what failed is the rest of the file.
+            throw Error(damaged);
+        }
+        // A decoder that warned may have filled what it could not read.
+        if (complaints.Any() || image.size() != size) throw Error(damaged);
+    }
+    // Indexed pictures ignore setPixel with a colour: convert before anyone paints. In
+    // place where the depth allows, so the largest picture is not held twice.
+    image.convertTo(QImage::Format_RGB32);
+    if (image.isNull() || image.format() != QImage::Format_RGB32)
+        throw Error(Message("Das Bild ", name, " ist zu groß für den Speicher."));
+    return image;
+}
 
 }  // namespace
 
 QImage LoadPictureFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
-        throw Error("Die Datei " + Quoted(path) + " existiert nicht.");
+        throw Error(Message("Die Datei ", path, " existiert nicht."));
     if (info.size() == 0)
-        throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
-
-    QImageReader reader(path);
-    // The pixels exactly as stored: no orientation tags or colour profiles applied.
-    reader.setAutoTransform(false);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        switch (reader.error()) {
-        case QImageReader::FileNotFoundError:
-        case QImageReader::DeviceError:
-            throw Error("Die Datei " + Quoted(path) + " kann nicht gelesen werden.");
-        default:
-            if (reader.size().isValid() && reader.size().isEmpty())
-                throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
-            throw Error("Die Datei " + Quoted(path) + " ist kein lesbares Bild.");
+        throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
+    return Decode(file, path, [&file](const QByteArray& format) {
+        if (format != "bmp" && format != "gif") return true;
+        // Mapped, not read: the walk copies nothing.
+        const qint64 size = file.size();
+        if (uchar* data = file.map(0, size)) {
+            const bool complete = DataComplete(data, size, format);
+            file.unmap(data);
+            return complete;
         }
-    }
-    if (image.width() <= 0 || image.height() <= 0)
-        throw EmptyPictureError("Die Datei " + Quoted(path) + " enthält kein Bild.");
-    // Indexed pictures ignore setPixel with a colour: convert before anyone paints.
-    if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
-    if (image.isNull())
-        throw Error("Das Bild " + Quoted(path) + " ist zu groß für den Speicher.");
-    return image;
+        // A file system without mapping: read it through a second handle, leaving the
+        // reader's position alone.
+        QFile copy(file.fileName());
+        if (!copy.open(QIODevice::ReadOnly)) return false;
+        const QByteArray bytes = copy.readAll();
+        return DataComplete(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size(), format);
+    });
+}
+
+QImage DecodePicture(const QByteArray& bytes, const QString& name) {
+    if (bytes.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return Decode(buffer, name, [&bytes](const QByteArray& format) {
+        return DataComplete(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size(), format);
+    });
 }
 
 void SavePictureFile(const QImage& image, const QString& path) {

@@ -11,6 +11,11 @@ namespace tesora {
 
 // CoeffMatrix and the level tables end at level 10: 2^10 + 1 pixels per line.
 constexpr int kMaxPictureWidth = kMaxSide;
+// Only the top 2^L + 1 rows are transformed, but every row is shown, compared and
+// written. Bounding the pixels (not the height: a narrow picture may be very tall) keeps
+// the largest picture at 16 MiB per copy: a tesora-cli run with all its outputs stays
+// near 128 MiB (bench/peak_memory), well under 200 MiB.
+constexpr int kMaxPicturePixels = kMaxPictureWidth * 4096;
 
 // The file decodes to a picture without pixels (or is an empty file). Kept apart from
 // other read errors because the main window reports it in its caption.
@@ -19,10 +24,27 @@ public:
     using Error::Error;
 };
 
-// Decodes any format QImageReader knows (BMP of every depth, PNG, JPEG, ...) and
-// converts to Format_RGB32 at once. Throws Error with a German message when the file
-// cannot be read or is not a picture, EmptyPictureError when it holds no pixels.
+// The picture is wider than kMaxPictureWidth. Found from the file's header, before any
+// pixel is decoded; the main window reports it in its caption.
+class TooWidePictureError : public Error {
+public:
+    TooWidePictureError(const std::string& message, int width) : Error(message), width_(width) {}
+    int Width() const { return width_; }
+
+private:
+    int width_;
+};
+
+// Decodes any format QImageReader knows (BMP of every depth, PNG, JPEG, GIF, ...) and
+// converts to Format_RGB32. Only a completely decoded picture is returned: a file that
+// ends early, or whose decoder complains while reading it, is refused. The decoders'
+// own messages are kept off standard error. Throws Error with a German message when the
+// file cannot be read, is damaged or too large, EmptyPictureError when it holds no
+// pixels and TooWidePictureError when it is wider than kMaxPictureWidth.
 QImage LoadPictureFile(const QString& path);
+
+// The same for a file's bytes already in memory; `name` names it in messages.
+QImage DecodePicture(const QByteArray& bytes, const QString& name);
 
 // Writes a 24-bit BMP with exactly the picture's pixels, replacing an existing file only
 // once the new one is complete (see ReplacingFile). Throws Error when it cannot be written.

@@ -8,6 +8,8 @@ packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev l
           qt6-translations-l10n help2man desktop-file-utils appstream man-db file dpkg-dev)
 case "${1:-}" in
   --bench) packages+=(python3-pywt python3-numpy python3-pil) ;;
+  # libFuzzer and the sanitizer runtimes for make fuzz.
+  --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
   # Checking the Debian package (.ci/run).
   --package) packages+=(lintian) ;;
   # scripts/make-screenshots.sh: the real windows under a virtual display.

@@ -24,3 +24,7 @@ if [[ -x "$baseline" ]] && [[ -s "$square" ]]; then
   echo "== reference library again, after the benchmarks"
   "$baseline" "$square" 8
 fi
+if [[ -x "$dir/bench/peak_memory" ]]; then
+  echo "== peak memory of tesora-cli for the largest accepted pictures"
+  "$dir/bench/peak_memory" "$dir/cli/tesora-cli"
+fi

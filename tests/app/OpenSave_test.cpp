@@ -12,45 +12,6 @@ namespace {
 using OpenTest = WindowTest;
 using SaveTest = WindowTest;
 
-// Everything a load may change, to compare before and after a refused one.
-struct Snapshot {
-    int width, height, level, pictureLevel;
-    double m11, m22;
-    QString file, caption, dateiName;
-    QSize bild, reduced;
-    bool enabled[5];
-};
-
-Snapshot Take(TfrmTesora* form) {
-    return {PictureWidth,
-            PictureHeight,
-            CurrentLevel,
-            PictureLevel,
-            CoeffMatrix.Get(1, 1),
-            CoeffMatrix.Get(2, 2),
-            form->LoadedFileName(),
-            form->windowTitle(),
-            form->labDateiName->text(),
-            form->imgBild->Image().size(),
-            frmReducedImg->ReducedImg->Image().size(),
-            {form->trbLevel->isEnabled(), form->butKompress->isEnabled(), form->butCalcDelta->isEnabled(),
-             form->butBMPSave->isEnabled(), form->butFehler->isEnabled()}};
-}
-
-void ExpectSame(const Snapshot& a, const Snapshot& b) {
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
-    EXPECT_EQ(a.level, b.level);
-    EXPECT_EQ(a.pictureLevel, b.pictureLevel);
-    EXPECT_EQ(a.m11, b.m11);
-    EXPECT_EQ(a.m22, b.m22);
-    EXPECT_EQ(a.file, b.file);
-    EXPECT_EQ(a.dateiName, b.dateiName);
-    EXPECT_EQ(a.bild, b.bild);
-    EXPECT_EQ(a.reduced, b.reduced);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(a.enabled[i], b.enabled[i]) << i;
-}
-
 TEST_F(OpenTest, Picture256GetsLevel8AndTheExactGeometry) {
     const QString path = Write(Pattern(256, 256), "p256.bmp");
     Open(path);
