@@ -91,6 +91,10 @@ std::atomic<int> transformThreads{0};  // 0: DefaultTransformThreads()
 // runs on the calling thread in chunk order, so the picture, the matrix writes and the
 // status texts happen exactly as in a serial pass. Chunks are disjoint lines of the
 // matrix, so computing one never reads what finishing another writes.
+//
+// Results wait in a ring of 2 * threads slots: chunk k may start once chunk k - slots
+// is finished, which keeps the results in cache and the memory small. The caller
+// computes too, but only chunks whose slot is free, so it never waits for itself.
 template <typename Compute, typename Finish>
 void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, Finish finish) {
     const std::size_t chunks = (lines + kChunk - 1) / kChunk;
@@ -103,57 +107,76 @@ void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, 
         return;
     }
 
+    const std::size_t slots = 2 * threads;
     const std::size_t slot = lines * kChunk;
-    if (workspace.results.size() < chunks * slot) workspace.results.resize(chunks * slot);
+    if (workspace.results.size() < slots * slot) workspace.results.resize(slots * slot);
     if (workspace.helperIn.size() < threads - 1) workspace.helperIn.resize(threads - 1);
     for (std::size_t h = 0; h + 1 < threads; ++h)
         if (workspace.helperIn[h].size() < slot) workspace.helperIn[h].resize(slot);
     double* const results = workspace.results.data();
+    auto slotOf = [&](std::size_t k) { return results + (k % slots) * slot; };
 
     std::vector<std::atomic<unsigned char>> done(chunks);
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> failed{false};
+    std::atomic<std::size_t> next{0};      // the next chunk to claim
+    std::atomic<std::size_t> finished{0};  // chunks finished by the caller
+    std::atomic<bool> stop{false};
     std::exception_ptr failure;
     std::mutex failureMutex;
-    // Computes the next unclaimed chunk; false when none is left.
-    auto work = [&](double* in) {
-        const std::size_t k = next.fetch_add(1);
-        if (k >= chunks) return false;
-        try {
-            compute(k, in, results + k * slot);
-        } catch (...) {
-            const std::lock_guard<std::mutex> lock(failureMutex);
-            if (!failure) failure = std::current_exception();
-            failed.store(true);
+    auto computeChunk = [&](std::size_t k, double* in) {
+        if (!stop.load()) {
+            try {
+                compute(k, in, slotOf(k));
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(failureMutex);
+                if (!failure) failure = std::current_exception();
+                stop.store(true);
+            }
         }
         done[k].store(1, std::memory_order_release);
         done[k].notify_all();
-        return true;
+    };
+    auto release = [&] {
+        stop.store(true);
+        finished.store(chunks + slots);
+        finished.notify_all();
     };
 
     std::vector<std::thread> helpers;
     struct JoinAll {
         std::vector<std::thread>& all;
+        decltype(release)& releaseWaiters;
         ~JoinAll() {
-            for (std::thread& t : all)
-                if (t.joinable()) t.join();
+            releaseWaiters();
+            for (std::thread& t : all) t.join();
         }
-    } joinAll{helpers};
+    } joinAll{helpers, release};
     for (std::size_t h = 0; h + 1 < threads; ++h)
-        helpers.emplace_back([&work, in = workspace.helperIn[h].data()] {
-            while (work(in)) {
+        helpers.emplace_back([&, in = workspace.helperIn[h].data()] {
+            for (std::size_t k = next.fetch_add(1); k < chunks; k = next.fetch_add(1)) {
+                // Wait until the slot's previous chunk is finished.
+                for (std::size_t f = finished.load(std::memory_order_acquire); f + slots <= k;
+                     f = finished.load(std::memory_order_acquire))
+                    finished.wait(f, std::memory_order_acquire);
+                computeChunk(k, in);
             }
         });
 
-    // The caller finishes chunks in order and computes chunks itself while the next one
-    // to finish is not ready.
-    for (std::size_t k = 0; k < chunks && !failed.load(); ++k) {
-        while (done[k].load(std::memory_order_acquire) == 0)
-            if (!work(workspace.in.data())) done[k].wait(0, std::memory_order_acquire);
-        if (failed.load()) break;
-        finish(k, results + k * slot);
+    for (std::size_t k = 0; k < chunks && !stop.load(); ++k) {
+        while (done[k].load(std::memory_order_acquire) == 0) {
+            std::size_t claim = next.load();
+            if (claim < chunks && claim < k + slots && next.compare_exchange_strong(claim, claim + 1))
+                computeChunk(claim, workspace.in.data());
+            else
+                done[k].wait(0, std::memory_order_acquire);
+        }
+        if (stop.load()) break;
+        finish(k, slotOf(k));
+        finished.store(k + 1, std::memory_order_release);
+        finished.notify_all();
     }
+    release();
     for (std::thread& t : helpers) t.join();
+    helpers.clear();
     if (failure) std::rethrow_exception(failure);
 }
 
