@@ -87,10 +87,10 @@ namespace {
 std::atomic<int> transformThreads{0};  // 0: DefaultTransformThreads()
 
 // One pass over the chunks of `lines` lines. compute(k, in, out) may run on any thread
-// with scratch `in` of its own and writes chunk k's results to `out` only; finish(k, out)
-// runs on the calling thread in chunk order, so the picture, the matrix writes and the
-// status texts happen exactly as in a serial pass. Chunks are disjoint lines of the
-// matrix, so computing one never reads what finishing another writes.
+// with scratch `in` of its own; it reads and writes only chunk k's lines of the matrix
+// (chunks are disjoint lines) and leaves the results in `out`. finish(k, out) runs on
+// the calling thread in chunk order, so the picture and the status texts see exactly
+// the sequence of a serial pass.
 //
 // Results wait in a ring of 2 * threads slots: chunk k may start once chunk k - slots
 // is finished, which keeps the results in cache and the memory small. The caller
@@ -213,13 +213,13 @@ void DecomposeLevel(const LevelStep& step, const Filters& filters, const MatrixV
             GatherRows(M, k * kChunk, countOf(k), lines, in);
             SmoothChunk(setup, in, kChunk, out, kChunk, countOf(k));
             DetailChunk(setup, in, kChunk, out, kChunk, countOf(k));
+            ScatterRows(out, k * kChunk, countOf(k), lines, M);
         },
         [&](std::size_t k, const double* out) {
             frontend.SetStatus(kSmoothingText);
             frontend.SetStatus(kDetailsText);
             frontend.SetStatus(kPaintingText);
             PaintRowChunk(picture, out, k * kChunk, countOf(k), lines, smooth);
-            ScatterRows(out, k * kChunk, countOf(k), lines, M);
             picture.Refresh();
         });
     // Columns of the matrix are the horizontal pixel lines y = col - 1; element i of
@@ -229,13 +229,13 @@ void DecomposeLevel(const LevelStep& step, const Filters& filters, const MatrixV
         [&](std::size_t k, double*, double* out) {
             SmoothChunk(setup, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
             DetailChunk(setup, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
+            CopyColumns(out, k * kChunk, countOf(k), lines, M);
         },
         [&](std::size_t k, const double* out) {
             frontend.SetStatus(kSmoothingText);
             frontend.SetStatus(kDetailsText);
             frontend.SetStatus(kPaintingText);
             PaintColumnChunk(picture, out, workspace.words.data(), k * kChunk, countOf(k), lines, smooth, smooth);
-            CopyColumns(out, k * kChunk, countOf(k), lines, M);
             picture.Refresh();
             frontend.SetStatus(kDoneText);
         });
@@ -252,10 +252,10 @@ void ReconstructLevel(const LevelStep& step, const Filters& filters, const Matri
         lines, workspace,
         [&](std::size_t k, double*, double* out) {
             SynthesiseChunk(filters, step.n, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
+            CopyColumns(out, k * kChunk, countOf(k), lines, M);
         },
         [&](std::size_t k, const double* out) {
             PaintColumnChunk(picture, out, workspace.words.data(), k * kChunk, countOf(k), lines, lines, lines);
-            CopyColumns(out, k * kChunk, countOf(k), lines, M);
             picture.Refresh();
         });
     RunPass(
@@ -263,10 +263,10 @@ void ReconstructLevel(const LevelStep& step, const Filters& filters, const Matri
         [&](std::size_t k, double* in, double* out) {
             GatherRows(M, k * kChunk, countOf(k), lines, in);
             SynthesiseChunk(filters, step.n, in, kChunk, out, kChunk, countOf(k));
+            ScatterRows(out, k * kChunk, countOf(k), lines, M);
         },
         [&](std::size_t k, const double* out) {
             PaintRowChunk(picture, out, k * kChunk, countOf(k), lines, lines);
-            ScatterRows(out, k * kChunk, countOf(k), lines, M);
             picture.Refresh();
         });
 }
