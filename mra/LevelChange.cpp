@@ -92,89 +92,100 @@ std::atomic<int> transformThreads{0};  // 0: DefaultTransformThreads()
 // the calling thread in chunk order, so the picture and the status texts see exactly
 // the sequence of a serial pass.
 //
-// Results wait in a ring of 2 * threads slots: chunk k may start once chunk k - slots
-// is finished, which keeps the results in cache and the memory small. The caller
-// computes too, but only chunks whose slot is free, so it never waits for itself.
+// The caller takes chunks from the front and finishes each at once; helper threads take
+// them from the back. So the caller never waits for a helper that the system has not
+// scheduled yet, only at the end of the pass for the chunks helpers are still on.
+// A helper needs at least kMinChunksPerThread chunks to be worth starting.
+constexpr std::size_t kMinChunksPerThread = 2;
+
 template <typename Compute, typename Finish>
 void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, Finish finish) {
     const std::size_t chunks = (lines + kChunk - 1) / kChunk;
-    const std::size_t threads = std::min(static_cast<std::size_t>(TransformThreads()), chunks);
+    const std::size_t threads =
+        std::min(static_cast<std::size_t>(TransformThreads()), chunks / kMinChunksPerThread);
+    double* const own = workspace.out.data();
     if (threads <= 1) {
         for (std::size_t k = 0; k < chunks; ++k) {
-            compute(k, workspace.in.data(), workspace.out.data());
-            finish(k, workspace.out.data());
+            compute(k, workspace.in.data(), own);
+            finish(k, own);
         }
         return;
     }
 
-    const std::size_t slots = 2 * threads;
     const std::size_t slot = lines * kChunk;
-    if (workspace.results.size() < slots * slot) workspace.results.resize(slots * slot);
+    if (workspace.results.size() < chunks * slot) workspace.results.resize(chunks * slot);
     if (workspace.helperIn.size() < threads - 1) workspace.helperIn.resize(threads - 1);
     for (std::size_t h = 0; h + 1 < threads; ++h)
         if (workspace.helperIn[h].size() < slot) workspace.helperIn[h].resize(slot);
     double* const results = workspace.results.data();
-    auto slotOf = [&](std::size_t k) { return results + (k % slots) * slot; };
 
-    std::vector<std::atomic<unsigned char>> done(chunks);
-    std::atomic<std::size_t> next{0};      // the next chunk to claim
-    std::atomic<std::size_t> finished{0};  // chunks finished by the caller
-    std::atomic<bool> stop{false};
+    std::vector<std::atomic<unsigned char>> done(chunks);  // set when a helper's chunk is ready
+    std::mutex claimMutex;
+    std::size_t front = 0, back = chunks;  // chunks front ... back-1 are unclaimed
+    std::atomic<bool> failed{false};
     std::exception_ptr failure;
-    std::mutex failureMutex;
-    auto computeChunk = [&](std::size_t k, double* in) {
-        if (!stop.load()) {
-            try {
-                compute(k, in, slotOf(k));
-            } catch (...) {
-                const std::lock_guard<std::mutex> lock(failureMutex);
-                if (!failure) failure = std::current_exception();
-                stop.store(true);
-            }
-        }
-        done[k].store(1, std::memory_order_release);
-        done[k].notify_all();
-    };
-    auto release = [&] {
-        stop.store(true);
-        finished.store(chunks + slots);
-        finished.notify_all();
+    auto fail = [&] {
+        const std::lock_guard<std::mutex> lock(claimMutex);
+        if (!failure) failure = std::current_exception();
+        failed.store(true);
     };
 
     std::vector<std::thread> helpers;
     struct JoinAll {
         std::vector<std::thread>& all;
-        decltype(release)& releaseWaiters;
         ~JoinAll() {
-            releaseWaiters();
             for (std::thread& t : all) t.join();
         }
-    } joinAll{helpers, release};
+    } joinAll{helpers};
     for (std::size_t h = 0; h + 1 < threads; ++h)
         helpers.emplace_back([&, in = workspace.helperIn[h].data()] {
-            for (std::size_t k = next.fetch_add(1); k < chunks; k = next.fetch_add(1)) {
-                // Wait until the slot's previous chunk is finished.
-                for (std::size_t f = finished.load(std::memory_order_acquire); f + slots <= k;
-                     f = finished.load(std::memory_order_acquire))
-                    finished.wait(f, std::memory_order_acquire);
-                computeChunk(k, in);
+            for (;;) {
+                std::size_t k = 0;
+                {
+                    const std::lock_guard<std::mutex> lock(claimMutex);
+                    if (front == back) return;
+                    k = --back;
+                }
+                if (!failed.load()) {
+                    try {
+                        compute(k, in, results + k * slot);
+                    } catch (...) {
+                        fail();
+                    }
+                }
+                done[k].store(1, std::memory_order_release);
+                done[k].notify_all();
             }
         });
 
-    for (std::size_t k = 0; k < chunks && !stop.load(); ++k) {
-        while (done[k].load(std::memory_order_acquire) == 0) {
-            std::size_t claim = next.load();
-            if (claim < chunks && claim < k + slots && next.compare_exchange_strong(claim, claim + 1))
-                computeChunk(claim, workspace.in.data());
-            else
-                done[k].wait(0, std::memory_order_acquire);
+    for (std::size_t k = 0; k < chunks && !failed.load(); ++k) {
+        bool mine = false;
+        {
+            const std::lock_guard<std::mutex> lock(claimMutex);
+            if (front == k && front < back) {
+                ++front;
+                mine = true;
+            }
         }
-        if (stop.load()) break;
-        finish(k, slotOf(k));
-        finished.store(k + 1, std::memory_order_release);
-        finished.notify_all();
+        if (mine) {
+            try {
+                compute(k, workspace.in.data(), own);
+            } catch (...) {
+                fail();
+                break;
+            }
+            finish(k, own);
+        } else {
+            done[k].wait(0, std::memory_order_acquire);
+            if (failed.load()) break;
+            finish(k, results + k * slot);
+        }
     }
-    release();
+    // Stop the helpers from taking more chunks if the pass ended early.
+    {
+        const std::lock_guard<std::mutex> lock(claimMutex);
+        back = front;
+    }
     for (std::thread& t : helpers) t.join();
     helpers.clear();
     if (failure) std::rethrow_exception(failure);

@@ -165,8 +165,9 @@ bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-// Levels with one chunk, with a short last chunk (2^L + 1 lines) and with more chunks
-// than threads; pictures narrower than their matrix; several Deltas.
+// Small levels that stay on one thread, then levels whose chunks are shared between the
+// caller and the helpers, with a short last chunk (2^L + 1 lines); pictures narrower
+// than their matrix; several Deltas.
 TEST(Threads, LevelStepsOnSeveralThreadsGiveTheBitsOfOne) {
     StartProgram();
     struct Case {
