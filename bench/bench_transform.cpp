@@ -161,27 +161,17 @@ void BM_Render(benchmark::State& state) {
     }
 }
 
+// Arguments: Delta position and threads. Wall time decides; the CPU column is the whole
+// process's, every thread included.
+void OnThreads(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"position", "threads"})->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+}
+
 }  // namespace
 
-// Wall time decides; the CPU column is the whole process's, every thread included.
-BENCHMARK(BM_Decompose10To2)
-    ->ArgsProduct({{0, 61}, {1, 2}})
-    ->ArgNames({"position", "threads"})
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Reconstruct2To10)
-    ->ArgsProduct({{0, 61}, {1, 2}})
-    ->ArgNames({"position", "threads"})
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LevelChange10To2)
-    ->ArgsProduct({{61}, {1, 2}})
-    ->ArgNames({"position", "threads"})
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decompose10To2)->ArgsProduct({{0, 61}, {1, 2}})->Apply(OnThreads);
+BENCHMARK(BM_Reconstruct2To10)->ArgsProduct({{0, 61}, {1, 2}})->Apply(OnThreads);
+BENCHMARK(BM_LevelChange10To2)->ArgsProduct({{61}, {1, 2}})->Apply(OnThreads);
 BENCHMARK(BM_Render)->Arg(2)->Arg(5)->Arg(8)->Arg(9)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
