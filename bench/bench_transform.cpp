@@ -97,9 +97,11 @@ Setup& Shared() {
     return setup;
 }
 
+// Arguments: the Delta track bar position and the transform threads.
 void SetDelta(benchmark::State& state) {
     Delta = DeltaFromPosition(static_cast<int>(state.range(0)));
     RebuildWaveletCoeffs();
+    SetTransformThreads(static_cast<int>(state.range(1)));
 }
 
 // Both passes of every level, painting every line; no rendering.
@@ -159,11 +161,17 @@ void BM_Render(benchmark::State& state) {
     }
 }
 
+// Arguments: Delta position and threads. Wall time decides; the CPU column is the whole
+// process's, every thread included.
+void OnThreads(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"position", "threads"})->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+}
+
 }  // namespace
 
-BENCHMARK(BM_Decompose10To2)->Arg(0)->Arg(61)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Reconstruct2To10)->Arg(0)->Arg(61)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LevelChange10To2)->Arg(61)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decompose10To2)->ArgsProduct({{0, 61}, {1, 2}})->Apply(OnThreads);
+BENCHMARK(BM_Reconstruct2To10)->ArgsProduct({{0, 61}, {1, 2}})->Apply(OnThreads);
+BENCHMARK(BM_LevelChange10To2)->ArgsProduct({{61}, {1, 2}})->Apply(OnThreads);
 BENCHMARK(BM_Render)->Arg(2)->Arg(5)->Arg(8)->Arg(9)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

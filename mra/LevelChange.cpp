@@ -6,12 +6,17 @@
 //                     then v += d[m] q_m with the left, interior and right filters
 //                     for every column, then for every row
 //
-// Lines go through ChunkKernels in chunks; the results are painted as they come.
+// Lines go through ChunkKernels in chunks, computed on up to TransformThreads() threads;
+// the results are painted and written back in chunk order on the calling thread.
 #include "mra/LevelChange.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "blac/Bank.h"
 #include "blac/DeltaControl.h"
@@ -77,6 +82,131 @@ void TransformWorkspace::Reserve(std::size_t lines) {
     if (words.size() < size) words.resize(size);
 }
 
+namespace {
+
+std::atomic<int> transformThreads{0};  // 0: DefaultTransformThreads()
+
+// One pass over the chunks of `lines` lines. compute(k, in, out) may run on any thread
+// with scratch `in` of its own; it reads and writes only chunk k's lines of the matrix
+// (chunks are disjoint lines) and leaves the results in `out`. finish(k, out) runs on
+// the calling thread in chunk order, so the picture and the status texts see exactly
+// the sequence of a serial pass.
+//
+// The caller takes chunks from the front and finishes each at once; helper threads take
+// them from the back. So the caller never waits for a helper that the system has not
+// scheduled yet, only at the end of the pass for the chunks helpers are still on.
+// A helper needs at least kMinChunksPerThread chunks to be worth starting.
+constexpr std::size_t kMinChunksPerThread = 2;
+
+template <typename Compute, typename Finish>
+void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, Finish finish) {
+    const std::size_t chunks = (lines + kChunk - 1) / kChunk;
+    const std::size_t threads =
+        std::min(static_cast<std::size_t>(TransformThreads()), chunks / kMinChunksPerThread);
+    double* const own = workspace.out.data();
+    if (threads <= 1) {
+        for (std::size_t k = 0; k < chunks; ++k) {
+            compute(k, workspace.in.data(), own);
+            finish(k, own);
+        }
+        return;
+    }
+
+    const std::size_t slot = lines * kChunk;
+    if (workspace.results.size() < chunks * slot) workspace.results.resize(chunks * slot);
+    if (workspace.helperIn.size() < threads - 1) workspace.helperIn.resize(threads - 1);
+    for (std::size_t h = 0; h + 1 < threads; ++h)
+        if (workspace.helperIn[h].size() < slot) workspace.helperIn[h].resize(slot);
+    double* const results = workspace.results.data();
+
+    std::vector<std::atomic<unsigned char>> done(chunks);  // set when a helper's chunk is ready
+    std::mutex claimMutex;
+    std::size_t front = 0, back = chunks;  // chunks front ... back-1 are unclaimed
+    std::atomic<bool> failed{false};
+    std::exception_ptr failure;
+    auto fail = [&] {
+        const std::lock_guard<std::mutex> lock(claimMutex);
+        if (!failure) failure = std::current_exception();
+        failed.store(true);
+    };
+
+    std::vector<std::thread> helpers;
+    struct JoinAll {
+        std::vector<std::thread>& all;
+        ~JoinAll() {
+            for (std::thread& t : all) t.join();
+        }
+    } joinAll{helpers};
+    for (std::size_t h = 0; h + 1 < threads; ++h)
+        helpers.emplace_back([&, in = workspace.helperIn[h].data()] {
+            for (;;) {
+                std::size_t k = 0;
+                {
+                    const std::lock_guard<std::mutex> lock(claimMutex);
+                    if (front == back) return;
+                    k = --back;
+                }
+                if (!failed.load()) {
+                    try {
+                        compute(k, in, results + k * slot);
+                    } catch (...) {
+                        fail();
+                    }
+                }
+                done[k].store(1, std::memory_order_release);
+                done[k].notify_all();
+            }
+        });
+
+    for (std::size_t k = 0; k < chunks && !failed.load(); ++k) {
+        bool mine = false;
+        {
+            const std::lock_guard<std::mutex> lock(claimMutex);
+            if (front == k && front < back) {
+                ++front;
+                mine = true;
+            }
+        }
+        if (mine) {
+            try {
+                compute(k, workspace.in.data(), own);
+            } catch (...) {
+                fail();
+                break;
+            }
+            finish(k, own);
+        } else {
+            done[k].wait(0, std::memory_order_acquire);
+            if (failed.load()) break;
+            finish(k, results + k * slot);
+        }
+    }
+    // Stop the helpers from taking more chunks if the pass ended early.
+    {
+        const std::lock_guard<std::mutex> lock(claimMutex);
+        back = front;
+    }
+    for (std::thread& t : helpers) t.join();
+    helpers.clear();
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace
+
+int DefaultTransformThreads() {
+    const unsigned hardware = std::thread::hardware_concurrency();
+    return std::clamp(static_cast<int>(hardware), 1, kMaxTransformThreads);
+}
+
+void SetTransformThreads(int threads) {
+    transformThreads.store(threads <= 0 ? 0 : std::min(threads, kMaxTransformThreads));
+}
+
+int TransformThreads() {
+    const int threads = transformThreads.load();
+    return threads > 0 ? threads : DefaultTransformThreads();
+}
+
 void DecomposeLevel(const LevelStep& step, const Filters& filters, const MatrixView& M, Frontend& frontend,
                     TransformWorkspace& workspace) {
     PrepareAnalysis(workspace.analysis, step, filters);
@@ -84,62 +214,72 @@ void DecomposeLevel(const LevelStep& step, const Filters& filters, const MatrixV
     const AnalysisSetup& setup = workspace.analysis;
     const std::size_t lines = step.lines;
     const std::size_t smooth = static_cast<std::size_t>(step.n) + 1;
-    double* const in = workspace.in.data();
-    double* const out = workspace.out.data();
     PictureSurface& picture = frontend.Bild();
+    auto countOf = [lines](std::size_t k) { return std::min(kChunk, lines - k * kChunk); };
 
     // Rows of the matrix are the vertical pixel lines x = r - 1.
-    for (std::size_t r0 = 0; r0 < lines; r0 += kChunk) {
-        const std::size_t count = std::min(kChunk, lines - r0);
-        GatherRows(M, r0, count, lines, in);
-        frontend.SetStatus(kSmoothingText);
-        SmoothChunk(setup, in, kChunk, out, kChunk, count);
-        frontend.SetStatus(kDetailsText);
-        DetailChunk(setup, in, kChunk, out, kChunk, count);
-        frontend.SetStatus(kPaintingText);
-        PaintRowChunk(picture, out, r0, count, lines, smooth);
-        ScatterRows(out, r0, count, lines, M);
-        picture.Refresh();
-    }
+    RunPass(
+        lines, workspace,
+        [&](std::size_t k, double* in, double* out) {
+            GatherRows(M, k * kChunk, countOf(k), lines, in);
+            SmoothChunk(setup, in, kChunk, out, kChunk, countOf(k));
+            DetailChunk(setup, in, kChunk, out, kChunk, countOf(k));
+            ScatterRows(out, k * kChunk, countOf(k), lines, M);
+        },
+        [&](std::size_t k, const double* out) {
+            frontend.SetStatus(kSmoothingText);
+            frontend.SetStatus(kDetailsText);
+            frontend.SetStatus(kPaintingText);
+            PaintRowChunk(picture, out, k * kChunk, countOf(k), lines, smooth);
+            picture.Refresh();
+        });
     // Columns of the matrix are the horizontal pixel lines y = col - 1; element i of
     // every column in a chunk is contiguous in matrix row i.
-    for (std::size_t c0 = 0; c0 < lines; c0 += kChunk) {
-        const std::size_t count = std::min(kChunk, lines - c0);
-        frontend.SetStatus(kSmoothingText);
-        SmoothChunk(setup, M.data + c0, M.stride, out, kChunk, count);
-        frontend.SetStatus(kDetailsText);
-        DetailChunk(setup, M.data + c0, M.stride, out, kChunk, count);
-        frontend.SetStatus(kPaintingText);
-        PaintColumnChunk(picture, out, workspace.words.data(), c0, count, lines, smooth, smooth);
-        CopyColumns(out, c0, count, lines, M);
-        picture.Refresh();
-        frontend.SetStatus(kDoneText);
-    }
+    RunPass(
+        lines, workspace,
+        [&](std::size_t k, double*, double* out) {
+            SmoothChunk(setup, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
+            DetailChunk(setup, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
+            CopyColumns(out, k * kChunk, countOf(k), lines, M);
+        },
+        [&](std::size_t k, const double* out) {
+            frontend.SetStatus(kSmoothingText);
+            frontend.SetStatus(kDetailsText);
+            frontend.SetStatus(kPaintingText);
+            PaintColumnChunk(picture, out, workspace.words.data(), k * kChunk, countOf(k), lines, smooth, smooth);
+            picture.Refresh();
+            frontend.SetStatus(kDoneText);
+        });
 }
 
 void ReconstructLevel(const LevelStep& step, const Filters& filters, const MatrixView& M, Frontend& frontend,
                       TransformWorkspace& workspace) {
     workspace.Reserve(step.lines);
     const std::size_t lines = step.lines;
-    double* const in = workspace.in.data();
-    double* const out = workspace.out.data();
     PictureSurface& picture = frontend.Bild();
+    auto countOf = [lines](std::size_t k) { return std::min(kChunk, lines - k * kChunk); };
 
-    for (std::size_t c0 = 0; c0 < lines; c0 += kChunk) {
-        const std::size_t count = std::min(kChunk, lines - c0);
-        SynthesiseChunk(filters, step.n, M.data + c0, M.stride, out, kChunk, count);
-        PaintColumnChunk(picture, out, workspace.words.data(), c0, count, lines, lines, lines);
-        CopyColumns(out, c0, count, lines, M);
-        picture.Refresh();
-    }
-    for (std::size_t r0 = 0; r0 < lines; r0 += kChunk) {
-        const std::size_t count = std::min(kChunk, lines - r0);
-        GatherRows(M, r0, count, lines, in);
-        SynthesiseChunk(filters, step.n, in, kChunk, out, kChunk, count);
-        PaintRowChunk(picture, out, r0, count, lines, lines);
-        ScatterRows(out, r0, count, lines, M);
-        picture.Refresh();
-    }
+    RunPass(
+        lines, workspace,
+        [&](std::size_t k, double*, double* out) {
+            SynthesiseChunk(filters, step.n, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
+            CopyColumns(out, k * kChunk, countOf(k), lines, M);
+        },
+        [&](std::size_t k, const double* out) {
+            PaintColumnChunk(picture, out, workspace.words.data(), k * kChunk, countOf(k), lines, lines, lines);
+            picture.Refresh();
+        });
+    RunPass(
+        lines, workspace,
+        [&](std::size_t k, double* in, double* out) {
+            GatherRows(M, k * kChunk, countOf(k), lines, in);
+            SynthesiseChunk(filters, step.n, in, kChunk, out, kChunk, countOf(k));
+            ScatterRows(out, k * kChunk, countOf(k), lines, M);
+        },
+        [&](std::size_t k, const double* out) {
+            PaintRowChunk(picture, out, k * kChunk, countOf(k), lines, lines);
+            picture.Refresh();
+        });
 }
 
 void DecomposeLevel(Frontend& frontend, int L) {

@@ -12,8 +12,10 @@
 namespace tesora {
 
 // The scratch memory of level steps: one chunk of gathered lines, its results and its
-// grey words, and the factored Gram matrices of the current level. Grows to the largest
-// level it meets. One per thread; a handler makes its own.
+// grey words, and the factored Gram matrices of the current level; with more than one
+// transform thread also the helpers' results of a pass and each helper thread's
+// gathered lines. Grows to the largest level it meets. One per concurrent transform; a
+// handler makes its own.
 class TransformWorkspace {
 public:
     void Reserve(std::size_t lines);
@@ -22,7 +24,18 @@ public:
     std::vector<double> out;
     std::vector<std::uint32_t> words;
     AnalysisSetup analysis;
+    std::vector<double> results;                // chunk k at k * lines * kChunk
+    std::vector<std::vector<double>> helperIn;  // one per helper thread
 };
+
+// Threads a level step computes its chunks on (the calling thread included). Every line
+// is computed the same way on any thread, so the results do not depend on the count.
+// The default is the hardware's thread count, at most kMaxTransformThreads;
+// SetTransformThreads(0) returns to it.
+constexpr int kMaxTransformThreads = 8;
+int DefaultTransformThreads();
+void SetTransformThreads(int threads);
+int TransformThreads();
 
 // From level L + 1 to level L of `M`, in place, with the filters of one Delta. Step
 // texts go to frontend's caption, the lines to frontend.Bild().

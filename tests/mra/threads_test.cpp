@@ -1,9 +1,13 @@
 // The kernels take everything as values: two pictures run through them at once, in two
-// threads, give the same bits as one after the other, whatever the globals hold.
+// threads, give the same bits as one after the other, whatever the globals hold. And a
+// level step spread over several threads gives the bits, pictures and the sequence of
+// texts and refreshes of one thread.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -91,6 +95,119 @@ TEST(Threads, TwoPicturesAtOnceGiveTheSerialBits) {
     EXPECT_TRUE(threadA.SameAs(serialA));
     EXPECT_TRUE(threadB.SameAs(serialB));
     StartProgram();
+}
+
+// A frontend that notes, at every refresh of the picture, how many status texts came
+// before it and a digest of the picture at that moment.
+struct RefreshLog {
+    std::size_t texts;
+    std::uint64_t digest;
+    bool operator==(const RefreshLog&) const = default;
+};
+
+class LoggingFrontend : public MemoryFrontend {
+public:
+    class Surface : public MemorySurface {
+    public:
+        explicit Surface(LoggingFrontend& owner) : owner_(owner) {}
+        void Refresh() override {
+            std::uint64_t digest = 1469598103934665603ull;
+            for (std::uint32_t word : Words()) digest = (digest ^ word) * 1099511628211ull;
+            owner_.log.push_back({owner_.statusHistory.size(), digest});
+        }
+
+    private:
+        LoggingFrontend& owner_;
+    };
+
+    PictureSurface& Bild() override { return surface; }
+
+    Surface surface{*this};
+    std::vector<RefreshLog> log;
+};
+
+// Everything a run of level steps leaves behind.
+struct StepRun {
+    std::vector<double> down, up;  // the matrix at the coarsest level and back at the finest
+    std::vector<std::uint32_t> downPicture, upPicture;
+    std::vector<std::string> texts;
+    std::vector<RefreshLog> log;
+};
+
+StepRun RunSteps(int threads, int level, int width, int height, const Filters& filters, unsigned seed) {
+    const int side = (1 << level) + 1;
+    std::mt19937 random(seed);
+    std::vector<double> matrix(static_cast<std::size_t>(side) * static_cast<std::size_t>(side), 0.0);
+    for (int i = 0; i < width; ++i)
+        for (int j = 0; j < height; ++j)
+            matrix[static_cast<std::size_t>(i * side + j)] =
+                std::uniform_real_distribution<double>(-20.0, 280.0)(random);
+    LoggingFrontend frontend;
+    frontend.surface.Resize(side, side);
+    const MatrixView view{matrix.data(), static_cast<std::size_t>(side), side};
+
+    SetTransformThreads(threads);
+    StepRun run;
+    TransformWorkspace workspace;
+    for (int L = level - 1; L >= 2; --L) DecomposeLevel(StepAt(L), filters, view, frontend, workspace);
+    run.down = matrix;
+    run.downPicture = frontend.surface.Words();
+    for (int L = 2; L < level; ++L) ReconstructLevel(StepAt(L), filters, view, frontend, workspace);
+    SetTransformThreads(0);
+    run.up = matrix;
+    run.upPicture = frontend.surface.Words();
+    run.texts = frontend.statusHistory;
+    run.log = frontend.log;
+    return run;
+}
+
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+// Small levels that stay on one thread, then levels whose chunks are shared between the
+// caller and the helpers, with a short last chunk (2^L + 1 lines); pictures narrower
+// than their matrix; several Deltas.
+TEST(Threads, LevelStepsOnSeveralThreadsGiveTheBitsOfOne) {
+    StartProgram();
+    struct Case {
+        int level, width, height;
+        double delta;
+    };
+    const Case cases[] = {{3, 9, 9, 0.0}, {6, 65, 40, 0.61}, {8, 257, 257, 0.25}, {8, 200, 231, 1.0},
+                          {9, 513, 400, 0.5}};
+    unsigned seed = 7;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "level " << c.level << " " << c.width << "x" << c.height << " Delta "
+                                          << c.delta);
+        const Filters filters = FiltersFor(c.delta);
+        const StepRun serial = RunSteps(1, c.level, c.width, c.height, filters, seed);
+        ASSERT_FALSE(serial.log.empty());
+        ASSERT_FALSE(SameBits(serial.down, serial.up));
+        for (int threads : {2, 3, 4}) {
+            SCOPED_TRACE(::testing::Message() << threads << " threads");
+            const StepRun parallel = RunSteps(threads, c.level, c.width, c.height, filters, seed);
+            EXPECT_TRUE(SameBits(parallel.down, serial.down));
+            EXPECT_TRUE(SameBits(parallel.up, serial.up));
+            EXPECT_EQ(parallel.downPicture, serial.downPicture);
+            EXPECT_EQ(parallel.upPicture, serial.upPicture);
+            EXPECT_EQ(parallel.texts, serial.texts);
+            EXPECT_TRUE(parallel.log == serial.log);
+        }
+        ++seed;
+    }
+    StartProgram();
+}
+
+TEST(Threads, ThreadCountIsKeptWithinItsRange) {
+    SetTransformThreads(3);
+    EXPECT_EQ(TransformThreads(), 3);
+    SetTransformThreads(1000);
+    EXPECT_EQ(TransformThreads(), kMaxTransformThreads);
+    SetTransformThreads(0);
+    EXPECT_EQ(TransformThreads(), DefaultTransformThreads());
+    EXPECT_GE(DefaultTransformThreads(), 1);
+    EXPECT_LE(DefaultTransformThreads(), kMaxTransformThreads);
 }
 
 }  // namespace
