@@ -133,6 +133,11 @@ public:
     // Loads the last successfully opened file into Reduced() again. Throws Error, with
     // nothing changed, when the file can no longer be read.
     virtual void ReloadOriginal() = 0;
+
+    // False while nobody looks at Reduced() until the next ReloadOriginal (a batch run
+    // that measures the error but keeps no approximation): the level change then skips
+    // its rendering, which would be overwritten unseen.
+    virtual bool ReducedWatched() const { return true; }
 };
 
 }  // namespace tesora

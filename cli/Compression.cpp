@@ -85,8 +85,8 @@ Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int 
 }
 
 Decomposition::Decomposition(const QString& picture, const CompressSettings& settings, OutputFiles& outputs,
-                             int reductions)
-    : road_(picture) {
+                             int reductions, const QImage& opened)
+    : road_(picture, opened) {
     if (settings.level > PictureLevel)
         throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 des Bildes \"%3\".")
                              .arg(settings.level).arg(PictureLevel).arg(picture));
@@ -100,13 +100,16 @@ Decomposition::Decomposition(const QString& picture, const CompressSettings& set
 
     if (settings.position) road_.SetDeltaPosition(*settings.position);
     if (settings.rawDelta) road_.SetRawDelta(*settings.rawDelta);
+    // Until "Fehler?" reads the picture into it again, the reduced-picture window is
+    // seen only through the approximation file.
+    road_.Frontend().reducedWatched = !settings.approximation.isEmpty();
     road_.MoveTrackBar(settings.level);
     // "Speichern" now would write the reduced-picture window.
     if (!settings.approximation.isEmpty()) outputs.AddPicture(settings.approximation, road_.ReducedPicture());
-    if (reductions > 1) {
-        decomposed_ = road_.Take();
-        road_.CompareWithOpenedPicture();
-    }
+    road_.Frontend().reducedWatched = false;
+    if (reductions > 1) decomposed_ = road_.Take();
+    // Several reductions would read the same bytes again for each "Fehler?".
+    if (reductions > 1 || !opened.isNull()) road_.CompareWithOpenedPicture();
 }
 
 CompressResult Decomposition::Finish(const std::optional<QString>& epsilon, const CompressSettings& settings,

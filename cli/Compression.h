@@ -68,8 +68,10 @@ class Decomposition {
 public:
     // Throws tesora::Error for an unusable picture, UsageError for a level it does not
     // reach. The approximation asked for is added to `outputs` (not yet written).
+    // With the picture `opened` already (by LoadUsable), the file is not read at all:
+    // "Fehler?" compares with `opened`.
     Decomposition(const QString& picture, const CompressSettings& settings, OutputFiles& outputs,
-                  int reductions = 1);
+                  int reductions = 1, const QImage& opened = QImage());
     // "Reduce" with `epsilon` (none: no "Reduce"), track bar back up, "Fehler?".
     CompressResult Finish(const std::optional<QString>& epsilon, const CompressSettings& settings,
                           OutputFiles& outputs);

@@ -49,12 +49,12 @@ QImage LoadFile(const QString& path) {
     }
 }
 
+}  // namespace
+
 QImage LoadUsable(const QString& path) {
     if (IsStandardStream(path)) return CheckWidth(DecodePicture(StandardInputBytes(), path), path);
     return CheckWidth(LoadFile(path), path);
 }
-
-}  // namespace
 
 QImage SurfaceImage(const MemorySurface& surface) {
     return QImage(reinterpret_cast<const uchar*>(surface.Words().data()), surface.Width(),
@@ -67,11 +67,13 @@ void CopyToSurface(const QImage& image, MemorySurface& surface) {
         std::memcpy(surface.ScanLine(y), image.constScanLine(y), sizeof(std::uint32_t) * image.width());
 }
 
-Road::Road(const QString& path) : path_(path) {
+Road::Road(const QString& path) : Road(path, QImage()) {}
+
+Road::Road(const QString& path, const QImage& opened) : path_(path) {
     StartProgram();
     ShowLevelAndDelta(frontend_);  // as the window's creation leaves the labels
     // The state steps of the window's "Öffnen", in its order.
-    original_ = LoadUsable(path);
+    original_ = opened.isNull() ? LoadUsable(path) : opened;
     CopyToSurface(original_, frontend_.bild);
     frontend_.reduced = frontend_.bild;
     frontend_.reloadOriginal = [path](MemorySurface& reduced) { CopyToSurface(LoadUsable(path), reduced); };

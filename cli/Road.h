@@ -21,11 +21,18 @@ QImage SurfaceImage(const MemorySurface& surface);
 // Copies an RGB32 image's rows into the surface, resizing it.
 void CopyToSurface(const QImage& image, MemorySurface& surface);
 
+// The file (or "-": standard input) read and checked as "Öffnen" reads it. Throws
+// tesora::Error when it is no usable picture (also wider than 1025).
+QImage LoadUsable(const QString& path);
+
 class Road {
 public:
     // Resets the program state, then opens the file as the window's "Öffnen" does.
     // Throws tesora::Error when the file is no usable picture (also wider than 1025).
     explicit Road(const QString& path);
+    // The same with the file's picture already read by LoadUsable: a run that opens one
+    // file many times reads it once.
+    Road(const QString& path, const QImage& opened);
     Road(const Road&) = delete;  // the frontend's reload may point back here
     Road& operator=(const Road&) = delete;
 

@@ -5,6 +5,8 @@
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <algorithm>
+#include <exception>
 
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
@@ -15,6 +17,7 @@
 #include "cli/Plot.h"
 #include "cli/StandardInput.h"
 #include "cli/Workers.h"
+#include "mra/LevelChange.h"
 
 namespace tesora::cli {
 namespace {
@@ -84,14 +87,33 @@ void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
     }
 }
 
+// The picture this process read last. The pairs of one picture follow each other, so a
+// process reads each picture about once instead of once per position.
+class PictureCache {
+public:
+    const QImage& Open(const QString& path) {
+        if (image_.isNull() || path_ != path) {
+            image_ = QImage();  // the old picture's memory goes before the new one comes
+            image_ = LoadUsable(path);
+            path_ = path;
+        }
+        return image_;
+    }
+
+private:
+    QString path_;
+    QImage image_;
+};
+
 // One picture at one position: decomposed once, then reduced with every Epsilon.
-QByteArray RunPair(const SweepOptions& options, int pair) {
+QByteArray RunPair(const SweepOptions& options, int pair, PictureCache& cache) {
     const auto count = static_cast<int>(options.positions.size());
     CompressSettings settings = options.settings;
     settings.position = options.positions[static_cast<std::size_t>(pair % count)];
     OutputFiles none;  // a sweep writes no pictures of the road
-    Decomposition decomposition(options.pictures[pair / count], settings, none,
-                                static_cast<int>(options.epsilons.size()));
+    const QString& picture = options.pictures[pair / count];
+    Decomposition decomposition(picture, settings, none, static_cast<int>(options.epsilons.size()),
+                                cache.Open(picture));
     std::vector<CompressResult> rows;
     for (const QString& epsilon : options.epsilons) rows.push_back(decomposition.Finish(epsilon, settings, none));
     return Pack(rows);
@@ -112,8 +134,26 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
         shown = std::max(shown, line.size());
         context.err.flush();
     };
+    PictureCache cache;
+    const int workers = std::min(options.jobs, pairs);
+    if (workers > 1) {
+        // Read here, the first picture reaches every worker without being read again. A
+        // failure is left to the first task, which reports it in its place.
+        try {
+            cache.Open(options.pictures.constFirst());
+        } catch (const std::exception&) {
+        }
+    }
+    // --jobs counts the cores the run may use: the workers share them, and a worker's
+    // transform runs on its share.
+    const int threadsBefore = TransformThreads();
+    SetTransformThreads(std::max(1, options.jobs / std::max(1, workers)));
+    struct RestoreThreads {
+        int threads;
+        ~RestoreThreads() { SetTransformThreads(threads); }
+    } restoreThreads{threadsBefore};
     const std::vector<QByteArray> packed =
-        RunTasks(pairs, options.jobs, [&](int pair) { return RunPair(options, pair); }, progress);
+        RunTasks(pairs, options.jobs, [&](int pair) { return RunPair(options, pair, cache); }, progress);
     // The closing lines start on a clean line.
     if (context.progress && shown > 0) context.err << '\r' << QString(shown, QLatin1Char(' ')) << '\r';
     std::vector<CompressResult> rows;
@@ -129,7 +169,7 @@ void AddSweepOptions(CommandLine& line) {
     add("epsilon", "E", "Epsilon wie im Eingabefeld.");
     add("epsilons", "LISTE", "Mehrere Epsilon: E1,E2,... oder START:STOP:SCHRITT; eine Zeile je Epsilon.");
     add("positions", "VON:BIS:SCHRITT", "Positionen der Delta-Scroll-Leiste (Vorgabe 0:100:10).");
-    add("jobs", "N", "Zahl der Arbeitsprozesse (Vorgabe: Zahl der Kerne).");
+    add("jobs", "N", "Zahl der Kerne, die der Lauf nutzt (Vorgabe: alle): je Kern ein Arbeitsprozess.");
     add("csv", "DATEI", "Die Tabelle als CSV-Datei (\"-\" oder ohne diese Option: Standardausgabe).");
     add("plot", "DATEI", "Das Diagramm als PNG oder SVG.");
     add("plot-x", "ACHSE", "x-Achse des Diagramms: nullkoeffs (Vorgabe) oder eigene (Nullen unter den Details im Bild).");

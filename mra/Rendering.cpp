@@ -121,6 +121,7 @@ void RenderApproximation(const Approximation& a, PictureSurface& picture, Render
 }
 
 void RenderReducedPicture(Frontend& frontend) {
+    if (!frontend.ReducedWatched()) return;
     frontend.SetReducedStatus("Aktualisiere...");
     const Approximation approximation{WorkingMatrix(), Delta, CurrentLevel, PictureWidth, PictureHeight};
     RenderWorkspace workspace;

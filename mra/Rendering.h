@@ -49,7 +49,8 @@ struct RenderWorkspace {
 // Paints the samples that fit into `picture`, grey values like EvaluateApproximation's.
 void RenderApproximation(const Approximation& approximation, PictureSurface& picture, RenderWorkspace& workspace);
 
-// Paints PictureWidth x PictureHeight samples at CurrentLevel into frontend.Reduced().
+// Paints PictureWidth x PictureHeight samples at CurrentLevel into frontend.Reduced(),
+// unless the frontend does not watch it.
 void RenderReducedPicture(Frontend& frontend);
 
 }  // namespace tesora

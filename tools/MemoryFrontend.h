@@ -52,6 +52,8 @@ public:
         reloadOriginal(reduced);
     }
 
+    bool ReducedWatched() const override { return reducedWatched; }
+
     std::string Text(Label label) const {
         const auto it = labels.find(label);
         return it == labels.end() ? std::string() : it->second;
@@ -71,6 +73,7 @@ public:
     std::map<Control, bool> enabled;
     int deltaPosition = 0;
     int trackPosition = 8;  // the track bar's design-time position
+    bool reducedWatched = true;
     // Supplies the picture for ReloadOriginal; throws Error when it cannot.
     std::function<void(MemorySurface&)> reloadOriginal;
 };
