@@ -268,3 +268,48 @@ TEST_F(LevelChangeTest, LevelTenPictureEndToEnd) {
             worst = std::max(worst, std::abs(frontend.bild.GetValue(x, y) - static_cast<int>(values[static_cast<std::size_t>(y) * side + x])));
     EXPECT_LE(worst, 1);
 }
+
+// A frontend that does not watch the reduced picture gets the same matrix, main picture,
+// labels and buttons from a way down and back up; only its reduced picture stays as it
+// was, and its captions are not touched.
+TEST_F(LevelChangeTest, AnUnwatchedReducedPictureIsLeftAloneAndNothingElseChanges) {
+    struct Run {
+        std::vector<double> matrix;
+        MemorySurface bild, reduced;
+        std::map<Label, std::string> labels;
+        std::map<Control, bool> enabled;
+        std::vector<std::string> reducedCaptions;
+    };
+    const std::vector<double> values = MakeValues(40, 51, Data::Real, 7);
+    auto run = [&](bool watched) {
+        ResetAll();
+        frontend = MemoryFrontend();
+        SetDeltaPosition(37);
+        Open(40, 51, values);
+        frontend.reducedWatched = watched;
+        Run result;
+        for (int level : {3, 2, PictureLevel}) LevelChange(frontend, level);
+        result.matrix = MatrixSnapshot();
+        result.bild = frontend.bild;
+        result.reduced = frontend.reduced;
+        result.labels = frontend.labels;
+        result.enabled = frontend.enabled;
+        result.reducedCaptions = frontend.reducedStatusHistory;
+        return result;
+    };
+    const Run watched = run(true);
+    const Run unwatched = run(false);
+    EXPECT_EQ(watched.matrix, unwatched.matrix);
+    EXPECT_TRUE(SamePixels(watched.bild, unwatched.bild));
+    EXPECT_EQ(watched.labels, unwatched.labels);
+    EXPECT_EQ(watched.enabled, unwatched.enabled);
+    EXPECT_EQ(watched.reducedCaptions.size(), 6u);  // three renderings
+    EXPECT_TRUE(unwatched.reducedCaptions.empty());
+    // As opened: the picture itself, which the watched run painted over.
+    MemorySurface opened(40, 51);
+    for (int y = 0; y < 51; ++y)
+        for (int x = 0; x < 40; ++x)
+            opened.SetGrey(x, y, ClampToByte(values[static_cast<std::size_t>(y) * 40 + x]));
+    EXPECT_TRUE(SamePixels(opened, unwatched.reduced));
+    EXPECT_FALSE(SamePixels(opened, watched.reduced));
+}
