@@ -3,7 +3,6 @@
 #include <QTextStream>
 #include <cstdio>
 #include <cstring>
-#include <malloc.h>
 #include <memory>
 
 #include "cli/Cli.h"
@@ -32,11 +31,6 @@ bool NeedsFonts(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A run opens pictures and surfaces of megabytes, one after another. Kept in the
-    // heap once freed, the next ones reuse its pages instead of mapping fresh ones, whose
-    // first touch costs more than the work on them.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     defaultHandler = qInstallMessageHandler(QuietHandler);
     tesora::cli::InstallInterruptCleanup();
     std::unique_ptr<QCoreApplication> app;
