@@ -14,8 +14,8 @@ namespace tesora {
 // The scratch memory of level steps: one chunk of gathered lines, its results and its
 // grey words, and the factored Gram matrices of the current level; with more than one
 // transform thread also the helpers' results of a pass and each helper thread's
-// gathered lines. Grows to the largest level it meets. One per concurrent transform; a
-// handler makes its own.
+// gathered lines. Grows to the largest level it meets. One per concurrent transform; the
+// handlers share one, kept from one level change to the next.
 class TransformWorkspace {
 public:
     void Reserve(std::size_t lines);
