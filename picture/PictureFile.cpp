@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QThread>
 #include <cstdio>
 #include <functional>
@@ -55,6 +56,7 @@ public:
     DecoderComplaints() : thread_(QThread::currentThread()) {
         active_ = this;
         previous_ = qInstallMessageHandler(&DecoderComplaints::Handle);
+        previousFilter_ = QLoggingCategory::installFilter(&DecoderComplaints::Filter);
         std::fflush(stderr);
         savedStderr_ = ::dup(STDERR_FILENO);
         capture_ = std::tmpfile();
@@ -63,6 +65,7 @@ public:
     }
     ~DecoderComplaints() {
         RestoreStderr();
+        QLoggingCategory::installFilter(previousFilter_);  // the rules as they were
         qInstallMessageHandler(previous_);
         active_ = nullptr;
     }
@@ -88,6 +91,13 @@ private:
         ++self->warnings_;
         if (message.contains(QStringLiteral("allocation limit"))) self->overLimit_ = true;
     }
+    // Logging rules may silence warnings (QT_LOGGING_RULES="qt.*=false" is common); a
+    // silenced warning would never reach Handle, and the damage would pass unseen.
+    static void Filter(QLoggingCategory* category) {
+        if (previousFilter_) previousFilter_(category);
+        category->setEnabled(QtWarningMsg, true);
+        category->setEnabled(QtCriticalMsg, true);
+    }
     void RestoreStderr() {
         if (savedStderr_ >= 0) {
             std::fflush(stderr);
@@ -102,6 +112,7 @@ private:
     }
 
     static inline DecoderComplaints* active_ = nullptr;
+    static inline QLoggingCategory::CategoryFilter previousFilter_ = nullptr;
     QThread* thread_;
     QtMessageHandler previous_ = nullptr;
     int savedStderr_ = -1;

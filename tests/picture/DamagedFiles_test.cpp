@@ -1,6 +1,7 @@
 // Damaged picture files: every truncation of every kind of file, and headers that
 // promise more than the file holds, are refused or give exactly the whole picture.
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <iostream>
 
@@ -70,6 +71,25 @@ TEST_F(DamagedFilesTest, ACutInThePixelsIsReportedAsDamage) {
         EXPECT_NE(Refusal(path).find("ist beschädigt oder unvollständig"), std::string::npos)
             << kind.kind << ": " << Refusal(path);
     }
+}
+
+// Logging rules that silence Qt's warnings (QT_LOGGING_RULES="qt.*=false" quiets a
+// desktop session) must not silence the decoders' complaints about a damaged file.
+TEST_F(DamagedFilesTest, DamageIsFoundWhateverTheLoggingRules) {
+    for (const char* rules : {"*.warning=false", "qt.*=false", "default.warning=false\n*.critical=false"}) {
+        QLoggingCategory::setFilterRules(QString::fromLatin1(rules));
+        for (const PictureBytes& kind : SmallPictureFiles()) {
+            const QString path =
+                Write("cut." + QString::fromLatin1(kind.suffix), kind.bytes.left(kind.bytes.size() * 3 / 4));
+            EXPECT_NE(Refusal(path).find("ist beschädigt oder unvollständig"), std::string::npos)
+                << rules << " " << kind.kind << ": " << Refusal(path);
+        }
+        // Afterwards the user's rules hold again.
+        if (QByteArray(rules).startsWith("*.warning")) {
+            EXPECT_FALSE(QLoggingCategory::defaultCategory()->isWarningEnabled());
+        }
+    }
+    QLoggingCategory::setFilterRules(QString());
 }
 
 TEST_F(DamagedFilesTest, HeadersPromisingMoreThanTheFileHoldsAreRefused) {
