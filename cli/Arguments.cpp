@@ -84,7 +84,8 @@ double ParseDelta(const QString& text) {
         Bad(QStringLiteral("--delta"), text,
             QStringLiteral("0 oder eine Zahl von %1 bis 1; darunter sind Wavelet-Filter und Gram-Matrizen unbrauchbar")
                 .arg(QString::number(kSmallestUsableDelta, 'g', 17)));
-    return value;
+    // "-0" is 0: shown, written and computed with as 0.
+    return value == 0.0 ? 0.0 : value;
 }
 
 QString CheckEpsilonText(const QString& text, QString* warning) {
@@ -176,6 +177,11 @@ void CheckWritable(const QString& path) {
     if (access(folder.constData(), W_OK) != 0) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");
     if (exists && access(native.constData(), W_OK) != 0)
         throw Error("Die Datei " + quoted + " ist schreibgeschützt.");
+    // Found now, not at the rename after other outputs already took their names.
+    const long nameMax = pathconf(folder.constData(), _PC_NAME_MAX);
+    const long pathMax = pathconf(folder.constData(), _PC_PATH_MAX);
+    if ((nameMax > 0 && SplitNativeName(path).leaf.size() > nameMax) || (pathMax > 0 && native.size() >= pathMax))
+        throw Error("Der Name " + quoted + " ist für das Dateisystem zu lang.");
 }
 
 }  // namespace tesora::cli

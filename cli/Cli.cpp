@@ -77,6 +77,8 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         throw UsageError(QStringLiteral("Unbekannter Befehl \"%1\" (tesora-cli --help zeigt alle).").arg(command));
     });
     const int checked = CheckStandardOutput(out, err, status);
+    if (checked == kExitOk)
+        for (const QString& warning : context.warnings) err << "tesora-cli: " << warning << '\n';
     err.flush();
     return checked;
 }

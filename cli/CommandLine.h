@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <QTextStream>
 
 namespace tesora::cli {
@@ -12,6 +13,8 @@ struct Context {
     QTextStream& out;
     QTextStream& err;
     bool progress;  // stderr is a terminal: show progress of long runs
+    // Notes for stderr, shown only when the run succeeds: a failure says one line.
+    QStringList warnings = {};
 };
 
 class CommandLine {

@@ -12,6 +12,7 @@
 #include "cli/FileIdentity.h"
 #include "cli/Road.h"
 #include "cli/DataText.h"
+#include "cli/NativeNames.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
 #include "tools/Reduction.h"
@@ -150,7 +151,7 @@ CompressResult Compress(const QString& picture, const CompressSettings& settings
 
 QJsonObject ToJson(const CompressResult& r) {
     return QJsonObject{
-        {"picture", r.picture},
+        {"picture", JsonName(r.picture)},
         {"width", r.width},
         {"height", r.height},
         {"picture_level", r.pictureLevel},
@@ -255,7 +256,7 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     if (line.Has(QStringLiteral("epsilon"))) {
         QString warning;
         settings.epsilon = CheckEpsilonText(line.Value(QStringLiteral("epsilon")), &warning);
-        if (!warning.isEmpty()) context.err << "tesora-cli: " << warning << '\n';
+        if (!warning.isEmpty()) context.warnings << warning;
     }
     if (!single) return settings;
     if (line.Has(QStringLiteral("position")) && line.Has(QStringLiteral("delta")))

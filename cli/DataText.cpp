@@ -26,4 +26,9 @@ QString CsvField(const QString& text) {
     return '"' + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) + '"';
 }
 
+QByteArray CsvField(const QByteArray& bytes) {
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r')) return bytes;
+    return '"' + QByteArray(bytes).replace("\"", "\"\"") + '"';
+}
+
 }  // namespace tesora::cli

@@ -1,6 +1,7 @@
 #pragma once
 // Numbers and fields as the data outputs (CSV, JSON, the figures of text reports) write
 // them. Label texts are not made here: they stay "%g" exactly as the window shows them.
+#include <QByteArray>
 #include <QJsonValue>
 #include <QString>
 #include <string>
@@ -21,5 +22,6 @@ QJsonValue JsonNumber(double value);
 
 // One CSV field: quoted when it holds a comma, a quote or a line break.
 QString CsvField(const QString& text);
+QByteArray CsvField(const QByteArray& bytes);
 
 }  // namespace tesora::cli

@@ -9,6 +9,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/DataText.h"
+#include "cli/NativeNames.h"
 #include "cli/FilterPlot.h"
 #include "cli/OutputFiles.h"
 #include "cli/PlotCanvas.h"
@@ -56,7 +57,7 @@ int RunInfo(const QStringList& args, Context& context) {
     if (line.Json()) {
         QJsonArray array;
         for (const PictureInfo& p : pictures)
-            array.append(QJsonObject{{"picture", p.path}, {"width", p.width},
+            array.append(QJsonObject{{"picture", JsonName(p.path)}, {"width", p.width},
                                      {"height", p.height}, {"level", p.level}});
         WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"pictures", array}});
     } else {

@@ -80,6 +80,19 @@ NativeParts SplitNativeName(const QString& name) {
     return {slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash), native.mid(slash + 1)};
 }
 
+QString JsonName(const QString& name) {
+    QString text;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (Escaped(name, i))
+            text += QLatin1String("\\x") + QString::number(name[i].unicode() - kEscape, 16).toUpper();
+        else if (name[i] == QLatin1Char('\\'))
+            text += QLatin1String("\\\\");
+        else
+            text += name[i];
+    }
+    return text;
+}
+
 bool QtCanName(const QString& name) { return NativeName(name) == name.toUtf8(); }
 
 QString QtReadableName(const QString& name) {

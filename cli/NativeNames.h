@@ -17,6 +17,10 @@ struct NativeParts {
     QByteArray folder, leaf;
 };
 NativeParts SplitNativeName(const QString& name);
+// A name as JSON text can hold it: a byte that is not UTF-8 becomes the four characters
+// \xHH (two upper-case hex digits) and a backslash becomes \\, so that every name is
+// valid JSON and stays apart from every other.
+QString JsonName(const QString& name);
 // Whether Qt's own conversion reaches the same file.
 bool QtCanName(const QString& name);
 // A name under which Qt reaches the same existing file: `name` itself when it can, else

@@ -1,7 +1,10 @@
 #include "cli/OutputFiles.h"
 
+#include <algorithm>
+#include <csignal>
 #include <fcntl.h>
 #include <memory>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,33 +74,106 @@ void OutputFiles::AddText(const QString& path, const QByteArray& bytes) {
     pending_.push_back({path, QImage(), bytes});
 }
 
+namespace {
+
+// While alive, SIGINT, SIGTERM and SIGHUP wait: the renames of one run are done as a
+// whole or, after a failure, undone as a whole, never cut off in between.
+class HeldSignals {
+public:
+    HeldSignals() {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        sigaddset(&held, SIGHUP);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+// The file an output replaces, kept under a second name (a hard link, no copy) until
+// every output has its name, so that a failed rename can bring it back.
+struct Earlier {
+    QByteArray target, kept;  // kept is empty when there was no file (or no link)
+    bool existed = true;      // then only a kept file can undo the rename
+};
+
+Earlier Keep(const QString& path, std::size_t index) {
+    Earlier earlier{NativeName(path), {}};
+    struct stat status;
+    if (lstat(earlier.target.constData(), &status) != 0) {
+        earlier.existed = false;
+        return earlier;
+    }
+    if (!S_ISREG(status.st_mode)) return earlier;
+    const QByteArray kept = SplitNativeName(path).folder + "/.tesora-cli-" + QByteArray::number(getpid()) +
+                            "-kept-" + QByteArray::number(index);
+    // A file system without hard links: that output cannot be undone, the rest still can.
+    if (link(earlier.target.constData(), kept.constData()) == 0) earlier.kept = kept;
+    return earlier;
+}
+
+}  // namespace
+
 void OutputFiles::WriteAll() {
     struct Written {
         std::unique_ptr<StandIn> standIn;  // only for names Qt cannot spell
         std::unique_ptr<ReplacingFile> file;
         std::unique_ptr<TrackedTemporary> tracked, trackedStandIn;
+        QString path;
     };
     std::vector<Written> written;
     for (const Pending& output : pending_) {
         Written next;
+        next.path = output.path;
         QString target = output.path;
         if (!QtCanName(target)) {
             next.standIn = std::make_unique<StandIn>(target, written.size());
             target = next.standIn->QtName();
             next.trackedStandIn = std::make_unique<TrackedTemporary>(target.toLatin1());
         }
+        // The temporary exists, empty, and is registered for removal before any byte of
+        // it is written: a signal during the write leaves nothing behind.
+        next.file = std::make_unique<ReplacingFile>(target);
+        next.tracked = std::make_unique<TrackedTemporary>(next.file->TemporaryName());
         // One encoded file in memory at a time: it is on disk before the next is made.
         // BMP through the writer of "Speichern", so both programs write the same bytes.
-        next.file = std::make_unique<ReplacingFile>(target, output.image.isNull() ? output.bytes : Encoded(output));
-        next.tracked = std::make_unique<TrackedTemporary>(next.file->TemporaryName());
+        next.file->Write(output.image.isNull() ? output.bytes : Encoded(output));
         written.push_back(std::move(next));
     }
     // A failure above removed every temporary file (their destructors) and left every
     // target as it was.
-    for (Written& output : written) {
-        output.file->Commit();
-        if (output.standIn) output.standIn->Finish();
+    const HeldSignals held;
+    // Regular files first, devices and FIFOs last: a write into a device cannot be undone,
+    // so nothing may fail after it.
+    std::stable_partition(written.begin(), written.end(), [](const Written& w) { return !w.file->WritesInPlace(); });
+    std::vector<Earlier> earlier;
+    for (std::size_t i = 0; i < written.size(); ++i)
+        earlier.push_back(written[i].file->WritesInPlace() ? Earlier{} : Keep(written[i].path, i));
+    std::size_t done = 0;
+    try {
+        for (; done < written.size(); ++done) {
+            written[done].file->Commit();
+            if (written[done].standIn) written[done].standIn->Finish();
+        }
+    } catch (const Error&) {
+        // Back to the files as they were before this run.
+        for (std::size_t i = done; i-- > 0;) {
+            if (written[i].file->WritesInPlace()) continue;
+            if (!earlier[i].kept.isEmpty()) rename(earlier[i].kept.constData(), earlier[i].target.constData());
+            else if (!earlier[i].existed) unlink(earlier[i].target.constData());
+        }
+        for (const Earlier& e : earlier)
+            if (!e.kept.isEmpty()) unlink(e.kept.constData());
+        throw;
     }
+    for (const Earlier& e : earlier)
+        if (!e.kept.isEmpty()) unlink(e.kept.constData());
     pending_.clear();
 }
 

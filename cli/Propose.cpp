@@ -7,6 +7,7 @@
 #include "cli/Compression.h"
 #include "cli/FileIdentity.h"
 #include "cli/DataText.h"
+#include "cli/NativeNames.h"
 #include "cli/OutputFiles.h"
 #include "cli/Road.h"
 #include "matrix/Numbers.h"
@@ -22,7 +23,7 @@ void WriteProposal(Context& context, bool json, const QString& picture, const Me
     if (json) {
         WriteJson(context.out,
                   QJsonObject{{"format", kDataFormat},
-                              {"picture", picture},
+                              {"picture", JsonName(picture)},
                               {"schranke", JsonNumber(Schranke)},
                               {"difference_sum_below", JsonNumber(DifferenceSumBelow)},
                               {"difference_sum_total", JsonNumber(DifferenceSumTotal)},
@@ -60,7 +61,7 @@ int RunPropose(const QStringList& args, Context& context) {
     if (line.Has(QStringLiteral("schranke"))) {
         QString warning;
         schranke = CheckSchrankeText(line.Value(QStringLiteral("schranke")), &warning);
-        if (!warning.isEmpty()) context.err << "tesora-cli: " << warning << '\n';
+        if (!warning.isEmpty()) context.warnings << warning;
     }
     std::optional<int> position;
     if (line.Has(QStringLiteral("position")))

@@ -52,6 +52,7 @@ QImage LoadFile(const QString& path) {
 }  // namespace
 
 QImage LoadUsable(const QString& path) {
+    // The same loader and checks as for a file.
     if (IsStandardStream(path)) return CheckWidth(DecodePicture(StandardInputBytes(), path), path);
     return CheckWidth(LoadFile(path), path);
 }

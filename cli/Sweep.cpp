@@ -16,6 +16,7 @@
 #include "cli/Compression.h"
 #include "cli/FileIdentity.h"
 #include "cli/DataText.h"
+#include "cli/NativeNames.h"
 #include "cli/OutputFiles.h"
 #include "cli/Plot.h"
 #include "cli/StandardInput.h"
@@ -41,15 +42,18 @@ const char* const kCsvHeader =
     "picture,level,position,delta,epsilon,schranke,zero_share,own_zero_share,mean_error,psnr,energy_kept\n";
 
 QByteArray Csv(const std::vector<CompressResult>& rows) {
-    QString text = QString::fromLatin1(kCsvHeader);
+    QByteArray text(kCsvHeader);
+    // The name as its bytes: two names that differ only in bytes that are not UTF-8 stay apart.
     for (const CompressResult& r : rows)
-        text += QStringList{CsvField(r.picture), QString::number(r.level), QString::number(*r.position),
+        text += CsvField(NativeName(r.picture)) + ',' +
+                QStringList{QString::number(r.level), QString::number(*r.position),
                             Shortest(r.delta), r.epsilon ? Shortest(*r.epsilon) : QString(), Shortest(r.schranke),
                             Shortest(r.zeroShare), Shortest(r.own.Share()), Shortest(r.meanError),
                             Shortest(r.quality.psnr), Shortest(r.quality.energyKept)}
-                    .join(QLatin1Char(',')) +
+                    .join(QLatin1Char(','))
+                    .toUtf8() +
                 '\n';
-    return text.toUtf8();
+    return text;
 }
 
 // Rows travel from a worker to the parent bit for bit.
@@ -205,7 +209,7 @@ QStringList ReadEpsilons(const CommandLine& line, Context& context, const Compre
     if (one) return {*settings.epsilon};
     QStringList warnings;
     const QStringList epsilons = ParseEpsilonList(line.Value(QStringLiteral("epsilons")), &warnings);
-    for (const QString& warning : warnings) context.err << "tesora-cli: " << warning << '\n';
+    context.warnings << warnings;
     return epsilons;
 }
 
@@ -251,7 +255,14 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
         for (const CompressResult& r : rows) array.append(ToJson(r));
         WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"runs", array}});
     } else if (!csvFile) {
-        context.out << QString::fromUtf8(Csv(rows));
+        // As bytes where the stream has a device: a name that is not UTF-8 keeps them.
+        const QByteArray csv = Csv(rows);
+        if (QIODevice* device = context.out.device()) {
+            context.out.flush();
+            if (device->write(csv) != csv.size()) context.out.setStatus(QTextStream::WriteFailed);
+        } else {
+            context.out << QString::fromUtf8(csv);
+        }
     }
     // Messages, not data: standard error, so standard output stays a clean table.
     if (csvFile) context.err << QStringLiteral("%1 Läufe, Tabelle in %2\n").arg(rows.size()).arg(o.csv);

@@ -1,17 +1,10 @@
 #include "picture/PictureFile.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
-#include <QLoggingCategory>
-#include <QThread>
-#include <cstdio>
-#include <functional>
-#include <unistd.h>
+#include <cstring>
 
-#include "picture/CompleteData.h"
-
+#include "picture/Decoding.h"
 #include "picture/ReplacingFile.h"
 
 namespace tesora {
@@ -29,192 +22,87 @@ std::string Message(const char* before, const QString& path, const std::string& 
     text.append(Quoted(path)).append(after);
     return text;
 }
-// "Das Bild "path" ist 1026 Pixel breit; höchstens 1025 sind möglich."
-std::string TooWide(const QString& path, int width) {
-    return Message("Das Bild ", path,
-                   " ist " + std::to_string(width) + " Pixel breit; höchstens " +
-                       std::to_string(kMaxPictureWidth) + " sind möglich.");
-}
 
-// The largest picture accepted in the widest format a decoder hands back (64-bit RGBA,
-// for 16-bit PNGs), in whole MiB: a header that lies about the size cannot make a
-// decoder allocate more.
-constexpr int kAllocationLimitMiB =
-    static_cast<int>((8LL * kMaxPicturePixels + (1 << 20) - 1) >> 20);
-
-// The formats whose readers are known to fail, or to be caught here, on a damaged file.
-bool Supported(const QByteArray& format) {
-    return format == "bmp" || format == "png" || format == "jpeg" || format == "gif";
-}
-
-// While alive, catches what the decoders say: Qt's warnings from this thread go to a
-// counter instead of standard error, and so does what a library prints there directly
-// (libpng writes its errors to stderr itself). Either counts as a damaged file, since
-// a decoder that complains may have filled the rest of the picture with anything.
-class DecoderComplaints {
-public:
-    DecoderComplaints() : thread_(QThread::currentThread()) {
-        active_ = this;
-        previous_ = qInstallMessageHandler(&DecoderComplaints::Handle);
-        previousFilter_ = QLoggingCategory::installFilter(&DecoderComplaints::Filter);
-        std::fflush(stderr);
-        savedStderr_ = ::dup(STDERR_FILENO);
-        capture_ = std::tmpfile();
-        // Without a place to put it, standard error stays as it is; Qt's warnings still count.
-        if (savedStderr_ < 0 || !capture_ || ::dup2(::fileno(capture_), STDERR_FILENO) < 0) RestoreStderr();
-    }
-    ~DecoderComplaints() {
-        RestoreStderr();
-        QLoggingCategory::installFilter(previousFilter_);  // the rules as they were
-        qInstallMessageHandler(previous_);
-        active_ = nullptr;
-    }
-    DecoderComplaints(const DecoderComplaints&) = delete;
-    DecoderComplaints& operator=(const DecoderComplaints&) = delete;
-
-    bool Any() {
-        // Written through the duplicated descriptor, so only the descriptor's offset moved.
-        if (capture_ && ::lseek(::fileno(capture_), 0, SEEK_END) > 0) printed_ = true;
-        return warnings_ > 0 || printed_;
-    }
-    // The complaint about Qt's allocation limit, told apart for a clearer message.
-    bool OverLimit() const { return overLimit_; }
-
-private:
-    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-        DecoderComplaints* self = active_;
-        if (!self || QThread::currentThread() != self->thread_) {
-            if (self && self->previous_) self->previous_(type, context, message);
-            return;
-        }
-        if (type == QtDebugMsg || type == QtInfoMsg) return;
-        ++self->warnings_;
-        if (message.contains(QStringLiteral("allocation limit"))) self->overLimit_ = true;
-    }
-    // Logging rules may silence warnings (QT_LOGGING_RULES="qt.*=false" is common); a
-    // silenced warning would never reach Handle, and the damage would pass unseen.
-    static void Filter(QLoggingCategory* category) {
-        if (previousFilter_) previousFilter_(category);
-        category->setEnabled(QtWarningMsg, true);
-        category->setEnabled(QtCriticalMsg, true);
-    }
-    void RestoreStderr() {
-        if (savedStderr_ >= 0) {
-            std::fflush(stderr);
-            ::dup2(savedStderr_, STDERR_FILENO);
-            ::close(savedStderr_);
-            savedStderr_ = -1;
-        }
-        if (capture_) {
-            std::fclose(capture_);
-            capture_ = nullptr;
-        }
-    }
-
-    static inline DecoderComplaints* active_ = nullptr;
-    static inline QLoggingCategory::CategoryFilter previousFilter_ = nullptr;
-    QThread* thread_;
-    QtMessageHandler previous_ = nullptr;
-    int savedStderr_ = -1;
-    std::FILE* capture_ = nullptr;
-    int warnings_ = 0;
-    bool printed_ = false;
-    bool overLimit_ = false;
-};
-
-// The bytes the header promises are there, for the formats whose Qt readers stop
-// silently at the end of the data.
-bool DataComplete(const uchar* data, qint64 size, const QByteArray& format) {
-    const auto bytes = static_cast<std::size_t>(size);
-    if (format == "bmp") return BmpDataComplete(data, bytes);
-    if (format == "gif") return GifDataComplete(data, bytes);
-    return true;
-}
-
-// Decodes the picture `device` holds; `complete` tells whether the bytes the header
-// promises are all there. `name` names the file in messages.
-QImage Decode(QIODevice& device, const QString& name, const std::function<bool(const QByteArray&)>& complete) {
-    const std::string damaged = Message("Die Datei ", name, " ist beschädigt oder unvollständig.");
-    QImage image;
-    {
-        DecoderComplaints complaints;
-        // The format from the content, whatever the name says.
-        QImageReader reader(&device);
-        // The pixels exactly as stored: no orientation tags or colour profiles applied.
-        reader.setAutoTransform(false);
-        reader.setAllocationLimit(kAllocationLimitMiB);
-
-        // The size from the header decides before any pixel is decoded.
-        const QSize size = reader.size();
-        const QByteArray format = reader.format();
-        if (!size.isValid() || !Supported(format))
-            throw Error(Message("Die Datei ", name, " ist kein lesbares Bild."));
-        if (size.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
-        if (size.width() > kMaxPictureWidth)
-            throw TooWidePictureError(TooWide(name, size.width()), size.width());
-        if (static_cast<qint64>(size.width()) * size.height() > kMaxPicturePixels)
-            throw Error(Message("Das Bild ", name,
-                                " hat " + std::to_string(static_cast<qint64>(size.width()) * size.height()) +
-                                    " Pixel; höchstens " + std::to_string(kMaxPicturePixels) +
-                                    " (1025 x 4096) sind möglich."));
-        if (!complete(format)) throw Error(damaged);
-
-        image = reader.read();
-        if (complaints.OverLimit()) throw Error(Message("Das Bild ", name, " ist zu groß für den Speicher."));
-        if (image.isNull()) {
-            if (reader.error() == QImageReader::DeviceError)
-                throw Error(Message("Die Datei ", name, " kann nicht gelesen werden."));
-            // The header was read: what failed is the rest of the file.
-            throw Error(damaged);
-        }
-        // A decoder that warned may have filled what it could not read.
-        if (complaints.Any() || image.size() != size) throw Error(damaged);
-    }
-    // Indexed pictures ignore setPixel with a colour: convert before anyone paints. In
-    // place where the depth allows, so the largest picture is not held twice.
-    image.convertTo(QImage::Format_RGB32);
-    if (image.isNull() || image.format() != QImage::Format_RGB32)
-        throw Error(Message("Das Bild ", name, " ist zu groß für den Speicher."));
-    return image;
+bool StartsWith(const std::uint8_t* data, std::size_t size, const char* signature, std::size_t length) {
+    return size >= length && std::memcmp(data, signature, length) == 0;
 }
 
 }  // namespace
+
+namespace decoding {
+
+void Target::Damaged() const { throw Error(Message("Die Datei ", name_, " ist beschädigt oder unvollständig.")); }
+
+void Target::Unreadable() const { throw Error(Message("Die Datei ", name_, " ist kein lesbares Bild.")); }
+
+void Target::CheckSize(std::int64_t width, std::int64_t height) const {
+    if (width <= 0 || height <= 0) throw EmptyPictureError(Message("Die Datei ", name_, " enthält kein Bild."));
+    if (width > kMaxPictureWidth) {
+        const int shown = static_cast<int>(std::min<std::int64_t>(width, INT32_MAX));
+        throw TooWidePictureError(Message("Das Bild ", name_,
+                                          " ist " + std::to_string(width) + " Pixel breit; höchstens " +
+                                              std::to_string(kMaxPictureWidth) + " sind möglich."),
+                                  shown);
+    }
+    if (width * height > kMaxPicturePixels)
+        throw Error(Message("Das Bild ", name_,
+                            " hat " + std::to_string(width * height) + " Pixel; höchstens " +
+                                std::to_string(kMaxPicturePixels) + " (1025 x 4096) sind möglich."));
+}
+
+QImage Target::Allocate(std::int64_t width, std::int64_t height) const {
+    CheckSize(width, height);
+    QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    if (image.isNull()) throw Error(Message("Das Bild ", name_, " ist zu groß für den Speicher."));
+    std::memset(image.bits(), fill_, static_cast<std::size_t>(image.sizeInBytes()));
+    return image;
+}
+
+}  // namespace decoding
+
+QImage DecodePictureData(const std::uint8_t* data, std::size_t size, const QString& name, std::uint8_t fill) {
+    if (size == 0) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
+    const decoding::Target target(name, fill);
+    // The format from the content, whatever the name says.
+    if (StartsWith(data, size, "BM", 2)) return decoding::DecodeBmp(data, size, target);
+    if (StartsWith(data, size, "\x89PNG\r\n\x1a\n", 8)) return decoding::DecodePng(data, size, target);
+    if (StartsWith(data, size, "\xff\xd8\xff", 3)) return decoding::DecodeJpeg(data, size, target);
+    if (StartsWith(data, size, "GIF87a", 6) || StartsWith(data, size, "GIF89a", 6))
+        return decoding::DecodeGif(data, size, target);
+    target.Unreadable();
+}
+
+QImage DecodePicture(const QByteArray& bytes, const QString& name) {
+    return DecodePictureData(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                             static_cast<std::size_t>(bytes.size()), name, 0);
+}
 
 QImage LoadPictureFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
         throw Error(Message("Die Datei ", path, " existiert nicht."));
-    if (info.size() == 0)
-        throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
-    return Decode(file, path, [&file](const QByteArray& format) {
-        if (format != "bmp" && format != "gif") return true;
-        // Mapped, not read: the walk copies nothing.
-        const qint64 size = file.size();
-        if (uchar* data = file.map(0, size)) {
-            const bool complete = DataComplete(data, size, format);
-            file.unmap(data);
-            return complete;
-        }
-        // A file system without mapping: read it through a second handle, leaving the
-        // reader's position alone.
-        QFile copy(file.fileName());
-        if (!copy.open(QIODevice::ReadOnly)) return false;
-        const QByteArray bytes = copy.readAll();
-        return DataComplete(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size(), format);
-    });
-}
-
-QImage DecodePicture(const QByteArray& bytes, const QString& name) {
-    if (bytes.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return Decode(buffer, name, [&bytes](const QByteArray& format) {
-        return DataComplete(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size(), format);
-    });
+    const qint64 size = file.size();
+    if (size == 0) throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
+    if (size > kMaxPictureFileBytes)
+        throw Error(Message("Die Datei ", path,
+                            " ist größer als " + std::to_string(kMaxPictureFileBytes >> 20) +
+                                " MiB; so große Bilddateien werden nicht gelesen."));
+    // Mapped, not read: only the pages the decoder touches cost memory.
+    if (uchar* data = file.map(0, size)) {
+        struct Unmap {
+            QFile& file;
+            uchar* data;
+            ~Unmap() { file.unmap(data); }
+        } unmap{file, data};
+        return DecodePictureData(data, static_cast<std::size_t>(size), path, 0);
+    }
+    // A file system without mapping.
+    const QByteArray bytes = file.read(kMaxPictureFileBytes + 1);
+    if (bytes.size() != size) throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
+    return DecodePicture(bytes, path);
 }
 
 void SavePictureFile(const QImage& image, const QString& path) {

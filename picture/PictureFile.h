@@ -3,6 +3,8 @@
 // picture leaves here as QImage::Format_RGB32, the layout PictureSurface binds directly.
 #include <QImage>
 #include <QString>
+#include <cstddef>
+#include <cstdint>
 
 #include "blac/Bank.h"
 #include "matrix/Error.h"
@@ -35,16 +37,27 @@ private:
     int width_;
 };
 
-// Decodes any format QImageReader knows (BMP of every depth, PNG, JPEG, GIF, ...) and
-// converts to Format_RGB32. Only a completely decoded picture is returned: a file that
-// ends early, or whose decoder complains while reading it, is refused. The decoders'
-// own messages are kept off standard error. Throws Error with a German message when the
-// file cannot be read, is damaged or too large, EmptyPictureError when it holds no
-// pixels and TooWidePictureError when it is wider than kMaxPictureWidth.
+// The largest file (or standard input) that is read: more than any picture within the
+// pixel bound needs, even a 16-bit PNG stored without compression. Larger files are refused
+// before they are read.
+constexpr qint64 kMaxPictureFileBytes = qint64{64} << 20;
+
+// Decodes BMP (our own strict reader), PNG, JPEG and GIF (their reference libraries),
+// recognised by their content, to Format_RGB32. Only a completely decoded picture is
+// returned: a file that ends early, or whose decoder complains about anything while
+// reading it, is refused; so is a pixel that the file does not set. The size is checked
+// from the header before any pixel memory exists. Throws Error with a German message when
+// the file cannot be read, is damaged or too large, EmptyPictureError when it holds no
+// pixels and TooWidePictureError when it is wider than kMaxPictureWidth. Needs no
+// QGuiApplication.
 QImage LoadPictureFile(const QString& path);
 
 // The same for a file's bytes already in memory; `name` names it in messages.
 QImage DecodePicture(const QByteArray& bytes, const QString& name);
+
+// The same, with the pixel memory filled with `fill` before decoding: two decodes with
+// different fill bytes agree unless some pixel was never written.
+QImage DecodePictureData(const std::uint8_t* data, std::size_t size, const QString& name, std::uint8_t fill);
 
 // Writes a 24-bit BMP with exactly the picture's pixels, replacing an existing file only
 // once the new one is complete (see ReplacingFile). Throws Error when it cannot be written.

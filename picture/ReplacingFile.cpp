@@ -1,7 +1,11 @@
 #include "picture/ReplacingFile.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageWriter>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "matrix/Error.h"
@@ -26,21 +30,59 @@ QByteArray EncodePicture(const QImage& image, const char* format, const QString&
     return bytes;
 }
 
-ReplacingFile::ReplacingFile(const QString& path, const QByteArray& bytes) : path_(path), file_(path) {
+ReplacingFile::ReplacingFile(const QString& path) : path_(path), file_(path) {
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
+        if (S_ISDIR(status.st_mode))
+            throw Error("Die Datei \"" + path.toStdString() + "\" ist ein Ordner und wird nicht ersetzt.");
+        // Replacing /dev/null by a regular file would break the system for everyone.
+        inPlace_ = !S_ISREG(status.st_mode);
+    }
+    if (inPlace_) return;
     // Never write into the target itself, not even in a folder that takes no new files:
     // a failure half-way would destroy the old file.
     file_.setDirectWriteFallback(false);
-    if (!file_.open(QIODevice::WriteOnly) || file_.write(bytes) != bytes.size() || !file_.flush()) {
+    if (!file_.open(QIODevice::WriteOnly)) CannotWrite(path_);
+}
+
+ReplacingFile::ReplacingFile(const QString& path, const QByteArray& bytes) : ReplacingFile(path) { Write(bytes); }
+
+void ReplacingFile::Write(const QByteArray& bytes) {
+    if (inPlace_) {
+        bytes_ = bytes;
+        return;
+    }
+    if (file_.write(bytes) != bytes.size() || !file_.flush()) {
         file_.cancelWriting();
         CannotWrite(path_);
     }
 }
 
 void ReplacingFile::Commit() {
-    if (!file_.commit()) CannotWrite(path_);
+    if (!inPlace_) {
+        if (!file_.commit()) CannotWrite(path_);
+        return;
+    }
+    // No O_CREAT: should the device vanish, nothing takes its place.
+    const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) CannotWrite(path_);
+    const char* at = bytes_.constData();
+    qsizetype left = bytes_.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, static_cast<std::size_t>(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            CannotWrite(path_);
+        }
+        at += n;
+        left -= n;
+    }
+    if (::close(fd) != 0 && errno != EINTR) CannotWrite(path_);
 }
 
 QByteArray ReplacingFile::TemporaryName() const {
+    if (inPlace_) return {};
 #if defined(__linux__)
     char name[4096];
     const QByteArray link = "/proc/self/fd/" + QByteArray::number(file_.handle());

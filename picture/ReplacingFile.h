@@ -3,6 +3,8 @@
 // the file is touched, go to a temporary file beside the target and take its name only
 // when every byte reached the disk. A full disk or a killed run leaves an earlier file
 // as it was. A replaced file keeps its permission bits; a new one gets the umask's.
+// An existing target that is not a regular file (a device such as /dev/null, a FIFO) is
+// written to, never replaced; a folder is refused.
 #include <QByteArray>
 #include <QImage>
 #include <QSaveFile>
@@ -16,9 +18,14 @@ QByteArray EncodePicture(const QImage& image, const char* format, const QString&
 
 class ReplacingFile {
 public:
-    // Writes all bytes to the temporary file. Throws Error when that fails; the
-    // temporary file is gone then and the target untouched.
+    // Makes the temporary file, still empty, so that its name can be registered for
+    // removal before the first byte; Write fills it. Throws Error when that fails.
+    explicit ReplacingFile(const QString& path);
+    // Both steps at once.
     ReplacingFile(const QString& path, const QByteArray& bytes);
+    // Writes all bytes to the temporary file (or keeps them for a device). Throws Error
+    // when that fails; the temporary file is gone then and the target untouched.
+    void Write(const QByteArray& bytes);
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     // Without Commit the temporary file is removed and the target stays as it was.
@@ -32,9 +39,14 @@ public:
     // left behind if the process dies).
     QByteArray TemporaryName() const;
 
+    // Whether the target is a device or FIFO, written in place by Commit.
+    bool WritesInPlace() const { return inPlace_; }
+
 private:
     QString path_;
     QSaveFile file_;
+    bool inPlace_ = false;
+    QByteArray bytes_;  // for a target written in place
 };
 
 // ReplacingFile and Commit in one.

@@ -51,7 +51,7 @@ TEST_F(BadInputTest, UnusablePicturesExitWithOne) {
         {"missing", {"compress", "@DIR@/nothing.bmp", "--level", "3"}, 1, "existiert nicht"},
         {"directory", {"compress", "@DIR@/folder.bmp", "--level", "3"}, 1, "Ordner"},
         {"empty", {"compress", "@DIR@/empty.bmp", "--level", "3"}, 1, "enthält kein Bild"},
-        {"truncated", {"info", "@DIR@/truncated.bmp"}, 1, "kein lesbares Bild"},
+        {"truncated", {"info", "@DIR@/truncated.bmp"}, 1, "beschädigt oder unvollständig"},
         {"text named .bmp", {"propose", "@DIR@/text.bmp"}, 1, "kein lesbares Bild"},
         {"width 1026", {"compress", "@DIR@/wide.bmp", "--level", "3"}, 1, "1026 Pixel breit"},
         {"one bad among good", {"info", "@IN@", "@DIR@/empty.bmp"}, 1, "enthält kein Bild"},

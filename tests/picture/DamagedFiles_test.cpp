@@ -154,11 +154,16 @@ TEST_F(DamagedFilesTest, RunLengthStreamsThatSkipPixelsAreRefused) {
                     {"a jump", QByteArray("\0\2\5\5", 4) + rle8.mid(pixels)},
                     {"short lines", QByteArray(29, '\0').replace('\0', QByteArray("\x03\x07\0\0", 4)) +
                                         QByteArray("\0\1", 2)},
-                    {"end of bitmap two rows early", lastRows}};
+                    {"end of bitmap two rows early", lastRows},
+                    // A run longer than its line would spill into the next one.
+                    {"runs past the line", QByteArray(29, '\0').replace('\0', QByteArray("\xFF\x07\0\0", 4)) +
+                                               QByteArray("\0\1", 2)}};
     for (const auto& c : skipping)
         EXPECT_NE(Refusal(Write("skip.bmp", header + c.stream)), "") << c.name;
-    // Long runs are cut at the line's end by the reader: still every pixel set.
-    EXPECT_EQ(Refusal(Write("full.bmp", header + QByteArray(29, '\0').replace('\0', QByteArray("\xFF\x07\0\0", 4)))), "");
+    // Runs that fill each line exactly.
+    EXPECT_EQ(Refusal(Write("full.bmp", header + QByteArray(29, '\0').replace('\0', QByteArray("\x25\x07\0\0", 4)) +
+                                            QByteArray("\0\1", 2))),
+              "");
 }
 
 TEST_F(DamagedFilesTest, TooWideOrTallPicturesAreRefusedFromTheHeaderAlone) {
