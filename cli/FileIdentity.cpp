@@ -2,9 +2,11 @@
 
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/Arguments.h"
 #include "cli/NativeNames.h"
+#include "cli/StandardInput.h"
 
 namespace tesora::cli {
 namespace {
@@ -17,8 +19,13 @@ struct Identity {
 };
 
 std::optional<Identity> IdentityOf(const QString& path) {
-    const QByteArray native = NativeName(path);
     struct stat status;
+    // "-" as an input is whatever standard input reads: `< in.bmp` makes it in.bmp.
+    if (IsStandardStream(path)) {
+        if (fstat(STDIN_FILENO, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+        return Identity{status.st_dev, status.st_ino, {}};
+    }
+    const QByteArray native = NativeName(path);
     if (stat(native.constData(), &status) == 0) return Identity{status.st_dev, status.st_ino, {}};
     // Not there yet: the folder it will be made in, as the system resolves it ("..",
     // links), and the name in it.
@@ -32,7 +39,7 @@ std::optional<Identity> IdentityOf(const QString& path) {
 void CheckOutputsApart(const QStringList& inputs, const std::vector<OutputOption>& outputs) {
     std::vector<std::pair<const OutputOption*, Identity>> seen;
     for (const OutputOption& output : outputs) {
-        if (output.path.isEmpty()) continue;
+        if (output.path.isEmpty() || IsStandardStream(output.path)) continue;  // "-": standard output
         const std::optional<Identity> identity = IdentityOf(output.path);
         if (!identity) continue;
         for (const QString& input : inputs)

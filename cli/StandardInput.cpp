@@ -1,5 +1,6 @@
 #include "cli/StandardInput.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <string>
@@ -17,22 +18,24 @@ struct Input {
 
 Input ReadAll() {
     Input input;
-    char buffer[65536];
+    // Address space only: pages cost memory as they fill, and nothing is copied on growth.
+    input.bytes.reserve(kMaxPictureFileBytes + 1);
     for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n > 0) {
-            // One byte past the bound is enough to know: the rest is never read.
-            if (input.bytes.size() + n > kMaxPictureFileBytes) {
-                input.bytes.clear();
-                input.failure = "Die Eingabe \"-\" ist größer als " + std::to_string(kMaxPictureFileBytes >> 20) +
-                                " MiB; so große Bilddateien werden nicht gelesen.";
-                break;
-            }
-            input.bytes.append(buffer, static_cast<qsizetype>(n));
-        } else if (n == 0) {
+        // One byte past the bound is enough to know: the rest is never read.
+        const qsizetype at = input.bytes.size();
+        if (at > kMaxPictureFileBytes) {
+            input.bytes = QByteArray();
+            input.failure = "Die Eingabe \"-\" ist größer als " + std::to_string(kMaxPictureFileBytes >> 20) +
+                            " MiB; so große Bilddateien werden nicht gelesen.";
             break;
-        } else if (errno != EINTR) {
-            input.bytes.clear();
+        }
+        const qsizetype room = std::min<qsizetype>(qsizetype{1} << 20, kMaxPictureFileBytes + 1 - at);
+        input.bytes.resize(at + room);
+        const ssize_t n = ::read(STDIN_FILENO, input.bytes.data() + at, static_cast<std::size_t>(room));
+        input.bytes.resize(at + std::max<qsizetype>(n, 0));
+        if (n == 0) break;
+        if (n < 0 && errno != EINTR) {
+            input.bytes = QByteArray();
             input.failure = "Die Eingabe \"-\" kann nicht gelesen werden.";
             break;
         }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks a built tesora_*.deb: unpacked into a temporary root, its programs run and find
-# their pictures; Depends names the Qt 6 libraries; lintian reports no error.
+# their pictures; Depends names the Qt 6 and decoder libraries; lintian reports no error.
 set -euo pipefail
 deb=${1:?usage: check-package.sh tesora_VERSION_ARCH.deb}
 root=$(mktemp -d)
@@ -9,7 +9,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 dpkg-deb -I "$deb"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6; do
+# The picture decoders are linked directly (found by dpkg-shlibdeps).
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libpng16-16 libjpeg62-turbo libgif7; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 
