@@ -16,7 +16,7 @@ constexpr int kMaxPictureWidth = kMaxSide;
 // Only the top 2^L + 1 rows are transformed, but every row is shown, compared and
 // written. Bounding the pixels (not the height: a narrow picture may be very tall) keeps
 // the largest picture at 16 MiB per copy: a tesora-cli run with all its outputs stays
-// near 128 MiB (bench/peak_memory), well under 200 MiB.
+// near 146 MiB (bench/peak_memory), well under 200 MiB.
 constexpr int kMaxPicturePixels = kMaxPictureWidth * 4096;
 
 // The file decodes to a picture without pixels (or is an empty file). Kept apart from

@@ -20,7 +20,7 @@ namespace {
 
 // A BMP of any variant: `stored(x, y)` is the raw value of a pixel (palette index or
 // packed channels, 24-bit as 0xRRGGBB).
-struct BmpSpec {
+struct BmpRecipe {
     int width = 7, height = 5;
     unsigned bits = 24;
     std::uint32_t compression = 0;
@@ -31,7 +31,7 @@ struct BmpSpec {
     std::function<std::uint32_t(int, int)> stored;
 };
 
-QByteArray Encode(const BmpSpec& b) {
+QByteArray Encode(const BmpRecipe& b) {
     const bool core = b.headerSize == 12;
     const std::uint32_t maskBytes = b.compression == 3 && b.headerSize < 52 ? 12 : 0;
     const auto paletteBytes = static_cast<std::uint32_t>(b.palette.size() * (core ? 3 : 4));
@@ -99,8 +99,8 @@ std::uint32_t Scale(std::uint32_t value, std::uint32_t mask) {
     return static_cast<std::uint32_t>((((value & mask) >> shift) * 255 + max / 2) / max);
 }
 
-// What a BMP of the spec must decode to.
-QImage Expected(const BmpSpec& b) {
+// What a BMP of the recipe must decode to.
+QImage Expected(const BmpRecipe& b) {
     QImage image(b.width, b.height, QImage::Format_RGB32);
     for (int y = 0; y < b.height; ++y)
         for (int x = 0; x < b.width; ++x) {
@@ -187,7 +187,7 @@ TEST_F(DecodersTest, EveryBmpVariantGivesItsKnownPixels) {
         rgb888{0xFF0000, 0xFF00, 0xFF}, ten{0x3FF00000, 0x000FFC00, 0x000003FF}, odd{0xFE000000, 0x01FFF000, 0x00000007};
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpRecipe recipe;
         int tolerance;  // against the independent decoder; -1: it cannot read the variant
     } cases[] = {
         {"1-bit", {7, 5, 1, 0, 40, false, {}, Palette(2), index(2)}, 0},
@@ -206,12 +206,12 @@ TEST_F(DecodersTest, EveryBmpVariantGivesItsKnownPixels) {
         {"32-bit masks 7, 13 and 3 bits wide", {7, 5, 32, 3, 40, false, odd, {}, packed}, -1},
     };
     for (Case& c : cases) {
-        if (c.spec.bits == 16 && c.spec.compression == 0) c.spec.masks = rgb555;
-        if (c.spec.bits == 32 && c.spec.compression == 0) c.spec.masks = rgb888;
-        const QByteArray file = Encode(c.spec);
+        if (c.recipe.bits == 16 && c.recipe.compression == 0) c.recipe.masks = rgb555;
+        if (c.recipe.bits == 32 && c.recipe.compression == 0) c.recipe.masks = rgb888;
+        const QByteArray file = Encode(c.recipe);
         QImage decoded;
         ASSERT_NO_THROW(decoded = Decode(file)) << c.name;
-        EXPECT_EQ(decoded, Expected(c.spec)) << c.name;
+        EXPECT_EQ(decoded, Expected(c.recipe)) << c.name;
         if (c.tolerance >= 0) SameAsIndependent(file, c.name, c.tolerance);
     }
     // Five bits of 31 are full white, not 248; ten bits of 1023 too.
@@ -231,7 +231,7 @@ TEST_F(DecodersTest, RunLengthBmpsMatchTheIndependentDecoder) {
 
 TEST_F(DecodersTest, BmpsThatLeaveAPixelUnwrittenOrLieAreRefused) {
     const auto index = [](int x, int y) { return static_cast<std::uint32_t>((x + y) % 16); };
-    BmpSpec pastPalette{7, 5, 8, 0, 40, false, {}, Palette(8), index};
+    BmpRecipe pastPalette{7, 5, 8, 0, 40, false, {}, Palette(8), index};
     QByteArray shortRows = Encode({7, 5, 24, 0, 40, false, {}, {}, [](int, int) { return 0x123456u; }});
     shortRows.chop(3);
     QByteArray gappedMask = Encode({2, 2, 32, 3, 40, false, {0xF0F000, 0xFF, 0xF00}, {}, [](int, int) { return 1u; }});
