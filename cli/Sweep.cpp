@@ -98,16 +98,18 @@ void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
 // process reads each picture about once instead of once per position.
 class PictureCache {
 public:
+    explicit PictureCache(bool fit) : fit_(fit) {}
     const QImage& Open(const QString& path) {
         if (image_.isNull() || path_ != path) {
             image_ = QImage();  // the old picture's memory goes before the new one comes
-            image_ = LoadUsable(path);
+            image_ = LoadUsable(path, fit_);
             path_ = path;
         }
         return image_;
     }
 
 private:
+    bool fit_;
     QString path_;
     QImage image_;
 };
@@ -148,7 +150,7 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
         shown = std::max(shown, line.size());
         context.err.flush();
     };
-    PictureCache cache;
+    PictureCache cache(options.settings.fit);
     const int workers = std::min(options.jobs, pairs);
     if (workers > 1) {
         // Read here, the first picture reaches every worker without being read again. A
@@ -188,6 +190,7 @@ void AddSweepOptions(CommandLine& line) {
     add("plot", "DATEI", "Das Diagramm als PNG oder SVG.");
     add("plot-x", "ACHSE", "x-Achse des Diagramms: nullkoeffs (Vorgabe) oder eigene (Nullen unter den Details im Bild).");
     add("plot-y", "ACHSE", "y-Achse des Diagramms: fehler (Vorgabe) oder psnr.");
+    AddFitOption(line);
 }
 
 template <typename T>
@@ -274,7 +277,7 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
 int RunSweep(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("sweep"),
                      QStringLiteral("BILD... --level L (--epsilon E | --epsilons LISTE) [--positions VON:BIS:SCHRITT] "
-                                    "[--jobs N] [--csv DATEI] [--plot DATEI] [--plot-x ACHSE] [--plot-y ACHSE] [--json]"),
+                                    "[--jobs N] [--csv DATEI] [--plot DATEI] [--plot-x ACHSE] [--plot-y ACHSE] [--fit] [--json]"),
                      QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
                                     "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
     AddSweepOptions(line);

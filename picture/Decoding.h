@@ -8,17 +8,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "picture/PictureFile.h"
+
 namespace tesora::decoding {
 
 class Target {
 public:
-    Target(const QString& name, std::uint8_t fill) : name_(name), fill_(fill) {}
+    Target(const QString& name, std::uint8_t fill, const PictureLimits& limits)
+        : name_(name), fill_(fill), limits_(limits) {}
 
     // The file breaks its format's rules or ends early.
     [[noreturn]] void Damaged() const;
     // Not a format (or a variant of one) that is read here.
     [[noreturn]] void Unreadable() const;
-    // Throws the errors of PictureFile.h for a size outside the bounds.
+    // Throws the errors of PictureFile.h for a size outside the limits.
     void CheckSize(std::int64_t width, std::int64_t height) const;
     // Checks the size, then makes the RGB32 picture with every byte set to the fill byte.
     QImage Allocate(std::int64_t width, std::int64_t height) const;
@@ -26,6 +29,7 @@ public:
 private:
     QString name_;
     std::uint8_t fill_;
+    PictureLimits limits_;
 };
 
 QImage DecodeBmp(const std::uint8_t* data, std::size_t size, const Target& target);

@@ -2,10 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "picture/Decoding.h"
 #include "picture/ReplacingFile.h"
+#include "tools/FitPicture.h"
 
 namespace tesora {
 namespace {
@@ -37,17 +40,20 @@ void Target::Unreadable() const { throw Error(Message("Die Datei ", name_, " ist
 
 void Target::CheckSize(std::int64_t width, std::int64_t height) const {
     if (width <= 0 || height <= 0) throw EmptyPictureError(Message("Die Datei ", name_, " enthält kein Bild."));
-    if (width > kMaxPictureWidth) {
-        const int shown = static_cast<int>(std::min<std::int64_t>(width, INT32_MAX));
+    const int shownWidth = static_cast<int>(std::min<std::int64_t>(width, INT32_MAX));
+    const int shownHeight = static_cast<int>(std::min<std::int64_t>(height, INT32_MAX));
+    if (width > limits_.maxWidth)
         throw TooWidePictureError(Message("Das Bild ", name_,
                                           " ist " + std::to_string(width) + " Pixel breit; höchstens " +
-                                              std::to_string(kMaxPictureWidth) + " sind möglich."),
-                                  shown);
-    }
-    if (width * height > kMaxPicturePixels)
-        throw Error(Message("Das Bild ", name_,
-                            " hat " + std::to_string(width * height) + " Pixel; höchstens " +
-                                std::to_string(kMaxPicturePixels) + " (1025 x 4096) sind möglich."));
+                                              std::to_string(limits_.maxWidth) + " sind möglich."),
+                                  shownWidth, shownHeight);
+    if (width * height > limits_.maxPixels)
+        throw TooLargePictureError(Message("Das Bild ", name_,
+                                           " hat " + std::to_string(width * height) + " Pixel; höchstens " +
+                                               std::to_string(limits_.maxPixels) +
+                                               (limits_.maxPixels == kMaxPicturePixels ? " (1025 x 4096)" : "") +
+                                               " sind möglich."),
+                                   shownWidth, shownHeight);
 }
 
 QImage Target::Allocate(std::int64_t width, std::int64_t height) const {
@@ -60,9 +66,14 @@ QImage Target::Allocate(std::int64_t width, std::int64_t height) const {
 
 }  // namespace decoding
 
-QImage DecodePictureData(const std::uint8_t* data, std::size_t size, const QString& name, std::uint8_t fill) {
+qint64 MaxPictureFileBytes(const PictureLimits& limits) {
+    return std::max(kMaxPictureFileBytes, 8 * limits.maxPixels + (qint64{1} << 20));
+}
+
+QImage DecodePictureData(const std::uint8_t* data, std::size_t size, const QString& name, std::uint8_t fill,
+                         const PictureLimits& limits) {
     if (size == 0) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
-    const decoding::Target target(name, fill);
+    const decoding::Target target(name, fill, limits);
     // The format from the content, whatever the name says.
     if (StartsWith(data, size, "BM", 2)) return decoding::DecodeBmp(data, size, target);
     if (StartsWith(data, size, "\x89PNG\r\n\x1a\n", 8)) return decoding::DecodePng(data, size, target);
@@ -72,12 +83,12 @@ QImage DecodePictureData(const std::uint8_t* data, std::size_t size, const QStri
     target.Unreadable();
 }
 
-QImage DecodePicture(const QByteArray& bytes, const QString& name) {
+QImage DecodePicture(const QByteArray& bytes, const QString& name, const PictureLimits& limits) {
     return DecodePictureData(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                             static_cast<std::size_t>(bytes.size()), name, 0);
+                             static_cast<std::size_t>(bytes.size()), name, 0, limits);
 }
 
-QImage LoadPictureFile(const QString& path) {
+QImage LoadPictureFile(const QString& path, const PictureLimits& limits) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
         throw Error(Message("Die Datei ", path, " existiert nicht."));
@@ -86,9 +97,10 @@ QImage LoadPictureFile(const QString& path) {
         throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
     const qint64 size = file.size();
     if (size == 0) throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
-    if (size > kMaxPictureFileBytes)
+    const qint64 maxBytes = MaxPictureFileBytes(limits);
+    if (size > maxBytes)
         throw Error(Message("Die Datei ", path,
-                            " ist größer als " + std::to_string(kMaxPictureFileBytes >> 20) +
+                            " ist größer als " + std::to_string(maxBytes >> 20) +
                                 " MiB; so große Bilddateien werden nicht gelesen."));
     // Mapped, not read: only the pages the decoder touches cost memory.
     if (uchar* data = file.map(0, size)) {
@@ -97,13 +109,30 @@ QImage LoadPictureFile(const QString& path) {
             uchar* data;
             ~Unmap() { file.unmap(data); }
         } unmap{file, data};
-        return DecodePictureData(data, static_cast<std::size_t>(size), path, 0);
+        return DecodePictureData(data, static_cast<std::size_t>(size), path, 0, limits);
     }
     // A file system without mapping.
-    const QByteArray bytes = file.read(kMaxPictureFileBytes + 1);
+    const QByteArray bytes = file.read(maxBytes + 1);
     if (bytes.size() != size) throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
-    return DecodePicture(bytes, path);
+    return DecodePicture(bytes, path, limits);
 }
+
+QImage FitPicture(const QImage& picture) {
+    const FitSize size = FittedSize(picture.width(), picture.height());
+    if (size.width == picture.width() && size.height == picture.height()) return picture;
+    const QImage source = picture.convertToFormat(QImage::Format_RGB32);
+    const std::vector<std::uint32_t> words =
+        AreaAverage(reinterpret_cast<const std::uint32_t*>(source.constBits()), source.width(), source.height(),
+                    source.bytesPerLine() / 4, size);
+    QImage fitted(size.width, size.height, QImage::Format_RGB32);
+    if (fitted.isNull()) throw Error("Zu wenig Speicher für das verkleinerte Bild.");
+    for (int y = 0; y < size.height; ++y)
+        std::memcpy(fitted.scanLine(y), words.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width),
+                    sizeof(std::uint32_t) * static_cast<std::size_t>(size.width));
+    return fitted;
+}
+
+QImage LoadFittedPictureFile(const QString& path) { return FitPicture(LoadPictureFile(path, kFitDecodeLimits)); }
 
 void SavePictureFile(const QImage& image, const QString& path) {
     WriteFileReplacing(path, EncodePicture(image, "BMP", path));
