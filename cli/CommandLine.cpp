@@ -22,6 +22,11 @@ void CommandLine::AddValueOption(const QString& name, const QString& valueName,
     parser_.addOption(QCommandLineOption(name, description, valueName));
 }
 
+void CommandLine::AddValueOption(const QStringList& names, const QString& valueName,
+                                 const QString& description) {
+    parser_.addOption(QCommandLineOption(names, description, valueName));
+}
+
 void CommandLine::AddFlag(const QString& name, const QString& description) {
     parser_.addOption(QCommandLineOption(name, description));
 }
@@ -39,7 +44,7 @@ void CommandLine::RefuseRepeatedOptions(const QString& hint) const {
     // Qt keeps the last of repeated values; a script's typo would go unnoticed.
     QStringList seen;
     for (const QString& name : parser_.optionNames()) {
-        if (seen.contains(name))
+        if (seen.contains(name) && !repeatable_.contains(name))
             throw UsageError(QStringLiteral("Die Option \"%1%2\" ist mehrfach angegeben.")
                                  .arg(name.size() == 1 ? "-" : "--", name) + hint);
         seen << name;

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales
-          qt6-translations-l10n help2man desktop-file-utils appstream man-db file dpkg-dev)
+          qt6-translations-l10n help2man desktop-file-utils appstream man-db file dpkg-dev
+          librsvg2-bin poppler-utils)
 case "${1:-}" in
   --bench) packages+=(python3-pywt python3-numpy python3-pil) ;;
   # libFuzzer and the sanitizer runtimes for make fuzz.
