@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "cli/Arguments.h"
 #include "cli/StandardInput.h"
@@ -292,6 +293,47 @@ void PlaceLegend(PlotLayout& layout, const PlotFonts& fonts, const std::vector<L
     }
 }
 
+// Curves of several pictures at the same Deltas: a table with a row per picture and a
+// column per Delta, far smaller than a list of every name. Too wide for the page, it
+// continues in further blocks below. Returns its height; places it only when asked.
+double PlaceGrid(PlotLayout* layout, const PlotFonts& fonts, const RateDistortionPlot& plot, double size,
+                 QPointF topLeft, double width) {
+    std::vector<double> deltas;
+    for (const PlotCurve& curve : plot.curves)
+        if (std::find(deltas.begin(), deltas.end(), curve.delta) == deltas.end()) deltas.push_back(curve.delta);
+    std::sort(deltas.begin(), deltas.end());
+    const QString deltaTitle = QStringLiteral("Delta");
+    double nameWidth = fonts.Width(deltaTitle, size, true);
+    for (const QString& picture : plot.pictures) nameWidth = std::max(nameWidth, fonts.Width(picture, size));
+    nameWidth += 0.8 * size;
+    double cellWidth = 2.6 * size;
+    for (double d : deltas) cellWidth = std::max(cellWidth, fonts.Width(G(d), size));
+    cellWidth += 0.8 * size;
+    const double rowHeight = fonts.LineHeight(size) * 1.08;
+    const auto perBlock = static_cast<std::size_t>(std::max(1.0, std::floor((width - nameWidth) / cellWidth)));
+    const std::size_t blocks = (deltas.size() + perBlock - 1) / perBlock;
+    const double blockHeight = static_cast<double>(plot.pictures.size() + 1) * rowHeight;
+    const double height = static_cast<double>(blocks) * blockHeight + static_cast<double>(blocks - 1) * 0.3 * rowHeight;
+    if (!layout) return height;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const double y0 = topLeft.y() + static_cast<double>(b) * (blockHeight + 0.3 * rowHeight);
+        layout->texts.push_back(TextAt(fonts, deltaTitle, size, true, QPointF(topLeft.x(), y0)));
+        for (qsizetype p = 0; p < plot.pictures.size(); ++p)
+            layout->texts.push_back(TextAt(fonts, plot.pictures[p], size, false,
+                                           QPointF(topLeft.x(), y0 + static_cast<double>(p + 1) * rowHeight)));
+        for (std::size_t i = b * perBlock; i < std::min(deltas.size(), (b + 1) * perBlock); ++i) {
+            const double x0 = topLeft.x() + nameWidth + static_cast<double>(i - b * perBlock) * cellWidth;
+            layout->texts.push_back(TextAt(fonts, G(deltas[i]), size, false, QPointF(x0, y0)));
+            for (std::size_t c = 0; c < plot.curves.size(); ++c) {
+                if (plot.curves[c].delta != deltas[i]) continue;
+                const double y = y0 + static_cast<double>(plot.curves[c].picture + 1) * rowHeight;
+                layout->samples.push_back({QRectF(x0, y, 2.6 * size, fonts.LineHeight(size)), c, false});
+            }
+        }
+    }
+    return height;
+}
+
 }  // namespace
 
 // ---- Options ---------------------------------------------------------------------------
@@ -558,6 +600,10 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
         for (std::size_t p = 0; p < static_cast<std::size_t>(plot.pictures.size()); ++p)
             items.push_back({plot.pictures[static_cast<qsizetype>(p)], p, true});
     }
+    // A table of pictures by Deltas when each picture and Delta is one curve.
+    std::set<std::pair<std::size_t, double>> cells;
+    for (const PlotCurve& curve : plot.curves) cells.insert({curve.picture, curve.delta});
+    const bool grid = !colourScale && plot.byDelta && plot.pictures.size() > 1 && cells.size() == plot.curves.size();
     const auto tickText = [](double v) { return G(v); };
     const auto yTickWidth = [&](const PlotScale& scale, double length) {
         PlotScale copy = scale;
@@ -594,13 +640,15 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
         under.columns = std::max(1, static_cast<int>((w - 2 * s.pad) / shape.columnWidth));
         under.columns = std::min(under.columns, static_cast<int>(items.size()));
         under.rows = (static_cast<int>(items.size()) + under.columns - 1) / under.columns;
-        const double underArea = bottom - top - under.Height() - s.pad * 0.5;
-        const bool rightFits = !colourScale && right.Height() <= besideHeight && rightArea >= 0.5 * w &&
+        const double gridHeight = grid ? PlaceGrid(nullptr, fonts, plot, size, QPointF(), w - 2 * s.pad) : 0;
+        const double underArea = bottom - top - (grid ? gridHeight : under.Height()) - s.pad * 0.5;
+        const bool rightFits = !grid && !colourScale && right.Height() <= besideHeight && rightArea >= 0.5 * w &&
                                right.Width() <= w - 2 * s.pad;
         const bool underFits = underArea >= 0.4 * h && under.columns * shape.columnWidth <= w - 2 * s.pad + 1e-9;
         if (!rightFits && !underFits) continue;
         beside = rightFits && (!underFits || rightArea * (bottom - top) >= (w - left - std::max(s.pad, xHalf) - barColumn) * underArea);
         shape = beside ? right : under;
+        if (grid) shape.headingHeight = gridHeight, shape.rows = 0;  // its height below the axes
         break;
     }
     const double legendBelow = !items.empty() && !beside ? shape.Height() + s.pad * 0.5 : 0;
@@ -658,7 +706,8 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     if (!items.empty()) {
         const QPointF at = beside ? QPointF(layout.area.right() + std::max(s.pad, xHalf), top)
                                   : QPointF(s.pad, areaBottom + tickGap + lineHeight + tickGap + lineHeight + s.pad * 0.9);
-        PlaceLegend(layout, fonts, items, heading, shape, at);
+        if (grid) PlaceGrid(&layout, fonts, plot, shape.size, at, w - 2 * s.pad);
+        else PlaceLegend(layout, fonts, items, heading, shape, at);
     }
     if (colourScale) {
         const double x0 = w - barColumn;

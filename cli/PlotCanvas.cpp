@@ -190,6 +190,21 @@ QByteArray FinishSvg(QByteArray svg, const PlotPage& page) {
     return text.toUtf8();
 }
 
+// The writer gives the page box in whole points. The exact size has the same number of
+// characters (six decimals), so every offset in the file stays true.
+QByteArray FinishPdf(QByteArray pdf, const PlotPage& page) {
+    static const QRegularExpression box(QStringLiteral(R"(/MediaBox \[0 0 (\d+\.\d{6}) (\d+\.\d{6})\])"));
+    const QRegularExpressionMatch match = box.match(QString::fromLatin1(pdf));
+    if (!match.hasMatch()) return pdf;
+    const QByteArray old = match.captured(0).toLatin1();
+    const QByteArray exact = QStringLiteral("/MediaBox [0 0 %1 %2]")
+                                 .arg(page.points.width(), 0, 'f', 6)
+                                 .arg(page.points.height(), 0, 'f', 6)
+                                 .toLatin1();
+    if (exact.size() == old.size()) pdf.replace(pdf.indexOf(old), old.size(), exact);
+    return pdf;
+}
+
 }  // namespace
 
 void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, const QString& title,
@@ -234,13 +249,13 @@ void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, co
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         writer.setResolution(72);
-        writer.setPageSize(QPageSize(page.points, QPageSize::Point, QString(), QPageSize::ExactMatch));
+        writer.setPageSize(QPageSize(page.points * (25.4 / 72), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("tesora-cli"));
         QPainter painter(&writer);
         paint(painter, writer);
-        outputs.AddText(path, buffer.data());
+        outputs.AddText(path, FinishPdf(buffer.data(), page));
         return;
     }
     }
