@@ -323,11 +323,13 @@ double PlaceGrid(PlotLayout* layout, const PlotFonts& fonts, const RateDistortio
                                            QPointF(topLeft.x(), y0 + static_cast<double>(p + 1) * rowHeight)));
         for (std::size_t i = b * perBlock; i < std::min(deltas.size(), (b + 1) * perBlock); ++i) {
             const double x0 = topLeft.x() + nameWidth + static_cast<double>(i - b * perBlock) * cellWidth;
-            layout->texts.push_back(TextAt(fonts, G(deltas[i]), size, false, QPointF(x0, y0)));
+            const double inner = cellWidth - 0.8 * size;  // header and samples centred in it
+            const double textWidth = fonts.Width(G(deltas[i]), size);
+            layout->texts.push_back(TextAt(fonts, G(deltas[i]), size, false, QPointF(x0 + (inner - textWidth) / 2, y0)));
             for (std::size_t c = 0; c < plot.curves.size(); ++c) {
                 if (plot.curves[c].delta != deltas[i]) continue;
                 const double y = y0 + static_cast<double>(plot.curves[c].picture + 1) * rowHeight;
-                layout->samples.push_back({QRectF(x0, y, 2.6 * size, fonts.LineHeight(size)), c, false});
+                layout->samples.push_back({QRectF(x0 + (inner - 2.6 * size) / 2, y, 2.6 * size, fonts.LineHeight(size)), c, false});
             }
         }
     }
