@@ -421,7 +421,8 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
             }
             return false;
         };
-        if (!varies(labelColumn) && varies(zeros)) labelColumn = zeros;
+        // A target asked for says more than the Epsilon found for it.
+        if (varies(zeros)) labelColumn = zeros;
     }
     const bool severalRules = [&] {
         for (std::size_t r = 1; r < table.rows.size(); ++r)
