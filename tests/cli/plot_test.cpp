@@ -220,6 +220,16 @@ TEST(PlotTable, ColumnsAreReadByNameAndBadRowsNamed) {
     EXPECT_EQ(error("zero_share,mean_error\n0x10,2\n"), "Tabelle \"b.csv\", Zeile 2: \"0x10\" in Spalte zero_share ist keine Zahl.");
     EXPECT_EQ(error(""), "Die Tabelle \"b.csv\" ist leer.");
     EXPECT_EQ(error("zero_share,mean_error\n1,2\n", "entropy_bpp").rfind("usage: ", 0), 0u);
+    // A target sweep under two rules: a curve per picture, rule and Delta, points named
+    // by their target rather than the Epsilon found for it.
+    const cli::RateDistortionPlot targets = PlotOf(QStringLiteral(
+        "picture,delta,rule,zeros,epsilon,zero_share,mean_error\n"
+        "a.bmp,0.5,flat,90,3.25,90.2,2\na.bmp,0.5,flat,80,1.5,80.1,1\na.bmp,0.5,norm,80,0.7,80,1.5\n"
+        "a.bmp,0.5,norm,90,1.1,90,2.5\n"));
+    ASSERT_EQ(targets.curves.size(), 2u);
+    EXPECT_EQ(targets.curves[1].name, QStringLiteral("a.bmp, norm, Delta 0.5"));
+    EXPECT_EQ(targets.curves[0].points[0].label, QStringLiteral("80"));
+    EXPECT_TRUE(targets.notes.contains(QStringLiteral("Ziel-Anteil")));
     // Values without a number are no points, not errors.
     EXPECT_EQ(error("zero_share,mean_error\nnan,2\n1,inf\n,3\n"), "");
 }
