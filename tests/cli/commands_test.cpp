@@ -255,6 +255,15 @@ TEST_F(CompressTest, SweepShowsProgressOnlyWhenAskedTo) {
     EXPECT_TRUE(err.section('\r', -2, -2).trimmed().isEmpty()) << err.toStdString();
     EXPECT_EQ(out.count('\n'), 3);  // the table alone: progress never reaches stdout
 
+    // Not a terminal: nothing unless asked for, then a plain line per tenth.
+    const CliRun quiet = Run(QStringList(args.mid(1)));
+    EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
+    const CliRun asked = Run(QStringList(args.mid(1)) << "--progress");
+    EXPECT_EQ(asked.out, quiet.out);
+    EXPECT_FALSE(asked.err.contains('\r'));
+    EXPECT_TRUE(asked.err.startsWith(QStringLiteral("Fortschritt: 50 % (1/2 Zeilen, "))) << asked.err.toStdString();
+    EXPECT_TRUE(asked.err.contains(QStringLiteral("\nFortschritt: 100 % (2/2 Zeilen, "))) << asked.err.toStdString();
+
     QString closing, unused;
     QTextStream closingStream(&closing), unusedStream(&unused);
     ASSERT_EQ(cli::RunCli(QStringList(args) << "--csv" << dir.filePath("t.csv"), unusedStream, closingStream, true), 0);
