@@ -49,6 +49,9 @@ private:
     QStringList repeatable_;
 };
 
+// --fit: a picture too large for the working matrix is scaled down to fit.
+void AddFitOption(CommandLine& line);
+
 // Writes one JSON document, indented, to `out`.
 void WriteJson(QTextStream& out, const QJsonObject& document);
 

@@ -86,7 +86,7 @@ Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int 
 
 Decomposition::Decomposition(const QString& picture, const CompressSettings& settings, OutputFiles& outputs,
                              int reductions, const QImage& opened)
-    : road_(picture, opened) {
+    : road_(picture, opened, settings.fit) {
     if (settings.level > PictureLevel)
         throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 des Bildes \"%3\".")
                              .arg(settings.level).arg(PictureLevel).arg(picture));
@@ -218,6 +218,7 @@ void AddCompressOptions(CommandLine& line) {
                         QStringLiteral("Das Hauptbild nach \"Reduce\", mit roten Markierungen."));
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
                         QStringLiteral("Das Hauptbild nach der Rekonstruktion."));
+    AddFitOption(line);
 }
 
 }  // namespace
@@ -226,7 +227,7 @@ int RunCompress(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("compress"),
                      QStringLiteral("BILD --level L [--position P | --delta D] [--epsilon E] "
                                     "[--approximation DATEI] [--coefficients DATEI] "
-                                    "[--reconstruction DATEI] [--json]"),
+                                    "[--reconstruction DATEI] [--fit] [--json]"),
                      QStringLiteral("Öffnet das Bild (\"-\": von der Standardeingabe), setzt Delta, zieht "
                                     "den Level-Regler auf L, drückt \"Reduce\" (mit --epsilon), zieht den "
                                     "Regler zurück und drückt \"Fehler?\"."));
@@ -252,6 +253,7 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     if (!line.Has(QStringLiteral("level"))) throw UsageError(QStringLiteral("Die Option --level fehlt."));
     CompressSettings settings;
     settings.level = ParseLevel(line.Value(QStringLiteral("level")));
+    settings.fit = line.Has(QStringLiteral("fit"));
     if (line.Has(QStringLiteral("epsilon"))) {
         QString warning;
         settings.epsilon = CheckEpsilonText(line.Value(QStringLiteral("epsilon")), &warning);

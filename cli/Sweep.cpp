@@ -95,16 +95,18 @@ void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
 // process reads each picture about once instead of once per position.
 class PictureCache {
 public:
+    explicit PictureCache(bool fit) : fit_(fit) {}
     const QImage& Open(const QString& path) {
         if (image_.isNull() || path_ != path) {
             image_ = QImage();  // the old picture's memory goes before the new one comes
-            image_ = LoadUsable(path);
+            image_ = LoadUsable(path, fit_);
             path_ = path;
         }
         return image_;
     }
 
 private:
+    bool fit_;
     QString path_;
     QImage image_;
 };
@@ -137,7 +139,7 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
     Progress progress(context.err, ChooseProgress(context.progress, options.progress),
                       static_cast<long long>(pairs) * options.epsilons.size());
     const auto done = [&](int) { progress.Advance(options.epsilons.size()); };
-    PictureCache cache;
+    PictureCache cache(options.settings.fit);
     const int workers = std::min(options.jobs, pairs);
     if (workers > 1) {
         // Read here, the first picture reaches every worker without being read again. A
@@ -179,6 +181,7 @@ void AddSweepOptions(CommandLine& line) {
     line.AddFlag(QStringLiteral("progress"),
                  QStringLiteral("Fortschritt auch dann auf die Standardfehlerausgabe, wenn sie kein Terminal ist "
                                 "(eine Zeile je 10 %)."));
+    AddFitOption(line);
 }
 
 QStringList ReadEpsilons(const CommandLine& line, Context& context, const CompressSettings& settings) {
@@ -247,7 +250,7 @@ int RunSweep(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("sweep"),
                      QStringLiteral("BILD... --level L (--epsilon E | --epsilons LISTE) [--positions VON:BIS:SCHRITT] "
                                     "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
-                                    "[--labels de|en] [--progress] [--json]"),
+                                    "[--labels de|en] [--progress] [--fit] [--json]"),
                      QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
                                     "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
     AddSweepOptions(line);
