@@ -21,6 +21,7 @@ const char* const kOverview =
     "  compress  Bild zerlegen, reduzieren, rekonstruieren und den Fehler messen\n"
     "  propose   \"Calc Delta\" auf dem geöffneten Bild\n"
     "  sweep     compress für viele Delta-Positionen und Epsilon, als CSV und Diagramm\n"
+    "  plot      das Diagramm einer Tabelle von sweep, als PNG, SVG oder PDF\n"
     "\n"
     "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls.\n"
     "Jeder Befehl kennt --json; tesora-cli --version zeigt die Version.\n"
@@ -74,6 +75,7 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         if (command == QLatin1String("compress")) return RunCompress(args, context);
         if (command == QLatin1String("propose")) return RunPropose(args, context);
         if (command == QLatin1String("sweep")) return RunSweep(args, context);
+        if (command == QLatin1String("plot")) return RunPlot(args, context);
         throw UsageError(QStringLiteral("Unbekannter Befehl \"%1\" (tesora-cli --help zeigt alle).").arg(command));
     });
     const int checked = CheckStandardOutput(out, err, status);

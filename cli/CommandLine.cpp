@@ -22,6 +22,11 @@ void CommandLine::AddValueOption(const QString& name, const QString& valueName,
     parser_.addOption(QCommandLineOption(name, description, valueName));
 }
 
+void CommandLine::AddValueOption(const QStringList& names, const QString& valueName,
+                                 const QString& description) {
+    parser_.addOption(QCommandLineOption(names, description, valueName));
+}
+
 void AddFitOption(CommandLine& line) {
     line.AddFlag(QStringLiteral("fit"),
                  QStringLiteral("Ein Bild über 1025 Pixel Breite oder 1025 x 4096 Pixel verkleinert öffnen "
@@ -46,7 +51,7 @@ void CommandLine::RefuseRepeatedOptions(const QString& hint) const {
     // Qt keeps the last of repeated values; a script's typo would go unnoticed.
     QStringList seen;
     for (const QString& name : parser_.optionNames()) {
-        if (seen.contains(name))
+        if (seen.contains(name) && !repeatable_.contains(name))
             throw UsageError(QStringLiteral("Die Option \"%1%2\" ist mehrfach angegeben.")
                                  .arg(name.size() == 1 ? "-" : "--", name) + hint);
         seen << name;

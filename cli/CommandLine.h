@@ -23,7 +23,11 @@ public:
     CommandLine(const QString& name, const QString& syntax, const QString& description);
 
     void AddValueOption(const QString& name, const QString& valueName, const QString& description);
+    // The same option under several names ("o" and "output").
+    void AddValueOption(const QStringList& names, const QString& valueName, const QString& description);
     void AddFlag(const QString& name, const QString& description);
+    // An option that may be given several times (one output file each).
+    void AllowRepeated(const QString& name) { repeatable_ << name; }
 
     // Parses args (args[0] the program, args[1] the subcommand). Returns false after
     // printing the help for --help; throws UsageError for anything wrong, including a
@@ -33,6 +37,7 @@ public:
 
     bool Has(const QString& name) const { return parser_.isSet(name); }
     QString Value(const QString& name) const { return parser_.value(name); }
+    QStringList Values(const QString& name) const { return parser_.values(name); }
     QStringList Positional() const { return parser_.positionalArguments(); }
     bool Json() const { return parser_.isSet(QStringLiteral("json")); }
 
@@ -44,6 +49,7 @@ private:
     QCommandLineParser parser_;
     QString name_;
     QString syntax_;
+    QStringList repeatable_;
 };
 
 // --fit: a picture too large for the working matrix is scaled down to fit.

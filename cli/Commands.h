@@ -12,5 +12,6 @@ int RunFilters(const QStringList& args, Context& context);
 int RunCompress(const QStringList& args, Context& context);
 int RunPropose(const QStringList& args, Context& context);
 int RunSweep(const QStringList& args, Context& context);
+int RunPlot(const QStringList& args, Context& context);
 
 }  // namespace tesora::cli

@@ -19,6 +19,7 @@
 #include "cli/NativeNames.h"
 #include "cli/OutputFiles.h"
 #include "cli/Plot.h"
+#include "cli/Progress.h"
 #include "cli/StandardInput.h"
 #include "cli/Workers.h"
 #include "mra/LevelChange.h"
@@ -32,10 +33,10 @@ struct SweepOptions {
     std::vector<int> positions;
     QStringList epsilons;  // the Epsilon texts, as the box gets them
     int jobs = 1;
-    QString csv, plot;     // csv "-": standard output
-    PlotX plotX = PlotX::ZeroShare;
-    PlotY plotY = PlotY::Fehler;
-    bool json = false;
+    QString csv;           // "-": standard output
+    QStringList plots;     // one file each, the format by its extension
+    PlotOptions plot;
+    bool json = false, progress = false;
 };
 
 const char* const kCsvHeader =
@@ -139,17 +140,9 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
     const auto positions = static_cast<int>(options.positions.size());
     const int pairs = static_cast<int>(options.pictures.size()) * positions;
     if (options.pictures.contains(QStringLiteral("-"))) StandardInputBytes();  // once, before the workers
-    int finished = 0;
-    qsizetype shown = 0;
-    const auto progress = [&](int pair) {
-        if (!context.progress) return;
-        const QString line = QStringLiteral("%1/%2: %3, Position %4")
-                                 .arg(++finished).arg(pairs).arg(options.pictures[pair / positions])
-                                 .arg(options.positions[static_cast<std::size_t>(pair % positions)]);
-        context.err << '\r' << line.leftJustified(shown);
-        shown = std::max(shown, line.size());
-        context.err.flush();
-    };
+    Progress progress(context.err, ChooseProgress(context.progress, options.progress),
+                      static_cast<long long>(pairs) * options.epsilons.size());
+    const auto done = [&](int) { progress.Advance(options.epsilons.size()); };
     PictureCache cache(options.settings.fit);
     const int workers = std::min(options.jobs, pairs);
     if (workers > 1) {
@@ -169,9 +162,8 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
         ~RestoreThreads() { SetTransformThreads(threads); }
     } restoreThreads{threadsBefore};
     const std::vector<QByteArray> packed =
-        RunTasks(pairs, options.jobs, [&](int pair) { return RunPair(options, pair, cache); }, progress);
-    // The closing lines start on a clean line.
-    if (context.progress && shown > 0) context.err << '\r' << QString(shown, QLatin1Char(' ')) << '\r';
+        RunTasks(pairs, options.jobs, [&](int pair) { return RunPair(options, pair, cache); }, done);
+    progress.Finish();  // the closing lines start on a clean line
     std::vector<CompressResult> rows;
     for (const QByteArray& bytes : packed) Unpack(bytes, rows);
     return rows;
@@ -187,22 +179,13 @@ void AddSweepOptions(CommandLine& line) {
     add("positions", "VON:BIS:SCHRITT", "Positionen der Delta-Scroll-Leiste (Vorgabe 0:100:10).");
     add("jobs", "N", "Zahl der Kerne, die der Lauf nutzt (Vorgabe: alle): je Kern ein Arbeitsprozess.");
     add("csv", "DATEI", "Die Tabelle als CSV-Datei (\"-\" oder ohne diese Option: Standardausgabe).");
-    add("plot", "DATEI", "Das Diagramm als PNG oder SVG.");
-    add("plot-x", "ACHSE", "x-Achse des Diagramms: nullkoeffs (Vorgabe) oder eigene (Nullen unter den Details im Bild).");
-    add("plot-y", "ACHSE", "y-Achse des Diagramms: fehler (Vorgabe) oder psnr.");
+    add("plot", "DATEI", "Das Diagramm als PNG, SVG oder PDF; mehrfach angegeben eine Datei je Angabe.");
+    line.AllowRepeated(QStringLiteral("plot"));
+    AddPlotOptions(line);
+    line.AddFlag(QStringLiteral("progress"),
+                 QStringLiteral("Fortschritt auch dann auf die Standardfehlerausgabe, wenn sie kein Terminal ist "
+                                "(eine Zeile je 10 %)."));
     AddFitOption(line);
-}
-
-template <typename T>
-T Choice(const CommandLine& line, const char* option, std::initializer_list<std::pair<const char*, T>> choices) {
-    const QString name = QString::fromLatin1(option);
-    const QString value = line.Value(name);
-    QStringList names;
-    for (const auto& [text, choice] : choices) {
-        if (value == QLatin1String(text) || (value.isEmpty() && names.isEmpty())) return choice;
-        names << QString::fromLatin1(text);
-    }
-    throw UsageError(QStringLiteral("Ungültiger Wert für --%1: \"%2\" (erwartet: %3).").arg(name, value, names.join(" oder ")));
 }
 
 QStringList ReadEpsilons(const CommandLine& line, Context& context, const CompressSettings& settings) {
@@ -225,21 +208,23 @@ SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
     o.jobs = line.Has(QStringLiteral("jobs")) ? ParseJobs(line.Value(QStringLiteral("jobs"))) : CoreCount();
     o.pictures = line.Positional();
     o.csv = line.Value(QStringLiteral("csv"));
-    o.plot = line.Value(QStringLiteral("plot"));
+    o.plots = line.Values(QStringLiteral("plot"));
     o.json = line.Json();
-    o.plotX = Choice<PlotX>(line, "plot-x", {{"nullkoeffs", PlotX::ZeroShare}, {"eigene", PlotX::OwnZeroShare}});
-    o.plotY = Choice<PlotY>(line, "plot-y", {{"fehler", PlotY::Fehler}, {"psnr", PlotY::Psnr}});
+    o.progress = line.Has(QStringLiteral("progress"));
+    o.plot = ReadPlotOptions(line);
+    CheckPlotColumns(o.plot, QString::fromLatin1(kCsvHeader).trimmed().split(QLatin1Char(',')));
     if (o.json && IsStandardStream(o.csv))
         throw UsageError(QStringLiteral("--json und --csv - schreiben beide auf die Standardausgabe."));
-    if (!o.plot.isEmpty()) PlotFormatFor(o.plot, QStringLiteral("--plot"));
-    CheckOutputsApart(o.pictures, {{QStringLiteral("--csv"), IsStandardStream(o.csv) ? QString() : o.csv},
-                                   {QStringLiteral("--plot"), o.plot}});
+    std::vector<OutputOption> outputs{{QStringLiteral("--csv"), IsStandardStream(o.csv) ? QString() : o.csv}};
+    for (const QString& plot : o.plots) {
+        PlotFormatFor(plot, QStringLiteral("--plot"));
+        outputs.push_back({QStringLiteral("--plot"), plot});
+    }
+    CheckOutputsApart(o.pictures, outputs);
     // Usage first, then the file system: exit status 2 wins over 1.
     if (!o.csv.isEmpty() && !IsStandardStream(o.csv)) CheckWritable(o.csv);
-    if (!o.plot.isEmpty()) {
-        CheckWritable(o.plot);
-        RequireFonts();
-    }
+    for (const QString& plot : o.plots) CheckWritable(plot);
+    if (!o.plots.isEmpty()) RequireFonts();
     return o;
 }
 
@@ -247,10 +232,8 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
     const bool csvFile = !o.csv.isEmpty() && !IsStandardStream(o.csv);
     OutputFiles outputs;
     if (csvFile) outputs.AddText(o.csv, Csv(rows));
-    if (!o.plot.isEmpty()) {
-        const RateDistortionPlot plot = PlotOfRows(rows, o.plotX, o.plotY, o.epsilons.size() > 1);
-        AddPlot(outputs, o.plot, QSize(kPlotWidth, kPlotHeight), [&](QPainter& p) { DrawRateDistortion(p, plot); });
-    }
+    // Drawn from the table itself, so "plot" redraws it from the file alike.
+    if (!o.plots.isEmpty()) AddPlots(outputs, o.plots, PlotOfTable(ParseTable(Csv(rows), QString()), o.plot), o.plot);
     outputs.WriteAll();
 
     if (o.json) {
@@ -269,7 +252,7 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
     }
     // Messages, not data: standard error, so standard output stays a clean table.
     if (csvFile) context.err << QStringLiteral("%1 Läufe, Tabelle in %2\n").arg(rows.size()).arg(o.csv);
-    if (!o.plot.isEmpty()) context.err << QStringLiteral("Diagramm in %1\n").arg(o.plot);
+    for (const QString& plot : o.plots) context.err << QStringLiteral("Diagramm in %1\n").arg(plot);
 }
 
 }  // namespace
@@ -277,7 +260,8 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
 int RunSweep(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("sweep"),
                      QStringLiteral("BILD... --level L (--epsilon E | --epsilons LISTE) [--positions VON:BIS:SCHRITT] "
-                                    "[--jobs N] [--csv DATEI] [--plot DATEI] [--plot-x ACHSE] [--plot-y ACHSE] [--fit] [--json]"),
+                                    "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
+                                    "[--labels de|en] [--progress] [--fit] [--json]"),
                      QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
                                     "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
     AddSweepOptions(line);

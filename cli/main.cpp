@@ -22,6 +22,7 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 // Only the plots draw text, and text needs the GUI application with its fonts; every
 // other run starts faster without it. A wrong guess costs a clear error, not a crash.
 bool NeedsFonts(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "plot") == 0) return true;
     if (argc < 2 || (std::strcmp(argv[1], "sweep") != 0 && std::strcmp(argv[1], "filters") != 0)) return false;
     for (int i = 2; i < argc; ++i)
         if (std::strncmp(argv[i], "--plot", 6) == 0 || std::strncmp(argv[i], "-plot", 5) == 0) return true;

@@ -9,7 +9,9 @@ packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev l
           # The picture decoders.
           libpng-dev libjpeg62-turbo-dev libgif-dev
           # Independent decoders the picture tests compare with.
-          python3-pil netpbm)
+          python3-pil netpbm
+          # Reading plots back in the tests.
+          librsvg2-bin poppler-utils)
 case "${1:-}" in
   --bench) packages+=(python3-pywt python3-numpy python3-pil) ;;
   # libFuzzer and the sanitizer runtimes for make fuzz.

@@ -269,10 +269,10 @@ TEST_F(CompressTest, SweepWritesCsvAndPlot) {
     const QImage image(plot);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(900, 600));
-    int curvePixels = 0;  // the first curve's colour
+    int curvePixels = 0;  // the first curve's colour, inside its markers
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) curvePixels += image.pixel(x, y) == qRgb(31, 119, 180);
-    EXPECT_GT(curvePixels, 50);
+        for (int x = 0; x < image.width(); ++x) curvePixels += image.pixel(x, y) == qRgb(0, 114, 178);
+    EXPECT_GT(curvePixels, 40);
     // Without --csv the table goes to standard output.
     const CliRun table = Run({"sweep", picture, "--level", "4", "--epsilon", "3", "--positions", "10:40:10"});
     EXPECT_EQ(table.out.split('\n', Qt::SkipEmptyParts), lines);
@@ -284,12 +284,22 @@ TEST_F(CompressTest, SweepShowsProgressOnlyWhenAskedTo) {
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
     ASSERT_EQ(cli::RunCli(args, outStream, errStream, true), 0);
-    EXPECT_TRUE(err.contains(QStringLiteral("\r1/2: ")) && err.contains(QStringLiteral("\r2/2: ")))
+    // Rows done of all rows: a picture at two positions, one Epsilon.
+    EXPECT_TRUE(err.contains(QStringLiteral("\r1/2 Zeilen, ")) && err.contains(QStringLiteral("\r2/2 Zeilen, ")))
         << err.toStdString();
     // The progress line is blanked, so whatever comes next starts on a clean line.
     EXPECT_TRUE(err.endsWith('\r'));
     EXPECT_TRUE(err.section('\r', -2, -2).trimmed().isEmpty()) << err.toStdString();
     EXPECT_EQ(out.count('\n'), 3);  // the table alone: progress never reaches stdout
+
+    // Not a terminal: nothing unless asked for, then a plain line per tenth.
+    const CliRun quiet = Run(QStringList(args.mid(1)));
+    EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
+    const CliRun asked = Run(QStringList(args.mid(1)) << "--progress");
+    EXPECT_EQ(asked.out, quiet.out);
+    EXPECT_FALSE(asked.err.contains('\r'));
+    EXPECT_TRUE(asked.err.startsWith(QStringLiteral("Fortschritt: 50 % (1/2 Zeilen, "))) << asked.err.toStdString();
+    EXPECT_TRUE(asked.err.contains(QStringLiteral("\nFortschritt: 100 % (2/2 Zeilen, "))) << asked.err.toStdString();
 
     QString closing, unused;
     QTextStream closingStream(&closing), unusedStream(&unused);

@@ -228,45 +228,40 @@ TEST_F(ResearchTest, PlotsInBothFormatsAndAxes) {
     EXPECT_TRUE(bytes.contains("<svg")) << bytes.left(200).toStdString();
     EXPECT_TRUE(bytes.contains("PSNR"));
     ASSERT_EQ(Run({"sweep", picture, "--level", "3", "--epsilon", "3", "--plot", png}).status, 0);
-    EXPECT_EQ(QImage(png).size(), QSize(cli::kPlotWidth, cli::kPlotHeight));
+    EXPECT_EQ(QImage(png).size(), QSize(900, 600));
     EXPECT_EQ(Run({"sweep", picture, "--level", "3", "--epsilon", "3", "--plot-y", "dB"}).status, 2);
 }
 
 TEST(PlotLayoutTest, CurvesFollowPictureAndDeltaAndLabelsNeverOverlap) {
-    std::vector<cli::CompressResult> rows;
+    QString csv = QStringLiteral("picture,delta,epsilon,zero_share,mean_error,psnr\n");
     for (int position : {0, 50})
-        for (int e = 0; e < 30; ++e) {
-            cli::CompressResult r;
-            r.picture = QStringLiteral("/p/a.bmp");
-            r.delta = position / 100.0;
-            r.epsilon = 1 + e * 0.1;
+        for (int e = 0; e < 30; ++e)
             // Dense points, some on top of each other: the hard case for labels.
-            r.zeroShare = 40 + e * 0.3 + position * 0.01;
-            r.meanError = 1 + e * 0.02;
-            r.quality.psnr = 40 - e * 0.1;
-            rows.push_back(r);
-        }
-    const cli::RateDistortionPlot plot = cli::PlotOfRows(rows, cli::PlotX::ZeroShare, cli::PlotY::Fehler, true);
+            csv += QStringLiteral("/p/a.bmp,%1,%2,%3,%4,%5\n")
+                       .arg(position / 100.0).arg(1 + e * 0.1).arg(40 + e * 0.3 + position * 0.01)
+                       .arg(1 + e * 0.02).arg(40 - e * 0.1);
+    const cli::PlotOptions options;
+    const cli::RateDistortionPlot plot = cli::PlotOfTable(cli::ParseTable(csv.toUtf8(), "t.csv"), options);
     ASSERT_EQ(plot.curves.size(), 2u);
     EXPECT_EQ(plot.curves[1].name, QStringLiteral("a.bmp, Delta 0.5"));
     EXPECT_EQ(plot.curves[0].points[3].label, QStringLiteral("1.3"));
-    EXPECT_TRUE(plot.pointMeaning.contains(QStringLiteral("Epsilon")));
-    EXPECT_TRUE(plot.better.contains(QStringLiteral("unten")));
+    EXPECT_TRUE(plot.notes.contains(QStringLiteral("Punkt: ein Epsilon")));
+    EXPECT_TRUE(plot.notes.contains(QStringLiteral("rechts unten")));
 
-    QImage canvas(cli::kPlotWidth, cli::kPlotHeight, QImage::Format_RGB32);
-    QPainter painter(&canvas);
-    QFont font = painter.font();
-    font.setPixelSize(12);
-    const cli::Frame frame = cli::RateDistortionFrame(plot.curves);
-    const std::vector<cli::PlacedLabel> labels = cli::PlaceLabels(frame, plot.curves, QFontMetricsF(font));
+    QImage canvas(900, 600, QImage::Format_RGB32);
+    canvas.setDotsPerMeterX(3780);
+    canvas.setDotsPerMeterY(3780);
+    const cli::PlotFonts fonts(canvas);
+    const cli::PlotLayout layout = cli::LayOutPlot(plot, options.page.points, fonts);
+    const std::vector<cli::PlacedLabel>& labels = layout.labels;
     EXPECT_GT(labels.size(), 10u);
     for (std::size_t a = 0; a < labels.size(); ++a) {
-        EXPECT_TRUE(frame.area.contains(labels[a].box)) << a;
+        EXPECT_TRUE(layout.area.contains(labels[a].box)) << a;
         for (std::size_t b = a + 1; b < labels.size(); ++b)
             EXPECT_FALSE(labels[a].box.intersects(labels[b].box)) << a << " " << b;
         for (const cli::PlotCurve& curve : plot.curves)
             for (const cli::PlotPoint& point : curve.points)
-                EXPECT_FALSE(labels[a].box.contains(frame.At(point.x, point.y))) << a;
+                EXPECT_FALSE(labels[a].box.contains(layout.At(point.x, point.y))) << a;
     }
 }
 

@@ -1,0 +1,88 @@
+// "plot": a sweep's table drawn again from its CSV file, with any of its numeric
+// columns on the axes, in as many files (PNG, SVG, PDF) as asked for.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/FileIdentity.h"
+#include "cli/NativeNames.h"
+#include "cli/OutputFiles.h"
+#include "cli/Plot.h"
+#include "cli/StandardInput.h"
+#include "matrix/Error.h"
+
+namespace tesora::cli {
+namespace {
+
+// Far beyond any sweep's table; a larger file is a mistake, not a table.
+constexpr qint64 kLargestTable = qint64(1) << 30;
+
+QByteArray ReadTable(const QString& path) {
+    if (IsStandardStream(path)) return StandardInputBytes();
+    std::string quoted = path.toStdString();
+    quoted.insert(quoted.begin(), '"');
+    quoted.push_back('"');
+    const int fd = ::open(NativeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw Error("Die Tabelle " + quoted + " lässt sich nicht öffnen.");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        throw Error("Die Tabelle " + quoted + " ist keine gewöhnliche Datei.");
+    if (status.st_size > kLargestTable) throw Error("Die Tabelle " + quoted + " ist zu groß.");
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) bytes.append(buffer, static_cast<qsizetype>(n));
+        else if (n == 0) break;
+        else if (errno != EINTR) throw Error("Die Tabelle " + quoted + " lässt sich nicht lesen.");
+        if (bytes.size() > kLargestTable) throw Error("Die Tabelle " + quoted + " ist zu groß.");
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int RunPlot(const QStringList& args, Context& context) {
+    CommandLine line(QStringLiteral("plot"),
+                     QStringLiteral("TABELLE.csv -o DATEI [-o DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] "
+                                    "[--plot-x-range VON:BIS] [--plot-y-range VON:BIS] [--plot-log x|y|xy] "
+                                    "[--size BxH] [--labels de|en] [--plot-title TEXT]"),
+                     QStringLiteral("Das Rate-Distortion-Diagramm einer Tabelle von sweep (oder einer Tabelle mit "
+                                    "denselben Spalten), je Ausgabedatei als PNG, SVG oder PDF."));
+    line.AddValueOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DATEI"),
+                        QStringLiteral("Ausgabedatei (.png, .svg oder .pdf); mehrfach angegeben eine Datei je Angabe."));
+    line.AllowRepeated(QStringLiteral("o"));
+    line.AllowRepeated(QStringLiteral("output"));
+    AddPlotOptions(line);
+    if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
+    if (line.Json()) throw UsageError(QStringLiteral("plot schreibt kein JSON."));
+    const QString table = line.Positional().constFirst();
+    const QStringList paths = line.Values(QStringLiteral("o"));
+    if (paths.isEmpty()) throw UsageError(QStringLiteral("Die Option -o fehlt (tesora-cli plot --help)."));
+    const PlotOptions options = ReadPlotOptions(line);
+    std::vector<OutputOption> outputs;
+    for (const QString& path : paths) {
+        PlotFormatFor(path, QStringLiteral("-o"));
+        outputs.push_back({QStringLiteral("-o"), path});
+    }
+    CheckOutputsApart(IsStandardStream(table) ? QStringList() : QStringList{table}, outputs);
+    for (const QString& path : paths) CheckWritable(path);
+    RequireFonts();
+
+    const Table parsed = ParseTable(ReadTable(table), table);
+    OutputFiles files;
+    AddPlots(files, paths, PlotOfTable(parsed, options), options);
+    files.WriteAll();
+    for (const QString& path : paths) context.err << QStringLiteral("Diagramm in %1\n").arg(path);
+    return kExitOk;
+}
+
+}  // namespace tesora::cli
