@@ -136,6 +136,8 @@ public:
         if (image_.isNull() || path_ != path) {
             image_ = QImage();  // the old picture's memory goes before the new one comes
             red_ = {};
+            layout_.reset();
+            columns_.reset();
             image_ = LoadUsable(path);
             red_ = RedBytes(image_);
             path_ = path;
@@ -146,11 +148,16 @@ public:
         Open(path);
         return red_;
     }
+    // What every Delta of the picture shares: its bytes by columns, the layout of a level.
+    std::shared_ptr<const analysis::Layout>& Layout() { return layout_; }
+    std::shared_ptr<const std::vector<std::uint8_t>>& Columns() { return columns_; }
 
 private:
     QString path_;
     QImage image_;
     analysis::RedPicture red_;
+    std::shared_ptr<const analysis::Layout> layout_;
+    std::shared_ptr<const std::vector<std::uint8_t>> columns_;
 };
 
 int DeltaCount(const SweepOptions& options) {
@@ -173,7 +180,9 @@ QByteArray RunPair(const SweepOptions& options, int pair, PictureCache& cache) {
     const QString& picture = options.pictures[pair / count];
     const analysis::RedPicture& red = cache.Red(picture);
     const int level = LevelFor(settings, red.width, picture);
-    analysis::PictureAnalysis analysis(red, delta, level);
+    analysis::PictureAnalysis analysis(red, delta, level, cache.Layout(), cache.Columns());
+    cache.Layout() = analysis.SharedLayout();
+    cache.Columns() = analysis.SharedColumns();
     const CompressResult base = BaseResult(picture, analysis, settings);
     std::vector<CompressResult> rows;
     // Only JSON shows the bands.

@@ -563,9 +563,20 @@ double EntropyPerPixel(const std::vector<BandFigures>& bands, int width, int hei
 }
 
 PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int level,
-                                 std::shared_ptr<const Layout> layout)
-    : picture_(picture), filters_(FiltersOf(delta)), columns_(ByColumns(picture)), layout_(std::move(layout)) {
-    decomposed_ = DecomposePicture(picture, filters_, level, workspace_);
+                                 std::shared_ptr<const Layout> layout,
+                                 std::shared_ptr<const std::vector<std::uint8_t>> columns)
+    : picture_(picture), filters_(FiltersOf(delta)), columns_(std::move(columns)), layout_(std::move(layout)) {
+    if (!columns_ || columns_->size() != picture.red.size())
+        columns_ = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
+    // Read from the columns: the matrix's order, walked in step.
+    decomposed_ = ReadPicture(RedPicture{picture.width, 0, {}});
+    const int rows = std::min(picture.height, decomposed_.side);
+    for (int x = 0; x < picture.width; ++x) {
+        const std::uint8_t* column = columns_->data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(picture.height);
+        double* row = decomposed_.values.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(decomposed_.side);
+        for (int y = 0; y < rows; ++y) row[y] = column[y];
+    }
+    Decompose(decomposed_, filters_, level, workspace_);
     if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height)
         layout_ = std::make_shared<const Layout>(LayoutOf(decomposed_.pictureLevel, level, picture.width, picture.height));
 }
@@ -579,7 +590,7 @@ const Quality& PictureAnalysis::Floor() {
     if (!floor_) {
         scratch_ = decomposed_;
         Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
-        floor_ = Measure(scratch_.View(), picture_, columns_);
+        floor_ = Measure(scratch_.View(), picture_, *columns_);
     }
     return *floor_;
 }
@@ -604,7 +615,7 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
         result.entropyBpp = EntropyPerPixel(result.bands, picture_.width, picture_.height);
     }
     Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
-    result.quality = Measure(scratch_.View(), picture_, columns_);
+    result.quality = Measure(scratch_.View(), picture_, *columns_);
     if (request.withBytes) result.bytes = ToBytes(scratch_.View(), picture_);
     return result;
 }

@@ -257,11 +257,14 @@ public:
     // Decomposes once; the floor (nothing removed) is measured on first use. `layout`,
     // when given, is LayoutOf the same picture and level (it is shared between Deltas).
     // The picture must outlive the analysis.
+    // `columns`, when given, is ByColumns of the picture (shared between Deltas too).
     PictureAnalysis(const RedPicture& picture, double delta, int level,
-                    std::shared_ptr<const Layout> layout = nullptr);
+                    std::shared_ptr<const Layout> layout = nullptr,
+                    std::shared_ptr<const std::vector<std::uint8_t>> columns = nullptr);
 
     const Layout& LayoutInUse() const { return *layout_; }
     std::shared_ptr<const Layout> SharedLayout() const { return layout_; }
+    std::shared_ptr<const std::vector<std::uint8_t>> SharedColumns() const { return columns_; }
     const Coefficients& Decomposed() const { return decomposed_; }
     const RedPicture& Picture() const { return picture_; }
     const Filters& FiltersInUse() const { return filters_; }
@@ -275,7 +278,7 @@ private:
     TransformWorkspace workspace_;
     Coefficients decomposed_;
     Coefficients scratch_;
-    std::vector<std::uint8_t> columns_;
+    std::shared_ptr<const std::vector<std::uint8_t>> columns_;
     std::shared_ptr<const Layout> layout_;
     std::optional<Norms> norms_;
     std::optional<Quality> floor_;
