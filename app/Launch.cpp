@@ -20,7 +20,12 @@ const char* const kHelp =
     "      --samples-folder  den Ordner der Beispielbilder zeigen und beenden\n"
     "\n"
     "Außerdem gelten die Optionen von Qt, z. B. -platform offscreen.\n"
-    "Ohne Fenster: tesora-cli --help.\n";
+    "Ohne Fenster: tesora-cli --help.\n"
+    "\n"
+    "Anleitung für Studierende (mit einem ersten Versuch): /usr/share/doc/tesora/anleitung.md\n"
+    "(bei einer Installation unter PREFIX: PREFIX/share/doc/tesora; im Quellbaum docs/).\n"
+    "\n"
+    "Exit-Status: 0 beendet, 1 kein Bildschirm, 2 falscher Aufruf.\n";
 
 const char* const kNoDisplay =
     "tesora: Kein Bildschirm (DISPLAY ist leer). Ohne Bildschirm: \"make test\" für die Tests "

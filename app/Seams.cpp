@@ -33,4 +33,13 @@ void ShowErrorBox(QWidget* parent, const QString& message) {
     QMessageBox::critical(parent, QStringLiteral("Fehler"), message);
 }
 
+bool AskQuestion(QWidget* parent, const QString& title, const QString& text) {
+    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void ShowNotice(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::warning(parent, title, text);
+}
+
 }  // namespace tesora

@@ -29,6 +29,14 @@ public:
 // The standard error box (QMessageBox::critical).
 void ShowErrorBox(QWidget* parent, const QString& message);
 
+// A question answered "Ja" (true) or "Nein" (QMessageBox::question, "Nein" preset).
+using Question = std::function<bool(const QString& title, const QString& text)>;
+bool AskQuestion(QWidget* parent, const QString& title, const QString& text);
+
+// A notice with "OK" (QMessageBox::warning): something the user asked for was not done.
+using Notice = std::function<void(const QString& title, const QString& text)>;
+void ShowNotice(QWidget* parent, const QString& title, const QString& text);
+
 // The part of the screen a window may cover; an empty rectangle sets no limit. The
 // program asks the window's screen, tests give a small screen instead.
 using ScreenArea = std::function<QRect(const QWidget& window)>;

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -15,6 +17,8 @@
 #include "app/About.h"
 #include "app/DataFolders.h"
 #include "picture/PictureFile.h"
+#include "picture/SameFile.h"
+#include "tools/FitPicture.h"
 #include "app/ReducedImg.h"
 #include "app/ScreenFit.h"
 #include "app/Style.h"
@@ -38,9 +42,41 @@ TfrmTesora* frmTesora = nullptr;
 
 namespace {
 
+// Return and keypad Enter click a focused button, as Space does.
+class EnterButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+            event->accept();
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
+
+// The wheel changes a value only on the control that has the keyboard: a wheel turned
+// over the window to scroll must not decompose a level or change Epsilon.
+class FocusedWheelOnly : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Wheel) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->hasFocus()) return false;
+        event->ignore();
+        return true;
+    }
+};
+
 QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width,
                         int height, bool enabled) {
-    auto* button = new QPushButton(caption, parent);
+    auto* button = new EnterButton(caption, parent);
     button->setGeometry(left, top, width, height);
     button->setEnabled(enabled);
     return button;
@@ -61,6 +97,24 @@ protected:
         const bool raise = (event->key() == Qt::Key_Right) != isRightToLeft();
         triggerAction(raise ? SliderSingleStepAdd : SliderSingleStepSub);
         event->accept();
+    }
+    // The style draws no focus mark on a scroll bar; Tab must show where it went.
+    void paintEvent(QPaintEvent* event) override {
+        QScrollBar::paintEvent(event);
+        if (!hasFocus()) return;
+        QPainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(1, 1, -1, -1);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        QScrollBar::focusInEvent(event);
+        update();
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QScrollBar::focusOutEvent(event);
+        update();
     }
 };
 
@@ -98,6 +152,8 @@ TfrmTesora::TfrmTesora(QWidget* parent)
       errorDisplay_([this](const QString& message) { ShowErrorBox(this, message); }),
       exitProcess_([](int status) { std::exit(status); }),
       screenArea_(AvailableScreenArea),
+      question_([this](const QString& title, const QString& text) { return AskQuestion(this, title, text); }),
+      notice_([this](const QString& title, const QString& text) { ShowNotice(this, title, text); }),
       guard_([this](const QString& message) { ShowError(message); }, [this] { frontend_.Flush(); }) {
     ApplyFormStyle(*this);
     setWindowTitle(QStringLiteral("Tesora"));
@@ -166,6 +222,14 @@ void TfrmTesora::CreateControls() {
                                  butCalcDelta, cmbEpsilon, Panel2,   butBmpOpen,  butBMPSave,
                                  cmbSchranke, butFehler,  butAbout};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    auto* wheel = new FocusedWheelOnly(this);
+    for (QWidget* control : {static_cast<QWidget*>(trbLevel), static_cast<QWidget*>(scrDelta),
+                             static_cast<QWidget*>(cmbEpsilon), static_cast<QWidget*>(cmbSchranke)}) {
+        // The wheel does not take the keyboard either.
+        control->setFocusPolicy(Qt::StrongFocus);
+        control->installEventFilter(wheel);
+    }
 }
 
 // All wiring in one place; connected after the design values are set, so building the
@@ -227,15 +291,23 @@ void TfrmTesora::OpenFile(const QString& path) {
 // level, matrix and both pictures always belong to the same picture.
 void TfrmTesora::OpenPicture(const QString& path) {
     QImage picture;
+    bool fitted = false;
     try {
         picture = LoadPictureFile(path);
     } catch (const EmptyPictureError&) {
         frontend_.SetStatus("Kein Bild geladen...");
         return;
-    } catch (const TooWidePictureError&) {
-        // Known from the header: nothing of the picture was decoded.
-        frontend_.SetStatus("Bild zu breit (max. 1025 Pixel)!");
-        return;
+    } catch (const TooLargePictureError& refusal) {
+        // Known from the header: nothing of the picture was decoded yet.
+        picture = OfferFittedPicture(path, refusal);
+        if (picture.isNull()) {
+            if (dynamic_cast<const TooWidePictureError*>(&refusal)) {
+                frontend_.SetStatus("Bild zu breit (max. 1025 Pixel)!");
+                return;
+            }
+            throw;
+        }
+        fitted = true;
     }
 
     // The window's own part: geometry and its two images; the rest is the core's.
@@ -244,7 +316,31 @@ void TfrmTesora::OpenPicture(const QString& path) {
     frmReducedImg->show();
     frmReducedImg->ReducedImg->SetImage(picture);
     loadedFileName_ = path;
+    loadedFitted_ = fitted;
     OpenLoadedPicture(frontend_, path.toStdString());
+    if (fitted)
+        frontend_.SetStatus("Level: " + std::to_string(CurrentLevel) + " (verkleinert auf " +
+                            std::to_string(picture.width()) + " x " + std::to_string(picture.height()) + ")");
+}
+
+QImage TfrmTesora::OfferFittedPicture(const QString& path, const TooLargePictureError& refusal) {
+    const int width = refusal.Width(), height = refusal.Height();
+    // Beyond what may be decoded for scaling, there is nothing to offer.
+    if (width > kFitDecodeLimits.maxWidth || qint64{width} * height > kFitDecodeLimits.maxPixels) return {};
+    const FitSize fit = FittedSize(width, height);
+    const QString text =
+        QStringLiteral("Das Bild „%1“ ist %2 × %3 Pixel groß. Tesora zerlegt Bilder bis "
+                       "1025 Pixel Breite und 1025 × 4096 Pixel Fläche.\n\n"
+                       "Soll es verkleinert auf %4 × %5 Pixel geöffnet werden? Jedes neue Pixel ist "
+                       "dann der Mittelwert der Fläche, die es im Original bedeckt; „Fehler?“ "
+                       "vergleicht mit diesem verkleinerten Bild.\n\n„Nein“ öffnet das Bild nicht.")
+            .arg(QFileInfo(path).fileName())
+            .arg(width)
+            .arg(height)
+            .arg(fit.width)
+            .arg(fit.height);
+    if (!question_ || !question_(QStringLiteral("Bild zu groß"), text)) return {};
+    return LoadFittedPictureFile(path);
 }
 
 void TfrmTesora::SetLevelRange(int finest) {
@@ -268,15 +364,18 @@ void TfrmTesora::SizeWindowsToPicture(int width, int height) {
     const QSize designed(width <= 250 ? 383 : width + 145, height <= 250 ? 322 : height + 65);
     // Larger than the screen: the picture scrolls, the controls stay where they are.
     const QRect screen = screenArea_ ? screenArea_(*this) : QRect();
+    const QMargins frame = frameSeam_ ? frameSeam_(*this) : FrameMargins(*this);
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const FittedClient client = FitClient(designed, imgBild->size(), QSize(144, 64), QSize(383, 322),
-                                          screen.size() - FrameSize(*this), bar);
+                                          screen.size() - frameSize, bar);
     const int clientHeight = client.size.height();
     Panel1->resize(Panel1->width(), clientHeight - 1);
     resize(client.size);
     PlacePicture(*this, *imgBild, sclBild, QRect(144, 0, client.size.width() - 144, clientHeight - 64),
                  client.scrolls);
-    if (const QPoint onScreen = MoveInside(frameGeometry(), screen); onScreen != pos()) move(onScreen);
+    // The whole frame on the screen, title bar included, so the window can be dragged.
+    if (const QPoint onScreen = MoveInside(OuterRect(*this, frame), screen); onScreen != pos()) move(onScreen);
 
     const int buttonTop = clientHeight - 45;
     for (QWidget* control : {static_cast<QWidget*>(butBmpOpen), static_cast<QWidget*>(butBMPSave),
@@ -286,17 +385,20 @@ void TfrmTesora::SizeWindowsToPicture(int width, int height) {
 
     TfrmReducedImg& reduced = *frmReducedImg;
     reduced.ReducedImg->resize(width, height);
-    // Before it is first shown the window has no frame yet; it gets one like ours.
-    QSize reducedFrame = FrameSize(reduced);
-    if (reducedFrame.isEmpty()) reducedFrame = FrameSize(*this);
+    const QMargins reducedFrame = frameSeam_ ? frameSeam_(reduced) : FrameMargins(reduced);
+    // Beside the main window; over its picture only when the screen leaves no other
+    // place, and never over its title bar, its column of controls or its buttons.
+    const QPoint clientCorner = pos() + QPoint(frame.left(), frame.top());
+    const QRect mayCover(clientCorner + QPoint(Panel1->x() + Panel1->width() + 4, 0),
+                         QPoint(screen.right(), clientCorner.y() + buttonTop - 4));
+    const QRect outer = PlaceBeside(OuterRect(*this, frame), mayCover, QSize(width, height).grownBy(reducedFrame),
+                                    screen, QSize(160, 120).grownBy(reducedFrame));
     const FittedClient reducedClient = FitClient(QSize(width, height), QSize(width, height), QSize(0, 0),
-                                                 QSize(0, 0), screen.size() - reducedFrame, bar);
+                                                 QSize(0, 0), outer.size().shrunkBy(reducedFrame), bar);
     reduced.resize(reducedClient.size);
     PlacePicture(reduced, *reduced.ReducedImg, reduced.sclReduced, QRect(QPoint(0, 0), reducedClient.size),
                  reducedClient.scrolls);
-    // Beside the main window, as far as the screen allows.
-    const QPoint beside(x() + frameGeometry().width(), y());
-    reduced.move(MoveInside(QRect(beside, reducedClient.size + reducedFrame), screen));
+    reduced.move(outer.topLeft());
 }
 
 void TfrmTesora::butEndeClick() {
@@ -314,6 +416,8 @@ void TfrmTesora::trbLevelChange() {
         // Below level 2 there is nothing to decompose; a level-1 picture never gets here
         // through the disabled track bar, this keeps it so.
         if (PictureLevel < 2) return;
+        // A closed reduced-picture window comes back with the next level it shows.
+        if (frmReducedImg && !frmReducedImg->isVisible() && PictureWidth > 0) frmReducedImg->show();
         LevelChange(frontend_, trbLevel->value());
     });
 }
@@ -336,6 +440,17 @@ void TfrmTesora::butBMPSaveClick() {
         QString name = QDir(folder).filePath(*chosen);
         if (!name.endsWith(QStringLiteral(".bmp"), Qt::CaseSensitive)) name += QStringLiteral(".bmp");
         if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
+        // "Fehler?" compares with the opened file: replacing it would lose the original.
+        if (SameExistingFile(name, loadedFileName_)) {
+            frontend_.SetStatus("Datei nicht gesichert!");
+            if (notice_)
+                notice_(QStringLiteral("Nicht gesichert"),
+                        QStringLiteral("„%1“ ist das geöffnete Bild (oder ein Verweis darauf). "
+                                       "„Fehler?“ vergleicht mit dieser Datei; sie wird daher nicht "
+                                       "überschrieben.\n\nBitte einen anderen Namen wählen.")
+                            .arg(name));
+            return;
+        }
         SavePictureFile(frmReducedImg->ReducedImg->Image(), name);
         frontend_.SetStatus("Datei gesichert!");
     });

@@ -11,8 +11,10 @@
 
 #include "app/Guard.h"
 #include "app/ImageSurface.h"
+#include "app/ScreenFit.h"
 #include "app/Seams.h"
 #include "blac/Frontend.h"
+#include "picture/PictureFile.h"
 
 class QComboBox;
 class QFrame;
@@ -68,6 +70,10 @@ public:
     void SetErrorDisplay(ErrorDisplay display) { errorDisplay_ = std::move(display); }
     void SetProcessExit(ProcessExit exitProcess) { exitProcess_ = std::move(exitProcess); }
     void SetScreenArea(ScreenArea area) { screenArea_ = std::move(area); }
+    // The window manager's frame as the placement sees it (tests give one offscreen).
+    void SetFrameSeam(FrameSeam frame) { frameSeam_ = std::move(frame); }
+    void SetQuestion(Question question) { question_ = std::move(question); }
+    void SetNotice(Notice notice) { notice_ = std::move(notice); }
     // Where "Öffnen" starts; empty: the user's pictures folder.
     void SetSamplesFolder(QString folder) { samplesFolder_ = std::move(folder); }
 
@@ -77,6 +83,8 @@ public:
     WindowFrontend& Frontend() { return frontend_; }
     // Full name of the last picture that was loaded successfully; "Fehler?" reloads it.
     const QString& LoadedFileName() const { return loadedFileName_; }
+    // Whether that picture was scaled down to fit (and "Fehler?" scales it again).
+    bool LoadedFitted() const { return loadedFitted_; }
 
     ImageSurface* imgBild;
     QFrame* Panel1;
@@ -131,6 +139,9 @@ private:
     void ShowError(const QString& message);
 
     void OpenPicture(const QString& path);
+    // Asks whether a picture too large for the working matrix should be opened scaled
+    // down; the picture when the answer is yes, a null picture when not.
+    QImage OfferFittedPicture(const QString& path, const TooLargePictureError& refusal);
     void SizeWindowsToPicture(int width, int height);
     void SetDeltaPosition(int position);
     void SetLevelRange(int finest);
@@ -142,7 +153,11 @@ private:
     ErrorDisplay errorDisplay_;
     ProcessExit exitProcess_;
     ScreenArea screenArea_;
+    FrameSeam frameSeam_;
+    Question question_;
+    Notice notice_;
     QString loadedFileName_;
+    bool loadedFitted_ = false;
     HandlerGuard guard_;
 };
 

@@ -39,7 +39,11 @@ void WindowFrontend::SetStatus(const std::string& text) {
 }
 
 void WindowFrontend::SetReducedStatus(const std::string& text) {
-    if (frmReducedImg) frmReducedImg->setWindowTitle(ToQString(text));
+    if (!frmReducedImg) return;
+    QString caption = ToQString(text);
+    // The comparison is with the scaled picture; the caption says so.
+    if (form_.loadedFitted_ && text == "Originalbild") caption += QStringLiteral(" (verkleinert)");
+    frmReducedImg->setWindowTitle(caption);
 }
 
 void WindowFrontend::SetLabel(Label label, const std::string& text) {
@@ -74,7 +78,8 @@ void WindowFrontend::SetLevelRange(int finest) { form_.SetLevelRange(finest); }
 void WindowFrontend::ReloadOriginal() {
     if (form_.loadedFileName_.isEmpty()) throw Error("Kein Bild geladen!");
     // Decoded completely before the window's picture is replaced.
-    const QImage picture = LoadPictureFile(form_.loadedFileName_);
+    const QImage picture =
+        form_.loadedFitted_ ? LoadFittedPictureFile(form_.loadedFileName_) : LoadPictureFile(form_.loadedFileName_);
     if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
     frmReducedImg->ReducedImg->SetImage(picture);
 }

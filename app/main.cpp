@@ -1,6 +1,7 @@
 // Entry point: the application object, the four windows, the message loop. Only
 // `tesora [FILE]` and the options of Launch.h are read; the rest are Qt's own.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <cstdio>
 #include <exception>
 
@@ -32,7 +33,15 @@ int main(int argc, char** argv) {
     try {
         tesora::CreateForms();
         tesora::frmTesora->show();
-        if (!picture.file.isEmpty()) tesora::frmTesora->OpenFile(picture.file);
+        if (!picture.file.isEmpty()) {
+            // A window manager frames the window some time after show(); sized and
+            // placed before that, the window would get its title bar above the screen.
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < 1000 && tesora::frmTesora->frameGeometry() == tesora::frmTesora->geometry())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            tesora::frmTesora->OpenFile(picture.file);
+        }
         application.exec();
     } catch (const std::exception& e) {
         tesora::ShowErrorBox(nullptr, QString::fromUtf8(e.what()));

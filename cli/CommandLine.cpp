@@ -22,6 +22,13 @@ void CommandLine::AddValueOption(const QString& name, const QString& valueName,
     parser_.addOption(QCommandLineOption(name, description, valueName));
 }
 
+void AddFitOption(CommandLine& line) {
+    line.AddFlag(QStringLiteral("fit"),
+                 QStringLiteral("Ein Bild über 1025 Pixel Breite oder 1025 x 4096 Pixel verkleinert öffnen "
+                                "(Flächenmittel, wie \"Ja\" im Fenster); \"Fehler?\" vergleicht mit dem "
+                                "verkleinerten Bild."));
+}
+
 void CommandLine::AddFlag(const QString& name, const QString& description) {
     parser_.addOption(QCommandLineOption(name, description));
 }

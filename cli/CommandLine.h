@@ -43,6 +43,9 @@ private:
     QString syntax_;
 };
 
+// --fit: a picture too large for the working matrix is scaled down to fit.
+void AddFitOption(CommandLine& line);
+
 // Writes one JSON document, indented, to `out`.
 void WriteJson(QTextStream& out, const QJsonObject& document);
 

@@ -110,7 +110,7 @@ Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int 
 
 Decomposition::Decomposition(const QString& picture, const CompressSettings& settings, OutputFiles& outputs,
                              int reductions, const QImage& opened)
-    : road_(picture, opened) {
+    : road_(picture, opened, settings.fit) {
     if (settings.level > PictureLevel)
         throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 des Bildes \"%3\".")
                              .arg(settings.level).arg(PictureLevel).arg(picture));
@@ -262,7 +262,7 @@ CompressResult AnalyseRow(analysis::PictureAnalysis& analysis, const CompressRes
 }
 
 CompressResult Compress(const QString& picture, const CompressSettings& asked, OutputFiles& outputs) {
-    const QImage opened = LoadUsable(picture);
+    const QImage opened = LoadUsable(picture, asked.fit);
     CompressSettings settings = asked;
     settings.level = LevelFor(settings, opened.width(), picture);
     const double delta = settings.position ? DeltaFromPosition(*settings.position) : settings.rawDelta.value_or(0.0);
@@ -400,6 +400,7 @@ void AddCompressOptions(CommandLine& line) {
                         QStringLiteral("Das Hauptbild nach \"Reduce\", mit roten Markierungen."));
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
                         QStringLiteral("Das Hauptbild nach der Rekonstruktion."));
+    AddFitOption(line);
 }
 
 }  // namespace
@@ -409,7 +410,7 @@ int RunCompress(const QStringList& args, Context& context) {
                      QStringLiteral("BILD (--level L | --steps N) [--position P | --delta D] [--epsilon E | --zeros P] "
                                     "[--rule REGEL] [--quantise Q] "
                                     "[--approximation DATEI] [--coefficients DATEI] "
-                                    "[--reconstruction DATEI] [--json]"),
+                                    "[--reconstruction DATEI] [--fit] [--json]"),
                      QStringLiteral("Öffnet das Bild (\"-\": von der Standardeingabe), setzt Delta, zieht "
                                     "den Level-Regler auf L, drückt \"Reduce\" (mit --epsilon), zieht den "
                                     "Regler zurück und drückt \"Fehler?\"."));
@@ -450,6 +451,7 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
             throw UsageError(QStringLiteral("Nur eine der Optionen --epsilon und --zeros angeben."));
         if (single) settings.zeros = ParseZeros(line.Value(QStringLiteral("zeros")), false).front();
     }
+    settings.fit = line.Has(QStringLiteral("fit"));
     if (line.Has(QStringLiteral("epsilon"))) {
         QString warning;
         settings.epsilon = CheckEpsilonText(line.Value(QStringLiteral("epsilon")), &warning);

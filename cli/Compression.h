@@ -27,6 +27,7 @@ struct CompressSettings {
     QString approximation;            // output paths, empty for none
     QString coefficients;
     QString reconstruction;
+    bool fit = false;                 // scale a too large picture down to fit
 };
 
 struct Quality {

@@ -43,15 +43,27 @@ QString TextNumbers(const double* values, int count) {
 }  // namespace
 
 int RunInfo(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("info"), QStringLiteral("BILD... [--json]"),
-                     QStringLiteral("Breite, Höhe und Level jedes Bildes, wie \"Öffnen\" sie bestimmt."));
+    CommandLine line(QStringLiteral("info"), QStringLiteral("BILD... [--fit] [--json]"),
+                     QStringLiteral("Breite, Höhe und Level jedes Bildes, wie \"Öffnen\" sie bestimmt. "
+                                    "Ein unbrauchbares Bild gibt eine Fehlerzeile, die anderen werden "
+                                    "trotzdem gezeigt; der Exit-Status ist dann 1."));
+    AddFitOption(line);
     if (!line.Parse(args, context.out, 1, 1 << 20)) return 0;
+    const bool fit = line.Has(QStringLiteral("fit"));
 
-    // Every picture is checked before anything is printed.
+    // A bad picture among good ones costs its own line, not the report on the others.
     std::vector<PictureInfo> pictures;
+    int failures = 0;
     for (const QString& path : line.Positional()) {
-        const Road road(path);
-        pictures.push_back({path, PictureWidth, PictureHeight, PictureLevel});
+        try {
+            const Road road(path, fit);
+            pictures.push_back({path, PictureWidth, PictureHeight, PictureLevel});
+        } catch (const UsageError&) {
+            throw;
+        } catch (const Error& e) {
+            context.err << "tesora-cli: " << QString::fromUtf8(e.what()) << '\n';
+            ++failures;
+        }
     }
     if (line.Json()) {
         QJsonArray array;
@@ -64,7 +76,7 @@ int RunInfo(const QStringList& args, Context& context) {
             context.out << QStringLiteral("%1: %2 x %3 Pixel, Level %4\n")
                                .arg(p.path).arg(p.width).arg(p.height).arg(p.level);
     }
-    return 0;
+    return failures > 0 ? kExitFailure : kExitOk;
 }
 
 namespace {

@@ -45,7 +45,7 @@ void WriteProposal(Context& context, bool json, const QString& picture, const Me
 
 int RunPropose(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("propose"),
-                     QStringLiteral("BILD [--schranke S] [--position P] [--difference DATEI] [--json]"),
+                     QStringLiteral("BILD [--schranke S] [--position P] [--difference DATEI] [--fit] [--json]"),
                      QStringLiteral("Öffnet das Bild und drückt \"Calc Delta\": der Vorschlag, die "
                                     "Position, auf die er die Scroll-Leiste setzt, und das Delta danach."));
     line.AddValueOption(QStringLiteral("schranke"), QStringLiteral("S"),
@@ -54,6 +54,7 @@ int RunPropose(const QStringList& args, Context& context) {
                         QStringLiteral("Position der Delta-Scroll-Leiste vor dem Vorschlag, 0 bis 100."));
     line.AddValueOption(QStringLiteral("difference"), QStringLiteral("DATEI"),
                         QStringLiteral("Das Differenzenbild (.bmp/.png)."));
+    AddFitOption(line);
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
 
     std::optional<QString> schranke;
@@ -73,7 +74,7 @@ int RunPropose(const QStringList& args, Context& context) {
     }
 
     const QString picture = line.Positional().constFirst();
-    Road road(picture);
+    Road road(picture, line.Has(QStringLiteral("fit")));
     if (schranke) road.SetSchrankeText(*schranke);
     if (position) road.SetDeltaPosition(*position);
     road.PressCalcDelta();

@@ -28,7 +28,7 @@ QImage CheckWidth(QImage image, const QString& path) {
     return image;
 }
 
-QImage LoadFile(const QString& path) {
+QImage LoadFile(const QString& path, const PictureLimits& limits) {
     const QString qtName = QtReadableName(path);
     const QFileInfo info(qtName);
     if (info.isDir()) throw Error("\"" + path.toStdString() + "\" ist ein Ordner, kein Bild.");
@@ -37,7 +37,7 @@ QImage LoadFile(const QString& path) {
         throw Error("\"" + path.toStdString() + "\" ist keine reguläre Datei (etwa ein FIFO oder Gerät), kein Bild.");
     try {
         // Refuses damaged pictures, and pictures too wide for the working matrix before decoding.
-        return LoadPictureFile(qtName);
+        return LoadPictureFile(qtName, limits);
     } catch (const Error& e) {
         if (qtName == path) throw;
         // The message names the file as the user did, not by its descriptor.
@@ -51,9 +51,13 @@ QImage LoadFile(const QString& path) {
 
 }  // namespace
 
-QImage LoadUsable(const QString& path) {
-    if (IsStandardStream(path)) return CheckWidth(DecodePicture(StandardInputBytes(), path), path);
-    return CheckWidth(LoadFile(path), path);
+QImage LoadUsable(const QString& path, bool fit) {
+    if (IsStandardStream(path)) {
+        if (fit) return CheckWidth(FitPicture(DecodePicture(StandardInputBytes(), path, kFitDecodeLimits)), path);
+        return CheckWidth(DecodePicture(StandardInputBytes(), path), path);
+    }
+    if (fit) return CheckWidth(FitPicture(LoadFile(path, kFitDecodeLimits)), path);
+    return CheckWidth(LoadFile(path, PictureLimits{}), path);
 }
 
 QImage SurfaceImage(const MemorySurface& surface) {
@@ -67,16 +71,16 @@ void CopyToSurface(const QImage& image, MemorySurface& surface) {
         std::memcpy(surface.ScanLine(y), image.constScanLine(y), sizeof(std::uint32_t) * image.width());
 }
 
-Road::Road(const QString& path) : Road(path, QImage()) {}
+Road::Road(const QString& path, bool fit) : Road(path, QImage(), fit) {}
 
-Road::Road(const QString& path, const QImage& opened) : path_(path) {
+Road::Road(const QString& path, const QImage& opened, bool fit) : path_(path) {
     StartProgram();
     ShowLevelAndDelta(frontend_);  // as the window's creation leaves the labels
     // The state steps of the window's "Öffnen", in its order.
-    original_ = opened.isNull() ? LoadUsable(path) : opened;
+    original_ = opened.isNull() ? LoadUsable(path, fit) : opened;
     CopyToSurface(original_, frontend_.bild);
     frontend_.reduced = frontend_.bild;
-    frontend_.reloadOriginal = [path](MemorySurface& reduced) { CopyToSurface(LoadUsable(path), reduced); };
+    frontend_.reloadOriginal = [path, fit](MemorySurface& reduced) { CopyToSurface(LoadUsable(path, fit), reduced); };
     OpenLoadedPicture(frontend_, path.toStdString());
 }
 

@@ -22,17 +22,19 @@ QImage SurfaceImage(const MemorySurface& surface);
 void CopyToSurface(const QImage& image, MemorySurface& surface);
 
 // The file (or "-": standard input) read and checked as "Öffnen" reads it. Throws
-// tesora::Error when it is no usable picture (also wider than 1025).
-QImage LoadUsable(const QString& path);
+// tesora::Error when it is no usable picture (also wider than 1025). With `fit`, a
+// picture too large for the working matrix is scaled down to fit (FitPicture), as the
+// window does when the user agrees.
+QImage LoadUsable(const QString& path, bool fit = false);
 
 class Road {
 public:
     // Resets the program state, then opens the file as the window's "Öffnen" does.
     // Throws tesora::Error when the file is no usable picture (also wider than 1025).
-    explicit Road(const QString& path);
+    explicit Road(const QString& path, bool fit = false);
     // The same with the file's picture already read by LoadUsable: a run that opens one
     // file many times reads it once.
-    Road(const QString& path, const QImage& opened);
+    Road(const QString& path, const QImage& opened, bool fit = false);
     Road(const Road&) = delete;  // the frontend's reload may point back here
     Road& operator=(const Road&) = delete;
 

@@ -132,13 +132,14 @@ void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
 // process reads each picture about once instead of once per position.
 class PictureCache {
 public:
+    explicit PictureCache(bool fit) : fit_(fit) {}
     const QImage& Open(const QString& path) {
         if (image_.isNull() || path_ != path) {
             image_ = QImage();  // the old picture's memory goes before the new one comes
             red_ = {};
             layout_.reset();
             columns_.reset();
-            image_ = LoadUsable(path);
+            image_ = LoadUsable(path, fit_);
             red_ = RedBytes(image_);
             path_ = path;
         }
@@ -153,6 +154,7 @@ public:
     std::shared_ptr<const std::vector<std::uint8_t>>& Columns() { return columns_; }
 
 private:
+    bool fit_;
     QString path_;
     QImage image_;
     analysis::RedPicture red_;
@@ -222,7 +224,7 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
         shown = std::max(shown, line.size());
         context.err.flush();
     };
-    PictureCache cache;
+    PictureCache cache(options.settings.fit);
     const int workers = std::min(options.jobs, pairs);
     if (workers > 1) {
         // Read here, the first picture reaches every worker without being read again. A
@@ -265,6 +267,7 @@ void AddSweepOptions(CommandLine& line) {
     add("plot", "DATEI", "Das Diagramm als PNG oder SVG.");
     add("plot-x", "ACHSE", "x-Achse des Diagramms: nullkoeffs (Vorgabe) oder eigene (Nullen unter den Details im Bild).");
     add("plot-y", "ACHSE", "y-Achse des Diagramms: fehler (Vorgabe) oder psnr.");
+    AddFitOption(line);
 }
 
 template <typename T>
@@ -354,7 +357,7 @@ int RunSweep(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("sweep"),
                      QStringLiteral("BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
                                     "[--rule REGEL] [--quantise Q] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
-                                    "[--jobs N] [--csv DATEI] [--plot DATEI] [--plot-x ACHSE] [--plot-y ACHSE] [--json]"),
+                                    "[--jobs N] [--csv DATEI] [--plot DATEI] [--plot-x ACHSE] [--plot-y ACHSE] [--fit] [--json]"),
                      QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
                                     "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
     AddSweepOptions(line);

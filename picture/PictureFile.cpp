@@ -7,12 +7,14 @@
 #include <QLoggingCategory>
 #include <QThread>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <unistd.h>
 
 #include "picture/CompleteData.h"
 
 #include "picture/ReplacingFile.h"
+#include "tools/FitPicture.h"
 
 namespace tesora {
 namespace {
@@ -30,17 +32,18 @@ std::string Message(const char* before, const QString& path, const std::string& 
     return text;
 }
 // "Das Bild "path" ist 1026 Pixel breit; höchstens 1025 sind möglich."
-std::string TooWide(const QString& path, int width) {
+std::string TooWide(const QString& path, int width, int maxWidth) {
     return Message("Das Bild ", path,
                    " ist " + std::to_string(width) + " Pixel breit; höchstens " +
-                       std::to_string(kMaxPictureWidth) + " sind möglich.");
+                       std::to_string(maxWidth) + " sind möglich.");
 }
 
 // The largest picture accepted in the widest format a decoder hands back (64-bit RGBA,
 // for 16-bit PNGs), in whole MiB: a header that lies about the size cannot make a
 // decoder allocate more.
-constexpr int kAllocationLimitMiB =
-    static_cast<int>((8LL * kMaxPicturePixels + (1 << 20) - 1) >> 20);
+int AllocationLimitMiB(const PictureLimits& limits) {
+    return static_cast<int>((8LL * limits.maxPixels + (1 << 20) - 1) >> 20);
+}
 
 // The formats whose readers are known to fail, or to be caught here, on a damaged file.
 bool Supported(const QByteArray& format) {
@@ -133,7 +136,8 @@ bool DataComplete(const uchar* data, qint64 size, const QByteArray& format) {
 
 // Decodes the picture `device` holds; `complete` tells whether the bytes the header
 // promises are all there. `name` names the file in messages.
-QImage Decode(QIODevice& device, const QString& name, const std::function<bool(const QByteArray&)>& complete) {
+QImage Decode(QIODevice& device, const QString& name, const std::function<bool(const QByteArray&)>& complete,
+             const PictureLimits& limits) {
     const std::string damaged = Message("Die Datei ", name, " ist beschädigt oder unvollständig.");
     QImage image;
     {
@@ -142,7 +146,7 @@ QImage Decode(QIODevice& device, const QString& name, const std::function<bool(c
         QImageReader reader(&device);
         // The pixels exactly as stored: no orientation tags or colour profiles applied.
         reader.setAutoTransform(false);
-        reader.setAllocationLimit(kAllocationLimitMiB);
+        reader.setAllocationLimit(AllocationLimitMiB(limits));
 
         // The size from the header decides before any pixel is decoded.
         const QSize size = reader.size();
@@ -150,13 +154,15 @@ QImage Decode(QIODevice& device, const QString& name, const std::function<bool(c
         if (!size.isValid() || !Supported(format))
             throw Error(Message("Die Datei ", name, " ist kein lesbares Bild."));
         if (size.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
-        if (size.width() > kMaxPictureWidth)
-            throw TooWidePictureError(TooWide(name, size.width()), size.width());
-        if (static_cast<qint64>(size.width()) * size.height() > kMaxPicturePixels)
-            throw Error(Message("Das Bild ", name,
-                                " hat " + std::to_string(static_cast<qint64>(size.width()) * size.height()) +
-                                    " Pixel; höchstens " + std::to_string(kMaxPicturePixels) +
-                                    " (1025 x 4096) sind möglich."));
+        if (size.width() > limits.maxWidth)
+            throw TooWidePictureError(TooWide(name, size.width(), limits.maxWidth), size.width(), size.height());
+        if (static_cast<qint64>(size.width()) * size.height() > limits.maxPixels)
+            throw TooLargePictureError(Message("Das Bild ", name,
+                                               " hat " + std::to_string(static_cast<qint64>(size.width()) * size.height()) +
+                                                   " Pixel; höchstens " + std::to_string(limits.maxPixels) +
+                                                   (limits.maxPixels == kMaxPicturePixels ? " (1025 x 4096)" : "") +
+                                                   " sind möglich."),
+                                       size.width(), size.height());
         if (!complete(format)) throw Error(damaged);
 
         image = reader.read();
@@ -180,7 +186,7 @@ QImage Decode(QIODevice& device, const QString& name, const std::function<bool(c
 
 }  // namespace
 
-QImage LoadPictureFile(const QString& path) {
+QImage LoadPictureFile(const QString& path, const PictureLimits& limits) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
         throw Error(Message("Die Datei ", path, " existiert nicht."));
@@ -204,18 +210,35 @@ QImage LoadPictureFile(const QString& path) {
         if (!copy.open(QIODevice::ReadOnly)) return false;
         const QByteArray bytes = copy.readAll();
         return DataComplete(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size(), format);
-    });
+    }, limits);
 }
 
-QImage DecodePicture(const QByteArray& bytes, const QString& name) {
+QImage DecodePicture(const QByteArray& bytes, const QString& name, const PictureLimits& limits) {
     if (bytes.isEmpty()) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     return Decode(buffer, name, [&bytes](const QByteArray& format) {
         return DataComplete(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size(), format);
-    });
+    }, limits);
 }
+
+QImage FitPicture(const QImage& picture) {
+    const FitSize size = FittedSize(picture.width(), picture.height());
+    if (size.width == picture.width() && size.height == picture.height()) return picture;
+    const QImage source = picture.convertToFormat(QImage::Format_RGB32);
+    const std::vector<std::uint32_t> words =
+        AreaAverage(reinterpret_cast<const std::uint32_t*>(source.constBits()), source.width(), source.height(),
+                    source.bytesPerLine() / 4, size);
+    QImage fitted(size.width, size.height, QImage::Format_RGB32);
+    if (fitted.isNull()) throw Error("Zu wenig Speicher für das verkleinerte Bild.");
+    for (int y = 0; y < size.height; ++y)
+        std::memcpy(fitted.scanLine(y), words.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width),
+                    sizeof(std::uint32_t) * static_cast<std::size_t>(size.width));
+    return fitted;
+}
+
+QImage LoadFittedPictureFile(const QString& path) { return FitPicture(LoadPictureFile(path, kFitDecodeLimits)); }
 
 void SavePictureFile(const QImage& image, const QString& path) {
     WriteFileReplacing(path, EncodePicture(image, "BMP", path));

@@ -24,27 +24,51 @@ public:
     using Error::Error;
 };
 
-// The picture is wider than kMaxPictureWidth. Found from the file's header, before any
-// pixel is decoded; the main window reports it in its caption.
-class TooWidePictureError : public Error {
+// The picture is wider than kMaxPictureWidth or has more than kMaxPicturePixels pixels.
+// Found from the file's header, before any pixel is decoded: the windows offer to open
+// it scaled down (FitPicture) instead.
+class TooLargePictureError : public Error {
 public:
-    TooWidePictureError(const std::string& message, int width) : Error(message), width_(width) {}
+    TooLargePictureError(const std::string& message, int width, int height)
+        : Error(message), width_(width), height_(height) {}
     int Width() const { return width_; }
+    int Height() const { return height_; }
 
 private:
-    int width_;
+    int width_, height_;
 };
+
+// Too wide, whatever the height; the main window reports it in its caption.
+class TooWidePictureError : public TooLargePictureError {
+public:
+    using TooLargePictureError::TooLargePictureError;
+};
+
+// What a decode may produce. The working bounds by default; a picture that will be
+// scaled down to them may be larger (a phone photo), up to kFitDecodeLimits.
+struct PictureLimits {
+    int maxWidth = kMaxPictureWidth;
+    qint64 maxPixels = kMaxPicturePixels;
+};
+// 8192 x 4096 pixels: 128 MiB as RGB32, a 32-megapixel camera's picture.
+inline constexpr PictureLimits kFitDecodeLimits{65535, qint64{8192} * 4096};
 
 // Decodes any format QImageReader knows (BMP of every depth, PNG, JPEG, GIF, ...) and
 // converts to Format_RGB32. Only a completely decoded picture is returned: a file that
 // ends early, or whose decoder complains while reading it, is refused. The decoders'
 // own messages are kept off standard error. Throws Error with a German message when the
 // file cannot be read, is damaged or too large, EmptyPictureError when it holds no
-// pixels and TooWidePictureError when it is wider than kMaxPictureWidth.
-QImage LoadPictureFile(const QString& path);
+// pixels and TooWidePictureError / TooLargePictureError when it exceeds `limits`.
+QImage LoadPictureFile(const QString& path, const PictureLimits& limits = {});
 
 // The same for a file's bytes already in memory; `name` names it in messages.
-QImage DecodePicture(const QByteArray& bytes, const QString& name);
+QImage DecodePicture(const QByteArray& bytes, const QString& name, const PictureLimits& limits = {});
+
+// The picture scaled down to the working bounds by area averaging (tools/FitPicture.h);
+// a picture that fits comes back unchanged.
+QImage FitPicture(const QImage& picture);
+// The file read as LoadPictureFile does, with the larger limits, then FitPicture.
+QImage LoadFittedPictureFile(const QString& path);
 
 // Writes a 24-bit BMP with exactly the picture's pixels, replacing an existing file only
 // once the new one is complete (see ReplacingFile). Throws Error when it cannot be written.

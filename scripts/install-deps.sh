@@ -13,7 +13,7 @@ case "${1:-}" in
   # Checking the Debian package (.ci/run).
   --package) packages+=(lintian) ;;
   # scripts/make-screenshots.sh: the real windows under a virtual display.
-  --screenshots) packages+=(xvfb xauth xdotool imagemagick x11-utils) ;;
+  --screenshots) packages+=(xvfb xauth xdotool imagemagick x11-utils openbox) ;;
   # scripts/ci-platforms.sh: clang, the aarch64 cross compiler, qemu to run its programs
   # and GoogleTest's sources to build for that target.
   --platforms) packages+=(clang-14 libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user googletest) ;;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Annotated screenshots of the real windows for docs/anleitung.md, taken under a virtual
-# display: chelsea decomposed to level 6, after "Reduce", after "Fehler?" and after
-# "Calc Delta". Needs a built tesora (make run or make test) and the packages of
+# display with a window manager, title bars included (the main window's title bar is the
+# program's status line): chelsea decomposed to level 6, after "Reduce", after "Fehler?"
+# and after "Calc Delta". Needs a built tesora (make run or make test) and the packages of
 #   scripts/install-deps.sh --screenshots
 # Usage: scripts/make-screenshots.sh [BUILD_DIR]   (writes docs/anleitung-*.png)
 set -euo pipefail
@@ -10,6 +11,12 @@ build=${1:-build}
 if [[ -z ${SCREENSHOT_DISPLAY_READY:-} ]]; then
   exec env SCREENSHOT_DISPLAY_READY=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
+# ImageMagick itself, whatever else on PATH is called convert.
+convert=convert
+[[ -x /usr/bin/convert ]] && convert=/usr/bin/convert
+openbox >/dev/null 2>&1 &
+wm=$!
+sleep 1
 
 out=docs
 font=DejaVu-Sans
@@ -21,7 +28,7 @@ cp samples/chelsea-451x300.bmp "$pictures/Bilder/"
 export LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
 "$build/app/tesora" "$pictures/Bilder/chelsea-451x300.bmp" &
 program=$!
-trap 'kill "$program" 2>/dev/null || true; rm -rf "$pictures"' EXIT
+trap 'kill "$program" "$wm" 2>/dev/null || true; rm -rf "$pictures"' EXIT
 
 main=$(xdotool search --sync --onlyvisible --name "^Level: 9$" | head -1)
 wait_title() {  # waits until the main window's caption (the status line) reads $1
@@ -33,13 +40,20 @@ wait_title() {  # waits until the main window's caption (the status line) reads 
   echo "timed out waiting for \"$1\" (caption: $(xdotool getwindowname "$main"))" >&2
   exit 1
 }
-eval "$(xdotool getwindowgeometry --shell "$main")"   # X, Y, WIDTH, HEIGHT of the main window
-mx=$X my=$Y
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$main")"   # WIDTH, HEIGHT of the main window's client area
+# Its absolute corner (xdotool's position is off by the frame under a reparenting manager).
+mx=$(xwininfo -id "$main" | sed -n 's/.*Absolute upper-left X: *//p')
+my=$(xwininfo -id "$main" | sed -n 's/.*Absolute upper-left Y: *//p')
+# The frame the window manager drew: left, right, top, bottom.
+IFS=', ' read -r fl fr ft fb < <(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')
 click() { xdotool mousemove $((mx + $1)) $((my + $2)) click 1; }
-# Main window and the reduced-picture window beside it, 8 pixels of margin.
+# Both windows with their frames, 8 pixels of margin. Coordinates in the annotations are
+# client coordinates of the main window plus 8; dx, dy shift them past the frame.
+dx=$fl dy=$ft
 shoot() {
   sleep 0.5
-  import -window root -crop "$((WIDTH + 460))x$((HEIGHT + 16))+$((mx - 8))+$((my - 8))" +repage "$1"
+  import -window root -crop "$((WIDTH + 451 + 2 * (fl + fr) + 16))x$((HEIGHT + ft + fb + 16))+$((mx - 8 - fl))+$((my - 8 - ft))" +repage "$1"
 }
 
 # shoot_marked NAME "X0,Y0,X1,Y1 ..." "X,Y,TEXT" ...: a screenshot in docs/ with red
@@ -50,15 +64,15 @@ shoot_marked() {
   shift 2
   for frame in $frames; do
     IFS=, read -r x0 y0 x1 y1 <<<"$frame"
-    args+=(-draw "rectangle $x0,$y0 $x1,$y1")
+    args+=(-draw "rectangle $((x0 + dx)),$((y0 + dy)) $((x1 + dx)),$((y1 + dy))")
   done
   args+=(-stroke none -fill '#e63946' -undercolor white)
   for label in "$@"; do
     IFS=, read -r x y text <<<"$label"
-    args+=(-annotate "+$x+$y" "$text")
+    args+=(-annotate "+$((x + dx))+$((y + dy))" "$text")
   done
   shoot /tmp/tesora-shot.png
-  convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 -stroke '#e63946' \
+  $convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 -stroke '#e63946' \
     "${args[@]}" -strip "$out/$name"
 }
 
@@ -70,27 +84,28 @@ for _ in 1 2 3; do
   xdotool key Left
   wait_title "Fertig!"
 done
-bx=$((8 + 144)) by=8     # the picture imgBild inside the crop
+bx=$((8 + 144)) by=8     # the picture imgBild inside the crop, before the frame's shift
 shoot /tmp/tesora-shot.png
 # Nested squares from the top left: 65 smoothing values, then each level's details
 # out to 129, 257 and 513; a legend below the second window.
 lx=$((WIDTH + 20)) ly=$((by + 215))
-convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 \
+bx=$((bx + dx)) by=$((by + dy)) lx=$((lx + 2 * dx + fr)) ly=$((ly + dy))
+$convert /tmp/tesora-shot.png -font $font -pointsize 13 -fill none -strokewidth 2 \
   -stroke '#e63946' -draw "rectangle $bx,$by $((bx + 65)),$((by + 65))" \
   -stroke '#1d70b8' -draw "rectangle $bx,$by $((bx + 129)),$((by + 129))" \
   -stroke '#2a9d8f' -draw "rectangle $bx,$by $((bx + 257)),$((by + 257))" \
   -stroke none -fill '#e63946' -annotate +$lx+$ly 'rotes Quadrat: Glättungswerte Level 6 (65 × 65)' \
   -fill '#5fa8e8' -annotate +$lx+$((ly + 20)) 'bis zum blauen Rand: Details Level 6' \
   -fill '#2a9d8f' -annotate +$lx+$((ly + 40)) 'bis zum grünen Rand: Details Level 7' \
-  -fill white -annotate +$lx+$((ly + 60)) 'außen: Details Level 8 (invertiert: 0 = weiß)' \
-  -fill black -undercolor white -annotate +$((WIDTH + 40))+$((by + 20)) ' Näherung auf Level 6 ' \
+  -fill white -annotate +$lx+$((ly + 60)) 'außen: Details Level 8 (invertiert: 0 und negativ = weiß)' \
+  -fill black -undercolor white -annotate +$((lx + 20))+$((by + 45)) ' Näherung auf Level 6 ' \
   -strip "$out/anleitung-zerlegt.png"
 
 # "Reduce" with Epsilon 5.
 click 64 124
 sleep 1
 shoot_marked anleitung-reduce.png "12,147,130,170 12,165,140,192" \
-  "$((bx + 160)),$((by + 30)), rot: auf 0 gesetzte Details "
+  "$((8 + 144 + 160)),38, rot: auf 0 gesetzte Details "
 
 # Back up to level 9, then "Fehler?".
 focus_level 6
@@ -101,13 +116,13 @@ done
 click 64 284
 wait_title "Fertig!"
 shoot_marked anleitung-fehler.png "12,306,130,330" \
-  "$((bx + 10)),$((by + 30)), Level 9: rekonstruiert aus den reduzierten Koeffizienten " \
-  "$((WIDTH + 40)),$((by + 20)), Originalbild zum Vergleich "
+  "$((8 + 144 + 10)),38, Level 9: rekonstruiert aus den reduzierten Koeffizienten " \
+  "$((WIDTH + 40 + dx + fr)),53, Originalbild zum Vergleich "
 
 # "Calc Delta": the difference picture and the proposal.
 click 64 204
 wait_title "Fertig!"
 shoot_marked anleitung-calcdelta.png "12,62,140,100 12,228,140,264" \
-  "$((WIDTH + 40)),$((by + 20)), Differenzenbild "
+  "$((WIDTH + 40 + dx + fr)),53, Differenzenbild (Titel bleibt Originalbild) "
 rm -f /tmp/tesora-shot.png
 echo "written: $out/anleitung-{zerlegt,reduce,fehler,calcdelta}.png"

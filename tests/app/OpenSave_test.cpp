@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "WindowHarness.h"
+#include "app/ScreenFit.h"
 #include "picture/PictureFile.h"
 #include "support/FileSizeLimit.h"
 
@@ -13,6 +14,7 @@ using OpenTest = WindowTest;
 using SaveTest = WindowTest;
 
 TEST_F(OpenTest, Picture256GetsLevel8AndTheExactGeometry) {
+    LargeScreen();  // room beside the main window
     const QString path = Write(Pattern(256, 256), "p256.bmp");
     Open(path);
     ASSERT_TRUE(errors.empty()) << errors.front().toStdString();
@@ -40,7 +42,8 @@ TEST_F(OpenTest, Picture256GetsLevel8AndTheExactGeometry) {
     EXPECT_TRUE(frmReducedImg->isVisible());
     EXPECT_EQ(frmReducedImg->size(), QSize(256, 256));
     EXPECT_EQ(frmReducedImg->ReducedImg->size(), QSize(256, 256));
-    EXPECT_EQ(frmReducedImg->pos(), QPoint(form->x() + form->frameGeometry().width(), form->y()));
+    // Beside the main window's frame (the design's standard one while none is known).
+    EXPECT_EQ(frmReducedImg->pos(), QPoint(OuterRect(*form, FrameMargins(*form)).right() + 1, form->y()));
 
     // Red bytes into the matrix, (i, j) = pixel (i-1, j-1), zeros in the block's last line.
     EXPECT_EQ(CoeffMatrix.Get(1, 1), 0.0);
@@ -79,7 +82,8 @@ TEST_F(OpenTest, SmallPictureKeepsTheMinimumWindowAndZerosBeyondIt) {
     LargeScreen();
     Open(Write(Pattern(300, 200), "p300.bmp"));
     EXPECT_TRUE(frmReducedImg->isVisible());
-    EXPECT_EQ(frmReducedImg->pos(), QPoint(form->x() + form->frameGeometry().width(), form->y()));
+    // Beside the main window's frame (the design's standard one while none is known).
+    EXPECT_EQ(frmReducedImg->pos(), QPoint(OuterRect(*form, FrameMargins(*form)).right() + 1, form->y()));
     EXPECT_EQ(form->size(), QSize(445, 322));
     EXPECT_EQ(PictureLevel, 9);
     EXPECT_EQ(CoeffMatrix.Get(300, 200), (3 * 299 + 5 * 199) % 256);

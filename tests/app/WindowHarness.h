@@ -68,6 +68,16 @@ protected:
         form->SetFileDialogs(std::move(scripted));
         form->SetErrorDisplay([this](const QString& message) { errors.push_back(message); });
         form->SetProcessExit([this](int status) { exits.push_back(status); });
+        // No box may wait for a person: questions take the scripted answer ("Nein"
+        // when none is left), notices are recorded.
+        form->SetQuestion([this](const QString&, const QString& text) {
+            questions.push_back(text);
+            if (answers.empty()) return false;
+            const bool answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+        form->SetNotice([this](const QString&, const QString& text) { notices.push_back(text); });
         form->Frontend().recordStatus = true;
         form->show();
     }
@@ -110,6 +120,8 @@ protected:
     ScriptedDialogs* dialogs = nullptr;
     std::vector<QString> errors;
     std::vector<int> exits;
+    std::deque<bool> answers;
+    std::vector<QString> questions, notices;
 };
 
 // Everything a load may change, to compare before and after a refused one.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "CliHarness.h"
+#include "picture/PictureFile.h"
 #include "blac/Bank.h"
 #include "blac/DeltaControl.h"
 #include "matrix/Numbers.h"
@@ -37,6 +38,42 @@ TEST_F(InfoAndFiltersTest, InfoGivesSizeAndTheLevelOfTheWidth) {
 
     const CliRun text = Run({"info", a});
     EXPECT_EQ(text.out, a + QStringLiteral(": 129 x 40 Pixel, Level 7\n"));
+}
+
+TEST_F(InfoAndFiltersTest, InfoReportsEveryGoodPictureAndOneLinePerBadOne) {
+    const QString a = Grey("a.bmp", 40, 30, [](int x, int) { return x; });
+    const QString wide = Grey("wide.bmp", 1100, 4, [](int x, int) { return x; });
+    const QString b = Grey("b.bmp", 20, 10, [](int, int y) { return y; });
+    const CliRun run = Run({"info", a, wide, dir.filePath("missing.bmp"), b});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, a + ": 40 x 30 Pixel, Level 6\n" + b + ": 20 x 10 Pixel, Level 5\n");
+    const QStringList errors = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(errors.size(), 2) << run.err.toStdString();
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("1100 Pixel breit")));
+    EXPECT_TRUE(errors[1].contains(QStringLiteral("existiert nicht")));
+
+    // --fit opens the wide one scaled down, as "Ja" in the window does.
+    const CliRun fitted = Run({"info", wide, "--fit", "--json"});
+    ASSERT_EQ(fitted.status, 0) << fitted.err.toStdString();
+    const QJsonObject picture = fitted.Json()["pictures"].toArray()[0].toObject();
+    EXPECT_EQ(picture["width"].toInt(), 1025);
+    EXPECT_EQ(picture["height"].toInt(), 4);  // 3.73 rounded
+    EXPECT_EQ(picture["level"].toInt(), 10);
+}
+
+TEST_F(InfoAndFiltersTest, FitScalesLikeTheWindowAndFehlerComparesWithTheScaledPicture) {
+    const QString wide = Grey("wide.bmp", 2050, 60, [](int x, int y) { return (x / 2 + y * 3) % 256; });
+    EXPECT_EQ(Run({"compress", wide, "--level", "8"}).status, 1);
+    const CliRun run = Run({"compress", wide, "--level", "10", "--fit", "--reconstruction", dir.filePath("r.bmp"), "--json"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.Json()["width"].toInt(), 1025);
+    EXPECT_EQ(run.Json()["height"].toInt(), 30);
+    // Nothing transformed, nothing removed: the reconstruction is the scaled picture.
+    EXPECT_EQ(run.Json()["mean_error"].toDouble(), 0.0);
+    const QImage scaled = FitPicture(QImage(wide).convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(QImage(dir.filePath("r.bmp")).convertToFormat(QImage::Format_RGB32), scaled);
+    // Pixel (7, 5) covers x 14, 15 and y 10, 11: values 37, 37, 40, 40, mean 38.5, halves up.
+    EXPECT_EQ(qRed(scaled.pixel(7, 5)), 39);
 }
 
 TEST_F(InfoAndFiltersTest, FiltersOfAPositionAreTheScrollBarsToFullPrecision) {

@@ -22,9 +22,17 @@ copy)
            share/applications/org.tesora.Tesora.desktop share/metainfo/org.tesora.Tesora.metainfo.xml \
            share/icons/hicolor/scalable/apps/tesora.svg share/man/man1/tesora.1.gz share/man/man1/tesora-cli.1.gz \
            share/icons/hicolor/{16x16,32x32,48x48,128x128,256x256}/apps/tesora.png \
-           share/doc/tesora/copyright share/doc/tesora/changelog.gz; do
+           share/doc/tesora/copyright share/doc/tesora/changelog.gz share/doc/tesora/anleitung.md; do
     [[ -f $root/$f ]] || fail "not installed: $f"
   done
+  # Every picture the guide shows is installed beside it.
+  for picture in $(grep -o '([a-z-]*\.png)' "$root/share/doc/tesora/anleitung.md" | tr -d '()'); do
+    [[ -f $root/share/doc/tesora/$picture ]] || fail "the guide's picture is not installed: $picture"
+  done
+  # The manual pages give every option of every command, the exit status and the guide.
+  zcat "$root/share/man/man1/tesora-cli.1.gz" | grep -q -- 'reconstruction' || fail "man page lacks compress options"
+  zcat "$root/share/man/man1/tesora-cli.1.gz" | grep -q 'EXIT' || fail "man page lacks the exit status"
+  zcat "$root/share/man/man1/tesora.1.gz" | grep -q 'anleitung.md' || fail "man page does not name the guide"
   if grep -qaF "$source" "$root/bin/tesora" "$root/bin/tesora-cli"; then fail "a build path is compiled in"; fi
 
   samples=$("$root/bin/tesora" --samples-folder)
