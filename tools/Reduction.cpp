@@ -24,8 +24,11 @@ void CheckLevels() {
 }
 }  // namespace
 
-double ReductionShare(int count) {
-    return (count * 100.0) / (Pow2[PictureLevel] * Pow2[PictureLevel]);
+double ReductionShare(int count) { return ReductionShare(count, PictureLevel); }
+
+double ReductionShare(int count, int pictureLevel) {
+    const double side = std::ldexp(1.0, pictureLevel);  // Pow2[pictureLevel], exactly
+    return (count * 100.0) / (side * side);
 }
 
 std::string FormatShare(double share) { return FormatG(share) + " %"; }

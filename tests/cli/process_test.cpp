@@ -46,7 +46,7 @@ protected:
 TEST_F(ProcessTest, HelpAndExitStatuses) {
     const Result help = Start({"compress", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Aufruf: tesora-cli compress BILD --level L")));
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Aufruf: tesora-cli compress BILD (--level L | --steps N)")));
     EXPECT_TRUE(help.err.isEmpty()) << help.err.toStdString();
 
     const Result usage = Start({"compress"});
