@@ -5,9 +5,13 @@ set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales
-          qt6-translations-l10n help2man desktop-file-utils appstream man-db file dpkg-dev)
+          qt6-translations-l10n help2man desktop-file-utils appstream man-db file dpkg-dev
+          # The Python module and its tests.
+          python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest)
 case "${1:-}" in
   --bench) packages+=(python3-pywt python3-numpy python3-pil) ;;
+  # docs/python.md's example in full: the comparison and its plot.
+  --examples) packages+=(python3-pywt python3-matplotlib) ;;
   # libFuzzer and the sanitizer runtimes for make fuzz.
   --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
   # Checking the Debian package (.ci/run).
