@@ -1,0 +1,251 @@
+#pragma once
+// The road of one picture on values only: decomposition, threshold rules, quantisation,
+// reconstruction and the measures, without the program's globals, frontends or painting.
+// Every function touches nothing but its arguments, so several pictures may run at once
+// in several threads (each with its own workspace). The command-line tool's figures and
+// the Python module come from here; the windows keep their own road, and the tests hold
+// both to the same bits.
+//
+// Layouts are those of the working matrix: a square of side 2^L + 1 (L the picture's
+// level), element (i, j) 0-based at data[i * side + j], i the pixel column x, j the
+// pixel row y. After decomposing to level C, the band of level k (C <= k < L) is the
+// block of side 2^(k+1) + 1 minus the square of side 2^k + 1; the smoothing values are
+// that square at k = C.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mra/LevelChange.h"
+#include "mra/Values.h"
+
+namespace tesora::analysis {
+
+// ---------------------------------------------------------------------------------------
+// Pictures and coefficient squares
+
+// The red bytes of a picture, row by row: red[y * width + x].
+struct RedPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> red;
+
+    std::uint8_t At(int x, int y) const { return red[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+};
+
+// The level L of a picture of `width` pixels: the smallest L >= 1 with 2^L + 1 >= width.
+int PictureLevelOf(int width);
+// Rows the transform covers: min(height, 2^L + 1).
+int TransformedRows(const RedPicture& picture);
+
+// An owned square of coefficients of side 2^pictureLevel + 1 at `level` (the level of
+// its smoothing block; pictureLevel when not decomposed).
+struct Coefficients {
+    int pictureLevel = 0;
+    int level = 0;
+    int side = 0;
+    std::vector<double> values;  // side * side
+
+    MatrixView View() { return MatrixView{values.data(), static_cast<std::size_t>(side), side}; }
+    double At(int i, int j) const { return values[static_cast<std::size_t>(i) * static_cast<std::size_t>(side) + static_cast<std::size_t>(j)]; }
+};
+
+// The red values as opening reads them: (i, j) = red(x = i, y = j) inside the picture,
+// 0 elsewhere in the square. Throws Error for a picture wider than the working matrix.
+Coefficients ReadPicture(const RedPicture& picture);
+
+// The filters of `delta` without touching the program's state (the same bits as the
+// Delta scroll bar's handler leaves in the globals). DeltaFromPosition gives the Delta of
+// a scroll position.
+Filters FiltersOf(double delta);
+
+// Decomposition from the square's level down to `level` (2 <= level <= its level), and
+// reconstruction up to `level`, in place, with the kernels the windows use (nothing is
+// painted). Throws Error for a level outside the range.
+void Decompose(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace);
+void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace);
+// Reads the picture and decomposes it to `level` (PictureLevelOf(width) - steps for
+// a number of steps below its own).
+Coefficients DecomposePicture(const RedPicture& picture, const Filters& filters, int level,
+                              TransformWorkspace& workspace);
+
+// ---------------------------------------------------------------------------------------
+// Bands and the picture's own coefficients
+
+enum class BandKind : std::uint8_t { Smoothing, Row, Column, Both };
+// "smoothing", "row", "column", "both". Row: details along j (the rows of the matrix,
+// the picture's vertical lines), smoothing along i; Column: details along i; Both.
+const char* BandKindName(BandKind kind);
+
+struct Band {
+    int level = 0;  // the level the step went down to
+    BandKind kind = BandKind::Smoothing;
+};
+
+// Where every element of a square decomposed to `level` belongs. Bands are ordered:
+// the smoothing values first, then for each step from the coarsest, row, column, both.
+// Elements outside every band (none for a decomposed square) have band kNoBand.
+struct Layout {
+    static constexpr std::uint8_t kNoBand = 255;
+    int pictureLevel = 0;
+    int level = 0;
+    int side = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<Band> bands;
+    std::vector<std::uint8_t> band;  // side * side, index into bands
+    std::vector<std::uint8_t> own;   // side * side: 1 when the element's grid point lies in the picture
+
+    std::size_t Index(int i, int j) const { return static_cast<std::size_t>(i) * static_cast<std::size_t>(side) + static_cast<std::size_t>(j); }
+};
+
+// A coefficient made by the step to level k stands at one point of the finest grid:
+// smoothing index c at c * 2^(L-k), detail m at (2m + 1) * 2^(L-k-1), in each direction;
+// it is the picture's own when that point lies inside width x height.
+Layout LayoutOf(int pictureLevel, int level, int width, int height);
+
+// ---------------------------------------------------------------------------------------
+// Threshold rules
+
+enum class RuleKind { Flat, Norm, Levels };
+
+// flat: |c| < epsilon, as "Reduce" does it; norm: |c| * w < epsilon with w the L2 norm of
+// the coefficient's basis function (below); levels: |c| < epsilons[k - level], one
+// Epsilon per step, coarsest first.
+struct Rule {
+    RuleKind kind = RuleKind::Flat;
+    double epsilon = 0.0;           // flat and norm
+    std::vector<double> epsilons;   // levels
+};
+
+// The L2 norms of the one-dimensional functions of a square decomposed to `level`:
+// norms[k - level][c] for index c = 0 ... 2^(k+1) of the step to level k. A function is
+// its synthesis to the picture's level, f(x) = sum_i v_i phi(x - i) on the finest grid
+// (phi the scaling function of Delta, unit spacing), and its norm is sqrt(v^T G v) with
+// G the Gram matrix of the unit translates: 1 - Delta/3 on the diagonal, Delta/6 beside
+// it. The weight of element (i, j) of band k is norms[k][i] * norms[k][j].
+struct Norms {
+    int level = 0;
+    std::vector<std::vector<double>> norms;
+    double Weight(int k, int i, int j) const {
+        const std::vector<double>& n = norms[static_cast<std::size_t>(k - level)];
+        return n[static_cast<std::size_t>(i)] * n[static_cast<std::size_t>(j)];
+    }
+};
+Norms NormsOf(const Filters& filters, int pictureLevel, int level);
+
+// The score a rule compares with its Epsilon: |c| (flat, levels) or |c| * w (norm).
+// `norms` is needed for the norm rule only.
+struct Scoring {
+    const Layout* layout = nullptr;
+    const Norms* norms = nullptr;  // norm rule only
+    RuleKind kind = RuleKind::Flat;
+};
+
+// What a rule did: every element it made zero (the whole square, padding included, as
+// "Reduce" counts), and the zeros among the picture's own detail coefficients.
+struct RuleResult {
+    int zeroCount = 0;
+    long long ownZeros = 0;
+    long long ownDetails = 0;
+    double epsilon = 0.0;  // the Epsilon in force (the one found for a target)
+};
+
+// Zeroes every detail element below its threshold (to +0.0); the smoothing block is
+// exempt. For flat this is exactly "Reduce" (ZeroSmallDetails) on the same square.
+RuleResult ApplyRule(Coefficients& square, const Layout& layout, const Rule& rule, const Norms* norms);
+
+// The Epsilon that makes the smallest set of coefficients zero that brings the share of
+// zeros among the picture's own details to at least `percent` (0 < percent <= 100)
+// under the rule (flat or norm): found by ordering the scores, with ties taken together,
+// so that the Epsilon given back to ApplyRule reproduces the same set. 0 when there is no
+// own detail coefficient.
+double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKind kind, const Norms* norms,
+                       double percent);
+
+// ---------------------------------------------------------------------------------------
+// Quantisation and rate
+
+// q = trunc(c / Q) for every element of every band (for norm of c * w), and the
+// coefficient replaced by (q + sign(q) / 2) * Q (divided by w again for norm). The q
+// values of the picture's own coefficients are gathered per band for the entropy.
+struct Quantised {
+    std::vector<std::vector<long long>> ownValues;  // per band of the layout
+};
+Quantised Quantise(Coefficients& square, const Layout& layout, double step, const Norms* norms);
+
+// Zero-order entropy in bits of a list of values: -sum p log2 p over the distinct values.
+double EntropyBits(std::vector<long long> values);
+
+// ---------------------------------------------------------------------------------------
+// Measures
+
+struct BandFigures {
+    Band band;
+    long long ownCount = 0;
+    long long zeros = 0;     // among the own coefficients
+    double energy = 0.0;     // sum of squares of the own coefficients
+    double maxAbs = 0.0;
+    std::optional<double> entropyBits;  // own count x entropy of the q values, when quantised
+};
+// Per band of the layout, over the picture's own coefficients of the square as it is.
+std::vector<BandFigures> MeasureBands(const Coefficients& square, const Layout& layout);
+
+// A square reconstructed to the picture's level against the picture.
+struct Quality {
+    double meanError = 0.0;  // "Fehler?": mean |red - byte| over width x height
+    double psnr = 0.0;       // bytes against the file over the transformed rows; +inf when equal
+    double psnrExact = 0.0;  // the doubles against the file, same rows; +inf when equal
+    double energyKept = 0.0; // %, bytes; NaN for an all-black picture
+};
+// Bytes as the window paints them: ClampToByte of each value; rows below the
+// transformed ones keep the file's values.
+Quality Measure(const Coefficients& reconstructed, const RedPicture& picture);
+// The reconstruction as the window's bytes, width x height, row by row.
+std::vector<std::uint8_t> ToBytes(const Coefficients& reconstructed, const RedPicture& picture);
+
+// entropy_bpp: sum of the bands' entropy bits over width x height.
+double EntropyPerPixel(const std::vector<BandFigures>& bands, int width, int height);
+
+// ---------------------------------------------------------------------------------------
+// One picture x Delta, decomposed once, serving many rows
+
+struct RowRequest {
+    Rule rule;
+    std::optional<double> zerosPercent;  // a target instead of rule.epsilon (flat, norm)
+    std::optional<double> quantiseStep;
+    bool withBands = false;
+};
+
+struct RowResult {
+    RuleResult rule;
+    Quality quality;
+    std::vector<BandFigures> bands;  // when asked for
+    std::optional<double> entropyBpp;
+};
+
+class PictureAnalysis {
+public:
+    // Decomposes once; the floor (nothing removed) is measured on first use.
+    PictureAnalysis(const RedPicture& picture, double delta, int level);
+
+    const Layout& LayoutInUse() const { return layout_; }
+    const Coefficients& Decomposed() const { return decomposed_; }
+    const Filters& FiltersInUse() const { return filters_; }
+    const Norms& NormsInUse();  // computed on first use
+    const Quality& Floor();
+    RowResult Row(const RowRequest& request);
+
+private:
+    const RedPicture& picture_;
+    Filters filters_;
+    TransformWorkspace workspace_;
+    Coefficients decomposed_;
+    Coefficients scratch_;
+    Layout layout_;
+    std::optional<Norms> norms_;
+    std::optional<Quality> floor_;
+};
+
+}  // namespace tesora::analysis
