@@ -24,8 +24,11 @@ void CheckLevels() {
 }
 }  // namespace
 
-double ReductionShare(int count) {
-    return (count * 100.0) / (Pow2[PictureLevel] * Pow2[PictureLevel]);
+double ReductionShare(int count) { return ReductionShare(count, PictureLevel); }
+
+double ReductionShare(int count, int pictureLevel) {
+    if (pictureLevel < 0 || pictureLevel > 11) throw Error("Ungültige Stufe: " + FormatD(pictureLevel));
+    return (count * 100.0) / (Pow2[pictureLevel] * Pow2[pictureLevel]);
 }
 
 std::string FormatShare(double share) { return FormatG(share) + " %"; }
