@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "mra/LevelChange.h"
+#include "blac/Frontend.h"
 #include "mra/Values.h"
 
 namespace tesora::analysis {
@@ -154,6 +155,9 @@ struct RuleResult {
 
 // Zeroes every detail element below its threshold (to +0.0); the smoothing block is
 // exempt. For flat this is exactly "Reduce" (ZeroSmallDetails) on the same square.
+// With `markers`, every zeroed element's pixel (i, j) turns red there, as "Reduce" marks.
+RuleResult ApplyRule(const MatrixView& square, const Layout& layout, const Rule& rule, const Norms* norms,
+                     PictureSurface* markers = nullptr);
 RuleResult ApplyRule(Coefficients& square, const Layout& layout, const Rule& rule, const Norms* norms);
 
 // The Epsilon that makes the smallest set of coefficients zero that brings the share of
@@ -171,12 +175,12 @@ double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKin
 // coefficient replaced by (q + sign(q) / 2) * Q (divided by w again for norm). The q
 // values of the picture's own coefficients are gathered per band for the entropy.
 struct Quantised {
-    std::vector<std::vector<long long>> ownValues;  // per band of the layout
+    std::vector<std::vector<double>> ownValues;  // per band of the layout: the q values (whole numbers)
 };
-Quantised Quantise(Coefficients& square, const Layout& layout, double step, const Norms* norms);
+Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms);
 
 // Zero-order entropy in bits of a list of values: -sum p log2 p over the distinct values.
-double EntropyBits(std::vector<long long> values);
+double EntropyBits(std::vector<double> values);
 
 // ---------------------------------------------------------------------------------------
 // Measures
@@ -189,8 +193,10 @@ struct BandFigures {
     double maxAbs = 0.0;
     std::optional<double> entropyBits;  // own count x entropy of the q values, when quantised
 };
-// Per band of the layout, over the picture's own coefficients of the square as it is.
-std::vector<BandFigures> MeasureBands(const Coefficients& square, const Layout& layout);
+// Per band of the layout, over the picture's own coefficients of the square as it is;
+// with `quantised`, also each band's entropy bits.
+std::vector<BandFigures> MeasureBands(const Coefficients& square, const Layout& layout,
+                                      const Quantised* quantised = nullptr);
 
 // A square reconstructed to the picture's level against the picture.
 struct Quality {
@@ -201,9 +207,9 @@ struct Quality {
 };
 // Bytes as the window paints them: ClampToByte of each value; rows below the
 // transformed ones keep the file's values.
-Quality Measure(const Coefficients& reconstructed, const RedPicture& picture);
+Quality Measure(const MatrixView& reconstructed, const RedPicture& picture);
 // The reconstruction as the window's bytes, width x height, row by row.
-std::vector<std::uint8_t> ToBytes(const Coefficients& reconstructed, const RedPicture& picture);
+std::vector<std::uint8_t> ToBytes(const MatrixView& reconstructed, const RedPicture& picture);
 
 // entropy_bpp: sum of the bands' entropy bits over width x height.
 double EntropyPerPixel(const std::vector<BandFigures>& bands, int width, int height);
@@ -216,6 +222,7 @@ struct RowRequest {
     std::optional<double> zerosPercent;  // a target instead of rule.epsilon (flat, norm)
     std::optional<double> quantiseStep;
     bool withBands = false;
+    bool withBytes = false;  // keep the reconstruction's bytes in the result
 };
 
 struct RowResult {
@@ -223,6 +230,7 @@ struct RowResult {
     Quality quality;
     std::vector<BandFigures> bands;  // when asked for
     std::optional<double> entropyBpp;
+    std::vector<std::uint8_t> bytes;  // withBytes: width x height, row by row
 };
 
 class PictureAnalysis {
@@ -232,6 +240,7 @@ public:
 
     const Layout& LayoutInUse() const { return layout_; }
     const Coefficients& Decomposed() const { return decomposed_; }
+    const RedPicture& Picture() const { return picture_; }
     const Filters& FiltersInUse() const { return filters_; }
     const Norms& NormsInUse();  // computed on first use
     const Quality& Floor();
