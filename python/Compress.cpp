@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "blac/Bank.h"
 #include "blac/DeltaControl.h"
 #include "cli/DataText.h"
 #include "matrix/Numbers.h"
@@ -80,7 +81,7 @@ Proposal Propose(const analysis::RedPicture& picture, double schranke, int posit
                     square.side, matrix.data() + static_cast<std::size_t>(i) * kMaxSide);
     MemorySurface reduced(picture.width, picture.height);
     Proposal proposal;
-    DifferencePicture(DifferenceKernel, {MatrixView{matrix.data(), kMaxSide, kMaxSide}, schranke, picture.width, picture.height},
+    DifferencePicture(DifferenceKernel, {MatrixView{matrix.data(), static_cast<std::size_t>(kMaxSide), kMaxSide}, schranke, picture.width, picture.height},
                       reduced, proposal.sums);
     const double start = DeltaFromPosition(position);
     const double proposed = ProposedDelta(proposal.sums, start);

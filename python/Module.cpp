@@ -208,7 +208,7 @@ analysis::RedPicture PictureArgument(const py::object& picture) {
     return PictureFrom(picture);
 }
 
-py::dict Filters(const py::object& delta, const py::object& position) {
+py::dict FiltersDict(const py::object& delta, const py::object& position) {
     const DeltaChoice choice = ChooseDelta(delta, position);
     const tesora::Filters f = Unlocked([&] { return analysis::FiltersOf(choice.delta); });
     auto array = [](const double* values, py::ssize_t count) {
@@ -257,7 +257,7 @@ py::array_t<std::uint8_t> ToBytes(const py::object& values) {
     return bytes;
 }
 
-py::dict ProposeDelta(const py::object& picture, const py::object& schranke, const py::object& position) {
+py::dict ProposalDict(const py::object& picture, const py::object& schranke, const py::object& position) {
     const double bound = RequireNumber(schranke, "schranke", -INFINITY, true);
     const DeltaChoice start = ChooseDelta(py::none(), position);
     py::object name = py::none();
@@ -285,7 +285,7 @@ PYBIND11_MODULE(_tesora, m) {
     m.attr("__version__") = TESORA_VERSION;
     m.attr("MAX_WIDTH") = kMaxSide;
 
-    m.def("filters", &Filters, "delta"_a = py::none(), py::kw_only(), "position"_a = py::none());
+    m.def("filters", &FiltersDict, "delta"_a = py::none(), py::kw_only(), "position"_a = py::none());
     m.def("read_picture", [](const py::object& path) {
         const py::object text = py::module_::import("os").attr("fspath")(path);
         if (!py::isinstance<py::str>(text)) Refuse("path must be text, not bytes");
@@ -332,5 +332,5 @@ PYBIND11_MODULE(_tesora, m) {
             name = py::module_::import("os").attr("fspath")(picture);
         return Compress(PictureArgument(picture), name, settings);
     }, "picture"_a);
-    m.def("propose_delta", &ProposeDelta, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());
+    m.def("propose_delta", &ProposalDict, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());
 }
