@@ -21,6 +21,8 @@ const char* const kOverview =
     "  compress  Bild zerlegen, reduzieren, rekonstruieren und den Fehler messen\n"
     "  propose   \"Calc Delta\" auf dem geöffneten Bild\n"
     "  sweep     compress für viele Delta-Positionen und Epsilon, als CSV und Diagramm\n"
+    "  analyse   Koeffizientenmatrix, Bänder und eigene Koeffizienten als .npy-Dateien\n"
+    "  synthesise  eine (veränderte) Koeffizientenmatrix zurück zum Bild\n"
     "\n"
     "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls.\n"
     "Jeder Befehl kennt --json; tesora-cli --version zeigt die Version.\n"
@@ -74,6 +76,8 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         if (command == QLatin1String("compress")) return RunCompress(args, context);
         if (command == QLatin1String("propose")) return RunPropose(args, context);
         if (command == QLatin1String("sweep")) return RunSweep(args, context);
+        if (command == QLatin1String("analyse")) return RunAnalyse(args, context);
+        if (command == QLatin1String("synthesise")) return RunSynthesise(args, context);
         throw UsageError(QStringLiteral("Unbekannter Befehl \"%1\" (tesora-cli --help zeigt alle).").arg(command));
     });
     const int checked = CheckStandardOutput(out, err, status);

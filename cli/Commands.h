@@ -12,5 +12,7 @@ int RunFilters(const QStringList& args, Context& context);
 int RunCompress(const QStringList& args, Context& context);
 int RunPropose(const QStringList& args, Context& context);
 int RunSweep(const QStringList& args, Context& context);
+int RunAnalyse(const QStringList& args, Context& context);
+int RunSynthesise(const QStringList& args, Context& context);
 
 }  // namespace tesora::cli

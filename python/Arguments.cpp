@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "blac/DeltaControl.h"
+#include "cli/Analyse.h"
 #include "cli/Road.h"
 #include "picture/PictureFile.h"
 #include "matrix/Numbers.h"
@@ -100,17 +101,7 @@ analysis::RedPicture ReadPictureFile(const std::string& path) {
             throw py::value_error(e.what());
         }
     }
-    MemorySurface surface;
-    cli::CopyToSurface(image, surface);
-    analysis::RedPicture picture;
-    picture.width = surface.Width();
-    picture.height = surface.Height();
-    picture.red.resize(static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height));
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x)
-            picture.red[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
-                        static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(surface.GetValue(x, y));
-    return picture;
+    return cli::RedPictureOf(image);
 }
 
 DeltaChoice ChooseDelta(const py::object& delta, const py::object& position) {

@@ -89,6 +89,7 @@ Proposal Propose(const analysis::RedPicture& picture, double schranke, int posit
     proposal.position = PositionFromDelta(proposed);
     // The scroll bar's handler runs only when its position changes; it sets Delta anew.
     proposal.delta = proposal.position != position ? DeltaFromPosition(proposal.position) : proposed;
+    proposal.shownDelta = DeltaFromPosition(proposal.position);
     return proposal;
 }
 

@@ -22,6 +22,7 @@ struct Proposal {
     int position = 0;     // where the scroll bar ends
     double delta = 0.0;   // Delta afterwards
     std::string label;    // the proposal's label
+    double shownDelta = 0.0;  // the Delta label: the scroll bar's last change set it
 };
 Proposal Propose(const analysis::RedPicture& picture, double schranke, int position);
 

@@ -270,7 +270,7 @@ py::dict ProposalDict(const py::object& picture, const py::object& schranke, con
                     "difference_sum_total"_a = Finite(proposal.sums.total), "position"_a = proposal.position,
                     "delta"_a = proposal.delta,
                     "labels"_a = py::dict("lab_delta_vorgeschlagen"_a = proposal.label,
-                                          "lab_delta"_a = "Delta: " + FormatG(proposal.delta)));
+                                          "lab_delta"_a = "Delta: " + FormatG(proposal.shownDelta)));
 }
 
 }  // namespace

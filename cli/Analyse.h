@@ -1,0 +1,16 @@
+#pragma once
+// "analyse" and "synthesise": the coefficients of one picture as numpy files, and a
+// possibly edited matrix back to a picture, on the core's value road.
+#include <QImage>
+
+#include "tools/Analysis.h"
+
+namespace tesora::cli {
+
+// The red byte of every pixel, as opening reads it into the working matrix.
+analysis::RedPicture RedPictureOf(const QImage& image);
+
+// Grey pixels of width x height bytes (row by row), as the window paints values.
+QImage GreyImage(const std::vector<std::uint8_t>& bytes, int width, int height);
+
+}  // namespace tesora::cli
