@@ -8,6 +8,8 @@
 #include "blac/Bank.h"
 #include "blac/Start.h"
 #include "blac/State.h"
+#include "blac/DeltaControl.h"
+#include "tools/Analysis.h"
 #include "tools/DeltaProposal.h"
 #include "tools/ErrorMeasurement.h"
 #include "tools/MemoryFrontend.h"
@@ -73,5 +75,48 @@ void BM_MeasureError(benchmark::State& state) {
 BENCHMARK(BM_MeasureError)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
 
 }  // namespace
+
+// A sweep's extra Epsilon on the value road, against what it must at least do: one
+// reconstruction from level 5 to 10 and the "Fehler?" comparison of its bytes.
+analysis::RedPicture SweepPicture() {
+    analysis::RedPicture picture{kSide, kSide, std::vector<std::uint8_t>(static_cast<std::size_t>(kSide) * kSide)};
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x)
+            picture.red[static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x)] =
+                static_cast<std::uint8_t>(((x + 2 * y) / 9) % 160 + ((x / 128 + y / 96) % 2) * 60 + (x * y) % 17);
+    return picture;
+}
+
+void BM_ReconstructFiveToTenAndFehler(benchmark::State& state) {
+    SetTransformThreads(1);
+    const analysis::RedPicture picture = SweepPicture();
+    const Filters filters = analysis::FiltersOf(DeltaFromPosition(50));
+    TransformWorkspace workspace;
+    const analysis::Coefficients decomposed = analysis::DecomposePicture(picture, filters, 5, workspace);
+    analysis::Coefficients square = decomposed;
+    MemorySurface rebuilt(kSide, kSide), original(kSide, kSide);
+    for (auto _ : state) {
+        state.PauseTiming();
+        square.values = decomposed.values;
+        square.level = 5;
+        state.ResumeTiming();
+        analysis::Reconstruct(square, filters, 10, workspace);
+        benchmark::DoNotOptimize(MeanRedDifference(rebuilt, original, kSide, kSide));
+    }
+    SetTransformThreads(0);
+}
+BENCHMARK(BM_ReconstructFiveToTenAndFehler)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+
+void BM_SweepExtraEpsilon(benchmark::State& state) {
+    SetTransformThreads(1);
+    const analysis::RedPicture picture = SweepPicture();
+    analysis::PictureAnalysis analysis(picture, DeltaFromPosition(50), 5);
+    analysis.Floor();
+    analysis::RowRequest request;
+    request.rule.epsilon = 5;
+    for (auto _ : state) benchmark::DoNotOptimize(analysis.Row(request).quality.meanError);
+    SetTransformThreads(0);
+}
+BENCHMARK(BM_SweepExtraEpsilon)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

@@ -74,17 +74,67 @@ int ParseJobs(const QString& text) {
     return ParseInt(text, QStringLiteral("--jobs"), 1, 256, QStringLiteral("ganze Zahl von 1 bis 256"));
 }
 
-double ParseDelta(const QString& text) {
+double ParseDelta(const QString& text, const QString& option) {
     bool ok = false;
     const double value = ParseDouble(text, &ok);
     if (!ok || value < 0.0 || value > 1.0)
-        Bad(QStringLiteral("--delta"), text, QStringLiteral("Zahl von 0 bis 1"));
+        Bad(option, text, QStringLiteral("Zahl von 0 bis 1"));
     // Smaller values leave no usable filters (see DeltaBound.h).
     if (value > 0.0 && value < kSmallestUsableDelta)
-        Bad(QStringLiteral("--delta"), text,
+        Bad(option, text,
             QStringLiteral("0 oder eine Zahl von %1 bis 1; darunter sind Wavelet-Filter und Gram-Matrizen unbrauchbar")
                 .arg(QString::number(kSmallestUsableDelta, 'g', 17)));
     return value;
+}
+
+std::vector<double> ParseDeltaList(const QString& text) {
+    std::vector<double> deltas;
+    for (const QString& part : text.split(QLatin1Char(','))) deltas.push_back(ParseDelta(part, QStringLiteral("--deltas")));
+    return deltas;
+}
+
+int ParseSteps(const QString& text) {
+    return ParseInt(text, QStringLiteral("--steps"), 1, 8, QStringLiteral("ganze Zahl von 1 bis 8"));
+}
+
+std::vector<double> ParseZeros(const QString& text, bool list) {
+    const QString expected = list ? QStringLiteral("Liste von Prozentwerten über 0 bis 100")
+                                  : QStringLiteral("Prozentwert über 0 bis 100");
+    std::vector<double> shares;
+    for (const QString& part : list ? text.split(QLatin1Char(',')) : QStringList{text}) {
+        bool ok = false;
+        const double value = ParseDouble(part, &ok);
+        if (!ok || !(value > 0.0) || value > 100.0) Bad(QStringLiteral("--zeros"), text, expected);
+        shares.push_back(value);
+    }
+    return shares;
+}
+
+double ParseQuantise(const QString& text) {
+    bool ok = false;
+    const double value = ParseDouble(text, &ok);
+    if (!ok || !(value > 0.0) || !std::isfinite(value)) Bad(QStringLiteral("--quantise"), text, QStringLiteral("Zahl über 0"));
+    return value;
+}
+
+RuleOption ParseRule(const QString& text) {
+    const QString expected = QStringLiteral("flat, norm oder levels:E1,E2,...");
+    RuleOption rule;
+    rule.text = text.trimmed();
+    if (rule.text == QLatin1String("flat")) return rule;
+    if (rule.text == QLatin1String("norm")) {
+        rule.kind = 1;
+        return rule;
+    }
+    if (!rule.text.startsWith(QLatin1String("levels:"))) Bad(QStringLiteral("--rule"), text, expected);
+    rule.kind = 2;
+    for (const QString& part : rule.text.mid(7).split(QLatin1Char(','))) {
+        bool ok = false;
+        const double value = ParseDouble(part, &ok);
+        if (!ok || value < 0.0) Bad(QStringLiteral("--rule"), text, expected);
+        rule.epsilons.push_back(value);
+    }
+    return rule;
 }
 
 QString CheckEpsilonText(const QString& text, QString* warning) {

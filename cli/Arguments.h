@@ -19,7 +19,22 @@ int ParseLevel(const QString& text);
 // Scroll bar position 0 ... 100.
 int ParsePosition(const QString& text, const QString& option = QStringLiteral("--position"));
 // Raw Delta 0 ... 1.
-double ParseDelta(const QString& text);
+double ParseDelta(const QString& text, const QString& option = QStringLiteral("--delta"));
+// --deltas: a comma list of Deltas, each as --delta takes it.
+std::vector<double> ParseDeltaList(const QString& text);
+// --steps: levels below the picture's own, 1 to 8.
+int ParseSteps(const QString& text);
+// --zeros: a share in %, 0 < P <= 100; a sweep takes a comma list.
+std::vector<double> ParseZeros(const QString& text, bool list);
+// --quantise: a step Q > 0.
+double ParseQuantise(const QString& text);
+// --rule: flat, norm or levels:E1,E2,... (Epsilons from 0, coarsest step first).
+struct RuleOption {
+    QString text = QStringLiteral("flat");
+    int kind = 0;  // 0 flat, 1 norm, 2 levels
+    std::vector<double> epsilons;
+};
+RuleOption ParseRule(const QString& text);
 // A non-negative number. The text itself is handed on, so the combo box's own
 // conversion decides the value exactly as in the window: the longest numeric prefix
 // ("2,5" reads as 2). When characters were ignored, *warning gets one line saying so.

@@ -1,5 +1,6 @@
 #include "cli/Compression.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <algorithm>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "cli/DataText.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "blac/DeltaControl.h"
 #include "tools/Reduction.h"
 
 namespace tesora::cli {
@@ -36,6 +38,28 @@ std::vector<long long> GridPoints(int k) {
                                                      : static_cast<long long>(2 * (c - n - 1) + 1)
                                                            << (PictureLevel - k - 1);
     return points;
+}
+
+QJsonValue LevelEpsilons(const CompressResult& r) {
+    if (r.levelEpsilons.empty()) return QJsonValue(QJsonValue::Null);
+    QJsonArray list;
+    for (double e : r.levelEpsilons) list.append(JsonNumber(e));
+    return list;
+}
+
+QJsonArray Bands(const CompressResult& r) {
+    QJsonArray list;
+    for (const analysis::BandFigures& b : r.bands) {
+        QJsonObject band{{"level", b.band.level},
+                         {"kind", QString::fromLatin1(analysis::BandKindName(b.band.kind))},
+                         {"own_count", static_cast<double>(b.ownCount)},
+                         {"zeros", static_cast<double>(b.zeros)},
+                         {"energy", JsonNumber(b.energy)},
+                         {"max_abs", JsonNumber(b.maxAbs)}};
+        if (b.entropyBits) band.insert(QStringLiteral("entropy_bits"), JsonNumber(*b.entropyBits));
+        list.append(band);
+    }
+    return list;
 }
 
 }  // namespace
@@ -143,9 +167,136 @@ CompressResult Decomposition::Finish(const std::optional<QString>& epsilon, cons
     return result;
 }
 
-CompressResult Compress(const QString& picture, const CompressSettings& settings, OutputFiles& outputs) {
-    Decomposition decomposition(picture, settings, outputs);
-    return decomposition.Finish(settings.epsilon, settings, outputs);
+void Decomposition::FinishWith(const std::function<int(const MatrixView&, PictureSurface&)>& reduce,
+                               const CompressSettings& settings, OutputFiles& outputs) {
+    const int count = reduce(WorkingMatrix(), road_.Frontend().bild);
+    road_.Frontend().SetLabel(Label::Prozent, FormatShare(ReductionShare(count)));
+    if (!settings.coefficients.isEmpty()) outputs.AddPicture(settings.coefficients, road_.MainPicture());
+    road_.MoveTrackBar(PictureLevel);
+    if (!settings.reconstruction.isEmpty()) outputs.AddPicture(settings.reconstruction, road_.MainPicture());
+}
+
+analysis::RedPicture RedBytes(const QImage& image) {
+    analysis::RedPicture red;
+    red.width = image.width();
+    red.height = image.height();
+    red.red.resize(static_cast<std::size_t>(red.width) * static_cast<std::size_t>(red.height));
+    for (int y = 0; y < red.height; ++y) {
+        const QRgb* line = Row(image, y);
+        for (int x = 0; x < red.width; ++x)
+            red.red[static_cast<std::size_t>(y) * static_cast<std::size_t>(red.width) + static_cast<std::size_t>(x)] =
+                static_cast<std::uint8_t>(qRed(line[x]));
+    }
+    return red;
+}
+
+int LevelFor(const CompressSettings& settings, int width, const QString& picture) {
+    const int own = analysis::PictureLevelOf(width);
+    if (settings.steps) {
+        if (own - *settings.steps < 2)
+            throw UsageError(QStringLiteral("--steps %1: das Bild \"%2\" hat Level %3 und erlaubt höchstens %4 Schritte.")
+                                 .arg(*settings.steps).arg(picture).arg(own).arg(std::max(0, own - 2)));
+    } else if (settings.level > own) {
+        throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 des Bildes \"%3\".")
+                             .arg(settings.level).arg(own).arg(picture));
+    }
+    const int level = settings.steps ? own - *settings.steps : settings.level;
+    if (settings.rule.kind == 2 && settings.rule.epsilons.size() != static_cast<std::size_t>(own - level))
+        throw UsageError(QStringLiteral("--rule levels: braucht für \"%1\" %2 Epsilon (eins je Level von %3 bis %4).")
+                             .arg(picture).arg(own - level).arg(level).arg(own - 1));
+    return level;
+}
+
+CompressResult BaseResult(const QString& picture, const analysis::PictureAnalysis& analysis,
+                          const CompressSettings& settings) {
+    const analysis::RedPicture& red = analysis.Picture();
+    CompressResult base;
+    base.picture = picture;
+    base.width = red.width;
+    base.height = red.height;
+    base.pictureLevel = analysis.LayoutInUse().pictureLevel;
+    base.level = analysis.LayoutInUse().level;
+    base.transformedRows = analysis::TransformedRows(red);
+    base.position = settings.position;
+    base.delta = analysis.FiltersInUse().delta;
+    base.schranke = 50.0;  // a fresh program's Schranke: no road here sets it
+    base.rule = settings.rule.text;
+    base.quantise = settings.quantise;
+    return base;
+}
+
+CompressResult AnalyseRow(analysis::PictureAnalysis& analysis, const CompressResult& base,
+                          const CompressSettings& settings, const RowAsked& asked, bool bands) {
+    CompressResult result = base;
+    analysis::RowRequest request;
+    request.rule.kind = static_cast<analysis::RuleKind>(settings.rule.kind);
+    request.rule.epsilons = settings.rule.epsilons;
+    const bool levels = request.rule.kind == analysis::RuleKind::Levels;
+    const bool reduce = asked.epsilon || asked.zeros || levels;
+    // Without "Reduce" the flat rule at 0 removes nothing and only counts.
+    if (asked.epsilon) request.rule.epsilon = ParseNumber(asked.epsilon->toStdString());
+    request.zerosPercent = asked.zeros;
+    request.quantiseStep = settings.quantise;
+    request.withBands = bands;
+    const analysis::RowResult row = analysis.Row(request);
+    if (reduce && !levels) result.epsilon = row.rule.epsilon;
+    if (levels) result.levelEpsilons = settings.rule.epsilons;
+    result.zerosTarget = asked.zeros;
+    result.zeroCount = row.rule.zeroCount;
+    result.zeroShare = ReductionShare(row.rule.zeroCount, result.pictureLevel);
+    result.own = {row.rule.ownZeros, row.rule.ownDetails};
+    result.meanError = row.quality.meanError;
+    result.quality = {row.quality.psnr, row.quality.energyKept};
+    result.psnrExact = row.quality.psnrExact;
+    const analysis::Quality& floor = analysis.Floor();
+    result.floorMeanError = floor.meanError;
+    result.floorPsnr = floor.psnr;
+    result.entropyBpp = row.entropyBpp;
+    result.bands = row.bands;
+    // The labels as the window leaves them after "Fehler?".
+    result.labProzent = reduce ? FormatShare(result.zeroShare) : "0 %";
+    result.labFehler = FormatG(result.meanError);
+    result.labDelta = "Delta: " + FormatG(result.delta);
+    result.labLevel = "Level: " + FormatD(result.pictureLevel);
+    return result;
+}
+
+CompressResult Compress(const QString& picture, const CompressSettings& asked, OutputFiles& outputs) {
+    const QImage opened = LoadUsable(picture);
+    CompressSettings settings = asked;
+    settings.level = LevelFor(settings, opened.width(), picture);
+    const double delta = settings.position ? DeltaFromPosition(*settings.position) : settings.rawDelta.value_or(0.0);
+    const analysis::RedPicture red = RedBytes(opened);
+    analysis::PictureAnalysis analysis(red, delta, settings.level);
+    const RowAsked row{settings.epsilon, settings.zeros};
+    CompressResult result = AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, true);
+
+    // The pictures come from the window's road, with the same rule and Epsilon.
+    if (settings.approximation.isEmpty() && settings.coefficients.isEmpty() && settings.reconstruction.isEmpty())
+        return result;
+    Decomposition road(picture, settings, outputs, 1, opened);
+    const bool flat = settings.rule.kind == 0 && !settings.zeros && !settings.quantise;
+    if (flat) {
+        road.Finish(settings.epsilon, settings, outputs);
+        return result;
+    }
+    road.FinishWith(
+        [&](const MatrixView& matrix, PictureSurface& bild) {
+            const analysis::Layout& layout = analysis.LayoutInUse();
+            const analysis::Norms* norms = settings.rule.kind == 1 ? &analysis.NormsInUse() : nullptr;
+            int count = 0;
+            if (result.epsilon || !result.levelEpsilons.empty()) {
+                analysis::Rule rule;
+                rule.kind = static_cast<analysis::RuleKind>(settings.rule.kind);
+                rule.epsilon = result.epsilon.value_or(0.0);
+                rule.epsilons = result.levelEpsilons;
+                count = analysis::ApplyRule(matrix, layout, rule, norms, &bild).zeroCount;
+            }
+            if (settings.quantise) analysis::Quantise(matrix, layout, *settings.quantise, norms);
+            return count;
+        },
+        settings, outputs);
+    return result;
 }
 
 QJsonObject ToJson(const CompressResult& r) {
@@ -168,6 +319,16 @@ QJsonObject ToJson(const CompressResult& r) {
         {"mean_error", r.meanError},
         {"psnr", JsonNumber(r.quality.psnr)},
         {"energy_kept", JsonNumber(r.quality.energyKept)},
+        {"psnr_exact", JsonNumber(r.psnrExact)},
+        {"floor_mean_error", r.floorMeanError},
+        {"floor_psnr", JsonNumber(r.floorPsnr)},
+        {"steps", r.pictureLevel - r.level},
+        {"rule", r.rule},
+        {"level_epsilons", LevelEpsilons(r)},
+        {"zeros_target", Optional(r.zerosTarget)},
+        {"quantise", Optional(r.quantise)},
+        {"entropy_bpp", Optional(r.entropyBpp)},
+        {"bands", Bands(r)},
         {"labels", QJsonObject{{"lab_prozent", QString::fromStdString(r.labProzent)},
                                {"lab_fehler", QString::fromStdString(r.labFehler)},
                                {"lab_delta", QString::fromStdString(r.labDelta)},
@@ -186,19 +347,37 @@ QString ToText(const CompressResult& r) {
     out << "Delta: " << Shortest(r.delta);
     if (r.position) out << " (Position " << *r.position << ')';
     out << '\n';
+    if (r.rule != QLatin1String("flat")) out << "Regel: " << r.rule << '\n';
+    if (r.zerosTarget) out << "Ziel: " << Shortest(*r.zerosTarget) << " % eigene Nullkoeffs\n";
     if (r.epsilon) out << "Epsilon: " << Shortest(*r.epsilon) << '\n';
     out << "Nullkoeffs: " << QString::fromStdString(r.labProzent) << " (" << r.zeroCount
         << " Koeffizienten)\n";
     out << "Eigene Nullkoeffs: " << Shortest(r.own.Share()) << " % (" << r.own.zeros << " von "
         << r.own.details << " Details im Bild)\n";
+    const auto decibels = [](double psnr) { return std::isinf(psnr) ? QStringLiteral("inf") : Shortest(psnr) + " dB"; };
     out << "Fehler: " << QString::fromStdString(r.labFehler) << '\n';
-    out << "PSNR: " << (std::isinf(r.quality.psnr) ? QStringLiteral("inf") : Shortest(r.quality.psnr) + " dB")
-        << '\n';
+    out << "Fehler ohne Reduce: " << QString::fromStdString(FormatG(r.floorMeanError)) << " (PSNR "
+        << decibels(r.floorPsnr) << ")\n";
+    out << "PSNR: " << decibels(r.quality.psnr) << '\n';
+    out << "PSNR der Rekonstruktion vor dem Runden: " << decibels(r.psnrExact) << '\n';
     out << "Energie erhalten: "
         << (std::isnan(r.quality.energyKept) ? QStringLiteral("nicht bestimmbar (schwarzes Bild)")
                                              : Shortest(r.quality.energyKept) + " %")
         << '\n';
+    if (r.entropyBpp)
+        out << "Entropie: " << Shortest(*r.entropyBpp) << " bit/Pixel (Q = " << Shortest(r.quantise.value_or(0)) << ")\n";
     return text;
+}
+
+void AddMeasureOptions(CommandLine& line) {
+    line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
+                        QStringLiteral("N Level unter dem Level jedes Bildes zerlegen (statt --level)."));
+    line.AddValueOption(QStringLiteral("rule"), QStringLiteral("REGEL"),
+                        QStringLiteral("Schwellwertregel: flat (Vorgabe, wie \"Reduce\"), norm (Koeffizient mal "
+                                       "L2-Norm seiner Basisfunktion) oder levels:E1,E2,... (ein Epsilon je Level, "
+                                       "gröbster zuerst)."));
+    line.AddValueOption(QStringLiteral("quantise"), QStringLiteral("Q"),
+                        QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp."));
 }
 
 namespace {
@@ -212,6 +391,9 @@ void AddCompressOptions(CommandLine& line) {
                         QStringLiteral("Delta direkt, 0 bis 1."));
     line.AddValueOption(QStringLiteral("epsilon"), QStringLiteral("E"),
                         QStringLiteral("Epsilon wie im Eingabefeld; ohne diese Option kein \"Reduce\"."));
+    AddMeasureOptions(line);
+    line.AddValueOption(QStringLiteral("zeros"), QStringLiteral("P"),
+                        QStringLiteral("Statt Epsilon: kleinster Schwellwert mit mindestens P % eigenen Nullkoeffs (0 < P <= 100)."));
     line.AddValueOption(QStringLiteral("approximation"), QStringLiteral("DATEI"),
                         QStringLiteral("Das reduzierte Bild auf Level L, wie \"Speichern\" es schreibt (.bmp/.png)."));
     line.AddValueOption(QStringLiteral("coefficients"), QStringLiteral("DATEI"),
@@ -224,7 +406,8 @@ void AddCompressOptions(CommandLine& line) {
 
 int RunCompress(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("compress"),
-                     QStringLiteral("BILD --level L [--position P | --delta D] [--epsilon E] "
+                     QStringLiteral("BILD (--level L | --steps N) [--position P | --delta D] [--epsilon E | --zeros P] "
+                                    "[--rule REGEL] [--quantise Q] "
                                     "[--approximation DATEI] [--coefficients DATEI] "
                                     "[--reconstruction DATEI] [--json]"),
                      QStringLiteral("Öffnet das Bild (\"-\": von der Standardeingabe), setzt Delta, zieht "
@@ -249,9 +432,24 @@ int RunCompress(const QStringList& args, Context& context) {
 }
 
 CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Context& context) {
-    if (!line.Has(QStringLiteral("level"))) throw UsageError(QStringLiteral("Die Option --level fehlt."));
+    const bool steps = line.Has(QStringLiteral("steps"));
+    if (steps && line.Has(QStringLiteral("level")))
+        throw UsageError(QStringLiteral("Nur eine der Optionen --level und --steps angeben."));
+    if (!steps && !line.Has(QStringLiteral("level"))) throw UsageError(QStringLiteral("Die Option --level fehlt."));
     CompressSettings settings;
-    settings.level = ParseLevel(line.Value(QStringLiteral("level")));
+    if (steps) settings.steps = ParseSteps(line.Value(QStringLiteral("steps")));
+    else settings.level = ParseLevel(line.Value(QStringLiteral("level")));
+    if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
+    if (line.Has(QStringLiteral("quantise"))) settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
+    const bool levels = settings.rule.kind == 2;
+    if (levels && (line.Has(QStringLiteral("epsilon")) || line.Has(QStringLiteral("epsilons"))))
+        throw UsageError(QStringLiteral("--rule levels: bringt seine Epsilon mit; --epsilon nicht zusätzlich angeben."));
+    if (line.Has(QStringLiteral("zeros"))) {
+        if (levels) throw UsageError(QStringLiteral("--zeros geht nur mit den Regeln flat und norm."));
+        if (line.Has(QStringLiteral("epsilon")) || line.Has(QStringLiteral("epsilons")))
+            throw UsageError(QStringLiteral("Nur eine der Optionen --epsilon und --zeros angeben."));
+        if (single) settings.zeros = ParseZeros(line.Value(QStringLiteral("zeros")), false).front();
+    }
     if (line.Has(QStringLiteral("epsilon"))) {
         QString warning;
         settings.epsilon = CheckEpsilonText(line.Value(QStringLiteral("epsilon")), &warning);

@@ -3,17 +3,24 @@
 // figures it ends with. "sweep" runs it once per picture, scroll position and Epsilon.
 #include <QJsonObject>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "cli/Arguments.h"
 #include "cli/CommandLine.h"
 #include "cli/OutputFiles.h"
 #include "cli/Road.h"
+#include "tools/Analysis.h"
 
 namespace tesora::cli {
 
 struct CompressSettings {
-    int level = 0;
+    int level = 0;                    // --level, or
+    std::optional<int> steps;         // levels below each picture's own
+    RuleOption rule;                  // flat unless --rule
+    std::optional<double> zeros;      // compress --zeros: a target share of own zeros
+    std::optional<double> quantise;   // --quantise Q
     std::optional<int> position;      // the Delta scroll bar, or
     std::optional<double> rawDelta;   // a Delta set directly
     std::optional<QString> epsilon;   // the Epsilon combo box's text; "Reduce" only if set
@@ -50,6 +57,15 @@ struct CompressResult {
     OwnZeros own;
     double meanError = 0;
     Quality quality{};  // over the transformed rows only
+    double psnrExact = 0;          // the reconstructed doubles, same rows
+    double floorMeanError = 0;     // the same picture, level and Delta with nothing removed
+    double floorPsnr = 0;
+    QString rule = QStringLiteral("flat");
+    std::vector<double> levelEpsilons;   // levels: one per step, coarsest first
+    std::optional<double> zerosTarget;   // the --zeros share asked for
+    std::optional<double> quantise;
+    std::optional<double> entropyBpp;
+    std::vector<analysis::BandFigures> bands;
     // The labels as the window shows them.
     std::string labProzent, labFehler, labDelta, labLevel;
 };
@@ -62,8 +78,29 @@ Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int 
 // picture's width x height.
 OwnZeros CountOwnZeros();
 
+// What one row asks of a decomposed picture: an Epsilon text as the box gets it, or a
+// target share of own zeros (or neither: no "Reduce", unless the rule is levels).
+struct RowAsked {
+    std::optional<QString> epsilon;
+    std::optional<double> zeros;
+};
+
+// The red bytes of an opened picture.
+analysis::RedPicture RedBytes(const QImage& image);
+// The level a run decomposes `picture` to (--level or --steps); UsageError when the
+// picture does not reach it.
+int LevelFor(const CompressSettings& settings, int width, const QString& picture);
+// The figures of the part every row of a picture x Delta shares.
+CompressResult BaseResult(const QString& picture, const analysis::PictureAnalysis& analysis,
+                          const CompressSettings& settings);
+// One row on the value road: the rule (or target), quantisation, reconstruction and
+// measures, with the window's labels. `bands`: the per-band figures too.
+CompressResult AnalyseRow(analysis::PictureAnalysis& analysis, const CompressResult& base,
+                          const CompressSettings& settings, const RowAsked& asked, bool bands);
+
 // One picture opened, Delta set and the matrix decomposed to the level: ready for one
-// reduction or several, each on a copy of the decomposed coefficients.
+// reduction or several, each on a copy of the decomposed coefficients. Only the pictures
+// of the road (approximation, marked coefficients, reconstruction) come from here.
 class Decomposition {
 public:
     // Throws tesora::Error for an unusable picture, UsageError for a level it does not
@@ -75,6 +112,10 @@ public:
     // "Reduce" with `epsilon` (none: no "Reduce"), track bar back up, "Fehler?".
     CompressResult Finish(const std::optional<QString>& epsilon, const CompressSettings& settings,
                           OutputFiles& outputs);
+    // The same with a rule other than "Reduce": `reduce` zeroes and marks on the working
+    // matrix and returns the count.
+    void FinishWith(const std::function<int(const MatrixView&, PictureSurface&)>& reduce,
+                    const CompressSettings& settings, OutputFiles& outputs);
 
 private:
     Road road_;
@@ -92,6 +133,9 @@ QString ToText(const CompressResult& result);
 // The level and Epsilon options, checked; for a `single` compress also Delta and the
 // output files. Throws UsageError, or tesora::Error for an output that cannot be written.
 // A warning about an Epsilon text goes to context.err.
+// --steps, --rule and --quantise, shared by compress and sweep.
+void AddMeasureOptions(CommandLine& line);
+
 CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Context& context);
 
 }  // namespace tesora::cli

@@ -20,6 +20,8 @@
 #include "cli/Plot.h"
 #include "cli/StandardInput.h"
 #include "cli/Workers.h"
+#include "blac/DeltaControl.h"
+#include "matrix/Numbers.h"
 #include "mra/LevelChange.h"
 
 namespace tesora::cli {
@@ -29,7 +31,9 @@ struct SweepOptions {
     CompressSettings settings;
     QStringList pictures;
     std::vector<int> positions;
-    QStringList epsilons;  // the Epsilon texts, as the box gets them
+    std::vector<double> deltas;  // --deltas, in place of the positions
+    QStringList epsilons;        // the Epsilon texts, as the box gets them
+    std::vector<double> zeros;   // --zeros: targets in place of Epsilons
     int jobs = 1;
     QString csv, plot;     // csv "-": standard output
     PlotX plotX = PlotX::ZeroShare;
@@ -38,15 +42,19 @@ struct SweepOptions {
 };
 
 const char* const kCsvHeader =
-    "picture,level,position,delta,epsilon,schranke,zero_share,own_zero_share,mean_error,psnr,energy_kept\n";
+    "picture,level,position,delta,epsilon,schranke,zero_share,own_zero_share,mean_error,psnr,energy_kept,"
+    "floor_mean_error,floor_psnr,psnr_exact,entropy_bpp\n";
 
 QByteArray Csv(const std::vector<CompressResult>& rows) {
     QString text = QString::fromLatin1(kCsvHeader);
     for (const CompressResult& r : rows)
-        text += QStringList{CsvField(r.picture), QString::number(r.level), QString::number(*r.position),
-                            Shortest(r.delta), r.epsilon ? Shortest(*r.epsilon) : QString(), Shortest(r.schranke),
+        text += QStringList{CsvField(r.picture), QString::number(r.level),
+                            r.position ? QString::number(*r.position) : QString(), Shortest(r.delta),
+                            r.epsilon ? Shortest(*r.epsilon) : QString(), Shortest(r.schranke),
                             Shortest(r.zeroShare), Shortest(r.own.Share()), Shortest(r.meanError),
-                            Shortest(r.quality.psnr), Shortest(r.quality.energyKept)}
+                            Shortest(r.quality.psnr), Shortest(r.quality.energyKept), Shortest(r.floorMeanError),
+                            Shortest(r.floorPsnr), Shortest(r.psnrExact),
+                            r.entropyBpp ? Shortest(*r.entropyBpp) : QString()}
                     .join(QLatin1Char(',')) +
                 '\n';
     return text.toUtf8();
@@ -57,13 +65,20 @@ QByteArray Pack(const std::vector<CompressResult>& rows) {
     QByteArray bytes;
     QDataStream s(&bytes, QIODevice::WriteOnly);
     s << quint32(rows.size());
-    for (const CompressResult& r : rows)
+    for (const CompressResult& r : rows) {
         s << r.picture << r.width << r.height << r.pictureLevel << r.level << r.transformedRows
           << r.position.value_or(-1) << r.delta << bool(r.epsilon) << r.epsilon.value_or(0) << r.schranke
           << r.zeroCount << r.zeroShare << qint64(r.own.zeros) << qint64(r.own.details) << r.meanError
           << r.quality.psnr << r.quality.energyKept << QString::fromStdString(r.labProzent)
           << QString::fromStdString(r.labFehler) << QString::fromStdString(r.labDelta)
           << QString::fromStdString(r.labLevel);
+        s << r.psnrExact << r.floorMeanError << r.floorPsnr << r.rule << QList<double>(r.levelEpsilons.begin(), r.levelEpsilons.end())
+          << bool(r.zerosTarget) << r.zerosTarget.value_or(0) << bool(r.quantise) << r.quantise.value_or(0)
+          << bool(r.entropyBpp) << r.entropyBpp.value_or(0) << quint32(r.bands.size());
+        for (const analysis::BandFigures& b : r.bands)
+            s << b.band.level << quint8(b.band.kind) << qint64(b.ownCount) << qint64(b.zeros) << b.energy << b.maxAbs
+              << bool(b.entropyBits) << b.entropyBits.value_or(0);
+    }
     return bytes;
 }
 
@@ -86,6 +101,29 @@ void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
         r.own = {zeros, details};
         r.labProzent = labels[0].toStdString(), r.labFehler = labels[1].toStdString();
         r.labDelta = labels[2].toStdString(), r.labLevel = labels[3].toStdString();
+        QList<double> levelEpsilons;
+        bool has[3] = {};
+        double values[3] = {};
+        quint32 bands = 0;
+        s >> r.psnrExact >> r.floorMeanError >> r.floorPsnr >> r.rule >> levelEpsilons >> has[0] >> values[0] >>
+            has[1] >> values[1] >> has[2] >> values[2] >> bands;
+        r.levelEpsilons.assign(levelEpsilons.begin(), levelEpsilons.end());
+        if (has[0]) r.zerosTarget = values[0];
+        if (has[1]) r.quantise = values[1];
+        if (has[2]) r.entropyBpp = values[2];
+        for (quint32 b = 0; b < bands; ++b) {
+            analysis::BandFigures f;
+            quint8 kind = 0;
+            qint64 own = 0, bandZeros = 0;
+            bool entropy = false;
+            double bits = 0;
+            s >> f.band.level >> kind >> own >> bandZeros >> f.energy >> f.maxAbs >> entropy >> bits;
+            f.band.kind = static_cast<analysis::BandKind>(kind);
+            f.ownCount = own;
+            f.zeros = bandZeros;
+            if (entropy) f.entropyBits = bits;
+            r.bands.push_back(f);
+        }
         rows.push_back(std::move(r));
     }
 }
@@ -97,28 +135,57 @@ public:
     const QImage& Open(const QString& path) {
         if (image_.isNull() || path_ != path) {
             image_ = QImage();  // the old picture's memory goes before the new one comes
+            red_ = {};
             image_ = LoadUsable(path);
+            red_ = RedBytes(image_);
             path_ = path;
         }
         return image_;
+    }
+    const analysis::RedPicture& Red(const QString& path) {
+        Open(path);
+        return red_;
     }
 
 private:
     QString path_;
     QImage image_;
+    analysis::RedPicture red_;
 };
 
-// One picture at one position: decomposed once, then reduced with every Epsilon.
+int DeltaCount(const SweepOptions& options) {
+    return static_cast<int>(options.deltas.empty() ? options.positions.size() : options.deltas.size());
+}
+
+// One picture at one Delta: decomposed once, its floor measured once, then one row per
+// Epsilon or target, each on a copy of the decomposition.
 QByteArray RunPair(const SweepOptions& options, int pair, PictureCache& cache) {
-    const auto count = static_cast<int>(options.positions.size());
+    const int count = DeltaCount(options);
+    const auto d = static_cast<std::size_t>(pair % count);
     CompressSettings settings = options.settings;
-    settings.position = options.positions[static_cast<std::size_t>(pair % count)];
-    OutputFiles none;  // a sweep writes no pictures of the road
+    double delta = 0;
+    if (options.deltas.empty()) {
+        settings.position = options.positions[d];
+        delta = DeltaFromPosition(*settings.position);
+    } else {
+        delta = options.deltas[d];
+    }
     const QString& picture = options.pictures[pair / count];
-    Decomposition decomposition(picture, settings, none, static_cast<int>(options.epsilons.size()),
-                                cache.Open(picture));
+    const analysis::RedPicture& red = cache.Red(picture);
+    const int level = LevelFor(settings, red.width, picture);
+    analysis::PictureAnalysis analysis(red, delta, level);
+    const CompressResult base = BaseResult(picture, analysis, settings);
     std::vector<CompressResult> rows;
-    for (const QString& epsilon : options.epsilons) rows.push_back(decomposition.Finish(epsilon, settings, none));
+    // Only JSON shows the bands.
+    if (!options.zeros.empty()) {
+        for (double zeros : options.zeros)
+            rows.push_back(AnalyseRow(analysis, base, settings, {std::nullopt, zeros}, options.json));
+    } else if (options.epsilons.isEmpty()) {
+        rows.push_back(AnalyseRow(analysis, base, settings, {}, options.json));
+    } else {
+        for (const QString& epsilon : options.epsilons)
+            rows.push_back(AnalyseRow(analysis, base, settings, {epsilon, std::nullopt}, options.json));
+    }
     return Pack(rows);
 }
 
@@ -130,16 +197,18 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
-    const auto positions = static_cast<int>(options.positions.size());
+    const int positions = DeltaCount(options);
     const int pairs = static_cast<int>(options.pictures.size()) * positions;
     if (options.pictures.contains(QStringLiteral("-"))) StandardInputBytes();  // once, before the workers
     int finished = 0;
     qsizetype shown = 0;
     const auto progress = [&](int pair) {
         if (!context.progress) return;
-        const QString line = QStringLiteral("%1/%2: %3, Position %4")
-                                 .arg(++finished).arg(pairs).arg(options.pictures[pair / positions])
-                                 .arg(options.positions[static_cast<std::size_t>(pair % positions)]);
+        const auto at = static_cast<std::size_t>(pair % positions);
+        const QString line =
+            options.deltas.empty()
+                ? QStringLiteral("%1/%2: %3, Position %4").arg(++finished).arg(pairs).arg(options.pictures[pair / positions]).arg(options.positions[at])
+                : QStringLiteral("%1/%2: %3, Delta %4").arg(++finished).arg(pairs).arg(options.pictures[pair / positions]).arg(Shortest(options.deltas[at]));
         context.err << '\r' << line.leftJustified(shown);
         shown = std::max(shown, line.size());
         context.err.flush();
@@ -179,6 +248,9 @@ void AddSweepOptions(CommandLine& line) {
     add("epsilon", "E", "Epsilon wie im Eingabefeld.");
     add("epsilons", "LISTE", "Mehrere Epsilon: E1,E2,... oder START:STOP:SCHRITT; eine Zeile je Epsilon.");
     add("positions", "VON:BIS:SCHRITT", "Positionen der Delta-Scroll-Leiste (Vorgabe 0:100:10).");
+    add("deltas", "LISTE", "Delta-Werte D1,D2,... von 0 bis 1 statt der Positionen.");
+    add("zeros", "LISTE", "Statt Epsilon: Ziele P1,P2,... in % eigener Nullkoeffs; eine Zeile je Ziel.");
+    AddMeasureOptions(line);
     add("jobs", "N", "Zahl der Kerne, die der Lauf nutzt (Vorgabe: alle): je Kern ein Arbeitsprozess.");
     add("csv", "DATEI", "Die Tabelle als CSV-Datei (\"-\" oder ohne diese Option: Standardausgabe).");
     add("plot", "DATEI", "Das Diagramm als PNG oder SVG.");
@@ -201,6 +273,8 @@ T Choice(const CommandLine& line, const char* option, std::initializer_list<std:
 QStringList ReadEpsilons(const CommandLine& line, Context& context, const CompressSettings& settings) {
     const bool one = line.Has(QStringLiteral("epsilon")), many = line.Has(QStringLiteral("epsilons"));
     if (one && many) throw UsageError(QStringLiteral("Nur eine der Optionen --epsilon und --epsilons angeben."));
+    // A target or the levels rule stands in for the Epsilon.
+    if (line.Has(QStringLiteral("zeros")) || settings.rule.kind == 2) return {};
     if (!one && !many) throw UsageError(QStringLiteral("Die Option --epsilon fehlt."));
     if (one) return {*settings.epsilon};
     QStringList warnings;
@@ -213,8 +287,15 @@ SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
     SweepOptions o;
     o.settings = ReadCompressSettings(line, false, context);
     o.epsilons = ReadEpsilons(line, context, o.settings);
-    o.positions = ParsePositions(line.Has(QStringLiteral("positions")) ? line.Value(QStringLiteral("positions"))
-                                                                        : QStringLiteral("0:100:10"));
+    if (line.Has(QStringLiteral("zeros"))) o.zeros = ParseZeros(line.Value(QStringLiteral("zeros")), true);
+    if (line.Has(QStringLiteral("deltas"))) {
+        if (line.Has(QStringLiteral("positions")))
+            throw UsageError(QStringLiteral("Nur eine der Optionen --positions und --deltas angeben."));
+        o.deltas = ParseDeltaList(line.Value(QStringLiteral("deltas")));
+    } else {
+        o.positions = ParsePositions(line.Has(QStringLiteral("positions")) ? line.Value(QStringLiteral("positions"))
+                                                                            : QStringLiteral("0:100:10"));
+    }
     o.jobs = line.Has(QStringLiteral("jobs")) ? ParseJobs(line.Value(QStringLiteral("jobs"))) : CoreCount();
     o.pictures = line.Positional();
     o.csv = line.Value(QStringLiteral("csv"));
@@ -241,7 +322,7 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
     OutputFiles outputs;
     if (csvFile) outputs.AddText(o.csv, Csv(rows));
     if (!o.plot.isEmpty()) {
-        const RateDistortionPlot plot = PlotOfRows(rows, o.plotX, o.plotY, o.epsilons.size() > 1);
+        const RateDistortionPlot plot = PlotOfRows(rows, o.plotX, o.plotY, o.epsilons.size() > 1 || o.zeros.size() > 1);
         AddPlot(outputs, o.plot, QSize(kPlotWidth, kPlotHeight), [&](QPainter& p) { DrawRateDistortion(p, plot); });
     }
     outputs.WriteAll();
@@ -262,7 +343,8 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
 
 int RunSweep(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("sweep"),
-                     QStringLiteral("BILD... --level L (--epsilon E | --epsilons LISTE) [--positions VON:BIS:SCHRITT] "
+                     QStringLiteral("BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
+                                    "[--rule REGEL] [--quantise Q] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
                                     "[--jobs N] [--csv DATEI] [--plot DATEI] [--plot-x ACHSE] [--plot-y ACHSE] [--json]"),
                      QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
                                     "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));

@@ -10,6 +10,7 @@
 #include "blac/Coefficients.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "matrix/Simd.h"
 #include "mra/ChunkKernels.h"
 #include "tools/Loading.h"
 #include "tools/Reduction.h"
@@ -51,12 +52,122 @@ void CheckSquare(const Coefficients& square, int level) {
         throw Error("Level " + FormatD(level) + " liegt außerhalb von 2 bis " + FormatD(square.pictureLevel) + ".");
 }
 
-bool IsDetail(const Layout& layout, std::size_t e) { return layout.band[e] != 0 && layout.band[e] != Layout::kNoBand; }
-
 // The threshold of band index b and its level under the rule.
 double ThresholdOf(const Rule& rule, const Layout& layout, int level) {
     if (rule.kind != RuleKind::Levels) return rule.epsilon;
     return rule.epsilons.at(static_cast<std::size_t>(level - layout.level));
+}
+
+// Level of the step whose block holds index i first (C for the smoothing indices).
+int LevelOfIndex(int i, int level) {
+    int k = level;
+    while (i > Pow2(k + 1)) ++k;
+    return k;
+}
+
+// dst = src with the rule applied, in one pass (a row's copy would cost as much as the
+// rule). Zeroes as ApplyRule does, to the bit; counts every zeroed element and the own
+// details' zeros.
+TESORA_WIDE_VECTORS
+int ThresholdFlat(const double* __restrict src, double* __restrict dst, int from, int to, double threshold) {
+    int count = 0;
+    for (int j = from; j <= to; ++j) {
+        const bool small = std::fabs(src[j]) < threshold;
+        dst[j] = small ? 0.0 : src[j];
+        count += small;
+    }
+    return count;
+}
+
+TESORA_WIDE_VECTORS
+int ThresholdWeighted(const double* __restrict src, double* __restrict dst, int from, int to, double threshold,
+                      double rowWeight, const double* __restrict columnWeights) {
+    int count = 0;
+    for (int j = from; j <= to; ++j) {
+        const bool small = std::fabs(src[j]) * (rowWeight * columnWeights[j]) < threshold;
+        dst[j] = small ? 0.0 : src[j];
+        count += small;
+    }
+    return count;
+}
+
+TESORA_WIDE_VECTORS
+long long ZerosIn(const double* __restrict row, int from, int count) {
+    int zeros = 0;
+    for (int j = from; j < from + count; ++j) zeros += row[j] == 0.0;
+    return zeros;
+}
+
+RuleResult CopyWithRule(const Coefficients& from, Coefficients& to, const Layout& layout, const Rule& rule,
+                        const Norms* norms) {
+    RuleResult result;
+    result.epsilon = rule.kind == RuleKind::Levels ? NAN : rule.epsilon;
+    to.pictureLevel = from.pictureLevel;
+    to.level = from.level;
+    to.side = from.side;
+    to.values.resize(from.values.size());
+    const int side = layout.side, smooth = Pow2(layout.level);
+    const bool weighted = rule.kind == RuleKind::Norm;
+    for (int i = 0; i < side; ++i) {
+        const double* src = from.values.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(side);
+        double* dst = to.values.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(side);
+        if (i <= smooth) std::copy(src, src + smooth + 1, dst);
+        for (int k = LevelOfIndex(i, layout.level); k < layout.pictureLevel; ++k) {
+            const int n = Pow2(k);
+            const int first = i <= n ? n + 1 : 0;
+            const double threshold = ThresholdOf(rule, layout, k);
+            const double* columnWeights = weighted ? norms->norms[static_cast<std::size_t>(k - layout.level)].data() : nullptr;
+            const double rowWeight = weighted ? columnWeights[i] : 1.0;
+            result.zeroCount += weighted ? ThresholdWeighted(src, dst, first, 2 * n, threshold, rowWeight, columnWeights)
+                                         : ThresholdFlat(src, dst, first, 2 * n, threshold);
+            const Layout::OwnRuns& runs = layout.ownRuns[static_cast<std::size_t>(k - layout.level)];
+            const bool ownX = i <= n ? i < runs.smoothX : i - n - 1 < runs.detailX;
+            if (!ownX) continue;
+            if (i > n) {
+                result.ownZeros += ZerosIn(dst, 0, runs.smoothY);
+                result.ownDetails += runs.smoothY;
+            }
+            result.ownZeros += ZerosIn(dst, n + 1, runs.detailY);
+            result.ownDetails += runs.detailY;
+        }
+    }
+    return result;
+}
+
+// One column of a reconstruction against the file. Whole-number sums fit 32 bits for a
+// column of at most 1025 values (255^2 * 1025 < 2^31), which lets them run in vectors.
+struct ColumnSums {
+    long long absolute, squared, rebuilt, file;
+    double exact;
+};
+TESORA_WIDE_VECTORS
+ColumnSums MeasureColumn(const double* __restrict values, const std::uint8_t* __restrict file, int rows) {
+    // In separate simple loops, each of which the compiler runs in vectors.
+    std::int32_t bytes[kMaxSide], original[kMaxSide];
+    for (int y = 0; y < rows; ++y) bytes[y] = ClampToByte(values[y]);
+    for (int y = 0; y < rows; ++y) original[y] = file[y];
+    std::int32_t a = 0, s = 0, r = 0, f = 0;
+    for (int y = 0; y < rows; ++y) {
+        const std::int32_t difference = bytes[y] - original[y];
+        a += difference < 0 ? -difference : difference;
+        s += difference * difference;
+        r += bytes[y] * bytes[y];
+        f += original[y] * original[y];
+    }
+    // Four partial sums of the doubles, y modulo 4.
+    double e0 = 0, e1 = 0, e2 = 0, e3 = 0;
+    int y = 0;
+    for (; y + 4 <= rows; y += 4) {
+        const double d0 = values[y] - original[y], d1 = values[y + 1] - original[y + 1];
+        const double d2 = values[y + 2] - original[y + 2], d3 = values[y + 3] - original[y + 3];
+        e0 += d0 * d0, e1 += d1 * d1, e2 += d2 * d2, e3 += d3 * d3;
+    }
+    double rest[4] = {e0, e1, e2, e3};
+    for (; y < rows; ++y) {
+        const double d = values[y] - original[y];
+        rest[y & 3] += d * d;
+    }
+    return {a, s, r, f, (rest[0] + rest[1]) + (rest[2] + rest[3])};
 }
 
 }  // namespace
@@ -156,28 +267,43 @@ Layout LayoutOf(int pictureLevel, int level, int width, int height) {
     layout.band.assign(elements, Layout::kNoBand);
     layout.own.assign(elements, 0);
 
+    // Grid points rise with the index within each run, so the own ones are prefixes.
+    const auto ownCount = [&](int k, bool detail, int limit) {
+        const int n = Pow2(k);
+        int count = 0;
+        const int first = detail ? n + 1 : 0, last = detail ? 2 * n : n;
+        while (first + count <= last && GridPoint(pictureLevel, k, first + count) < limit) ++count;
+        return count;
+    };
+    const auto side = static_cast<std::size_t>(layout.side);
     const int smooth = Pow2(level);
-    for (int i = 0; i <= smooth; ++i)
-        for (int j = 0; j <= smooth; ++j) {
-            const std::size_t e = layout.Index(i, j);
-            layout.band[e] = 0;
-            layout.own[e] = GridPoint(pictureLevel, level, i) < width && GridPoint(pictureLevel, level, j) < height;
-        }
+    const int smoothX = ownCount(level, false, width), smoothY = ownCount(level, false, height);
+    for (int i = 0; i <= smooth; ++i) {
+        std::fill_n(layout.band.begin() + static_cast<std::ptrdiff_t>(layout.Index(i, 0)), smooth + 1, 0);
+        if (i < smoothX) std::fill_n(layout.own.begin() + static_cast<std::ptrdiff_t>(layout.Index(i, 0)), smoothY, 1);
+    }
     for (int k = level; k < pictureLevel; ++k) {
         const int n = Pow2(k);
+        Layout::OwnRuns runs{ownCount(k, false, width), ownCount(k, true, width), ownCount(k, false, height),
+                             ownCount(k, true, height)};
+        layout.ownRuns.push_back(runs);
         const auto first = static_cast<std::uint8_t>(1 + 3 * (k - level));
-        std::vector<char> inX(static_cast<std::size_t>(2 * n + 1)), inY(static_cast<std::size_t>(2 * n + 1));
-        for (int c = 0; c <= 2 * n; ++c) {
-            inX[static_cast<std::size_t>(c)] = GridPoint(pictureLevel, k, c) < width;
-            inY[static_cast<std::size_t>(c)] = GridPoint(pictureLevel, k, c) < height;
-        }
-        for (int i = 0; i <= 2 * n; ++i)
-            for (int j = (i <= n ? n + 1 : 0); j <= 2 * n; ++j) {
-                const std::size_t e = layout.Index(i, j);
-                const std::uint8_t kind = i <= n ? 0 : (j <= n ? 1 : 2);  // row, column, both
-                layout.band[e] = static_cast<std::uint8_t>(first + kind);
-                layout.own[e] = inX[static_cast<std::size_t>(i)] && inY[static_cast<std::size_t>(j)];
+        for (int i = 0; i <= 2 * n; ++i) {
+            std::uint8_t* band = layout.band.data() + static_cast<std::size_t>(i) * side;
+            std::uint8_t* own = layout.own.data() + static_cast<std::size_t>(i) * side;
+            const bool ownX = i <= n ? i < runs.smoothX : i - n - 1 < runs.detailX;
+            if (i <= n) {
+                std::fill(band + n + 1, band + 2 * n + 1, static_cast<std::uint8_t>(first));  // row
+                if (ownX) std::fill_n(own + n + 1, runs.detailY, 1);
+            } else {
+                std::fill(band, band + n + 1, static_cast<std::uint8_t>(first + 1));  // column
+                std::fill(band + n + 1, band + 2 * n + 1, static_cast<std::uint8_t>(first + 2));  // both
+                if (ownX) {
+                    std::fill_n(own, runs.smoothY, 1);
+                    std::fill_n(own + n + 1, runs.detailY, 1);
+                }
             }
+        }
     }
     return layout;
 }
@@ -223,6 +349,27 @@ Norms NormsOf(const Filters& filters, int pictureLevel, int level) {
     return result;
 }
 
+OwnCount CountOwnDetails(const MatrixView& square, const Layout& layout) {
+    OwnCount own;
+    const auto zerosIn = [&](const double* row, int from, int count) {
+        long long zeros = 0;
+        for (int j = from; j < from + count; ++j) zeros += row[j] == 0.0;
+        own.zeros += zeros;
+        own.details += count;
+    };
+    for (int k = layout.level; k < layout.pictureLevel; ++k) {
+        const int n = Pow2(k);
+        const Layout::OwnRuns& runs = layout.ownRuns[static_cast<std::size_t>(k - layout.level)];
+        for (int i = 0; i < runs.smoothX; ++i) zerosIn(square.Row(static_cast<std::size_t>(i)), n + 1, runs.detailY);
+        for (int i = n + 1; i < n + 1 + runs.detailX; ++i) {
+            const double* row = square.Row(static_cast<std::size_t>(i));
+            zerosIn(row, 0, runs.smoothY);
+            zerosIn(row, n + 1, runs.detailY);
+        }
+    }
+    return own;
+}
+
 RuleResult ApplyRule(const MatrixView& square, const Layout& layout, const Rule& rule, const Norms* norms,
                      PictureSurface* markers) {
     RuleResult result;
@@ -254,16 +401,9 @@ RuleResult ApplyRule(const MatrixView& square, const Layout& layout, const Rule&
             }
         }
     }
-    const std::size_t elements = layout.band.size();
-    for (std::size_t i = 0; i < static_cast<std::size_t>(layout.side); ++i) {
-        const double* row = square.Row(i);
-        for (std::size_t j = 0; j < static_cast<std::size_t>(layout.side); ++j) {
-            const std::size_t e = i * static_cast<std::size_t>(layout.side) + j;
-            if (e >= elements || !layout.own[e] || !IsDetail(layout, e)) continue;
-            ++result.ownDetails;
-            result.ownZeros += row[j] == 0.0;
-        }
-    }
+    const OwnCount own = CountOwnDetails(square, layout);
+    result.ownZeros = own.zeros;
+    result.ownDetails = own.details;
     return result;
 }
 
@@ -366,24 +506,30 @@ std::vector<BandFigures> MeasureBands(const Coefficients& square, const Layout& 
     return figures;
 }
 
+std::vector<std::uint8_t> ByColumns(const RedPicture& picture) {
+    std::vector<std::uint8_t> columns(picture.red.size());
+    const auto height = static_cast<std::size_t>(picture.height);
+    for (std::size_t y = 0; y < height; ++y)
+        for (std::size_t x = 0; x < static_cast<std::size_t>(picture.width); ++x)
+            columns[x * height + y] = picture.red[y * static_cast<std::size_t>(picture.width) + x];
+    return columns;
+}
+
 Quality Measure(const MatrixView& reconstructed, const RedPicture& picture) {
+    return Measure(reconstructed, picture, ByColumns(picture));
+}
+
+Quality Measure(const MatrixView& reconstructed, const RedPicture& picture, const std::vector<std::uint8_t>& columns) {
     const int rows = TransformedRows(picture);
     // Byte differences and squares are whole numbers: their sums are exact in any order.
     long long absolute = 0, squared = 0, rebuiltEnergy = 0, fileEnergy = 0;
     double exactSquared = 0.0;
     for (int x = 0; x < picture.width; ++x) {
-        const double* row = reconstructed.Row(static_cast<std::size_t>(x));
-        for (int y = 0; y < rows; ++y) {
-            const int file = picture.At(x, y);
-            const int byte = ClampToByte(row[y]);
-            const int difference = byte - file;
-            absolute += difference < 0 ? -difference : difference;
-            squared += difference * difference;
-            rebuiltEnergy += byte * byte;
-            fileEnergy += file * file;
-            const double exact = row[y] - file;
-            exactSquared += exact * exact;
-        }
+        const ColumnSums c = MeasureColumn(reconstructed.Row(static_cast<std::size_t>(x)),
+                                           columns.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(picture.height),
+                                           rows);
+        absolute += c.absolute, squared += c.squared, rebuiltEnergy += c.rebuilt, fileEnergy += c.file;
+        exactSquared += c.exact;
     }
     Quality quality;
     const long long pixels = static_cast<long long>(picture.width) * picture.height;
@@ -416,10 +562,12 @@ double EntropyPerPixel(const std::vector<BandFigures>& bands, int width, int hei
     return bits / (static_cast<double>(width) * height);
 }
 
-PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int level)
-    : picture_(picture), filters_(FiltersOf(delta)) {
+PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int level,
+                                 std::shared_ptr<const Layout> layout)
+    : picture_(picture), filters_(FiltersOf(delta)), columns_(ByColumns(picture)), layout_(std::move(layout)) {
     decomposed_ = DecomposePicture(picture, filters_, level, workspace_);
-    layout_ = LayoutOf(decomposed_.pictureLevel, level, picture.width, picture.height);
+    if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height)
+        layout_ = std::make_shared<const Layout>(LayoutOf(decomposed_.pictureLevel, level, picture.width, picture.height));
 }
 
 const Norms& PictureAnalysis::NormsInUse() {
@@ -431,7 +579,7 @@ const Quality& PictureAnalysis::Floor() {
     if (!floor_) {
         scratch_ = decomposed_;
         Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
-        floor_ = Measure(scratch_.View(), picture_);
+        floor_ = Measure(scratch_.View(), picture_, columns_);
     }
     return *floor_;
 }
@@ -440,24 +588,23 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
     RowResult result;
     const Norms* norms = request.rule.kind == RuleKind::Norm ? &NormsInUse() : nullptr;
     Rule rule = request.rule;
-    if (request.zerosPercent) rule.epsilon = EpsilonForZeros(decomposed_, layout_, rule.kind, norms, *request.zerosPercent);
+    if (request.zerosPercent) rule.epsilon = EpsilonForZeros(decomposed_, *layout_, rule.kind, norms, *request.zerosPercent);
+    if (rule.kind == RuleKind::Levels &&
+        rule.epsilons.size() != static_cast<std::size_t>(layout_->pictureLevel - layout_->level))
+        throw Error("Die Regel levels braucht " + FormatD(layout_->pictureLevel - layout_->level) + " Epsilon.");
     // The copy reuses the scratch square's memory from row to row.
-    scratch_.values.assign(decomposed_.values.begin(), decomposed_.values.end());
-    scratch_.pictureLevel = decomposed_.pictureLevel;
-    scratch_.level = decomposed_.level;
-    scratch_.side = decomposed_.side;
-    result.rule = ApplyRule(scratch_.View(), layout_, rule, norms);
+    result.rule = CopyWithRule(decomposed_, scratch_, *layout_, rule, norms);
     // The bands as the rule left them, then the entropy of the quantised values.
-    if (request.withBands || request.quantiseStep) result.bands = MeasureBands(scratch_, layout_);
+    if (request.withBands || request.quantiseStep) result.bands = MeasureBands(scratch_, *layout_);
     if (request.quantiseStep) {
-        const Quantised quantised = Quantise(scratch_.View(), layout_, *request.quantiseStep, norms);
+        const Quantised quantised = Quantise(scratch_.View(), *layout_, *request.quantiseStep, norms);
         for (std::size_t b = 0; b < result.bands.size(); ++b)
             result.bands[b].entropyBits =
                 static_cast<double>(result.bands[b].ownCount) * EntropyBits(quantised.ownValues[b]);
         result.entropyBpp = EntropyPerPixel(result.bands, picture_.width, picture_.height);
     }
     Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
-    result.quality = Measure(scratch_.View(), picture_);
+    result.quality = Measure(scratch_.View(), picture_, columns_);
     if (request.withBytes) result.bytes = ToBytes(scratch_.View(), picture_);
     return result;
 }

@@ -13,6 +13,7 @@
 // that square at k = C.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,6 +98,13 @@ struct Layout {
     std::vector<Band> bands;
     std::vector<std::uint8_t> band;  // side * side, index into bands
     std::vector<std::uint8_t> own;   // side * side: 1 when the element's grid point lies in the picture
+    // The own indices of each step are two runs: smoothing indices 0 ... smooth-1 and
+    // detail indices n+1 ... n+detail of level k (n = 2^k); per step from `level`, in x
+    // (i) and in y (j).
+    struct OwnRuns {
+        int smoothX = 0, detailX = 0, smoothY = 0, detailY = 0;
+    };
+    std::vector<OwnRuns> ownRuns;
 
     std::size_t Index(int i, int j) const { return static_cast<std::size_t>(i) * static_cast<std::size_t>(side) + static_cast<std::size_t>(j); }
 };
@@ -105,6 +113,13 @@ struct Layout {
 // smoothing index c at c * 2^(L-k), detail m at (2m + 1) * 2^(L-k-1), in each direction;
 // it is the picture's own when that point lies inside width x height.
 Layout LayoutOf(int pictureLevel, int level, int width, int height);
+
+// The picture's own detail coefficients of a square laid out so, and the zeros among them.
+struct OwnCount {
+    long long zeros = 0;
+    long long details = 0;
+};
+OwnCount CountOwnDetails(const MatrixView& square, const Layout& layout);
 
 // ---------------------------------------------------------------------------------------
 // Threshold rules
@@ -208,6 +223,10 @@ struct Quality {
 // Bytes as the window paints them: ClampToByte of each value; rows below the
 // transformed ones keep the file's values.
 Quality Measure(const MatrixView& reconstructed, const RedPicture& picture);
+// The picture's red bytes column by column (columns[x * height + y]), the order of the
+// matrix: a measure that walks both in step. Measure with them saves transposing.
+std::vector<std::uint8_t> ByColumns(const RedPicture& picture);
+Quality Measure(const MatrixView& reconstructed, const RedPicture& picture, const std::vector<std::uint8_t>& columns);
 // The reconstruction as the window's bytes, width x height, row by row.
 std::vector<std::uint8_t> ToBytes(const MatrixView& reconstructed, const RedPicture& picture);
 
@@ -235,10 +254,14 @@ struct RowResult {
 
 class PictureAnalysis {
 public:
-    // Decomposes once; the floor (nothing removed) is measured on first use.
-    PictureAnalysis(const RedPicture& picture, double delta, int level);
+    // Decomposes once; the floor (nothing removed) is measured on first use. `layout`,
+    // when given, is LayoutOf the same picture and level (it is shared between Deltas).
+    // The picture must outlive the analysis.
+    PictureAnalysis(const RedPicture& picture, double delta, int level,
+                    std::shared_ptr<const Layout> layout = nullptr);
 
-    const Layout& LayoutInUse() const { return layout_; }
+    const Layout& LayoutInUse() const { return *layout_; }
+    std::shared_ptr<const Layout> SharedLayout() const { return layout_; }
     const Coefficients& Decomposed() const { return decomposed_; }
     const RedPicture& Picture() const { return picture_; }
     const Filters& FiltersInUse() const { return filters_; }
@@ -252,7 +275,8 @@ private:
     TransformWorkspace workspace_;
     Coefficients decomposed_;
     Coefficients scratch_;
-    Layout layout_;
+    std::vector<std::uint8_t> columns_;
+    std::shared_ptr<const Layout> layout_;
     std::optional<Norms> norms_;
     std::optional<Quality> floor_;
 };

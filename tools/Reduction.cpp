@@ -24,13 +24,10 @@ void CheckLevels() {
 }
 }  // namespace
 
-double ReductionShare(int count) { return (count * 100.0) / (Pow2[PictureLevel] * Pow2[PictureLevel]); }
+double ReductionShare(int count) { return ReductionShare(count, PictureLevel); }
 
 double ReductionShare(int count, int pictureLevel) {
-    if (pictureLevel < 0 || pictureLevel > 11) throw Error("Ungültige Stufe: " + FormatD(pictureLevel));
-    // 2^P exactly, as the power table holds it; the table is filled only at the
-    // program's start, which a caller on values need not have run.
-    const double side = std::ldexp(1.0, pictureLevel);
+    const double side = std::ldexp(1.0, pictureLevel);  // Pow2[pictureLevel], exactly
     return (count * 100.0) / (side * side);
 }
 

@@ -26,7 +26,7 @@ int ZeroSmallDetails(const MatrixView& M, const DetailSquare& square, PictureSur
 // The share of `count` zeroed coefficients in percent of 4^PictureLevel; it may exceed
 // 100 because the square holds (2^PictureLevel + 1)^2 elements.
 double ReductionShare(int count);
-// The same for a picture of level `pictureLevel` (1 ... 10), without the globals.
+// The same for a picture of level `pictureLevel`.
 double ReductionShare(int count, int pictureLevel);
 
 // "%g" followed by " %": 100.745 gives "100.745 %".

@@ -216,9 +216,10 @@ TEST_F(CompressTest, SweepWritesCsvAndPlot) {
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[0], QStringLiteral("picture,level,position,delta,epsilon,schranke,zero_share,"
-                                       "own_zero_share,mean_error,psnr,energy_kept"));
+                                       "own_zero_share,mean_error,psnr,energy_kept,floor_mean_error,floor_psnr,"
+                                       "psnr_exact,entropy_bpp"));
     const QStringList row = lines[2].split(',');
-    ASSERT_EQ(row.size(), 11);
+    ASSERT_EQ(row.size(), 15);
     EXPECT_EQ(row[1], QStringLiteral("4"));
     EXPECT_EQ(row[2], QStringLiteral("20"));
     EXPECT_EQ(row[3], QStringLiteral("0.2"));  // shortest, and it reads back exactly

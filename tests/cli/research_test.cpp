@@ -16,6 +16,7 @@
 #include "blac/State.h"
 #include "cli/Arguments.h"
 #include "cli/FilterPlot.h"
+#include "cli/DataText.h"
 #include "cli/Plot.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
@@ -68,9 +69,9 @@ TEST_F(ResearchTest, EveryDocumentHasTheFormatAndSnakeCaseKeys) {
 TEST_F(ResearchTest, DataNumbersAreTheShortestThatReadBackExactly) {
     const CliRun csv = Run({"sweep", picture, "--level", "3", "--epsilon", "2", "--positions", "10:10:1"});
     const QStringList row = CsvLines(csv).value(1).split(',');
-    ASSERT_EQ(row.size(), 11) << csv.out.toStdString();
+    ASSERT_EQ(row.size(), 15) << csv.out.toStdString();
     EXPECT_EQ(row[3], QStringLiteral("0.1"));
-    for (int i = 6; i <= 10; ++i) {
+    for (int i = 6; i <= 13; ++i) {
         const double value = row[i].toDouble();
         char shortest[32];
         const auto end = std::to_chars(shortest, shortest + sizeof shortest, value).ptr;
@@ -148,6 +149,117 @@ TEST_F(ResearchTest, SeveralEpsilonsReuseOneDecompositionAndEqualSingleRuns) {
         EXPECT_EQ(run.status, 2) << bad;
     }
     EXPECT_EQ(Run({"sweep", picture, "--level", "3", "--epsilons", "1", "--epsilon", "1"}).status, 2);
+}
+
+// The floor, rules, targets, steps, Deltas and the rate, as a researcher combines them.
+TEST_F(ResearchTest, TheFloorIsTheRunWithNothingRemovedInEveryRow) {
+    const CliRun sweep = Run({"sweep", picture, "--steps", "3", "--epsilons", "2,6", "--deltas", "0,0.37,1", "--json"});
+    ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
+    const QJsonArray runs = sweep.Json()["runs"].toArray();
+    ASSERT_EQ(runs.size(), 6);
+    for (const QJsonValue& value : runs) {
+        const QJsonObject row = value.toObject();
+        EXPECT_EQ(row["level"].toInt(), 3);
+        EXPECT_TRUE(row["position"].isNull());
+        const QJsonObject nothing = Run({"compress", picture, "--level", "3", "--delta",
+                                         QString::number(row["delta"].toDouble(), 'g', 17), "--epsilon", "0", "--json"})
+                                        .Json();
+        EXPECT_EQ(row["floor_mean_error"].toDouble(), nothing["mean_error"].toDouble());
+        EXPECT_EQ(row["floor_psnr"], nothing["psnr"]);
+        EXPECT_TRUE(row["entropy_bpp"].isNull());
+    }
+    // Delta 0 loses only the truncation to bytes; Delta 1 loses more.
+    EXPECT_LT(runs[0].toObject()["floor_mean_error"].toDouble(), 1.0);
+    EXPECT_GT(runs[4].toObject()["floor_mean_error"].toDouble(), runs[0].toObject()["floor_mean_error"].toDouble());
+    const CliRun text = Run({"compress", picture, "--level", "3", "--epsilon", "2"});
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Fehler ohne Reduce: "))) << text.out.toStdString();
+}
+
+TEST_F(ResearchTest, ZerosTargetsGiveEpsilonsThatReproduceTheirRows) {
+    const QString board = Grey("board.bmp", 40, 36, [](int x, int y) { return ((x / 4 + y / 3) % 2) * 180 + 30; });
+    for (const char* rule : {"flat", "norm"}) {
+        const CliRun sweep = Run({"sweep", board, "--level", "3", "--zeros", "50,80,95", "--rule", QString::fromLatin1(rule),
+                                  "--positions", "40:40:1", "--json"});
+        ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
+        const QJsonArray runs = sweep.Json()["runs"].toArray();
+        ASSERT_EQ(runs.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QJsonObject row = runs[i].toObject();
+            const double target = QList<double>{50, 80, 95}[i];
+            EXPECT_EQ(row["zeros_target"].toDouble(), target);
+            EXPECT_GE(row["own_zero_share"].toDouble(), target);
+            // Written in the shortest form, the Epsilon reads back as the same double.
+            QJsonObject again = Run({"compress", board, "--level", "3", "--position", "40", "--rule", QString::fromLatin1(rule),
+                                     "--epsilon", cli::Shortest(row["epsilon"].toDouble()),
+                                     "--json"})
+                                    .Json();
+            row.remove(QStringLiteral("zeros_target"));
+            again.remove(QStringLiteral("zeros_target"));
+            again.remove(QStringLiteral("format"));
+            EXPECT_EQ(row, again) << rule << " " << target;
+        }
+    }
+}
+
+TEST_F(ResearchTest, BandsRulesAndTheRateAddUp) {
+    const CliRun run = Run({"compress", picture, "--steps", "3", "--rule", "levels:8,4,2", "--quantise", "2",
+                            "--position", "50", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QJsonObject r = run.Json();
+    EXPECT_EQ(r["rule"].toString(), QStringLiteral("levels:8,4,2"));
+    EXPECT_TRUE(r["epsilon"].isNull());
+    const QJsonArray bands = r["bands"].toArray();
+    ASSERT_EQ(bands.size(), 1 + 3 * 3);
+    EXPECT_EQ(bands[0].toObject()["kind"].toString(), QStringLiteral("smoothing"));
+    EXPECT_EQ(bands[3].toObject()["kind"].toString(), QStringLiteral("both"));
+    EXPECT_EQ(bands[9].toObject()["level"].toInt(), 5);
+    double details = 0, zeros = 0, bits = 0;
+    for (int b = 0; b < bands.size(); ++b) {
+        const QJsonObject band = bands[b].toObject();
+        bits += band["entropy_bits"].toDouble();
+        if (b == 0) continue;
+        details += band["own_count"].toDouble();
+        zeros += band["zeros"].toDouble();
+    }
+    EXPECT_EQ(details, r["own_detail_count"].toDouble());
+    EXPECT_EQ(zeros, r["own_zero_count"].toDouble());
+    EXPECT_DOUBLE_EQ(r["entropy_bpp"].toDouble(), bits / (64.0 * 48.0));
+    EXPECT_GT(r["entropy_bpp"].toDouble(), 0.0);
+
+    // The road's pictures follow a rule other than "Reduce": its markers count the rule's
+    // zeros, its reconstruction has the reported error.
+    const QString marked = dir.filePath("marked.png"), rebuilt = dir.filePath("rebuilt.png");
+    const CliRun norm = Run({"compress", picture, "--level", "3", "--rule", "norm", "--epsilon", "40", "--quantise", "1",
+                             "--coefficients", marked, "--reconstruction", rebuilt, "--json"});
+    ASSERT_EQ(norm.status, 0) << norm.err.toStdString();
+    const QImage markers(marked), reconstruction(rebuilt), original(picture);
+    int red = 0;
+    long long difference = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            red += markers.pixel(x, y) == qRgb(255, 0, 0);
+            difference += std::abs(qRed(reconstruction.pixel(x, y)) - qRed(original.pixel(x, y)));
+        }
+    EXPECT_GT(red, 0);
+    EXPECT_LE(red, norm.Json()["zero_count"].toInt());
+    EXPECT_EQ(static_cast<double>(difference) / (64 * 48), norm.Json()["mean_error"].toDouble());
+}
+
+TEST_F(ResearchTest, TheNewOptionsRefuseWhatMakesNoSense) {
+    const QList<QStringList> bad = {
+        {"compress", picture, "--level", "3", "--steps", "2"},
+        {"compress", picture, "--steps", "5", "--epsilon", "1"},  // level 6 allows 4
+        {"compress", picture, "--level", "3", "--zeros", "0"},
+        {"compress", picture, "--level", "3", "--zeros", "100.5"},
+        {"compress", picture, "--level", "3", "--zeros", "50", "--epsilon", "2"},
+        {"compress", picture, "--level", "3", "--rule", "levels:1,2"},
+        {"compress", picture, "--level", "3", "--rule", "levels:1,2,3", "--zeros", "50"},
+        {"compress", picture, "--level", "3", "--rule", "sharp", "--epsilon", "1"},
+        {"compress", picture, "--level", "3", "--quantise", "0"},
+        {"sweep", picture, "--level", "3", "--epsilon", "1", "--deltas", "0,0.5", "--positions", "0:10:10"},
+        {"sweep", picture, "--level", "3", "--epsilon", "1", "--deltas", "0,1.5"},
+    };
+    for (const QStringList& args : bad) EXPECT_EQ(Run(args).status, 2) << args.join(' ').toStdString();
 }
 
 TEST_F(ResearchTest, TheTableIsTheSameForAnyNumberOfJobs) {
