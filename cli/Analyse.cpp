@@ -10,6 +10,7 @@
 #include "blac/DeltaControl.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/Compression.h"
 #include "cli/DataText.h"
 #include "cli/FileIdentity.h"
 #include "cli/NativeNames.h"
@@ -20,20 +21,6 @@
 #include "tools/Npy.h"
 
 namespace tesora::cli {
-
-analysis::RedPicture RedPictureOf(const QImage& image) {
-    MemorySurface surface;
-    CopyToSurface(image, surface);
-    analysis::RedPicture picture;
-    picture.width = surface.Width();
-    picture.height = surface.Height();
-    picture.red.resize(static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height));
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x)
-            picture.red[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
-                        static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(surface.GetValue(x, y));
-    return picture;
-}
 
 QImage GreyImage(const std::vector<std::uint8_t>& bytes, int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
@@ -137,7 +124,7 @@ int RunAnalyse(const QStringList& args, Context& context) {
     for (const OutputOption& output : outputs) CheckWritable(output.path);
 
     const QString path = line.Positional().constFirst();
-    const analysis::RedPicture picture = RedPictureOf(LoadUsable(path));
+    const analysis::RedPicture picture = RedBytes(LoadUsable(path));
     const int pictureLevel = analysis::PictureLevelOf(picture.width);
     const int target = level ? *level : steps ? pictureLevel - *steps : 2;
     if (pictureLevel < 2 || target < 2 || target > pictureLevel)

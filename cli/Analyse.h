@@ -7,9 +7,6 @@
 
 namespace tesora::cli {
 
-// The red byte of every pixel, as opening reads it into the working matrix.
-analysis::RedPicture RedPictureOf(const QImage& image);
-
 // Grey pixels of width x height bytes (row by row), as the window paints values.
 QImage GreyImage(const std::vector<std::uint8_t>& bytes, int width, int height);
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "blac/DeltaControl.h"
-#include "cli/Analyse.h"
+#include "cli/Compression.h"
 #include "cli/Road.h"
 #include "picture/PictureFile.h"
 #include "matrix/Numbers.h"
@@ -101,7 +101,7 @@ analysis::RedPicture ReadPictureFile(const std::string& path) {
             throw py::value_error(e.what());
         }
     }
-    return cli::RedPictureOf(image);
+    return cli::RedBytes(image);
 }
 
 DeltaChoice ChooseDelta(const py::object& delta, const py::object& position) {

@@ -6,6 +6,11 @@
 
 #include "blac/Bank.h"
 #include "blac/DeltaControl.h"
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include "cli/Compression.h"
 #include "cli/DataText.h"
 #include "matrix/Numbers.h"
 #include "python/Arguments.h"
@@ -23,52 +28,78 @@ py::object Get(const py::kwargs& settings, const char* key) {
 
 }  // namespace
 
-py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& settings) {
-    static const std::set<std::string> known = {"level", "delta", "position", "epsilon"};
-    for (const auto& item : settings) {
+py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& keywords) {
+    static const std::set<std::string> known = {"level", "steps", "delta", "position", "epsilon",
+                                                "zeros", "rule", "epsilons", "quantise"};
+    for (const auto& item : keywords) {
         const std::string key = py::str(item.first).cast<std::string>();
         if (!known.count(key)) Refuse("compress() got an unexpected keyword argument '" + key + "'");
     }
-    const py::object level = Get(settings, "level");
-    if (level.is_none()) Refuse("compress() needs level");
     const int pictureLevel = analysis::PictureLevelOf(picture.width);
-    const int L = ChooseLevel(level, py::none(), pictureLevel);
-    const DeltaChoice delta = ChooseDelta(Get(settings, "delta"), Get(settings, "position"));
-    const py::object epsilonArgument = Get(settings, "epsilon");
-    std::optional<double> epsilon;
-    if (!epsilonArgument.is_none()) epsilon = RequireNumber(epsilonArgument, "epsilon", 0.0, true);
+    const py::object level = Get(keywords, "level"), steps = Get(keywords, "steps");
+    if (level.is_none() && steps.is_none()) Refuse("compress() needs level or steps");
+    cli::CompressSettings settings;
+    settings.level = ChooseLevel(level, steps, pictureLevel);
+    if (!steps.is_none()) settings.steps = pictureLevel - settings.level;
+    const DeltaChoice delta = ChooseDelta(Get(keywords, "delta"), Get(keywords, "position"));
+    settings.position = delta.position;
+    if (!delta.position) settings.rawDelta = delta.delta;
 
-    struct Figures {
-        analysis::RowResult row;
-    };
-    const Figures figures = Unlocked([&] {
-        analysis::PictureAnalysis analysis(picture, delta.delta, L);
-        analysis::RowRequest request;
-        // Without an Epsilon nothing is removed: no coefficient lies below 0.
-        request.rule.epsilon = epsilon.value_or(0.0);
-        return Figures{analysis.Row(request)};
+    const py::object ruleName = Get(keywords, "rule");
+    const analysis::RuleKind kind = RuleKindOf(ruleName.is_none() ? "flat" : ruleName.cast<std::string>());
+    settings.rule.kind = static_cast<int>(kind);
+    settings.rule.text = ruleName.is_none() ? "flat" : QString::fromStdString(ruleName.cast<std::string>());
+    const py::object epsilon = Get(keywords, "epsilon"), zeros = Get(keywords, "zeros");
+    const py::object epsilons = Get(keywords, "epsilons");
+    if (kind == analysis::RuleKind::Levels) {
+        if (!epsilon.is_none() || !zeros.is_none())
+            Refuse("the rule \"levels\" takes epsilons, one per step, not epsilon or zeros");
+        if (epsilons.is_none()) Refuse("the rule \"levels\" needs epsilons, one per step");
+        QStringList texts;
+        for (const py::handle& e : py::iter(epsilons)) {
+            settings.rule.epsilons.push_back(RequireNumber(e, "epsilons", 0.0, true));
+            texts << cli::Shortest(settings.rule.epsilons.back());
+        }
+        const auto count = static_cast<std::size_t>(pictureLevel - settings.level);
+        if (settings.rule.epsilons.size() != count)
+            Refuse("epsilons must hold " + std::to_string(count) + " values (one per step, coarsest first), got " +
+                   std::to_string(settings.rule.epsilons.size()));
+        // The text the command line would show for the same values.
+        settings.rule.text = "levels:" + texts.join(QLatin1Char(','));
+    } else {
+        if (!epsilons.is_none()) Refuse("epsilons belongs to the rule \"levels\"");
+        if (!epsilon.is_none() && !zeros.is_none()) Refuse("give epsilon or zeros, not both");
+    }
+    std::optional<QString> epsilonText;
+    // The shortest text that reads back as the same double: the box reads exactly it.
+    if (!epsilon.is_none()) epsilonText = cli::Shortest(RequireNumber(epsilon, "epsilon", 0.0, true));
+    if (!zeros.is_none()) {
+        const double z = RequireNumber(zeros, "zeros", 0.0, false);
+        if (!(z > 0.0 && z <= 100.0)) Refuse("zeros is a share in percent, above 0 and at most 100, got " + FormatG(z));
+        settings.zeros = z;
+    }
+    const py::object quantise = Get(keywords, "quantise");
+    if (!quantise.is_none()) {
+        const double q = RequireNumber(quantise, "quantise", 0.0, false);
+        if (!(q > 0.0)) Refuse("quantise must be above 0");
+        settings.quantise = q;
+    }
+    settings.epsilon = epsilonText;
+
+    const QString path = name.is_none() ? QString() : QString::fromStdString(name.cast<std::string>());
+    const QByteArray json = Unlocked([&] {
+        analysis::PictureAnalysis analysis(picture, delta.delta, settings.level);
+        const cli::CompressResult result =
+            cli::AnalyseRow(analysis, cli::BaseResult(path, analysis, settings), settings,
+                            cli::RowAsked{settings.epsilon, settings.zeros}, true);
+        QJsonObject document = cli::ToJson(result);
+        document.insert(QStringLiteral("format"), cli::kDataFormat);
+        return QJsonDocument(document).toJson(QJsonDocument::Compact);
     });
-    const analysis::RowResult& row = figures.row;
-    const double share = epsilon ? ReductionShare(row.rule.zeroCount, pictureLevel) : 0.0;
-    const double ownShare = row.rule.ownDetails == 0 ? NAN
-                                                     : static_cast<double>(row.rule.ownZeros) * 100.0 /
-                                                           static_cast<double>(row.rule.ownDetails);
-    // The labels as the window leaves them after the track bar went back to the
-    // picture's level.
-    const py::dict labels("lab_prozent"_a = FormatShare(share), "lab_fehler"_a = FormatG(row.quality.meanError),
-                          "lab_delta"_a = "Delta: " + FormatG(delta.delta),
-                          "lab_level"_a = "Level: " + FormatD(pictureLevel));
-    return py::dict(
-        "format"_a = cli::kDataFormat, "picture"_a = name, "width"_a = picture.width, "height"_a = picture.height,
-        "picture_level"_a = pictureLevel, "level"_a = L, "transformed_rows"_a = analysis::TransformedRows(picture),
-        "position"_a = delta.position ? py::object(py::int_(*delta.position)) : py::object(py::none()),
-        "delta"_a = delta.delta,
-        "epsilon"_a = epsilon ? Finite(*epsilon) : py::object(py::none()), "schranke"_a = 50.0,
-        "zero_count"_a = epsilon ? row.rule.zeroCount : 0, "zero_share"_a = share,
-        "own_zero_count"_a = static_cast<double>(row.rule.ownZeros),
-        "own_detail_count"_a = static_cast<double>(row.rule.ownDetails), "own_zero_share"_a = Finite(ownShare),
-        "mean_error"_a = row.quality.meanError, "psnr"_a = Finite(row.quality.psnr),
-        "energy_kept"_a = Finite(row.quality.energyKept), "labels"_a = labels);
+    // The command-line tool's document, read as Python reads that tool's output.
+    py::dict fields = py::module_::import("json").attr("loads")(py::str(json.constData(), static_cast<std::size_t>(json.size())));
+    if (name.is_none()) fields["picture"] = py::none();
+    return fields;
 }
 
 Proposal Propose(const analysis::RedPicture& picture, double schranke, int position) {

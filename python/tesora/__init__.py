@@ -84,16 +84,22 @@ def to_bytes(values: np.ndarray) -> np.ndarray:
     return _tesora.to_bytes(values)
 
 
-def compress(picture: PictureLike, *, level: int, delta: Optional[float] = None,
-             position: Optional[int] = None, epsilon: Optional[float] = None) -> dict:
+def compress(picture: PictureLike, *, level: Optional[int] = None, steps: Optional[int] = None,
+             delta: Optional[float] = None, position: Optional[int] = None,
+             epsilon: Optional[float] = None, zeros: Optional[float] = None, rule: str = "flat",
+             epsilons: Optional[Sequence[float]] = None, quantise: Optional[float] = None) -> dict:
     """The whole road of ``tesora-cli compress --json``, as a dict with its fields.
 
-    Decomposes to ``level``, removes the details below ``epsilon`` (none without it),
-    reconstructs and measures. The figures equal the command-line tool's exactly; a
-    path as ``picture`` is its ``picture`` field (None for an array). Infinite or
-    undefined figures are None, as JSON has them null.
+    Decomposes to ``level`` (or ``steps`` below the picture's own), removes details by
+    ``rule`` ("flat" as "Reduce" does below ``epsilon``, "norm", or "levels" with
+    ``epsilons``, one per step, coarsest first) or down to a share of ``zeros`` percent of
+    the picture's own details, optionally quantises with step ``quantise``, reconstructs
+    and measures. Without ``epsilon``, ``zeros`` or the levels rule nothing is removed.
+    The fields and numbers equal the command-line tool's exactly; a path as ``picture`` is
+    its ``picture`` field (None for an array). Figures JSON has as null are None.
     """
-    return _tesora.compress(picture, level=level, delta=delta, position=position, epsilon=epsilon)
+    return _tesora.compress(picture, level=level, steps=steps, delta=delta, position=position,
+                            epsilon=epsilon, zeros=zeros, rule=rule, epsilons=epsilons, quantise=quantise)
 
 
 def propose_delta(picture: PictureLike, *, schranke: float = 50.0, position: Optional[int] = None) -> dict:

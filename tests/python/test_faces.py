@@ -10,13 +10,24 @@ from conftest import SAMPLES, random_picture
     ("brick-512.bmp", dict(level=2, delta=0.125, epsilon=30.0)),
     ("camera-512.bmp", dict(level=7)),
     ("camera-512.bmp", dict(level=3, position=100, epsilon=0.0)),
+    ("chelsea-451x300.bmp", dict(steps=4, position=61, zeros=90.0)),
+    ("brick-512.bmp", dict(level=4, delta=0.5, rule="norm", epsilon=12.0, quantise=4.0)),
+    ("camera-512.bmp", dict(level=5, rule="norm", zeros=75.5)),
+    ("chelsea-451x300.bmp", dict(level=6, position=20, rule="levels", epsilons=[0, 2.5, 8])),
 ])
 def test_compress_equals_the_tool(cli, picture, settings):
     path = str(SAMPLES / picture)
     args = ["compress", path]
     for key, value in settings.items():
-        args += [f"--{key}", repr(value)]
-    assert tesora.compress(path, **settings) == cli.json(*args)
+        if key == "epsilons":
+            continue
+        text = value if key == "rule" else repr(value)
+        if key == "rule" and value == "levels":
+            text = "levels:" + ",".join(repr(e) for e in settings["epsilons"])
+        args += [f"--{key}", text]
+    got = tesora.compress(path, **settings)
+    assert got == cli.json(*args)
+    assert got["bands"] and got["steps"] == got["picture_level"] - got["level"]
 
 
 def test_compress_of_a_generated_picture(cli, tmp_path):

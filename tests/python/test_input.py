@@ -76,7 +76,7 @@ def test_refused_reductions_and_matrices():
         (lambda: tesora.synthesise(np.full((65, 65), np.inf), level=2, picture_level=6), "holds inf at \\[0, 0\\]"),
         (lambda: tesora.synthesise(np.zeros((65, 65)), level=2, picture_level=6, height=66), "height must lie"),
         (lambda: tesora.compress(np.zeros((5, 9))), "level"),
-        (lambda: tesora.compress(np.zeros((5, 9)), level=3, zeros=5), "unexpected keyword"),
+        (lambda: tesora.compress(np.zeros((5, 9)), level=3, rule="levels", epsilon=1.0), "takes epsilons"),
         (lambda: tesora.read_picture(b"/tmp/x.png"), "path must be text"),
     ]:
         with pytest.raises((ValueError, TypeError), match=message):
