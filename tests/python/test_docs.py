@@ -17,9 +17,9 @@ def test_the_guide_shows_the_example_as_it_is():
 def test_the_example_compares_and_plots(tmp_path):
     pytest.importorskip("pywt")
     pytest.importorskip("matplotlib")
-    spec = importlib.util.spec_from_file_location("compare_wavelets", EXAMPLE)
-    example = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(example)
+    found = importlib.util.spec_from_file_location("compare_wavelets", EXAMPLE)
+    example = importlib.util.module_from_spec(found)
+    found.loader.exec_module(example)
     plot = tmp_path / "plot.png"
     results = example.main(SAMPLES / "camera-512.bmp", plot)
     assert plot.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
