@@ -30,14 +30,15 @@ configure:
 build: deps configure
 	cmake --build --preset release -j $(JOBS)
 
-# Installs the programs, example pictures, menu entry, icons and manual pages.
+# Installs the programs, the Python module, example pictures, menu entry, icons and
+# manual pages.
 install: deps configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target tesora tesora-cli tesora_data
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target tesora tesora-cli tesora_data tesora_python
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # A Debian package, tesora_VERSION_ARCH.deb, in this folder: apt install ./tesora_*.deb
 package: deps configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target tesora tesora-cli tesora_data
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target tesora tesora-cli tesora_data tesora_python
 	cd $(BUILD_DIR) && cpack -G DEB
 	cp $(BUILD_DIR)/tesora_*.deb .
 

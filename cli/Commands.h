@@ -13,5 +13,7 @@ int RunCompress(const QStringList& args, Context& context);
 int RunPropose(const QStringList& args, Context& context);
 int RunSweep(const QStringList& args, Context& context);
 int RunPlot(const QStringList& args, Context& context);
+int RunAnalyse(const QStringList& args, Context& context);
+int RunSynthesise(const QStringList& args, Context& context);
 
 }  // namespace tesora::cli

@@ -17,6 +17,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so invisible to dpkg-shlibdeps: the windows need Qt's display
 # plugins (xcb, wayland).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+if(TESORA_PYTHON)
+  # The module is built for this interpreter's version and imports numpy at run time.
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
+    ", python3 (>= ${TESORA_PYTHON_VERSION}), python3 (<< ${TESORA_PYTHON_NEXT_VERSION}), python3-numpy")
+endif()
 # Qt's German texts for the file dialogs and message boxes; the face the plots are set in.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
@@ -27,7 +32,8 @@ built on BLaC wavelets, whose scaling function blends the box and the hat
 function through one parameter, Delta. Students move the level down and up,
 remove small details and see what Delta does to the compressed picture and
 its error. The package also holds tesora-cli, the same steps without windows,
-and example pictures.")
+the Python module tesora with the coefficients as numpy arrays, and example
+pictures.")
 # `make package` builds what the package holds, not the test suite.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)

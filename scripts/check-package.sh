@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks a built tesora_*.deb: unpacked into a temporary root, its programs run and find
-# their pictures; Depends names the Qt 6 and decoder libraries; lintian reports no error.
+# their pictures; Depends names the Qt 6 and decoder libraries and numpy; the Python
+# module passes its tests; lintian reports no error.
 set -euo pipefail
 deb=${1:?usage: check-package.sh tesora_VERSION_ARCH.deb}
 root=$(mktemp -d)
@@ -10,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 dpkg-deb -I "$deb"
 depends=$(dpkg-deb -f "$deb" Depends)
 # The picture decoders are linked directly (found by dpkg-shlibdeps).
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libpng16-16 libjpeg62-turbo libgif7; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libpng16-16 libjpeg62-turbo libgif7 python3-numpy; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 
@@ -19,6 +20,16 @@ dpkg-deb -x "$deb" "$root"
 "$root/usr/bin/tesora-cli" info "$root/usr/share/tesora/samples/chelsea-451x300.bmp"
 [[ $("$root/usr/bin/tesora" --samples-folder) == "$(cd "$root" && pwd -P)/usr/share/tesora/samples" ]] ||
   fail "tesora does not find its pictures in the package"
+
+# The Python module from the package, with its whole test suite against the package's
+# tesora-cli.
+site=$root/usr/lib/python3/dist-packages
+[[ -f $site/tesora/__init__.py ]] || fail "the package holds no Python module"
+source=$(cd "$(dirname "$0")/.." && pwd)
+(cd "$root" && PYTHONPATH=$site PYTHONDONTWRITEBYTECODE=1 TESORA_CLI=$root/usr/bin/tesora-cli \
+  TESORA_SOURCE_DIR=$source QT_QPA_PLATFORM=offscreen /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+  "$source/tests/python") || fail "the packaged Python module fails its tests"
+PYTHONPATH=$site /usr/bin/python3 -c "import tesora; assert tesora.__file__.startswith('$site')"
 
 if command -v lintian >/dev/null; then
   lintian --fail-on error "$deb"

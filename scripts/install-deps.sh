@@ -11,9 +11,13 @@ packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev l
           # Independent decoders the picture tests compare with.
           python3-pil netpbm
           # Reading plots back in the tests.
-          librsvg2-bin poppler-utils)
+          librsvg2-bin poppler-utils
+          # The Python module and its tests.
+          python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest)
 case "${1:-}" in
   --bench) packages+=(python3-pywt python3-numpy python3-pil) ;;
+  # docs/python.md's example in full: the comparison and its plot.
+  --examples) packages+=(python3-pywt python3-matplotlib) ;;
   # libFuzzer and the sanitizer runtimes for make fuzz.
   --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
   # Checking the Debian package (.ci/run).

@@ -211,12 +211,15 @@ void ComputeDifferencePicture(Frontend& frontend, const Matrix& kernel) {
     reduced.Refresh();
 }
 
+double ProposedDelta(const DifferenceSums& sums, double current) {
+    if (sums.total == 0) return current;
+    const double proposal = sums.below / sums.total;
+    // A NaN (infinite differences) would poison every later transform; keep Delta.
+    return std::isnan(proposal) ? current : proposal;
+}
+
 void ProposeDelta(Frontend& frontend) {
-    if (DifferenceSumTotal != 0) {
-        const double proposal = DifferenceSumBelow / DifferenceSumTotal;
-        // A NaN (infinite differences) would poison every later transform; keep Delta.
-        if (!std::isnan(proposal)) Delta = proposal;
-    }
+    Delta = ProposedDelta({DifferenceSumBelow, DifferenceSumTotal}, Delta);
     std::string text = " ";
     text += FormatG(Delta);
     frontend.SetLabel(Label::DeltaVorgeschlagen, text);

@@ -49,6 +49,10 @@ void DifferencePicture(const Matrix& kernel, const DifferenceInput& input, Pictu
 // moves the Delta scroll bar to Delta * 100, truncated.
 void ProposeDelta(Frontend& frontend);
 
+// The Delta the sums propose when Delta is `current`: below / total unless the total is
+// 0 or the quotient NaN, which keep `current`.
+double ProposedDelta(const DifferenceSums& sums, double current);
+
 // The bound combo box's change handler: Schranke = ParseNumber(text).
 void SchrankeChanged(const std::string& text);
 

@@ -40,6 +40,16 @@ copy)
   [[ $("$root/bin/tesora" --version) == "tesora $version" ]] || fail "tesora --version"
   [[ $("$root/bin/tesora-cli" --version) == "tesora-cli $version" ]] || fail "tesora-cli --version"
   "$root/bin/tesora-cli" info "$samples/camera-512.bmp" | grep -q "512 x 512" || fail "tesora-cli info"
+  # The Python module, where the build has one: imported from the copy alone.
+  module=$(ls -d "$root"/lib/python3*/dist-packages/tesora 2>/dev/null || true)
+  if [[ -f $build/python/tesora/__init__.py ]]; then
+    [[ -n $module && -f $module/__init__.pyi ]] || fail "the Python module is not installed"
+    (cd "$work" && PYTHONPATH=$(dirname "$module") /usr/bin/python3 -c "
+import sys, tesora
+assert tesora.__file__.startswith(sys.argv[1]), tesora.__file__
+assert tesora.read_picture(sys.argv[2]).shape == (512, 512)
+" "$root" "$samples/camera-512.bmp") || fail "the installed Python module"
+  fi
 
   # Without its data folder the copy finds none, rather than a path from the build.
   rm -r "$root/share/tesora"

@@ -1,0 +1,71 @@
+#pragma once
+// What the module takes from Python before any work starts: pictures, matrices and
+// settings, checked, copied into values the core owns (so the interpreter's lock can be
+// given up while the core works on them). Every refusal is a ValueError naming the
+// problem; a file that cannot be read is an OSError.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <optional>
+#include "matrix/Error.h"
+#include <string>
+
+#include "mra/Values.h"
+#include "tools/Analysis.h"
+
+namespace tesora::python {
+
+namespace py = pybind11;
+
+// A 2-D array of whole numbers 0 ... 255 (any integer or float dtype, any order or
+// strides), height x width, at most 1025 wide.
+analysis::RedPicture PictureFrom(const py::handle& picture, const char* name = "picture");
+
+// The file read and checked exactly as the command-line tool opens it.
+analysis::RedPicture ReadPictureFile(const std::string& path);
+
+// The Delta of a scroll position (0 ... 100) or a Delta given directly; neither gives
+// the program's start, Delta 0 with no position.
+struct DeltaChoice {
+    double delta = 0.0;
+    std::optional<int> position;
+};
+DeltaChoice ChooseDelta(const py::object& delta, const py::object& position);
+
+// A float64 square of side 2^pictureLevel + 1 copied out of any 2-D float array.
+analysis::Coefficients SquareFrom(const py::handle& matrix, int pictureLevel, int level);
+
+// The numpy arrays handed back: fresh copies the caller owns.
+py::array_t<double> MatrixArray(const analysis::Coefficients& square);
+py::array_t<std::uint8_t> BytesArray(const std::vector<std::uint8_t>& bytes, int width, int height);
+
+// The error type for refused input.
+[[noreturn]] void Refuse(const std::string& message);
+
+// A number of at least `low` (NaN never; infinity only when allowed), an int.
+double RequireNumber(const py::handle& value, const char* name, double low, bool allowInfinity);
+int RequireInt(const py::handle& value, const char* name);
+// The level a decomposition goes down to: `level` itself, or `steps` below the
+// picture's own; the coarsest, 2, when neither is given.
+int ChooseLevel(const py::object& level, const py::object& steps, int pictureLevel);
+analysis::RuleKind RuleKindOf(const std::string& rule);
+
+// A figure for Python as the JSON documents give it: None where JSON has null.
+py::object Finite(double value);
+py::dict RuleDict(const analysis::RuleResult& result, int pictureLevel);
+py::dict QualityDict(const analysis::Quality& quality);
+
+// Runs `work` without the interpreter's lock; the core's errors become ValueError.
+template <typename Work>
+inline auto Unlocked(Work work) {
+    try {
+        py::gil_scoped_release unlocked;
+        return work();
+    } catch (const Error& e) {
+        throw py::value_error(e.what());
+    }
+}
+
+
+
+}  // namespace tesora::python

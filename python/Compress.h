@@ -1,0 +1,29 @@
+#pragma once
+// "compress" and "propose" on values: the figures of the command-line tool's JSON
+// documents, for a picture the caller owns.
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "tools/Analysis.h"
+#include "tools/DeltaProposal.h"
+
+namespace tesora::python {
+
+namespace py = pybind11;
+
+// The fields of `tesora-cli compress --json` for the picture; `name` is its "picture"
+// field (the path, or None for an array). `settings` are compress()'s keywords.
+py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& settings);
+
+// "Calc Delta" on the freshly opened picture with the scroll bar at `position`.
+struct Proposal {
+    DifferenceSums sums;
+    int position = 0;     // where the scroll bar ends
+    double delta = 0.0;   // Delta afterwards
+    std::string label;    // the proposal's label
+    double shownDelta = 0.0;  // the Delta label: the scroll bar's last change set it
+};
+Proposal Propose(const analysis::RedPicture& picture, double schranke, int position);
+
+}  // namespace tesora::python

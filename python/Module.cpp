@@ -1,0 +1,336 @@
+// The extension _tesora: the core's value road for Python. Everything a call needs is
+// copied out of Python objects first; the transforms then run with the interpreter's
+// lock released, on values and workspaces of their own, never on the program's state.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TesoraVersion.h"
+#include "blac/Bank.h"
+#include "blac/DeltaControl.h"
+#include "matrix/Error.h"
+#include "matrix/Numbers.h"
+#include "cli/DataText.h"
+#include "python/Compress.h"
+#include "python/Arguments.h"
+#include "tools/Analysis.h"
+#include "tools/DeltaProposal.h"
+#include "tools/Loading.h"
+#include "tools/Reduction.h"
+
+namespace tesora::python {
+namespace {
+
+using namespace pybind11::literals;
+
+// The coefficients of one picture at one level, and what has been done to them. One
+// lock per decomposition: two threads may share one without tearing it.
+class Decomposition {
+public:
+    Decomposition(analysis::RedPicture picture, const DeltaChoice& delta, int level)
+        : picture_(std::move(picture)), delta_(delta) {
+        Unlocked([&] {
+            filters_ = analysis::FiltersOf(delta_.delta);
+            square_ = analysis::DecomposePicture(picture_, filters_, level, workspace_);
+            layout_ = analysis::LayoutOf(square_.pictureLevel, level, picture_.width, picture_.height);
+            return 0;
+        });
+    }
+
+    py::array_t<double> Matrix() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return MatrixArray(square_);
+    }
+
+    py::array_t<std::int32_t> Bands() const {
+        py::array_t<std::int32_t> array({layout_.side, layout_.side});
+        std::int32_t* out = array.mutable_data();
+        for (std::size_t e = 0; e < layout_.band.size(); ++e)
+            out[e] = layout_.band[e] == analysis::Layout::kNoBand ? -1 : layout_.band[e];
+        return array;
+    }
+
+    py::list Legend() const {
+        py::list legend;
+        for (const analysis::Band& band : layout_.bands)
+            legend.append(py::make_tuple(band.level, analysis::BandKindName(band.kind)));
+        return legend;
+    }
+
+    py::array_t<bool> Own() const {
+        py::array_t<bool> array({layout_.side, layout_.side});
+        bool* out = array.mutable_data();
+        for (std::size_t e = 0; e < layout_.own.size(); ++e) out[e] = layout_.own[e] != 0;
+        return array;
+    }
+
+    py::dict Reduce(const py::object& epsilon, const py::object& zeros, const std::string& ruleName,
+                    const py::object& epsilons) {
+        analysis::Rule rule;
+        rule.kind = RuleKindOf(ruleName);
+        std::optional<double> target;
+        if (rule.kind == analysis::RuleKind::Levels) {
+            if (!epsilon.is_none() || !zeros.is_none())
+                Refuse("the rule \"levels\" takes epsilons, one per step, not epsilon or zeros");
+            if (epsilons.is_none()) Refuse("the rule \"levels\" needs epsilons, one per step");
+            for (const py::handle& e : py::iter(epsilons)) rule.epsilons.push_back(RequireNumber(e, "epsilons", 0.0, true));
+            const auto steps = static_cast<std::size_t>(layout_.pictureLevel - layout_.level);
+            if (rule.epsilons.size() != steps)
+                Refuse("epsilons must hold " + std::to_string(steps) + " values (one per step, coarsest first), got " +
+                       std::to_string(rule.epsilons.size()));
+        } else {
+            if (!epsilons.is_none()) Refuse("epsilons belongs to the rule \"levels\"");
+            if (epsilon.is_none() == zeros.is_none()) Refuse("give exactly one of epsilon and zeros");
+            if (!epsilon.is_none()) rule.epsilon = RequireNumber(epsilon, "epsilon", 0.0, true);
+            if (!zeros.is_none()) {
+                const double z = RequireNumber(zeros, "zeros", 0.0, false);
+                if (!(z > 0.0 && z <= 100.0))
+                    Refuse("zeros is a share in percent, above 0 and at most 100, got " + FormatG(z));
+                target = z;
+            }
+        }
+        const analysis::RuleResult result = Unlocked([&] {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            const analysis::Norms* norms = rule.kind == analysis::RuleKind::Norm ? &NormsLocked() : nullptr;
+            if (target) rule.epsilon = analysis::EpsilonForZeros(square_, layout_, rule.kind, norms, *target);
+            return analysis::ApplyRule(square_, layout_, rule, norms);
+        });
+        return RuleDict(result, layout_.pictureLevel);
+    }
+
+    py::dict Quantise(const py::object& step, const std::string& ruleName) {
+        const double q = RequireNumber(step, "q", 0.0, false);
+        if (!(q > 0.0)) Refuse("q must be above 0");
+        const analysis::RuleKind kind = RuleKindOf(ruleName);
+        if (kind == analysis::RuleKind::Levels) Refuse("quantise takes the rule \"flat\" or \"norm\"");
+        const double bpp = Unlocked([&] {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            const analysis::Norms* norms = kind == analysis::RuleKind::Norm ? &NormsLocked() : nullptr;
+            const analysis::Quantised quantised = analysis::Quantise(square_.View(), layout_, q, norms);
+            return analysis::EntropyPerPixel(analysis::MeasureBands(square_, layout_, &quantised), picture_.width,
+                                             picture_.height);
+        });
+        return py::dict("entropy_bpp"_a = bpp);
+    }
+
+    py::list BandFigures() {
+        const std::vector<analysis::BandFigures> figures = Unlocked([&] {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            return analysis::MeasureBands(square_, layout_);
+        });
+        py::list list;
+        for (const analysis::BandFigures& f : figures)
+            list.append(py::dict("level"_a = f.band.level, "kind"_a = analysis::BandKindName(f.band.kind),
+                                 "own_count"_a = f.ownCount, "zeros"_a = f.zeros, "energy"_a = f.energy,
+                                 "max_abs"_a = f.maxAbs));
+        return list;
+    }
+
+    py::array_t<double> Reconstruct() {
+        const analysis::Coefficients rebuilt = Rebuilt();
+        py::array_t<double> array({picture_.height, picture_.width});
+        double* out = array.mutable_data();
+        const int rows = analysis::TransformedRows(picture_);
+        const auto width = static_cast<std::size_t>(picture_.width);
+        for (int y = 0; y < picture_.height; ++y)
+            for (int x = 0; x < picture_.width; ++x)
+                out[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
+                    y < rows ? rebuilt.At(x, y) : picture_.At(x, y);
+        return array;
+    }
+
+    py::array_t<std::uint8_t> ToBytes() {
+        analysis::Coefficients rebuilt = Rebuilt();
+        return BytesArray(analysis::ToBytes(rebuilt.View(), picture_), picture_.width, picture_.height);
+    }
+
+    py::dict Quality() {
+        analysis::Coefficients rebuilt = Rebuilt();
+        return QualityDict(analysis::Measure(rebuilt.View(), picture_));
+    }
+
+    int Level() const { return layout_.level; }
+    int PictureLevel() const { return layout_.pictureLevel; }
+    double Delta() const { return delta_.delta; }
+    py::object Position() const { return delta_.position ? py::object(py::int_(*delta_.position)) : py::object(py::none()); }
+    int Width() const { return picture_.width; }
+    int Height() const { return picture_.height; }
+    py::array_t<std::uint8_t> Picture() const { return BytesArray(picture_.red, picture_.width, picture_.height); }
+
+    std::string Repr() const {
+        return "tesora.Decomposition(" + std::to_string(picture_.width) + "x" + std::to_string(picture_.height) +
+               " pixels, level " + std::to_string(layout_.level) + " of " + std::to_string(layout_.pictureLevel) +
+               ", delta " + cli_shortest(delta_.delta) + ")";
+    }
+
+private:
+    static std::string cli_shortest(double v) { return py::repr(py::float_(v)).cast<std::string>(); }
+
+    const analysis::Norms& NormsLocked() {
+        if (!norms_) norms_ = analysis::NormsOf(filters_, layout_.pictureLevel, layout_.level);
+        return *norms_;
+    }
+
+    // A copy of the coefficients taken up to the picture's level.
+    analysis::Coefficients Rebuilt() {
+        return Unlocked([&] {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            analysis::Coefficients copy = square_;
+            analysis::Reconstruct(copy, filters_, copy.pictureLevel, workspace_);
+            return copy;
+        });
+    }
+
+    analysis::RedPicture picture_;
+    DeltaChoice delta_;
+    Filters filters_;
+    TransformWorkspace workspace_;
+    analysis::Coefficients square_;
+    analysis::Layout layout_;
+    std::optional<analysis::Norms> norms_;
+    std::mutex mutex_;
+};
+
+// A picture argument: an array, or a path to open as the command-line tool does.
+analysis::RedPicture PictureArgument(const py::object& picture) {
+    if (py::isinstance<py::str>(picture) || py::hasattr(picture, "__fspath__")) {
+        const py::object path = py::module_::import("os").attr("fspath")(picture);
+        if (!py::isinstance<py::str>(path)) Refuse("a picture path must be text, not bytes");
+        return ReadPictureFile(path.cast<std::string>());
+    }
+    return PictureFrom(picture);
+}
+
+py::dict FiltersDict(const py::object& delta, const py::object& position) {
+    const DeltaChoice choice = ChooseDelta(delta, position);
+    const tesora::Filters f = Unlocked([&] { return analysis::FiltersOf(choice.delta); });
+    auto array = [](const double* values, py::ssize_t count) {
+        py::array_t<double> a(count);
+        std::copy(values, values + count, a.mutable_data());
+        return a;
+    };
+    return py::dict("position"_a = choice.position ? py::object(py::int_(*choice.position)) : py::object(py::none()),
+                    "delta"_a = f.delta, "wavelet_left"_a = array(f.left, 4), "wavelet_inner"_a = array(f.inner, 5),
+                    "wavelet_right"_a = array(f.right, 4), "one_minus_half_delta"_a = f.oneMinusHalfDelta,
+                    "half_delta"_a = f.halfDelta);
+}
+
+py::array_t<double> Synthesise(const py::object& matrix, const py::object& level, const py::object& pictureLevel,
+                               const py::object& delta, const py::object& position, const py::object& width,
+                               const py::object& height) {
+    const int P = RequireInt(pictureLevel, "picture_level");
+    analysis::Coefficients square = SquareFrom(matrix, P, RequireInt(level, "level"));
+    const DeltaChoice choice = ChooseDelta(delta, position);
+    const int w = width.is_none() ? square.side : RequireInt(width, "width");
+    const int h = height.is_none() ? square.side : RequireInt(height, "height");
+    if (w < 1 || w > square.side || h < 1 || h > square.side)
+        Refuse("width and height must lie in 1 ... " + std::to_string(square.side) + ", got " + std::to_string(w) +
+               " x " + std::to_string(h));
+    Unlocked([&] {
+        TransformWorkspace workspace;
+        analysis::Reconstruct(square, analysis::FiltersOf(choice.delta), P, workspace);
+        return 0;
+    });
+    py::array_t<double> array({h, w});
+    double* out = array.mutable_data();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            out[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] = square.At(x, y);
+    return array;
+}
+
+py::array_t<std::uint8_t> ToBytes(const py::object& values) {
+    py::array array = py::array::ensure(values);
+    if (!array || array.ndim() != 2 || (array.dtype().kind() != 'f' && array.dtype().kind() != 'i' && array.dtype().kind() != 'u'))
+        Refuse("values must be a 2-D array of numbers");
+    const auto v = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
+    py::array_t<std::uint8_t> bytes({v.shape(0), v.shape(1)});
+    std::uint8_t* out = bytes.mutable_data();
+    for (py::ssize_t e = 0; e < v.size(); ++e) out[e] = static_cast<std::uint8_t>(ClampToByte(v.data()[e]));
+    return bytes;
+}
+
+py::dict ProposalDict(const py::object& picture, const py::object& schranke, const py::object& position) {
+    const double bound = RequireNumber(schranke, "schranke", -INFINITY, true);
+    const DeltaChoice start = ChooseDelta(py::none(), position);
+    py::object name = py::none();
+    if (py::isinstance<py::str>(picture) || py::hasattr(picture, "__fspath__"))
+        name = py::module_::import("os").attr("fspath")(picture);
+    const analysis::RedPicture red = PictureArgument(picture);
+    const Proposal proposal = Unlocked([&] { return Propose(red, bound, start.position.value_or(0)); });
+    return py::dict("format"_a = cli::kDataFormat, "picture"_a = name, "schranke"_a = Finite(bound),
+                    "difference_sum_below"_a = Finite(proposal.sums.below),
+                    "difference_sum_total"_a = Finite(proposal.sums.total), "position"_a = proposal.position,
+                    "delta"_a = proposal.delta,
+                    "labels"_a = py::dict("lab_delta_vorgeschlagen"_a = proposal.label,
+                                          "lab_delta"_a = "Delta: " + FormatG(proposal.shownDelta)));
+}
+
+}  // namespace
+}  // namespace tesora::python
+
+using namespace tesora;
+using namespace tesora::python;
+using namespace pybind11::literals;
+
+PYBIND11_MODULE(_tesora, m) {
+    m.doc() = "BLaC wavelets: the coefficients of Tesora's multi-resolution analysis as numpy arrays.";
+    m.attr("__version__") = TESORA_VERSION;
+    m.attr("MAX_WIDTH") = kMaxSide;
+
+    m.def("filters", &FiltersDict, "delta"_a = py::none(), py::kw_only(), "position"_a = py::none());
+    m.def("read_picture", [](const py::object& path) {
+        const py::object text = py::module_::import("os").attr("fspath")(path);
+        if (!py::isinstance<py::str>(text)) Refuse("path must be text, not bytes");
+        const analysis::RedPicture picture = ReadPictureFile(text.cast<std::string>());
+        return BytesArray(picture.red, picture.width, picture.height);
+    }, "path"_a);
+
+    py::class_<Decomposition>(m, "Decomposition")
+        .def(py::init([](const py::object& picture, const py::object& level, const py::object& steps,
+                         const py::object& delta, const py::object& position) {
+                 analysis::RedPicture red = PictureArgument(picture);
+                 const DeltaChoice choice = ChooseDelta(delta, position);
+                 const int chosen = ChooseLevel(level, steps, analysis::PictureLevelOf(red.width));
+                 return std::make_unique<Decomposition>(std::move(red), choice, chosen);
+             }),
+             "picture"_a, py::kw_only(), "level"_a = py::none(), "steps"_a = py::none(), "delta"_a = py::none(),
+             "position"_a = py::none())
+        .def_property_readonly("matrix", &Decomposition::Matrix)
+        .def_property_readonly("bands", &Decomposition::Bands)
+        .def_property_readonly("legend", &Decomposition::Legend)
+        .def_property_readonly("own", &Decomposition::Own)
+        .def_property_readonly("level", &Decomposition::Level)
+        .def_property_readonly("picture_level", &Decomposition::PictureLevel)
+        .def_property_readonly("delta", &Decomposition::Delta)
+        .def_property_readonly("position", &Decomposition::Position)
+        .def_property_readonly("width", &Decomposition::Width)
+        .def_property_readonly("height", &Decomposition::Height)
+        .def_property_readonly("picture", &Decomposition::Picture)
+        .def("reduce", &Decomposition::Reduce, "epsilon"_a = py::none(), py::kw_only(), "zeros"_a = py::none(),
+             "rule"_a = "flat", "epsilons"_a = py::none())
+        .def("quantise", &Decomposition::Quantise, "q"_a, py::kw_only(), "rule"_a = "flat")
+        .def("band_figures", &Decomposition::BandFigures)
+        .def("reconstruct", &Decomposition::Reconstruct)
+        .def("to_bytes", &Decomposition::ToBytes)
+        .def("quality", &Decomposition::Quality)
+        .def("__repr__", &Decomposition::Repr);
+
+    m.def("synthesise", &Synthesise, "matrix"_a, py::kw_only(), "level"_a, "picture_level"_a, "delta"_a = py::none(),
+          "position"_a = py::none(), "width"_a = py::none(), "height"_a = py::none());
+    m.def("to_bytes", &ToBytes, "values"_a);
+    m.def("compress", [](const py::object& picture, const py::kwargs& settings) {
+        py::object name = py::none();
+        if (py::isinstance<py::str>(picture) || py::hasattr(picture, "__fspath__"))
+            name = py::module_::import("os").attr("fspath")(picture);
+        return Compress(PictureArgument(picture), name, settings);
+    }, "picture"_a);
+    m.def("propose_delta", &ProposalDict, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());
+}

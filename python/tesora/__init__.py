@@ -1,0 +1,112 @@
+"""BLaC wavelets in numpy: Tesora's two-dimensional multi-resolution analysis.
+
+The scaling function blends the box (Delta 0) and the hat (Delta 1). Every function
+here runs the same core as the program and ``tesora-cli``, on values of its own: the
+results are bit for bit the program's, and calls in several threads do not disturb
+each other (the transforms release the interpreter's lock).
+
+Layouts follow the program's working matrix: a decomposition's ``matrix`` is a
+float64 square of side ``2**picture_level + 1`` whose element ``[x, y]`` belongs to
+pixel column ``x`` and pixel row ``y``; pictures and reconstructions are ``height x
+width`` arrays, row ``y`` first, as numpy shows pictures.
+"""
+from __future__ import annotations
+
+import os
+from typing import Optional, Sequence, Union
+
+import numpy as np
+
+from . import _tesora
+from ._tesora import Decomposition
+
+__version__: str = _tesora.__version__
+MAX_WIDTH: int = _tesora.MAX_WIDTH
+
+__all__ = ["Decomposition", "MAX_WIDTH", "compress", "decompose", "filters", "propose_delta",
+           "read_picture", "synthesise", "to_bytes"]
+
+PictureLike = Union[np.ndarray, Sequence[Sequence[float]], str, "os.PathLike[str]"]
+
+
+def filters(delta: Optional[float] = None, *, position: Optional[int] = None) -> dict:
+    """The wavelet filters of one Delta, as ``tesora-cli filters --json`` gives them.
+
+    Give ``delta`` (0 ... 1) or the scroll bar's ``position`` (0 ... 100, Delta =
+    position x 0.01 as the program forms it); neither is the program's start, Delta 0.
+    Returns a dict with ``position``, ``delta``, ``wavelet_left`` (4 values),
+    ``wavelet_inner`` (5), ``wavelet_right`` (4) as numpy arrays, and the two factors
+    ``one_minus_half_delta`` and ``half_delta``.
+    """
+    return _tesora.filters(delta, position=position)
+
+
+def read_picture(path: Union[str, "os.PathLike[str]"]) -> np.ndarray:
+    """The red values of a picture file as ``uint8``, ``height x width``.
+
+    The file is opened with exactly the checks of the program: a damaged or truncated
+    file, one that is no picture, or a picture wider than 1025 pixels raises
+    ``ValueError``; a missing or unreadable file ``OSError``. Messages are the
+    program's own (German).
+    """
+    return _tesora.read_picture(path)
+
+
+def decompose(picture: PictureLike, *, level: Optional[int] = None, steps: Optional[int] = None,
+              delta: Optional[float] = None, position: Optional[int] = None) -> Decomposition:
+    """Decomposes a picture down to ``level`` (2 ... its own level) or by ``steps`` levels.
+
+    ``picture`` is a 2-D array of whole numbers 0 ... 255 (any integer or float dtype,
+    any memory order), at most 1025 wide, or a path opened as ``read_picture`` does.
+    Without ``level`` and ``steps`` it goes down to the coarsest level, 2. Delta as in
+    ``filters``. The picture's level is the smallest L with ``2**L + 1 >= width``; only
+    its top ``2**L + 1`` rows are transformed, as in the program.
+    """
+    return Decomposition(picture, level=level, steps=steps, delta=delta, position=position)
+
+
+def synthesise(matrix: np.ndarray, *, level: int, picture_level: int, delta: Optional[float] = None,
+               position: Optional[int] = None, width: Optional[int] = None,
+               height: Optional[int] = None) -> np.ndarray:
+    """Coefficients back to values: the inverse of ``decompose`` for any matrix.
+
+    ``matrix`` has the layout of ``Decomposition.matrix`` (side ``2**picture_level +
+    1``) and is decomposed to ``level``; it may have been changed freely (finite values).
+    Returns float64 ``height x width`` (default: the whole square), the values
+    ``Decomposition.reconstruct`` gives for the same coefficients.
+    """
+    return _tesora.synthesise(matrix, level=level, picture_level=picture_level, delta=delta,
+                              position=position, width=width, height=height)
+
+
+def to_bytes(values: np.ndarray) -> np.ndarray:
+    """Values as the window paints them: truncated toward zero and clamped to 0 ... 255."""
+    return _tesora.to_bytes(values)
+
+
+def compress(picture: PictureLike, *, level: Optional[int] = None, steps: Optional[int] = None,
+             delta: Optional[float] = None, position: Optional[int] = None,
+             epsilon: Optional[float] = None, zeros: Optional[float] = None, rule: str = "flat",
+             epsilons: Optional[Sequence[float]] = None, quantise: Optional[float] = None) -> dict:
+    """The whole road of ``tesora-cli compress --json``, as a dict with its fields.
+
+    Decomposes to ``level`` (or ``steps`` below the picture's own), removes details by
+    ``rule`` ("flat" as "Reduce" does below ``epsilon``, "norm", or "levels" with
+    ``epsilons``, one per step, coarsest first) or down to a share of ``zeros`` percent of
+    the picture's own details, optionally quantises with step ``quantise``, reconstructs
+    and measures. Without ``epsilon``, ``zeros`` or the levels rule nothing is removed.
+    The fields and numbers equal the command-line tool's exactly; a path as ``picture`` is
+    its ``picture`` field (None for an array). Figures JSON has as null are None.
+    """
+    return _tesora.compress(picture, level=level, steps=steps, delta=delta, position=position,
+                            epsilon=epsilon, zeros=zeros, rule=rule, epsilons=epsilons, quantise=quantise)
+
+
+def propose_delta(picture: PictureLike, *, schranke: float = 50.0, position: Optional[int] = None) -> dict:
+    """"Calc Delta" on the freshly opened picture, as ``tesora-cli propose --json``.
+
+    ``schranke`` is the bound of the difference values counted below it; ``position``
+    the scroll bar before the proposal (default 0). Returns the sums, the position the
+    scroll bar ends at, Delta afterwards and the labels.
+    """
+    return _tesora.propose_delta(picture, schranke=schranke, position=position)

@@ -1,0 +1,93 @@
+"""compress, propose and filters against the command-line tool's JSON, field for field."""
+import pytest
+
+import tesora
+from conftest import SAMPLES, random_picture
+
+
+@pytest.mark.parametrize("picture, settings", [
+    ("chelsea-451x300.bmp", dict(level=5, position=50, epsilon=5.0)),
+    ("brick-512.bmp", dict(level=2, delta=0.125, epsilon=30.0)),
+    ("camera-512.bmp", dict(level=7)),
+    ("camera-512.bmp", dict(level=3, position=100, epsilon=0.0)),
+    ("chelsea-451x300.bmp", dict(steps=4, position=61, zeros=90.0)),
+    ("brick-512.bmp", dict(level=4, delta=0.5, rule="norm", epsilon=12.0, quantise=4.0)),
+    ("camera-512.bmp", dict(level=5, rule="norm", zeros=75.5)),
+    ("chelsea-451x300.bmp", dict(level=6, position=20, rule="levels", epsilons=[0, 2.5, 8])),
+])
+def test_compress_equals_the_tool(cli, picture, settings):
+    path = str(SAMPLES / picture)
+    args = ["compress", path]
+    for key, value in settings.items():
+        if key == "epsilons":
+            continue
+        text = value if key == "rule" else repr(value)
+        if key == "rule" and value == "levels":
+            text = "levels:" + ",".join(repr(e) for e in settings["epsilons"])
+        args += [f"--{key}", text]
+    got = tesora.compress(path, **settings)
+    assert got == cli.json(*args)
+    assert got["bands"] and got["steps"] == got["picture_level"] - got["level"]
+
+
+def test_compress_of_a_generated_picture(cli, tmp_path):
+    import numpy as np
+    picture = random_picture(9, 130, 70)
+    # Stored as PNG grey: red = the values.
+    path = tmp_path / "p.npy"
+    np.save(path, picture.T.astype(np.float64))
+    cli("synthesise", path, "--level", 7, "--width", 70, "--height", 130, "--reconstruction", tmp_path / "p.png",
+        check=False)  # 130 rows do not fit the square of a 70-wide picture: refused
+    png = tmp_path / "g.png"
+    square = np.zeros((129, 129))
+    square[:70, :129] = picture[:129].T
+    np.save(path, square)
+    cli("synthesise", path, "--level", 7, "--width", 70, "--height", 129, "--reconstruction", png)
+    expected = cli.json("compress", png, "--level", 3, "--position", 20, "--epsilon", "3")
+    assert tesora.compress(str(png), level=3, position=20, epsilon=3.0) == expected
+    array_result = tesora.compress(tesora.read_picture(png), level=3, position=20, epsilon=3.0)
+    assert array_result["picture"] is None
+    assert {k: v for k, v in array_result.items() if k != "picture"} == \
+           {k: v for k, v in expected.items() if k != "picture"}
+
+
+@pytest.mark.parametrize("options", [{}, {"schranke": 12.5}, {"position": 87}, {"schranke": -1.0, "position": 3}])
+def test_propose_equals_the_tool(cli, options):
+    path = str(SAMPLES / "chelsea-451x300.bmp")
+    args = ["propose", path]
+    for key, value in options.items():
+        args += [f"--{key}", repr(value)]
+    assert tesora.propose_delta(path, **options) == cli.json(*args)
+
+
+@pytest.mark.parametrize("option, value", [("position", 61), ("delta", 0.3), ("delta", 1.0)])
+def test_filters_equal_the_tool(cli, option, value):
+    expected = cli.json("filters", f"--{option}", repr(value))
+    got = tesora.filters(**{option: value})
+    assert expected.pop("format") == 1
+    assert {k: (v.tolist() if hasattr(v, "tolist") else v) for k, v in got.items()} == expected
+
+
+def test_read_picture_refuses_as_the_tool(cli, tmp_path):
+    damaged = tmp_path / "cut.bmp"
+    damaged.write_bytes((SAMPLES / "camera-512.bmp").read_bytes()[:5000])
+    message = cli("info", damaged, check=False).stderr.strip().removeprefix("tesora-cli: ")
+    with pytest.raises(ValueError) as refused:
+        tesora.read_picture(damaged)
+    assert str(refused.value) == message
+    with pytest.raises(OSError, match="fehlt|nicht|kann"):
+        tesora.read_picture(tmp_path / "missing.png")
+    (tmp_path / "text.png").write_text("no picture")
+    with pytest.raises(ValueError):
+        tesora.read_picture(tmp_path / "text.png")
+    with pytest.raises(ValueError):
+        tesora.read_picture(tmp_path)  # a folder
+
+
+def test_synthesise_refuses_a_damaged_matrix_file(cli, tmp_path):
+    bad = tmp_path / "bad.npy"
+    bad.write_bytes(b"\x93NUMPY\x01\x00\xff\xff{'descr': '<f8'")
+    result = cli("synthesise", bad, "--level", 2, "--width", 5, "--height", 5, "--reconstruction",
+                 tmp_path / "r.png", check=False)
+    assert result.returncode == 1 and "npy" in result.stderr
+    assert not (tmp_path / "r.png").exists()
