@@ -299,9 +299,9 @@ TEST_F(PlotFiles, SweepWritesEveryPlotInOneRunAsPlotRedrawsIt) {
     EXPECT_EQ(QImage(a).size(), QSize(640, 480));
 
     // Refused before any work: a missing column, the table as output, a bad size or format.
-    const CliRun missing = Run({"plot", csv, "-o", b, "--plot-x", "entropy_bpp"});
+    const CliRun missing = Run({"plot", csv, "-o", b, "--plot-x", "no_such_column"});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_TRUE(missing.err.contains(QStringLiteral("entropy_bpp"))) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("no_such_column"))) << missing.err.toStdString();
     EXPECT_EQ(Run({"plot", csv, "-o", csv + ".png", "-o", csv + ".png"}).status, 2);
     EXPECT_EQ(Run({"plot", csv, "-o", dir.filePath("x.gif")}).status, 2);
     EXPECT_EQ(Run({"plot", csv, "-o", b, "--size", "85mm"}).status, 2);
