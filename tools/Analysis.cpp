@@ -1,6 +1,7 @@
 #include "tools/Analysis.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -411,25 +412,70 @@ RuleResult ApplyRule(Coefficients& square, const Layout& layout, const Rule& rul
     return ApplyRule(square.View(), layout, rule, norms, nullptr);
 }
 
+namespace {
+
+// Calls visit(band, i, j) for every own coefficient, walking the runs of the own ones
+// only; within each band in rising i, then j, as a walk over the whole square meets
+// them (sums come out the same). `details` leaves the smoothing block out.
+template <typename Visit>
+void ForEachOwn(const Layout& layout, bool details, Visit visit) {
+    if (!details) {
+        const int smooth = Pow2(layout.level);
+        for (int i = 0; i <= smooth; ++i)
+            for (int j = 0; j <= smooth; ++j)
+                if (layout.own[layout.Index(i, j)]) visit(std::uint8_t{0}, i, j);
+    }
+    for (int k = layout.level; k < layout.pictureLevel; ++k) {
+        const int n = Pow2(k);
+        const Layout::OwnRuns& runs = layout.ownRuns[static_cast<std::size_t>(k - layout.level)];
+        const auto row = static_cast<std::uint8_t>(1 + 3 * (k - layout.level));
+        for (int i = 0; i < runs.smoothX; ++i)
+            for (int j = n + 1; j <= n + runs.detailY; ++j) visit(row, i, j);
+        for (int i = n + 1; i <= n + runs.detailX; ++i) {
+            for (int j = 0; j < runs.smoothY; ++j) visit(static_cast<std::uint8_t>(row + 1), i, j);
+            for (int j = n + 1; j <= n + runs.detailY; ++j) visit(static_cast<std::uint8_t>(row + 2), i, j);
+        }
+    }
+}
+
+// The `rank`-th smallest (1-based) of non-negative, non-NaN doubles given by their bit
+// patterns, which order as the values do: a histogram of the top 16 bits picks the
+// bucket that holds it, and only that bucket is ordered. Scrambles `bits`.
+double NthSmallest(std::vector<std::uint64_t>& bits, std::size_t rank) {
+    constexpr int kShift = 48;
+    std::vector<std::size_t> counts(std::size_t{1} << (64 - kShift), 0);
+    for (const std::uint64_t b : bits) ++counts[b >> kShift];
+    std::size_t bucket = 0, below = 0;
+    while (below + counts[bucket] < rank) below += counts[bucket++];
+    std::size_t kept = 0;
+    for (const std::uint64_t b : bits)
+        if ((b >> kShift) == bucket) bits[kept++] = b;
+    const auto at = bits.begin() + static_cast<std::ptrdiff_t>(rank - below - 1);
+    std::nth_element(bits.begin(), at, bits.begin() + static_cast<std::ptrdiff_t>(kept));
+    return std::bit_cast<double>(*at);
+}
+
+}  // namespace
+
 double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKind kind, const Norms* norms,
                        double percent) {
     if (kind == RuleKind::Levels) throw Error("Ein Ziel für die Nullen gibt es nur mit flat und norm.");
     if (kind == RuleKind::Norm && (norms == nullptr || norms->level != layout.level))
         throw Error("Die Regel norm braucht die Normen des Levels.");
-    std::vector<double> scores;
     long long details = 0;
     for (int k = layout.level; k < layout.pictureLevel; ++k) {
-        const int n = Pow2(k);
-        for (int i = 0; i <= 2 * n; ++i)
-            for (int j = (i <= n ? n + 1 : 0); j <= 2 * n; ++j) {
-                if (!layout.own[layout.Index(i, j)]) continue;
-                ++details;
-                const double weight = kind == RuleKind::Norm ? norms->Weight(k, i, j) : 1.0;
-                const double score = std::fabs(square.At(i, j)) * weight;
-                if (!std::isnan(score)) scores.push_back(score);  // NaN is below no Epsilon
-            }
+        const Layout::OwnRuns& r = layout.ownRuns[static_cast<std::size_t>(k - layout.level)];
+        details += static_cast<long long>(r.smoothX) * r.detailY + static_cast<long long>(r.detailX) * (r.smoothY + r.detailY);
     }
     if (details == 0) return 0.0;
+    std::vector<std::uint64_t> scores;
+    scores.reserve(static_cast<std::size_t>(details));
+    const bool weighted = kind == RuleKind::Norm;
+    ForEachOwn(layout, true, [&](std::uint8_t band, int i, int j) {
+        const double weight = weighted ? norms->Weight(layout.bands[band].level, i, j) : 1.0;
+        const double score = std::fabs(square.At(i, j)) * weight;
+        if (!std::isnan(score)) scores.push_back(std::bit_cast<std::uint64_t>(score));  // NaN is below no Epsilon
+    });
     // The fewest zeros whose share, computed as it is reported, reaches the target.
     const auto share = [details](long long zeros) {
         return static_cast<double>(zeros) * 100.0 / static_cast<double>(details);
@@ -441,11 +487,9 @@ double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKin
     const auto count = static_cast<long long>(scores.size());
     if (count == 0) return 0.0;
     needed = std::min(needed, count);
-    const auto at = scores.begin() + static_cast<std::ptrdiff_t>(needed - 1);
-    std::nth_element(scores.begin(), at, scores.end());
     // Everything up to and including that score falls below the next double: equal
     // magnitudes go together, and the same Epsilon given again picks the same set.
-    return std::nextafter(*at, INFINITY);
+    return std::nextafter(NthSmallest(scores, static_cast<std::size_t>(needed)), INFINITY);
 }
 
 Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms) {
@@ -488,17 +532,14 @@ double EntropyBits(std::vector<double> values) {
 std::vector<BandFigures> MeasureBands(const Coefficients& square, const Layout& layout, const Quantised* quantised) {
     std::vector<BandFigures> figures(layout.bands.size());
     for (std::size_t b = 0; b < figures.size(); ++b) figures[b].band = layout.bands[b];
-    for (int i = 0; i < layout.side; ++i)
-        for (int j = 0; j < layout.side; ++j) {
-            const std::size_t e = layout.Index(i, j);
-            if (layout.band[e] == Layout::kNoBand || !layout.own[e]) continue;
-            BandFigures& f = figures[layout.band[e]];
-            const double c = square.At(i, j);
-            ++f.ownCount;
-            f.zeros += c == 0.0;
-            f.energy += c * c;
-            f.maxAbs = std::max(f.maxAbs, std::fabs(c));
-        }
+    ForEachOwn(layout, false, [&](std::uint8_t band, int i, int j) {
+        BandFigures& f = figures[band];
+        const double c = square.At(i, j);
+        ++f.ownCount;
+        f.zeros += c == 0.0;
+        f.energy += c * c;
+        f.maxAbs = std::max(f.maxAbs, std::fabs(c));
+    });
     if (quantised != nullptr)
         for (std::size_t b = 0; b < figures.size(); ++b)
             figures[b].entropyBits =
