@@ -119,4 +119,28 @@ void BM_SweepExtraEpsilon(benchmark::State& state) {
 }
 BENCHMARK(BM_SweepExtraEpsilon)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
 
+// What the Python module's decompose(...).reconstruct() does on 1025 x 1025, here without
+// Python: bench/python_overhead.py times the same from Python, and the difference is the
+// module's own cost.
+void BM_DecomposeReconstructValues(benchmark::State& state) {
+    const analysis::RedPicture picture = SweepPicture();
+    const Filters filters = analysis::FiltersOf(0.5);
+    TransformWorkspace workspace;
+    std::vector<double> out(static_cast<std::size_t>(kSide) * kSide);
+    analysis::Coefficients copy;
+    for (auto _ : state) {
+        const analysis::Coefficients square = analysis::DecomposePicture(picture, filters, 2, workspace);
+        const analysis::Layout layout = analysis::LayoutOf(square.pictureLevel, 2, kSide, kSide);
+        copy = square;
+        analysis::Reconstruct(copy, filters, copy.pictureLevel, workspace);
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) out[static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x)] = copy.At(x, y);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::DoNotOptimize(layout.own.data());
+    }
+}
+BENCHMARK(BM_DecomposeReconstructValues)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(25)
+    ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+    ->ReportAggregatesOnly(true);
+
 BENCHMARK_MAIN();

@@ -28,6 +28,20 @@
 namespace tesora::python {
 namespace {
 
+// The transforms' scratch memory, kept per calling thread from call to call: fresh
+// buffers of a 1025-wide picture cost more in page faults than the transform itself.
+// Threads never share one, so calls stay re-entrant.
+TransformWorkspace& ThreadWorkspace() {
+    thread_local TransformWorkspace workspace;
+    return workspace;
+}
+// A reconstruction's square, kept the same way: a result is read out of it before the
+// thread's next call.
+analysis::Coefficients& ThreadSquare() {
+    thread_local analysis::Coefficients square;
+    return square;
+}
+
 using namespace pybind11::literals;
 
 // The coefficients of one picture at one level, and what has been done to them. One
@@ -38,7 +52,7 @@ public:
         : picture_(std::move(picture)), delta_(delta) {
         Unlocked([&] {
             filters_ = analysis::FiltersOf(delta_.delta);
-            square_ = analysis::DecomposePicture(picture_, filters_, level, workspace_);
+            square_ = analysis::DecomposePicture(picture_, filters_, level, ThreadWorkspace());
             layout_ = analysis::LayoutOf(square_.pictureLevel, level, picture_.width, picture_.height);
             return 0;
         });
@@ -134,9 +148,10 @@ public:
     }
 
     py::array_t<double> Reconstruct() {
-        const analysis::Coefficients rebuilt = Rebuilt();
+        // The array first: making it may run Python code, which may use this thread's square.
         py::array_t<double> array({picture_.height, picture_.width});
         double* out = array.mutable_data();
+        const analysis::Coefficients& rebuilt = Rebuilt();
         const int rows = analysis::TransformedRows(picture_);
         const auto width = static_cast<std::size_t>(picture_.width);
         for (int y = 0; y < picture_.height; ++y)
@@ -147,12 +162,12 @@ public:
     }
 
     py::array_t<std::uint8_t> ToBytes() {
-        analysis::Coefficients rebuilt = Rebuilt();
+        analysis::Coefficients& rebuilt = Rebuilt();
         return BytesArray(analysis::ToBytes(rebuilt.View(), picture_), picture_.width, picture_.height);
     }
 
     py::dict Quality() {
-        analysis::Coefficients rebuilt = Rebuilt();
+        analysis::Coefficients& rebuilt = Rebuilt();
         return QualityDict(analysis::Measure(rebuilt.View(), picture_));
     }
 
@@ -178,20 +193,20 @@ private:
         return *norms_;
     }
 
-    // A copy of the coefficients taken up to the picture's level.
-    analysis::Coefficients Rebuilt() {
-        return Unlocked([&] {
+    // A copy of the coefficients taken up to the picture's level, in the thread's square.
+    analysis::Coefficients& Rebuilt() {
+        return *Unlocked([&] {
             const std::lock_guard<std::mutex> lock(mutex_);
-            analysis::Coefficients copy = square_;
-            analysis::Reconstruct(copy, filters_, copy.pictureLevel, workspace_);
-            return copy;
+            analysis::Coefficients& copy = ThreadSquare();
+            copy = square_;
+            analysis::Reconstruct(copy, filters_, copy.pictureLevel, ThreadWorkspace());
+            return &copy;
         });
     }
 
     analysis::RedPicture picture_;
     DeltaChoice delta_;
     Filters filters_;
-    TransformWorkspace workspace_;
     analysis::Coefficients square_;
     analysis::Layout layout_;
     std::optional<analysis::Norms> norms_;
@@ -234,8 +249,7 @@ py::array_t<double> Synthesise(const py::object& matrix, const py::object& level
         Refuse("width and height must lie in 1 ... " + std::to_string(square.side) + ", got " + std::to_string(w) +
                " x " + std::to_string(h));
     Unlocked([&] {
-        TransformWorkspace workspace;
-        analysis::Reconstruct(square, analysis::FiltersOf(choice.delta), P, workspace);
+        analysis::Reconstruct(square, analysis::FiltersOf(choice.delta), P, ThreadWorkspace());
         return 0;
     });
     py::array_t<double> array({h, w});

@@ -24,6 +24,10 @@ if [[ -x "$baseline" ]] && [[ -s "$square" ]]; then
   echo "== reference library again, after the benchmarks"
   "$baseline" "$square" 8
 fi
+if [[ -d "$dir/python/tesora" ]]; then
+  echo "== the Python module: decompose + reconstruct of 1025 x 1025 (against BM_DecomposeReconstructValues), import time"
+  /usr/bin/python3 "$root/bench/python_overhead.py" "$dir"
+fi
 if [[ -x "$dir/bench/peak_memory" ]]; then
   echo "== peak memory of tesora-cli for the largest accepted pictures"
   "$dir/bench/peak_memory" "$dir/cli/tesora-cli"
