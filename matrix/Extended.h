@@ -7,6 +7,7 @@
 #include <cmath>
 #include <compare>
 #include <cstdint>
+#include <limits>
 
 namespace tesora {
 
@@ -54,6 +55,11 @@ private:
 #endif
 
 #if !TESORA_SOFTWARE_EXTENDED
+// Only the x87 format rounds like the software type: a native type of another format
+// would give other coefficients, so such a build must not exist.
+static_assert(std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::max_exponent == 16384,
+              "the native extended type needs the x87 80-bit long double; build with TESORA_SOFTWARE_EXTENDED=1");
+
 // The native type: the x87 format makes every operation round exactly like SoftExtended.
 class NativeExtended {
 public:

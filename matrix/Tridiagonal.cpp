@@ -108,9 +108,15 @@ inline Split SplitHalves(double x) {
     return {hi, x - hi};
 }
 
-// a * b - product exactly, for product = fl(a * b) in the safe range.
-inline double ProductError(Split a, Split b, double product) {
+// a * b - product exactly, for product = fl(a * b) in the safe range: one fused
+// operation where there is one, Dekker's halves elsewhere (the same exact value).
+inline double SplitProductError(Split a, Split b, double product) {
     return ((a.hi * b.hi - product) + a.hi * b.lo + a.lo * b.hi) + a.lo * b.lo;
+}
+template <bool Fused>
+inline double ProductError(double a, Split as, double b, double product) {
+    if constexpr (Fused) return std::fma(a, b, -product);
+    else return SplitProductError(as, SplitHalves(b), product);
 }
 
 inline double PowerOfTwoBelow(double x) {  // 2^floor(log2 |x|), 0 for 0
@@ -130,20 +136,27 @@ inline bool InSafeRange(double x) { return OutOfSafeRange(x) == 0; }
 inline double DecidingUlp(double x) { return PowerOfTwoBelow(x) * (IsPowerOfTwo(x) ? 0x1p-53 : 0x1p-52); }
 
 // Quotient v / d rounded as by Extended; `unsure` is set where it cannot tell.
+template <bool Fused>
 inline double QuickQuotient(double v, double d, Split ds, double inverse, unsigned& unsure) {
     const double w = v / d;
-    const double h = w * d;
-    const double remainder = (v - h) - ProductError(SplitHalves(w), ds, h);  // v - w * d
-    const double offset = remainder * inverse;                                // exact quotient - w
+    double remainder;  // v - w * d, exact
+    if constexpr (Fused) {
+        remainder = std::fma(-w, d, v);
+    } else {
+        const double h = w * d;
+        remainder = (v - h) - SplitProductError(SplitHalves(w), ds, h);
+    }
+    const double offset = remainder * inverse;  // exact quotient - w
     unsure = unsure | (Flag(v != 0.0) & Flag(!(std::abs(offset) < DecidingUlp(w) * kTieMargin))) | OutOfSafeRange(w) |
              (Flag(w == 0.0) & Flag(v != 0.0));
     return w;
 }
 
 // (r - l * p) / d; l and d (with their halves and 1/d) are the row's constants.
+template <bool Fused>
 inline double QuickStep(double r, double l, Split ls, double p, double d, Split ds, double inverse, unsigned& unsure) {
     const double product = l * p;
-    const double error = ProductError(ls, SplitHalves(p), product);
+    const double error = ProductError<Fused>(l, ls, p, product);
     // Round the exact product to 64 bits: error to a multiple of 2^-63 of product's power
     // of two (2^-64 when the exact product lies below that power of two).
     const bool below = (Flag(IsPowerOfTwo(product)) & Flag((error < 0) != (product < 0))) != 0;
@@ -165,7 +178,7 @@ inline double QuickStep(double r, double l, Split ls, double p, double d, Split 
     const bool zero = product == 0.0;
     const double v = zero ? a : general;
     unsure = (Flag(zero) & Flag(p != 0.0) & Flag(l != 0.0)) | (Flag(!zero) & generalUnsure);
-    return QuickQuotient(v, d, ds, inverse, unsure);
+    return QuickQuotient<Fused>(v, d, ds, inverse, unsure);
 }
 
 struct RowConstants {
@@ -181,9 +194,10 @@ RowConstants ConstantsFor(double l, double d) {
 
 // row[m] = (row[m] - l * other[m]) / d for every system m, exactly as
 // Divide(SubtractProduct(...)). `saved` and `unsure` are scratch of count entries.
-TESORA_WIDE_VECTORS
-void SolveRow(double* __restrict row, const double* __restrict other, std::size_t count, const RowConstants& c,
-              double* __restrict saved, std::uint64_t* __restrict unsure) {
+template <bool Fused>
+inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, const double* __restrict other,
+                                                        std::size_t count, const RowConstants& c,
+                                                        double* __restrict saved, std::uint64_t* __restrict unsure) {
     if (!c.safe) {
         for (std::size_t m = 0; m < count; ++m)
             row[m] = Divide(other ? SubtractProduct(row[m], c.l, other[m]) : row[m], c.d);
@@ -194,7 +208,7 @@ void SolveRow(double* __restrict row, const double* __restrict other, std::size_
         for (std::size_t m = 0; m < count; ++m) {
             unsigned u = OutOfSafeRange(row[m]);
             saved[m] = row[m];
-            row[m] = QuickQuotient(row[m], c.d, c.ds, c.inverse, u);
+            row[m] = QuickQuotient<Fused>(row[m], c.d, c.ds, c.inverse, u);
             unsure[m] = static_cast<std::uint64_t>(u);
             any |= static_cast<std::uint64_t>(u);
         }
@@ -202,7 +216,7 @@ void SolveRow(double* __restrict row, const double* __restrict other, std::size_
         for (std::size_t m = 0; m < count; ++m) {
             unsigned u = 0;
             saved[m] = row[m];
-            row[m] = QuickStep(row[m], c.l, c.ls, other[m], c.d, c.ds, c.inverse, u);
+            row[m] = QuickStep<Fused>(row[m], c.l, c.ls, other[m], c.d, c.ds, c.inverse, u);
             unsure[m] = static_cast<std::uint64_t>(u);
             any |= static_cast<std::uint64_t>(u);
         }
@@ -212,13 +226,62 @@ void SolveRow(double* __restrict row, const double* __restrict other, std::size_
         if (unsure[m] != 0) row[m] = Divide(other ? SubtractProduct(saved[m], c.l, other[m]) : saved[m], c.d);
 }
 
+using RowSolver = void (*)(double*, const double*, std::size_t, const RowConstants&, double*, std::uint64_t*);
+
+TESORA_WIDE_VECTORS
+void SolveRowBaseline(double* __restrict row, const double* __restrict other, std::size_t count,
+                      const RowConstants& c, double* __restrict saved, std::uint64_t* __restrict unsure) {
+    SolveRowWith<TESORA_BASELINE_FMA != 0>(row, other, count, c, saved, unsure);
+}
+
+#if TESORA_FMA_CLONES
+TESORA_TARGET_AVX2_FMA
+void SolveRowAvx2Fma(double* __restrict row, const double* __restrict other, std::size_t count,
+                     const RowConstants& c, double* __restrict saved, std::uint64_t* __restrict unsure) {
+    SolveRowWith<true>(row, other, count, c, saved, unsure);
+}
+
+TESORA_TARGET_AVX512
+void SolveRowAvx512(double* __restrict row, const double* __restrict other, std::size_t count,
+                    const RowConstants& c, double* __restrict saved, std::uint64_t* __restrict unsure) {
+    SolveRowWith<true>(row, other, count, c, saved, unsure);
+}
+#endif
+
+RowSolver RowSolverFor(VectorLevel level) {
+#if TESORA_FMA_CLONES
+    if (level > BestVectorLevel()) level = BestVectorLevel();
+    if (level == VectorLevel::Avx512) return SolveRowAvx512;
+    if (level == VectorLevel::Avx2Fma) return SolveRowAvx2Fma;
+#else
+    (void)level;
+#endif
+    return SolveRowBaseline;
+}
+
 }  // namespace
 
 void TridiagonalCholesky::SolveInterleaved(double* b, std::size_t stride, std::size_t count) const {
 #if TESORA_SOFTWARE_EXTENDED
     SolveInterleavedOnDoubles(b, stride, count);
 #else
-    // The 80-bit unit does a step in about two nanoseconds, faster than the emulation.
+    // Where vectors have fused multiply-add, the product and difference stay on the 80-bit
+    // unit (a few cycles a step) and the quotients, its slowest operation, go to the
+    // vector emulation with its near-tie check. The whole step emulated is slower here.
+    if (BestVectorLevel() >= VectorLevel::Avx2Fma) {
+        std::vector<double> saved(count);
+        std::vector<std::uint64_t> unsure(count);
+        const RowSolver quotients = RowSolverFor(BestVectorLevel());
+        Interleaved(b, stride, count, [&](double* row, const double* other, std::size_t n, double l, double d) {
+            if (other != nullptr) {
+                const Extended el(l);
+                for (std::size_t m = 0; m < n; ++m) row[m] = static_cast<double>(Extended(row[m]) - el * Extended(other[m]));
+            }
+            quotients(row, nullptr, n, ConstantsFor(0.0, d), saved.data(), unsure.data());
+        });
+        return;
+    }
+    // Without them the 80-bit unit does the whole step.
     Interleaved(b, stride, count, [&](double* row, const double* other, std::size_t n, double l, double d) {
         if (other == nullptr)
             for (std::size_t m = 0; m < n; ++m) row[m] = Divide(row[m], d);
@@ -233,11 +296,13 @@ void TridiagonalCholesky::SolveInterleaved(double* b, std::size_t stride, std::s
 #endif
 }
 
-void TridiagonalCholesky::SolveInterleavedOnDoubles(double* b, std::size_t stride, std::size_t count) const {
+void TridiagonalCholesky::SolveInterleavedOnDoubles(double* b, std::size_t stride, std::size_t count,
+                                                    VectorLevel level) const {
     std::vector<double> saved(count);
     std::vector<std::uint64_t> unsure(count);
+    const RowSolver solve = RowSolverFor(level);
     Interleaved(b, stride, count, [&](double* row, const double* other, std::size_t n, double l, double d) {
-        SolveRow(row, other, n, ConstantsFor(l, d), saved.data(), unsure.data());
+        solve(row, other, n, ConstantsFor(l, d), saved.data(), unsure.data());
     });
 }
 

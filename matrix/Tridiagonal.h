@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "matrix/Matrix.h"
+#include "matrix/Simd.h"
 
 namespace tesora {
 
@@ -31,7 +32,9 @@ public:
     // The same bits on doubles alone: each step emulated with double pairs, vectorised,
     // and handed to Extended only near a rounding tie. SolveInterleaved uses it where
     // Extended is the software type; public so that every build tests it.
-    void SolveInterleavedOnDoubles(double* b, std::size_t stride, std::size_t count) const;
+    // `level` picks the vector clone (a level the processor lacks falls back to its best).
+    void SolveInterleavedOnDoubles(double* b, std::size_t stride, std::size_t count,
+                                   VectorLevel level = BestVectorLevel()) const;
 
 private:
     void SolveExact(double* b, std::size_t step) const;  // the signed-zero-faithful path
