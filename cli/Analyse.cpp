@@ -11,16 +11,21 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Compression.h"
-#include "cli/DataText.h"
 #include "cli/FileIdentity.h"
-#include "cli/NativeNames.h"
 #include "cli/OutputFiles.h"
 #include "cli/Road.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "report/DataText.h"
+#include "report/NativeNames.h"
 #include "tools/Npy.h"
 
 namespace tesora::cli {
+
+using report::QtReadableName;
+using report::RedBytes;
+using report::Shortest;
+using report::kDataFormat;
 
 QImage GreyImage(const std::vector<std::uint8_t>& bytes, int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);

@@ -9,14 +9,19 @@
 #include <cstdlib>
 #include <locale.h>
 
-#include "cli/DataText.h"
-
-#include "cli/NativeNames.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "report/DataText.h"
+#include "report/NativeNames.h"
 #include "tools/DeltaBound.h"
 
 namespace tesora::cli {
+
+using report::NativeName;
+using report::RuleOption;
+using report::ShortestText;
+using report::SplitNativeName;
+
 namespace {
 
 [[noreturn]] void Bad(const QString& option, const QString& text, const QString& expected) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "report/Settings.h"
+
 namespace tesora::cli {
 
 // The command line is wrong: exit status 2.
@@ -29,12 +31,7 @@ std::vector<double> ParseZeros(const QString& text, bool list);
 // --quantise: a step Q > 0.
 double ParseQuantise(const QString& text);
 // --rule: flat, norm or levels:E1,E2,... (Epsilons from 0, coarsest step first).
-struct RuleOption {
-    QString text = QStringLiteral("flat");
-    int kind = 0;  // 0 flat, 1 norm, 2 levels
-    std::vector<double> epsilons;
-};
-RuleOption ParseRule(const QString& text);
+report::RuleOption ParseRule(const QString& text);
 // A non-negative number. The text itself is handed on, so the combo box's own
 // conversion decides the value exactly as in the window: the longest numeric prefix
 // ("2,5" reads as 2). When characters were ignored, *warning gets one line saying so.

@@ -5,10 +5,15 @@
 #include <unistd.h>
 
 #include "cli/Arguments.h"
-#include "cli/NativeNames.h"
 #include "cli/StandardInput.h"
+#include "report/NativeNames.h"
 
 namespace tesora::cli {
+
+using report::NativeName;
+using report::NativeParts;
+using report::SplitNativeName;
+
 namespace {
 
 struct Identity {

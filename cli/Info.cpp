@@ -8,17 +8,22 @@
 #include "blac/State.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
-#include "cli/DataText.h"
-#include "cli/NativeNames.h"
 #include "cli/FilterPlot.h"
 #include "cli/OutputFiles.h"
 #include "cli/PlotCanvas.h"
 #include "cli/Road.h"
 #include "matrix/Numbers.h"
+#include "report/DataText.h"
+#include "report/NativeNames.h"
 #include "tools/Loading.h"
 #include "tools/MemoryFrontend.h"
 
 namespace tesora::cli {
+
+using report::JsonName;
+using report::Shortest;
+using report::kDataFormat;
+
 namespace {
 
 struct PictureInfo {

@@ -10,11 +10,17 @@
 
 #include "cli/Arguments.h"
 #include "cli/Interrupt.h"
-#include "cli/NativeNames.h"
 #include "matrix/Error.h"
 #include "picture/ReplacingFile.h"
+#include "report/NativeNames.h"
 
 namespace tesora::cli {
+
+using report::NativeName;
+using report::NativeParts;
+using report::QtCanName;
+using report::SplitNativeName;
+
 namespace {
 
 // An output whose name Qt cannot spell (bytes that are not UTF-8) is written under a

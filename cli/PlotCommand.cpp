@@ -9,13 +9,16 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIdentity.h"
-#include "cli/NativeNames.h"
 #include "cli/OutputFiles.h"
 #include "cli/Plot.h"
 #include "cli/StandardInput.h"
 #include "matrix/Error.h"
+#include "report/NativeNames.h"
 
 namespace tesora::cli {
+
+using report::NativeName;
+
 namespace {
 
 // Far beyond any sweep's table; a larger file is a mistake, not a table.

@@ -6,14 +6,19 @@
 #include "cli/Commands.h"
 #include "cli/Compression.h"
 #include "cli/FileIdentity.h"
-#include "cli/DataText.h"
-#include "cli/NativeNames.h"
 #include "cli/OutputFiles.h"
 #include "cli/Road.h"
 #include "matrix/Numbers.h"
+#include "report/DataText.h"
+#include "report/NativeNames.h"
 #include "tools/DeltaProposal.h"
 
 namespace tesora::cli {
+
+using report::JsonName;
+using report::JsonNumber;
+using report::Shortest;
+using report::kDataFormat;
 
 namespace {
 

@@ -21,10 +21,8 @@ QImage SurfaceImage(const MemorySurface& surface);
 // Copies an RGB32 image's rows into the surface, resizing it.
 void CopyToSurface(const QImage& image, MemorySurface& surface);
 
-// The file (or "-": standard input) read and checked as "Öffnen" reads it. Throws
-// tesora::Error when it is no usable picture (also wider than 1025). With `fit`, a
-// picture too large for the working matrix is scaled down to fit (FitPicture), as the
-// window does when the user agrees.
+// The file read and checked as "Öffnen" reads it (report::LoadUsable), or for "-" the
+// bytes of standard input with the same checks.
 QImage LoadUsable(const QString& path, bool fit = false);
 
 class Road {

@@ -15,8 +15,6 @@
 #include "cli/Commands.h"
 #include "cli/Compression.h"
 #include "cli/FileIdentity.h"
-#include "cli/DataText.h"
-#include "cli/NativeNames.h"
 #include "cli/OutputFiles.h"
 #include "cli/Plot.h"
 #include "cli/Progress.h"
@@ -25,8 +23,22 @@
 #include "blac/DeltaControl.h"
 #include "matrix/Numbers.h"
 #include "mra/LevelChange.h"
+#include "report/DataText.h"
+#include "report/NativeNames.h"
 
 namespace tesora::cli {
+
+using report::AnalyseRow;
+using report::BaseResult;
+using report::CompressResult;
+using report::CompressSettings;
+using report::CsvField;
+using report::NativeName;
+using report::RedBytes;
+using report::Shortest;
+using report::ToJson;
+using report::kDataFormat;
+
 namespace {
 
 struct SweepOptions {

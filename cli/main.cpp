@@ -7,8 +7,8 @@
 
 #include "cli/Cli.h"
 #include "cli/Interrupt.h"
-#include "cli/NativeNames.h"
 #include "matrix/Platform.h"
+#include "report/NativeNames.h"
 
 namespace {
 
@@ -47,6 +47,6 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     // Not QCoreApplication::arguments(): it loses bytes of file names that are not UTF-8.
-    return tesora::cli::RunCli(tesora::cli::DecodeArguments(argc, argv), out, err,
+    return tesora::cli::RunCli(tesora::report::DecodeArguments(argc, argv), out, err,
                                tesora::platform::IsTerminal(stderr));
 }

@@ -8,10 +8,10 @@
 #include <unistd.h>
 
 #include "blac/DeltaControl.h"
-#include "cli/Compression.h"
-#include "cli/Road.h"
 #include "picture/PictureFile.h"
 #include "matrix/Numbers.h"
+#include "report/Figures.h"
+#include "report/Opening.h"
 #include "tools/DeltaBound.h"
 #include "tools/Reduction.h"
 
@@ -85,7 +85,7 @@ analysis::RedPicture ReadPictureFile(const std::string& path) {
     {
         py::gil_scoped_release unlocked;
         try {
-            image = cli::LoadUsable(name);
+            image = report::LoadUsable(name);
         } catch (const Error& e) {
             // A file that is not there or may not be read is the system's refusal, the
             // rest (damaged, too large, no picture) the content's.
@@ -101,7 +101,7 @@ analysis::RedPicture ReadPictureFile(const std::string& path) {
             throw py::value_error(e.what());
         }
     }
-    return cli::RedBytes(image);
+    return report::RedBytes(image);
 }
 
 DeltaChoice ChooseDelta(const py::object& delta, const py::object& position) {
@@ -208,7 +208,7 @@ int ChooseLevel(const py::object& level, const py::object& steps, int pictureLev
 }
 
 py::dict RuleDict(const analysis::RuleResult& r, int pictureLevel) {
-    const double ownShare = r.ownDetails == 0 ? NAN : static_cast<double>(r.ownZeros) * 100.0 / static_cast<double>(r.ownDetails);
+    const double ownShare = report::OwnZeros{r.ownZeros, r.ownDetails}.Share();
     return py::dict("epsilon"_a = std::isnan(r.epsilon) ? py::object(py::none()) : py::object(py::float_(r.epsilon)),
                     "zero_count"_a = r.zeroCount, "zero_share"_a = ReductionShare(r.zeroCount, pictureLevel),
                     "own_zero_count"_a = r.ownZeros, "own_detail_count"_a = r.ownDetails,

@@ -10,10 +10,10 @@
 #include <QJsonObject>
 #include <QStringList>
 
-#include "cli/Compression.h"
-#include "cli/DataText.h"
 #include "matrix/Numbers.h"
 #include "python/Arguments.h"
+#include "report/DataText.h"
+#include "report/Figures.h"
 #include "tools/Reduction.h"
 
 namespace tesora::python {
@@ -38,7 +38,7 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
     const int pictureLevel = analysis::PictureLevelOf(picture.width);
     const py::object level = Get(keywords, "level"), steps = Get(keywords, "steps");
     if (level.is_none() && steps.is_none()) Refuse("compress() needs level or steps");
-    cli::CompressSettings settings;
+    report::CompressSettings settings;
     settings.level = ChooseLevel(level, steps, pictureLevel);
     if (!steps.is_none()) settings.steps = pictureLevel - settings.level;
     const DeltaChoice delta = ChooseDelta(Get(keywords, "delta"), Get(keywords, "position"));
@@ -58,7 +58,7 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
         QStringList texts;
         for (const py::handle& e : py::iter(epsilons)) {
             settings.rule.epsilons.push_back(RequireNumber(e, "epsilons", 0.0, true));
-            texts << cli::Shortest(settings.rule.epsilons.back());
+            texts << report::Shortest(settings.rule.epsilons.back());
         }
         const auto count = static_cast<std::size_t>(pictureLevel - settings.level);
         if (settings.rule.epsilons.size() != count)
@@ -72,7 +72,7 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
     }
     std::optional<QString> epsilonText;
     // The shortest text that reads back as the same double: the box reads exactly it.
-    if (!epsilon.is_none()) epsilonText = cli::Shortest(RequireNumber(epsilon, "epsilon", 0.0, true));
+    if (!epsilon.is_none()) epsilonText = report::Shortest(RequireNumber(epsilon, "epsilon", 0.0, true));
     if (!zeros.is_none()) {
         const double z = RequireNumber(zeros, "zeros", 0.0, false);
         if (!(z > 0.0 && z <= 100.0)) Refuse("zeros is a share in percent, above 0 and at most 100, got " + FormatG(z));
@@ -89,11 +89,11 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
     const QString path = name.is_none() ? QString() : QString::fromStdString(name.cast<std::string>());
     const QByteArray json = Unlocked([&] {
         analysis::PictureAnalysis analysis(picture, delta.delta, settings.level);
-        const cli::CompressResult result =
-            cli::AnalyseRow(analysis, cli::BaseResult(path, analysis, settings), settings,
-                            cli::RowAsked{settings.epsilon, settings.zeros}, true);
-        QJsonObject document = cli::ToJson(result);
-        document.insert(QStringLiteral("format"), cli::kDataFormat);
+        const report::CompressResult result =
+            report::AnalyseRow(analysis, report::BaseResult(path, analysis, settings), settings,
+                               report::RowAsked{settings.epsilon, settings.zeros}, true);
+        QJsonObject document = report::ToJson(result);
+        document.insert(QStringLiteral("format"), report::kDataFormat);
         return QJsonDocument(document).toJson(QJsonDocument::Compact);
     });
     // The command-line tool's document, read as Python reads that tool's output.

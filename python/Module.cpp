@@ -17,9 +17,9 @@
 #include "blac/DeltaControl.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
-#include "cli/DataText.h"
 #include "python/Compress.h"
 #include "python/Arguments.h"
+#include "report/DataText.h"
 #include "tools/Analysis.h"
 #include "tools/DeltaProposal.h"
 #include "tools/Loading.h"
@@ -279,7 +279,7 @@ py::dict ProposalDict(const py::object& picture, const py::object& schranke, con
         name = py::module_::import("os").attr("fspath")(picture);
     const analysis::RedPicture red = PictureArgument(picture);
     const Proposal proposal = Unlocked([&] { return Propose(red, bound, start.position.value_or(0)); });
-    return py::dict("format"_a = cli::kDataFormat, "picture"_a = name, "schranke"_a = Finite(bound),
+    return py::dict("format"_a = report::kDataFormat, "picture"_a = name, "schranke"_a = Finite(bound),
                     "difference_sum_below"_a = Finite(proposal.sums.below),
                     "difference_sum_total"_a = Finite(proposal.sums.total), "position"_a = proposal.position,
                     "delta"_a = proposal.delta,

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/NativeNames.h"
+#include "report/NativeNames.h"
 
-namespace tesora::cli {
+namespace tesora::report {
 namespace {
 
 TEST(NativeNamesTest, EveryByteStringSurvivesTheRoundTrip) {
@@ -35,4 +35,4 @@ TEST(NativeNamesTest, EveryByteStringSurvivesTheRoundTrip) {
 }
 
 }  // namespace
-}  // namespace tesora::cli
+}  // namespace tesora::report

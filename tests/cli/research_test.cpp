@@ -16,10 +16,10 @@
 #include "blac/State.h"
 #include "cli/Arguments.h"
 #include "cli/FilterPlot.h"
-#include "cli/DataText.h"
 #include "cli/Plot.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "report/DataText.h"
 #include "tools/Reduction.h"
 
 namespace tesora::testing {
@@ -190,7 +190,7 @@ TEST_F(ResearchTest, ZerosTargetsGiveEpsilonsThatReproduceTheirRows) {
             EXPECT_GE(row["own_zero_share"].toDouble(), target);
             // Written in the shortest form, the Epsilon reads back as the same double.
             QJsonObject again = Run({"compress", board, "--level", "3", "--position", "40", "--rule", QString::fromLatin1(rule),
-                                     "--epsilon", cli::Shortest(row["epsilon"].toDouble()),
+                                     "--epsilon", report::Shortest(row["epsilon"].toDouble()),
                                      "--json"})
                                     .Json();
             row.remove(QStringLiteral("zeros_target"));

@@ -84,6 +84,18 @@ def test_read_picture_refuses_as_the_tool(cli, tmp_path):
         tesora.read_picture(tmp_path)  # a folder
 
 
+def test_read_picture_takes_a_dash_for_a_file(tmp_path, monkeypatch, chelsea):
+    # Only the command line reads "-" from standard input; here it names a file.
+    import numpy as np
+    monkeypatch.chdir(tmp_path)
+    with pytest.raises(FileNotFoundError) as missing:
+        tesora.read_picture("-")
+    assert missing.value.filename == "-"
+    (tmp_path / "-").write_bytes(chelsea.read_bytes())
+    assert np.array_equal(tesora.read_picture("-"), tesora.read_picture(chelsea))
+    assert tesora.compress("-", level=3)["picture"] == "-"
+
+
 def test_synthesise_refuses_a_damaged_matrix_file(cli, tmp_path):
     bad = tmp_path / "bad.npy"
     bad.write_bytes(b"\x93NUMPY\x01\x00\xff\xff{'descr': '<f8'")

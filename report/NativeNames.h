@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace tesora::cli {
+namespace tesora::report {
 
 QStringList DecodeArguments(int argc, char** argv);
 // The bytes of a decoded name: the inverse of DecodeArguments.
@@ -28,4 +28,4 @@ bool QtCanName(const QString& name);
 // comes back unchanged.
 QString QtReadableName(const QString& name);
 
-}  // namespace tesora::cli
+}  // namespace tesora::report

@@ -1,10 +1,10 @@
-#include "cli/NativeNames.h"
+#include "report/NativeNames.h"
 
 #include <fcntl.h>
 #include <map>
 #include <unistd.h>
 
-namespace tesora::cli {
+namespace tesora::report {
 namespace {
 
 constexpr char16_t kEscape = 0xDC00;
@@ -105,4 +105,4 @@ QString QtReadableName(const QString& name) {
     return held[name] = QStringLiteral("/proc/self/fd/%1").arg(descriptor);
 }
 
-}  // namespace tesora::cli
+}  // namespace tesora::report

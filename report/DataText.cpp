@@ -1,9 +1,9 @@
-#include "cli/DataText.h"
+#include "report/DataText.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace tesora::cli {
+namespace tesora::report {
 
 std::string ShortestText(double value) {
     if (std::isnan(value)) return "nan";
@@ -31,4 +31,4 @@ QByteArray CsvField(const QByteArray& bytes) {
     return '"' + QByteArray(bytes).replace("\"", "\"\"") + '"';
 }
 
-}  // namespace tesora::cli
+}  // namespace tesora::report

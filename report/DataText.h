@@ -6,7 +6,7 @@
 #include <QString>
 #include <string>
 
-namespace tesora::cli {
+namespace tesora::report {
 
 // The shape of the JSON documents and CSV tables (docs/cli-data.md); raised whenever a
 // field changes its meaning or goes away.
@@ -24,4 +24,4 @@ QJsonValue JsonNumber(double value);
 QString CsvField(const QString& text);
 QByteArray CsvField(const QByteArray& bytes);
 
-}  // namespace tesora::cli
+}  // namespace tesora::report
