@@ -12,22 +12,11 @@
 #include "matrix/Matrix.h"
 #include "matrix/Simd.h"
 #include "matrix/Tridiagonal.h"
+#include "support/Sanitized.h"
 
 namespace {
 
 using tesora::VectorLevel;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 // Steps per clone: ten million, a tenth under the sanitizers.
 constexpr std::size_t kSteps = kSanitized ? 1'000'000 : 10'000'000;

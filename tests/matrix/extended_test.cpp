@@ -12,22 +12,11 @@
 #include <vector>
 
 #include "matrix/Extended.h"
+#include "support/Sanitized.h"
 
 using tesora::SoftExtended;
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 // Ten million random operands normally; a tenth of that under the sanitizers, which
 // slow every integer step of the software type about tenfold.
