@@ -40,6 +40,7 @@ public:
     // Raw rows for fast paths (words 0xFFRRGGBB); y must lie inside the picture.
     std::uint32_t* ScanLine(int y) { return bits_ + static_cast<std::size_t>(y) * stride_; }
     const std::uint32_t* ScanLine(int y) const { return bits_ + static_cast<std::size_t>(y) * stride_; }
+    std::size_t StrideWords() const { return stride_; }
 
     // The one place a grey word is made: g in all three components.
     static constexpr std::uint32_t GreyWord(int g) {

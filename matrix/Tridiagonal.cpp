@@ -13,7 +13,7 @@ namespace tesora {
 namespace {
 constexpr std::uint64_t kNegativeZero = 0x8000000000000000ULL;
 
-bool IsNegativeZero(double x) { return std::bit_cast<std::uint64_t>(x) == kNegativeZero; }
+inline bool IsNegativeZero(double x) { return std::bit_cast<std::uint64_t>(x) == kNegativeZero; }
 bool SignBit(double x) { return (std::bit_cast<std::uint64_t>(x) & kNegativeZero) != 0; }
 }  // namespace
 
@@ -31,6 +31,7 @@ void TridiagonalCholesky::Factor(const double* diagonal, const double* subdiagon
     n_ = n;
     diagonal_.assign(static_cast<std::size_t>(n), 0.0);
     subdiagonal_.assign(static_cast<std::size_t>(n), 0.0);
+    inverse_.assign(static_cast<std::size_t>(n), 0.0);
     for (std::int32_t i = 0; i < n; ++i) {
         const auto u = static_cast<std::size_t>(i);
         double s = diagonal[u];
@@ -39,6 +40,7 @@ void TridiagonalCholesky::Factor(const double* diagonal, const double* subdiagon
             throw Error("Fehler in SolveCholesky: Matrix nicht positiv definit (Spalte " +
                         std::to_string(i + 1) + ")!");
         diagonal_[u] = SquareRoot(s);
+        inverse_[u] = 1.0 / diagonal_[u];
         if (i + 1 < n) {
             double t = subdiagonal[u];
             // The dense factor subtracts L(i, i-1) * L(i+1, i-1) = L(i, i-1) * (+0).
@@ -135,14 +137,20 @@ inline bool InSafeRange(double x) { return OutOfSafeRange(x) == 0; }
 // The ulp that decides a rounding near x: the smaller one where x is a power of two.
 inline double DecidingUlp(double x) { return PowerOfTwoBelow(x) * (IsPowerOfTwo(x) ? 0x1p-53 : 0x1p-52); }
 
-// Quotient v / d rounded as by Extended; `unsure` is set where it cannot tell.
+// Quotient v / d rounded as by Extended; `unsure` is set where it cannot tell. With
+// fused operations the quotient comes from the reciprocal and one correction, which
+// keeps the slow vector divider out of the loop: the check below proves the result
+// either way, as it only accepts a w within a tie margin of the exact quotient.
 template <bool Fused>
 inline double QuickQuotient(double v, double d, Split ds, double inverse, unsigned& unsure) {
-    const double w = v / d;
-    double remainder;  // v - w * d, exact
+    double w, remainder;  // remainder: v - w * d, exact
     if constexpr (Fused) {
+        const double q = v * inverse;
+        const double corrected = std::fma(std::fma(-q, d, v), inverse, q);
+        w = v == 0.0 ? q : corrected;  // keeps the sign of a zero
         remainder = std::fma(-w, d, v);
     } else {
+        w = v / d;
         const double h = w * d;
         remainder = (v - h) - SplitProductError(SplitHalves(w), ds, h);
     }
@@ -187,24 +195,36 @@ struct RowConstants {
     bool safe;  // the quick step may be used for this row
 };
 
-RowConstants ConstantsFor(double l, double d) {
+inline __attribute__((always_inline)) RowConstants ConstantsFor(double l, double d, double inverse) {
     const bool safe = InSafeRange(l) && InSafeRange(d) && d != 0.0;
-    return {l, d, 1.0 / d, SplitHalves(l), SplitHalves(d), safe};
+    return {l, d, inverse, SplitHalves(l), SplitHalves(d), safe};
 }
 
-// row[m] = (row[m] - l * other[m]) / d for every system m, exactly as
-// Divide(SubtractProduct(...)). `saved` and `unsure` are scratch of count entries.
-template <bool Fused>
+// The extended step for one element, as Divide(SubtractProduct(...)) computes it.
+inline double ExactStep(double r, double l, const double* other, std::size_t m, double d) {
+    return Divide(other ? SubtractProduct(r, l, other[m]) : r, d);
+}
+
+// row[m] = (row[m] - l * other[m]) / d for every system m (other may be null: no
+// product), exactly as ExactStep. Hybrid: the product and difference on the 80-bit
+// unit, only the quotient emulated. `saved` and `unsure` are scratch of count entries.
+template <bool Fused, bool Hybrid>
 inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, const double* __restrict other,
                                                         std::size_t count, const RowConstants& c,
                                                         double* __restrict saved, std::uint64_t* __restrict unsure) {
     if (!c.safe) {
-        for (std::size_t m = 0; m < count; ++m)
-            row[m] = Divide(other ? SubtractProduct(row[m], c.l, other[m]) : row[m], c.d);
+        for (std::size_t m = 0; m < count; ++m) row[m] = ExactStep(row[m], c.l, other, m, c.d);
         return;
     }
     std::uint64_t any = 0;
-    if (other == nullptr) {
+    if (other == nullptr || Hybrid) {
+        if constexpr (Hybrid) {
+            if (other != nullptr) {
+                const Extended el(c.l);
+                for (std::size_t m = 0; m < count; ++m)
+                    row[m] = static_cast<double>(Extended(row[m]) - el * Extended(other[m]));
+            }
+        }
         for (std::size_t m = 0; m < count; ++m) {
             unsigned u = OutOfSafeRange(row[m]);
             saved[m] = row[m];
@@ -212,120 +232,160 @@ inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, 
             unsure[m] = static_cast<std::uint64_t>(u);
             any |= static_cast<std::uint64_t>(u);
         }
-    } else {
-        for (std::size_t m = 0; m < count; ++m) {
-            unsigned u = 0;
-            saved[m] = row[m];
-            row[m] = QuickStep<Fused>(row[m], c.l, c.ls, other[m], c.d, c.ds, c.inverse, u);
-            unsure[m] = static_cast<std::uint64_t>(u);
-            any |= static_cast<std::uint64_t>(u);
-        }
+        if (any == 0) return;
+        // saved holds the difference already: only the quotient is redone.
+        for (std::size_t m = 0; m < count; ++m)
+            if (unsure[m] != 0) row[m] = Divide(saved[m], c.d);
+        return;
+    }
+    for (std::size_t m = 0; m < count; ++m) {
+        unsigned u = 0;
+        saved[m] = row[m];
+        row[m] = QuickStep<Fused>(row[m], c.l, c.ls, other[m], c.d, c.ds, c.inverse, u);
+        unsure[m] = static_cast<std::uint64_t>(u);
+        any |= static_cast<std::uint64_t>(u);
     }
     if (any == 0) return;
     for (std::size_t m = 0; m < count; ++m)
-        if (unsure[m] != 0) row[m] = Divide(other ? SubtractProduct(saved[m], c.l, other[m]) : saved[m], c.d);
+        if (unsure[m] != 0) row[m] = ExactStep(saved[m], c.l, other, m, c.d);
 }
 
-using RowSolver = void (*)(double*, const double*, std::size_t, const RowConstants&, double*, std::uint64_t*);
+// Forward and back substitution of the whole system in one function per clone, so
+// that every row's step is inlined with the clone's instructions.
+struct Sweep {
+    const double* diagonal;
+    const double* subdiagonal;
+    const double* inverse;  // 1 / diagonal
+    std::size_t n;
+};
 
-TESORA_WIDE_VECTORS
-void SolveRowBaseline(double* __restrict row, const double* __restrict other, std::size_t count,
-                      const RowConstants& c, double* __restrict saved, std::uint64_t* __restrict unsure) {
-    SolveRowWith<TESORA_BASELINE_FMA != 0>(row, other, count, c, saved, unsure);
+template <bool Fused, bool Hybrid>
+inline __attribute__((always_inline)) void SweepWith(const Sweep& s, double* b, std::size_t stride, std::size_t count,
+                                                     double* saved, std::uint64_t* unsure) {
+    // No lambda here: it would not carry the clone's target and would hold the steps.
+    const std::size_t n = s.n;
+    SolveRowWith<Fused, Hybrid>(b, nullptr, count, ConstantsFor(0.0, s.diagonal[0], s.inverse[0]), saved, unsure);
+    for (std::size_t i = 1; i < n; ++i)
+        SolveRowWith<Fused, Hybrid>(b + i * stride, b + (i - 1) * stride, count,
+                                    ConstantsFor(s.subdiagonal[i - 1], s.diagonal[i], s.inverse[i]), saved, unsure);
+    SolveRowWith<Fused, Hybrid>(b + (n - 1) * stride, nullptr, count,
+                                ConstantsFor(0.0, s.diagonal[n - 1], s.inverse[n - 1]), saved, unsure);
+    for (std::size_t r = n - 1; r-- > 0;)
+        SolveRowWith<Fused, Hybrid>(b + r * stride, b + (r + 1) * stride, count,
+                                    ConstantsFor(s.subdiagonal[r], s.diagonal[r], s.inverse[r]), saved, unsure);
 }
 
+using SweepFunction = void (*)(const Sweep&, double*, std::size_t, std::size_t, double*, std::uint64_t*);
+
+#define TESORA_SWEEP(name, attributes, fused, hybrid)                                                         \
+    attributes void name(const Sweep& s, double* b, std::size_t stride, std::size_t count, double* saved, \
+                         std::uint64_t* unsure) {                                                          \
+        SweepWith<fused, hybrid>(s, b, stride, count, saved, unsure);                                      \
+    }
+
+TESORA_SWEEP(SweepBaseline, TESORA_WIDE_VECTORS, TESORA_BASELINE_FMA != 0, false)
 #if TESORA_FMA_CLONES
-TESORA_TARGET_AVX2_FMA
-void SolveRowAvx2Fma(double* __restrict row, const double* __restrict other, std::size_t count,
-                     const RowConstants& c, double* __restrict saved, std::uint64_t* __restrict unsure) {
-    SolveRowWith<true>(row, other, count, c, saved, unsure);
-}
-
-TESORA_TARGET_AVX512
-void SolveRowAvx512(double* __restrict row, const double* __restrict other, std::size_t count,
-                    const RowConstants& c, double* __restrict saved, std::uint64_t* __restrict unsure) {
-    SolveRowWith<true>(row, other, count, c, saved, unsure);
-}
+TESORA_SWEEP(SweepAvx2Fma, TESORA_TARGET_AVX2_FMA, true, false)
+TESORA_SWEEP(SweepAvx512, TESORA_TARGET_AVX512, true, false)
+#if !TESORA_SOFTWARE_EXTENDED
+TESORA_SWEEP(HybridAvx2Fma, TESORA_TARGET_AVX2_FMA, true, true)
+TESORA_SWEEP(HybridAvx512, TESORA_TARGET_AVX512, true, true)
 #endif
+#endif
+#undef TESORA_SWEEP
 
-RowSolver RowSolverFor(VectorLevel level) {
+SweepFunction SweepFor(VectorLevel level) {
 #if TESORA_FMA_CLONES
     if (level > BestVectorLevel()) level = BestVectorLevel();
-    if (level == VectorLevel::Avx512) return SolveRowAvx512;
-    if (level == VectorLevel::Avx2Fma) return SolveRowAvx2Fma;
+    if (level == VectorLevel::Avx512) return SweepAvx512;
+    if (level == VectorLevel::Avx2Fma) return SweepAvx2Fma;
 #else
     (void)level;
 #endif
-    return SolveRowBaseline;
+    return SweepBaseline;
+}
+
+// Scratch of the quick steps, kept per thread: a solve is called for every chunk.
+struct Scratch {
+    std::vector<double> saved;
+    std::vector<std::uint64_t> unsure;
+    void Reserve(std::size_t count) {
+        if (saved.size() < count) {
+            saved.resize(count);
+            unsure.resize(count);
+        }
+    }
+};
+Scratch& ThreadScratch() {
+    thread_local Scratch scratch;
+    return scratch;
 }
 
 }  // namespace
+
+namespace {
+// Whether any of `count` values is -0.0: no early exit, so that it vectorises.
+TESORA_WIDE_VECTORS
+bool AnyNegativeZero(const double* __restrict values, std::size_t count) {
+    std::uint64_t any = 0;
+    for (std::size_t m = 0; m < count; ++m) any |= static_cast<std::uint64_t>(IsNegativeZero(values[m]));
+    return any != 0;
+}
+}  // namespace
+
+bool TridiagonalCholesky::NeedsExactPath(const double* b, std::size_t stride, std::size_t count) const {
+    const auto n = static_cast<std::size_t>(n_);
+    for (std::size_t i = 0; i < n; ++i)
+        if (AnyNegativeZero(b + i * stride, count)) return true;
+    return false;
+}
 
 void TridiagonalCholesky::SolveInterleaved(double* b, std::size_t stride, std::size_t count) const {
 #if TESORA_SOFTWARE_EXTENDED
     SolveInterleavedOnDoubles(b, stride, count);
 #else
+    if (n_ == 0 || count == 0) return;
+    if (NeedsExactPath(b, stride, count)) {
+        for (std::size_t m = 0; m < count; ++m) SolveExact(b + m, stride);
+        return;
+    }
+#if TESORA_FMA_CLONES
     // Where vectors have fused multiply-add, the product and difference stay on the 80-bit
     // unit (a few cycles a step) and the quotients, its slowest operation, go to the
     // vector emulation with its near-tie check. The whole step emulated is slower here.
     if (BestVectorLevel() >= VectorLevel::Avx2Fma) {
-        std::vector<double> saved(count);
-        std::vector<std::uint64_t> unsure(count);
-        const RowSolver quotients = RowSolverFor(BestVectorLevel());
-        Interleaved(b, stride, count, [&](double* row, const double* other, std::size_t n, double l, double d) {
-            if (other != nullptr) {
-                const Extended el(l);
-                for (std::size_t m = 0; m < n; ++m) row[m] = static_cast<double>(Extended(row[m]) - el * Extended(other[m]));
-            }
-            quotients(row, nullptr, n, ConstantsFor(0.0, d), saved.data(), unsure.data());
-        });
+        Scratch& scratch = ThreadScratch();
+        scratch.Reserve(count);
+        const Sweep sweep{diagonal_.data(), subdiagonal_.data(), inverse_.data(), static_cast<std::size_t>(n_)};
+        (BestVectorLevel() == VectorLevel::Avx512 ? HybridAvx512 : HybridAvx2Fma)(sweep, b, stride, count,
+                                                                                  scratch.saved.data(),
+                                                                                  scratch.unsure.data());
         return;
     }
+#endif
     // Without them the 80-bit unit does the whole step.
-    Interleaved(b, stride, count, [&](double* row, const double* other, std::size_t n, double l, double d) {
-        if (other == nullptr)
-            for (std::size_t m = 0; m < n; ++m) row[m] = Divide(row[m], d);
-        else {
-            const Extended el(l), ed(d);
-            for (std::size_t m = 0; m < n; ++m) {
-                const double v = static_cast<double>(Extended(row[m]) - el * Extended(other[m]));
-                row[m] = static_cast<double>(Extended(v) / ed);
-            }
-        }
-    });
+    const auto n = static_cast<std::size_t>(n_);
+    auto solveRow = [&](double* row, const double* other, double l, double d) {
+        for (std::size_t m = 0; m < count; ++m) row[m] = ExactStep(row[m], l, other, m, d);
+    };
+    solveRow(b, nullptr, 0.0, diagonal_[0]);
+    for (std::size_t i = 1; i < n; ++i) solveRow(b + i * stride, b + (i - 1) * stride, subdiagonal_[i - 1], diagonal_[i]);
+    solveRow(b + (n - 1) * stride, nullptr, 0.0, diagonal_[n - 1]);
+    for (std::size_t r = n - 1; r-- > 0;) solveRow(b + r * stride, b + (r + 1) * stride, subdiagonal_[r], diagonal_[r]);
 #endif
 }
 
 void TridiagonalCholesky::SolveInterleavedOnDoubles(double* b, std::size_t stride, std::size_t count,
                                                     VectorLevel level) const {
-    std::vector<double> saved(count);
-    std::vector<std::uint64_t> unsure(count);
-    const RowSolver solve = RowSolverFor(level);
-    Interleaved(b, stride, count, [&](double* row, const double* other, std::size_t n, double l, double d) {
-        solve(row, other, n, ConstantsFor(l, d), saved.data(), unsure.data());
-    });
-}
-
-template <typename RowSolver>
-void TridiagonalCholesky::Interleaved(double* b, std::size_t stride, std::size_t count, RowSolver solveRow) const {
-    const auto n = static_cast<std::size_t>(n_);
-    if (n == 0 || count == 0) return;
-    bool anyNegativeZero = false;
-    for (std::size_t i = 0; i < n && !anyNegativeZero; ++i) {
-        const double* row = b + i * stride;
-        for (std::size_t m = 0; m < count; ++m)
-            if (IsNegativeZero(row[m])) { anyNegativeZero = true; break; }
-    }
-    if (anyNegativeZero) {
+    if (n_ == 0 || count == 0) return;
+    if (NeedsExactPath(b, stride, count)) {
         for (std::size_t m = 0; m < count; ++m) SolveExact(b + m, stride);
         return;
     }
-    solveRow(b, nullptr, count, 0.0, diagonal_[0]);
-    for (std::size_t i = 1; i < n; ++i)
-        solveRow(b + i * stride, b + (i - 1) * stride, count, subdiagonal_[i - 1], diagonal_[i]);
-    solveRow(b + (n - 1) * stride, nullptr, count, 0.0, diagonal_[n - 1]);
-    for (std::size_t r = n - 1; r-- > 0;)
-        solveRow(b + r * stride, b + (r + 1) * stride, count, subdiagonal_[r], diagonal_[r]);
+    Scratch& scratch = ThreadScratch();
+    scratch.Reserve(count);
+    const Sweep sweep{diagonal_.data(), subdiagonal_.data(), inverse_.data(), static_cast<std::size_t>(n_)};
+    SweepFor(level)(sweep, b, stride, count, scratch.saved.data(), scratch.unsure.data());
 }
 
 }  // namespace tesora

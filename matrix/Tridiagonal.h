@@ -38,14 +38,13 @@ public:
 
 private:
     void SolveExact(double* b, std::size_t step) const;  // the signed-zero-faithful path
-    // Forward and back substitution row by row: solveRow(row, other, count, l, d) sets
-    // row[m] = (row[m] - l * other[m]) / d, or row[m] / d where other is null.
-    template <typename RowSolver>
-    void Interleaved(double* b, std::size_t stride, std::size_t count, RowSolver solveRow) const;
+    // A -0.0 on the right: only SolveExact reproduces the dense solve's signs then.
+    bool NeedsExactPath(const double* b, std::size_t stride, std::size_t count) const;
 
     std::int32_t n_ = 0;
     std::vector<double> diagonal_;     // L(i, i)
     std::vector<double> subdiagonal_;  // L(i + 1, i)
+    std::vector<double> inverse_;      // 1 / L(i, i), for the quotients' checks
 };
 
 }  // namespace tesora

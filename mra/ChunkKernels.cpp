@@ -11,8 +11,9 @@ namespace tesora {
 
 namespace {
 
-// Grey words of `count` values, plain or inverted.
-void ToWords(const double* __restrict values, std::uint32_t* __restrict words, std::size_t count, bool inverted) {
+// Grey words of `count` values, plain or inverted; inlined so that it vectorises with
+// the clone that calls it.
+inline __attribute__((always_inline)) void ToWords(const double* __restrict values, std::uint32_t* __restrict words, std::size_t count, bool inverted) {
     if (inverted)
         for (std::size_t m = 0; m < count; ++m) words[m] = PictureSurface::GreyWord(255 - ClampToByte(values[m]));
     else
@@ -152,44 +153,41 @@ void CopyColumns(const double* out, std::size_t c0, std::size_t count, std::size
 }
 
 TESORA_WIDE_VECTORS
-void PaintRowChunk(PictureSurface& picture, const double* out, std::size_t r0, std::size_t count,
-                   std::size_t length, std::size_t plainRows) {
-    const auto width = static_cast<std::size_t>(picture.Width());
-    const auto height = static_cast<std::size_t>(picture.Height());
-    if (r0 >= width) return;
-    const std::size_t visible = std::min(count, width - r0);
-    const std::size_t rows = std::min(length, height);
-    for (std::size_t k = 0; k < rows; ++k)
-        ToWords(out + k * kChunk, picture.ScanLine(static_cast<int>(k)) + r0, visible, k >= plainRows);
+void RowChunkWords(const double* out, std::uint32_t* dst, std::size_t dstStride, std::size_t count, std::size_t rows,
+                   std::size_t plainRows) {
+    for (std::size_t k = 0; k < rows; ++k) ToWords(out + k * kChunk, dst + k * dstStride, count, k >= plainRows);
 }
 
 TESORA_WIDE_VECTORS
-void PaintColumnChunk(PictureSurface& picture, const double* out, std::uint32_t* words, std::size_t c0,
-                      std::size_t count, std::size_t length, std::size_t plainCount, std::size_t firstInvertedLine) {
-    const auto width = static_cast<std::size_t>(picture.Width());
-    const auto height = static_cast<std::size_t>(picture.Height());
-    if (c0 >= height) return;
-    const std::size_t visible = std::min(count, height - c0);
-    const std::size_t values = std::min(length, width);
-    const std::size_t plainLines = firstInvertedLine > c0 ? std::min(visible, firstInvertedLine - c0) : 0;
+void ColumnChunkWords(const double* out, std::uint32_t* dst, std::size_t dstStride, std::uint32_t* scratch,
+                      std::size_t c0, std::size_t count, std::size_t values, std::size_t plainCount,
+                      std::size_t firstInvertedLine) {
+    const std::size_t plainLines = firstInvertedLine > c0 ? std::min(count, firstInvertedLine - c0) : 0;
     for (std::size_t k = 0; k < values; ++k) {
         const double* v = out + k * kChunk;
-        std::uint32_t* w = words + k * kChunk;
+        std::uint32_t* w = scratch + k * kChunk;
         if (k < plainCount) {
             ToWords(v, w, plainLines, false);
-            ToWords(v + plainLines, w + plainLines, visible - plainLines, true);
+            ToWords(v + plainLines, w + plainLines, count - plainLines, true);
         } else {
-            ToWords(v, w, visible, true);
+            ToWords(v, w, count, true);
         }
     }
+    // Transposed in tiles: line m's words become one contiguous pixel row.
     constexpr std::size_t kTile = 16;
     for (std::size_t k0 = 0; k0 < values; k0 += kTile) {
         const std::size_t k1 = std::min(values, k0 + kTile);
-        for (std::size_t m = 0; m < visible; ++m) {
-            std::uint32_t* __restrict line = picture.ScanLine(static_cast<int>(c0 + m));
-            for (std::size_t k = k0; k < k1; ++k) line[k] = words[k * kChunk + m];
+        for (std::size_t m = 0; m < count; ++m) {
+            std::uint32_t* __restrict line = dst + m * dstStride;
+            for (std::size_t k = k0; k < k1; ++k) line[k] = scratch[k * kChunk + m];
         }
     }
+}
+
+void PutRows(PictureSurface& picture, const std::uint32_t* words, std::size_t wordStride, std::size_t x0,
+             std::size_t y0, std::size_t lineWords, std::size_t lines) {
+    for (std::size_t y = 0; y < lines; ++y)
+        std::copy_n(words + y * wordStride, lineWords, picture.ScanLine(static_cast<int>(y0 + y)) + x0);
 }
 
 }  // namespace tesora

@@ -42,16 +42,25 @@ void SynthesiseChunk(const Filters& filters, int n, const double* in, std::size_
 // Rows 0 ... length-1 of a chunk (stride kChunk) into matrix columns c0 ... c0+count-1.
 void CopyColumns(const double* out, std::size_t c0, std::size_t count, std::size_t length, const MatrixView& M);
 
-// A chunk of matrix rows r0 ... r0+count-1 painted as pixel columns x = r0 + m: value k
-// of line m goes to pixel (x, k); values 0 ... plainRows-1 plain grey, the rest inverted.
-void PaintRowChunk(PictureSurface& picture, const double* out, std::size_t r0, std::size_t count,
-                   std::size_t length, std::size_t plainRows);
+// The grey words of a chunk, written to `dst` (pixel rows dstStride words apart): the
+// picture itself, or a buffer that PutRows copies into it later on the thread that owns
+// the picture. Callers clip count, rows and values to the picture.
+//
+// Matrix rows r0 ... r0+count-1 are pixel columns x = r0 + m: value k of line m goes to
+// pixel (x, k) at dst + k * dstStride + m, plain grey for k < plainRows, inverted beyond.
+void RowChunkWords(const double* out, std::uint32_t* dst, std::size_t dstStride, std::size_t count, std::size_t rows,
+                   std::size_t plainRows);
 
-// A chunk of matrix columns c0 ... c0+count-1 painted as pixel rows y = c0 + m: value k
-// of line m goes to pixel (k, y). Values k < plainCount are plain grey unless the line
-// is at or beyond firstInvertedLine; the others are inverted. `words` holds kChunk
-// words per value.
-void PaintColumnChunk(PictureSurface& picture, const double* out, std::uint32_t* words, std::size_t c0,
-                      std::size_t count, std::size_t length, std::size_t plainCount, std::size_t firstInvertedLine);
+// Matrix columns c0 ... c0+count-1 are pixel rows y = c0 + m: value k of line m goes to
+// pixel (k, y) at dst + m * dstStride + k. Values k < plainCount are plain grey unless
+// the line is at or beyond firstInvertedLine; the others are inverted. `scratch` holds
+// values x kChunk words.
+void ColumnChunkWords(const double* out, std::uint32_t* dst, std::size_t dstStride, std::uint32_t* scratch,
+                      std::size_t c0, std::size_t count, std::size_t values, std::size_t plainCount,
+                      std::size_t firstInvertedLine);
+
+// `lines` runs of lineWords words, wordStride apart, into pixel rows y0 ... at x0.
+void PutRows(PictureSurface& picture, const std::uint32_t* words, std::size_t wordStride, std::size_t x0,
+             std::size_t y0, std::size_t lineWords, std::size_t lines);
 
 }  // namespace tesora

@@ -79,18 +79,19 @@ void TransformWorkspace::Reserve(std::size_t lines) {
     const std::size_t size = lines * kChunk;
     if (in.size() < size) in.resize(size);
     if (out.size() < size) out.resize(size);
-    if (words.size() < size) words.resize(size);
+    if (wordScratch.size() < size) wordScratch.resize(size);
 }
 
 namespace {
 
 std::atomic<int> transformThreads{0};  // 0: DefaultTransformThreads()
 
-// One pass over the chunks of `lines` lines. compute(k, in, out) may run on any thread
-// with scratch `in` of its own; it reads and writes only chunk k's lines of the matrix
-// (chunks are disjoint lines) and leaves the results in `out`. finish(k, out) runs on
-// the calling thread in chunk order, so the picture and the status texts see exactly
-// the sequence of a serial pass.
+// One pass over the chunks of `lines` lines. compute(k, in, out, scratch, words) may run
+// on any thread with scratch `in`, `out` and `scratch` (words) of its own; it reads and writes only chunk k's lines
+// of the matrix (chunks are disjoint lines) and leaves the chunk's grey words in `words`,
+// or paints them into the picture itself where `words` is null (the calling thread's
+// own chunks). finish(k, words) runs on the calling thread in chunk order, so the
+// picture and the status texts see exactly the sequence of a serial pass.
 //
 // The caller takes chunks from the front and finishes each at once; helper threads take
 // them from the back. So the caller never waits for a helper that the system has not
@@ -106,8 +107,8 @@ void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, 
     double* const own = workspace.out.data();
     if (threads <= 1) {
         for (std::size_t k = 0; k < chunks; ++k) {
-            compute(k, workspace.in.data(), own);
-            finish(k, own);
+            compute(k, workspace.in.data(), own, workspace.wordScratch.data(), nullptr);
+            finish(k, nullptr);
         }
         return;
     }
@@ -115,9 +116,14 @@ void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, 
     const std::size_t slot = lines * kChunk;
     if (workspace.results.size() < chunks * slot) workspace.results.resize(chunks * slot);
     if (workspace.helperIn.size() < threads - 1) workspace.helperIn.resize(threads - 1);
-    for (std::size_t h = 0; h + 1 < threads; ++h)
+    if (workspace.helperOut.size() < threads - 1) workspace.helperOut.resize(threads - 1);
+    if (workspace.helperWords.size() < threads - 1) workspace.helperWords.resize(threads - 1);
+    for (std::size_t h = 0; h + 1 < threads; ++h) {
         if (workspace.helperIn[h].size() < slot) workspace.helperIn[h].resize(slot);
-    double* const results = workspace.results.data();
+        if (workspace.helperOut[h].size() < slot) workspace.helperOut[h].resize(slot);
+        if (workspace.helperWords[h].size() < slot) workspace.helperWords[h].resize(slot);
+    }
+    std::uint32_t* const results = workspace.results.data();
 
     std::vector<std::atomic<unsigned char>> done(chunks);  // set when a helper's chunk is ready
     std::mutex claimMutex;
@@ -138,7 +144,8 @@ void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, 
         }
     } joinAll{helpers};
     for (std::size_t h = 0; h + 1 < threads; ++h)
-        helpers.emplace_back([&, in = workspace.helperIn[h].data()] {
+        helpers.emplace_back([&, in = workspace.helperIn[h].data(), out = workspace.helperOut[h].data(),
+                              scratch = workspace.helperWords[h].data()] {
             for (;;) {
                 std::size_t k = 0;
                 {
@@ -148,7 +155,7 @@ void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, 
                 }
                 if (!failed.load()) {
                     try {
-                        compute(k, in, results + k * slot);
+                        compute(k, in, out, scratch, results + k * slot);
                     } catch (...) {
                         fail();
                     }
@@ -169,12 +176,12 @@ void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, 
         }
         if (mine) {
             try {
-                compute(k, workspace.in.data(), own);
+                compute(k, workspace.in.data(), own, workspace.wordScratch.data(), nullptr);
             } catch (...) {
                 fail();
                 break;
             }
-            finish(k, own);
+            finish(k, nullptr);
         } else {
             done[k].wait(0, std::memory_order_acquire);
             if (failed.load()) break;
@@ -207,6 +214,65 @@ int TransformThreads() {
     return threads > 0 ? threads : DefaultTransformThreads();
 }
 
+namespace {
+
+// What of a pass's lines the picture shows: lines beyond its edge are computed but not
+// painted, and so are values beyond the other edge.
+struct Shown {
+    std::size_t lines;   // of the pass, clipped to the picture's extent across them
+    std::size_t values;  // per line, clipped to its extent along them
+};
+Shown RowsShown(const PictureSurface& picture, std::size_t lines) {  // matrix rows: pixel columns
+    return {std::min(lines, static_cast<std::size_t>(picture.Width())),
+            std::min(lines, static_cast<std::size_t>(picture.Height()))};
+}
+Shown ColumnsShown(const PictureSurface& picture, std::size_t lines) {  // matrix columns: pixel rows
+    return {std::min(lines, static_cast<std::size_t>(picture.Height())),
+            std::min(lines, static_cast<std::size_t>(picture.Width()))};
+}
+// Lines of chunk k that the picture shows.
+std::size_t VisibleOf(const Shown& shown, std::size_t k, std::size_t count) {
+    const std::size_t first = k * kChunk;
+    return first >= shown.lines ? 0 : std::min(count, shown.lines - first);
+}
+
+// Chunk k of matrix rows (pixel columns): its words into `words` (kChunk apart), or
+// into the picture where `words` is null.
+void PaintRows(PictureSurface& picture, const Shown& rows, std::size_t k, std::size_t count, const double* out,
+               std::uint32_t* words, std::size_t plainRows) {
+    const std::size_t visible = VisibleOf(rows, k, count);
+    if (visible == 0 || rows.values == 0) return;
+    if (words != nullptr) RowChunkWords(out, words, kChunk, visible, rows.values, plainRows);
+    else RowChunkWords(out, picture.ScanLine(0) + k * kChunk, picture.StrideWords(), visible, rows.values, plainRows);
+}
+void PutRowWords(PictureSurface& picture, const Shown& rows, std::size_t k, std::size_t count,
+                 const std::uint32_t* words) {
+    const std::size_t visible = VisibleOf(rows, k, count);
+    if (words != nullptr && visible != 0) PutRows(picture, words, kChunk, k * kChunk, 0, visible, rows.values);
+}
+
+// Chunk k of matrix columns (pixel rows): one pixel row per line, `values` words each.
+void PaintColumns(PictureSurface& picture, const Shown& columns, std::size_t k, std::size_t count,
+                  const double* out, std::uint32_t* scratch, std::uint32_t* words, std::size_t plainCount,
+                  std::size_t firstInvertedLine) {
+    const std::size_t visible = VisibleOf(columns, k, count);
+    if (visible == 0 || columns.values == 0) return;
+    if (words != nullptr)
+        ColumnChunkWords(out, words, columns.values, scratch, k * kChunk, visible, columns.values, plainCount,
+                         firstInvertedLine);
+    else
+        ColumnChunkWords(out, picture.ScanLine(static_cast<int>(k * kChunk)), picture.StrideWords(), scratch,
+                         k * kChunk, visible, columns.values, plainCount, firstInvertedLine);
+}
+void PutColumnWords(PictureSurface& picture, const Shown& columns, std::size_t k, std::size_t count,
+                    const std::uint32_t* words) {
+    const std::size_t visible = VisibleOf(columns, k, count);
+    if (words != nullptr && visible != 0)
+        PutRows(picture, words, columns.values, 0, k * kChunk, columns.values, visible);
+}
+
+}  // namespace
+
 void DecomposeLevel(const LevelStep& step, const Filters& filters, const MatrixView& M, Frontend& frontend,
                     TransformWorkspace& workspace) {
     PrepareAnalysis(workspace.analysis, step, filters);
@@ -218,35 +284,39 @@ void DecomposeLevel(const LevelStep& step, const Filters& filters, const MatrixV
     auto countOf = [lines](std::size_t k) { return std::min(kChunk, lines - k * kChunk); };
 
     // Rows of the matrix are the vertical pixel lines x = r - 1.
+    const Shown rows = RowsShown(picture, lines);
     RunPass(
         lines, workspace,
-        [&](std::size_t k, double* in, double* out) {
+        [&](std::size_t k, double* in, double* out, std::uint32_t*, std::uint32_t* words) {
             GatherRows(M, k * kChunk, countOf(k), lines, in);
             SmoothChunk(setup, in, kChunk, out, kChunk, countOf(k));
             DetailChunk(setup, in, kChunk, out, kChunk, countOf(k));
             ScatterRows(out, k * kChunk, countOf(k), lines, M);
+            PaintRows(picture, rows, k, countOf(k), out, words, smooth);
         },
-        [&](std::size_t k, const double* out) {
+        [&](std::size_t k, const std::uint32_t* words) {
             frontend.SetStatus(kSmoothingText);
             frontend.SetStatus(kDetailsText);
             frontend.SetStatus(kPaintingText);
-            PaintRowChunk(picture, out, k * kChunk, countOf(k), lines, smooth);
+            PutRowWords(picture, rows, k, countOf(k), words);
             picture.Refresh();
         });
     // Columns of the matrix are the horizontal pixel lines y = col - 1; element i of
     // every column in a chunk is contiguous in matrix row i.
+    const Shown columns = ColumnsShown(picture, lines);
     RunPass(
         lines, workspace,
-        [&](std::size_t k, double*, double* out) {
+        [&](std::size_t k, double*, double* out, std::uint32_t* scratch, std::uint32_t* words) {
             SmoothChunk(setup, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
             DetailChunk(setup, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
             CopyColumns(out, k * kChunk, countOf(k), lines, M);
+            PaintColumns(picture, columns, k, countOf(k), out, scratch, words, smooth, smooth);
         },
-        [&](std::size_t k, const double* out) {
+        [&](std::size_t k, const std::uint32_t* words) {
             frontend.SetStatus(kSmoothingText);
             frontend.SetStatus(kDetailsText);
             frontend.SetStatus(kPaintingText);
-            PaintColumnChunk(picture, out, workspace.words.data(), k * kChunk, countOf(k), lines, smooth, smooth);
+            PutColumnWords(picture, columns, k, countOf(k), words);
             picture.Refresh();
             frontend.SetStatus(kDoneText);
         });
@@ -259,25 +329,29 @@ void ReconstructLevel(const LevelStep& step, const Filters& filters, const Matri
     PictureSurface& picture = frontend.Bild();
     auto countOf = [lines](std::size_t k) { return std::min(kChunk, lines - k * kChunk); };
 
+    const Shown columns = ColumnsShown(picture, lines);
     RunPass(
         lines, workspace,
-        [&](std::size_t k, double*, double* out) {
+        [&](std::size_t k, double*, double* out, std::uint32_t* scratch, std::uint32_t* words) {
             SynthesiseChunk(filters, step.n, M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
             CopyColumns(out, k * kChunk, countOf(k), lines, M);
+            PaintColumns(picture, columns, k, countOf(k), out, scratch, words, lines, lines);
         },
-        [&](std::size_t k, const double* out) {
-            PaintColumnChunk(picture, out, workspace.words.data(), k * kChunk, countOf(k), lines, lines, lines);
+        [&](std::size_t k, const std::uint32_t* words) {
+            PutColumnWords(picture, columns, k, countOf(k), words);
             picture.Refresh();
         });
+    const Shown rows = RowsShown(picture, lines);
     RunPass(
         lines, workspace,
-        [&](std::size_t k, double* in, double* out) {
+        [&](std::size_t k, double* in, double* out, std::uint32_t*, std::uint32_t* words) {
             GatherRows(M, k * kChunk, countOf(k), lines, in);
             SynthesiseChunk(filters, step.n, in, kChunk, out, kChunk, countOf(k));
             ScatterRows(out, k * kChunk, countOf(k), lines, M);
+            PaintRows(picture, rows, k, countOf(k), out, words, lines);
         },
-        [&](std::size_t k, const double* out) {
-            PaintRowChunk(picture, out, k * kChunk, countOf(k), lines, lines);
+        [&](std::size_t k, const std::uint32_t* words) {
+            PutRowWords(picture, rows, k, countOf(k), words);
             picture.Refresh();
         });
 }

@@ -11,10 +11,10 @@
 
 namespace tesora {
 
-// The scratch memory of level steps: one chunk of gathered lines, its results and its
-// grey words, and the factored Gram matrices of the current level; with more than one
-// transform thread also the helpers' results of a pass and each helper thread's
-// gathered lines. Grows to the largest level it meets. One per concurrent transform; the
+// The scratch memory of level steps: one chunk of gathered lines, its results and the
+// untransposed grey words, and the factored Gram matrices of the
+// current level; with more than one transform thread also the grey words of every chunk
+// of a pass and each helper thread's own scratch. Grows to the largest level it meets. One per concurrent transform; the
 // handlers share one, kept from one level change to the next.
 class TransformWorkspace {
 public:
@@ -22,10 +22,11 @@ public:
 
     std::vector<double> in;
     std::vector<double> out;
-    std::vector<std::uint32_t> words;
+    std::vector<std::uint32_t> wordScratch;
     AnalysisSetup analysis;
-    std::vector<double> results;                // chunk k at k * lines * kChunk
-    std::vector<std::vector<double>> helperIn;  // one per helper thread
+    std::vector<std::uint32_t> results;  // grey words, chunk k at k * lines * kChunk
+    std::vector<std::vector<double>> helperIn, helperOut;  // one of each per helper thread
+    std::vector<std::vector<std::uint32_t>> helperWords;
 };
 
 // Threads a level step computes its chunks on (the calling thread included). Every line
