@@ -134,7 +134,9 @@ struct StepRun {
     std::vector<RefreshLog> log;
 };
 
-StepRun RunSteps(int threads, int level, int width, int height, const Filters& filters, unsigned seed) {
+// surfaceWidth/Height 0: a surface the size of the matrix.
+StepRun RunSteps(int threads, int level, int width, int height, const Filters& filters, unsigned seed,
+                 int surfaceWidth = 0, int surfaceHeight = 0) {
     const int side = (1 << level) + 1;
     std::mt19937 random(seed);
     std::vector<double> matrix(static_cast<std::size_t>(side) * static_cast<std::size_t>(side), 0.0);
@@ -143,7 +145,7 @@ StepRun RunSteps(int threads, int level, int width, int height, const Filters& f
             matrix[static_cast<std::size_t>(i * side + j)] =
                 std::uniform_real_distribution<double>(-20.0, 280.0)(random);
     LoggingFrontend frontend;
-    frontend.surface.Resize(side, side);
+    frontend.surface.Resize(surfaceWidth > 0 ? surfaceWidth : side, surfaceHeight > 0 ? surfaceHeight : side);
     const MatrixView view{matrix.data(), static_cast<std::size_t>(side), side};
 
     SetTransformThreads(threads);
@@ -193,6 +195,21 @@ TEST(Threads, LevelStepsOnSeveralThreadsGiveTheBitsOfOne) {
             EXPECT_EQ(parallel.upPicture, serial.upPicture);
             EXPECT_EQ(parallel.texts, serial.texts);
             EXPECT_TRUE(parallel.log == serial.log);
+        }
+        // A surface the picture's size shows exactly the top left of the matrix-sized one,
+        // on any thread count.
+        for (int threads : {1, 2}) {
+            const StepRun clipped = RunSteps(threads, c.level, c.width, c.height, filters, seed, c.width, c.height);
+            const int side = (1 << c.level) + 1;
+            std::vector<std::uint32_t> downCrop, upCrop;
+            for (int y = 0; y < c.height; ++y)
+                for (int x = 0; x < c.width; ++x) {
+                    downCrop.push_back(serial.downPicture[static_cast<std::size_t>(y * side + x)]);
+                    upCrop.push_back(serial.upPicture[static_cast<std::size_t>(y * side + x)]);
+                }
+            EXPECT_TRUE(SameBits(clipped.down, serial.down)) << threads << " threads";
+            EXPECT_EQ(clipped.downPicture, downCrop) << threads << " threads";
+            EXPECT_EQ(clipped.upPicture, upCrop) << threads << " threads";
         }
         ++seed;
     }
