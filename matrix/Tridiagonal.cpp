@@ -205,20 +205,23 @@ inline double ExactStep(double r, double l, const double* other, std::size_t m, 
     return Divide(other ? SubtractProduct(r, l, other[m]) : r, d);
 }
 
+// How a row's steps are taken: emulated on doubles; hybrid, with the product and
+// difference on the 80-bit unit and only the quotient emulated; or all in Extended.
+enum class Steps { Emulated, Hybrid, Extended };
+
 // row[m] = (row[m] - l * other[m]) / d for every system m (other may be null: no
-// product), exactly as ExactStep. Hybrid: the product and difference on the 80-bit
-// unit, only the quotient emulated. `saved` and `unsure` are scratch of count entries.
-template <bool Fused, bool Hybrid>
+// product), exactly as ExactStep. `saved` and `unsure` are scratch of count entries.
+template <bool Fused, Steps Mode>
 inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, const double* __restrict other,
                                                         std::size_t count, const RowConstants& c,
                                                         double* __restrict saved, std::uint64_t* __restrict unsure) {
-    if (!c.safe) {
+    if (Mode == Steps::Extended || !c.safe) {
         for (std::size_t m = 0; m < count; ++m) row[m] = ExactStep(row[m], c.l, other, m, c.d);
         return;
     }
     std::uint64_t any = 0;
-    if (other == nullptr || Hybrid) {
-        if constexpr (Hybrid) {
+    if (other == nullptr || Mode == Steps::Hybrid) {
+        if constexpr (Mode == Steps::Hybrid) {
             if (other != nullptr) {
                 const Extended el(c.l);
                 for (std::size_t m = 0; m < count; ++m)
@@ -259,37 +262,40 @@ struct Sweep {
     std::size_t n;
 };
 
-template <bool Fused, bool Hybrid>
+template <bool Fused, Steps Mode>
 inline __attribute__((always_inline)) void SweepWith(const Sweep& s, double* b, std::size_t stride, std::size_t count,
                                                      double* saved, std::uint64_t* unsure) {
     // No lambda here: it would not carry the clone's target and would hold the steps.
     const std::size_t n = s.n;
-    SolveRowWith<Fused, Hybrid>(b, nullptr, count, ConstantsFor(0.0, s.diagonal[0], s.inverse[0]), saved, unsure);
+    SolveRowWith<Fused, Mode>(b, nullptr, count, ConstantsFor(0.0, s.diagonal[0], s.inverse[0]), saved, unsure);
     for (std::size_t i = 1; i < n; ++i)
-        SolveRowWith<Fused, Hybrid>(b + i * stride, b + (i - 1) * stride, count,
+        SolveRowWith<Fused, Mode>(b + i * stride, b + (i - 1) * stride, count,
                                     ConstantsFor(s.subdiagonal[i - 1], s.diagonal[i], s.inverse[i]), saved, unsure);
-    SolveRowWith<Fused, Hybrid>(b + (n - 1) * stride, nullptr, count,
+    SolveRowWith<Fused, Mode>(b + (n - 1) * stride, nullptr, count,
                                 ConstantsFor(0.0, s.diagonal[n - 1], s.inverse[n - 1]), saved, unsure);
     for (std::size_t r = n - 1; r-- > 0;)
-        SolveRowWith<Fused, Hybrid>(b + r * stride, b + (r + 1) * stride, count,
+        SolveRowWith<Fused, Mode>(b + r * stride, b + (r + 1) * stride, count,
                                     ConstantsFor(s.subdiagonal[r], s.diagonal[r], s.inverse[r]), saved, unsure);
 }
 
 using SweepFunction = void (*)(const Sweep&, double*, std::size_t, std::size_t, double*, std::uint64_t*);
 
-#define TESORA_SWEEP(name, attributes, fused, hybrid)                                                         \
+#define TESORA_SWEEP(name, attributes, fused, mode)                                                         \
     attributes void name(const Sweep& s, double* b, std::size_t stride, std::size_t count, double* saved, \
                          std::uint64_t* unsure) {                                                          \
-        SweepWith<fused, hybrid>(s, b, stride, count, saved, unsure);                                      \
+        SweepWith<fused, Steps::mode>(s, b, stride, count, saved, unsure);                                      \
     }
 
-TESORA_SWEEP(SweepBaseline, TESORA_WIDE_VECTORS, TESORA_BASELINE_FMA != 0, false)
+TESORA_SWEEP(SweepBaseline, TESORA_WIDE_VECTORS, TESORA_BASELINE_FMA != 0, Emulated)
 #if TESORA_FMA_CLONES
-TESORA_SWEEP(SweepAvx2Fma, TESORA_TARGET_AVX2_FMA, true, false)
-TESORA_SWEEP(SweepAvx512, TESORA_TARGET_AVX512, true, false)
+TESORA_SWEEP(SweepAvx2Fma, TESORA_TARGET_AVX2_FMA, true, Emulated)
+TESORA_SWEEP(SweepAvx512, TESORA_TARGET_AVX512, true, Emulated)
+#endif
 #if !TESORA_SOFTWARE_EXTENDED
-TESORA_SWEEP(HybridAvx2Fma, TESORA_TARGET_AVX2_FMA, true, true)
-TESORA_SWEEP(HybridAvx512, TESORA_TARGET_AVX512, true, true)
+TESORA_SWEEP(SweepExtended, , false, Extended)
+#if TESORA_FMA_CLONES
+TESORA_SWEEP(HybridAvx2Fma, TESORA_TARGET_AVX2_FMA, true, Hybrid)
+TESORA_SWEEP(HybridAvx512, TESORA_TARGET_AVX512, true, Hybrid)
 #endif
 #endif
 #undef TESORA_SWEEP
@@ -304,6 +310,20 @@ SweepFunction SweepFor(VectorLevel level) {
 #endif
     return SweepBaseline;
 }
+
+#if !TESORA_SOFTWARE_EXTENDED
+// The native type's solve: where vectors have fused multiply-add, the product and
+// difference stay on the 80-bit unit (a few cycles a step) and the quotients, its
+// slowest operation, go to the vector emulation with its near-tie check (the whole step
+// emulated is slower here); without them the 80-bit unit does the whole step.
+SweepFunction NativeSweep() {
+#if TESORA_FMA_CLONES
+    if (BestVectorLevel() == VectorLevel::Avx512) return HybridAvx512;
+    if (BestVectorLevel() == VectorLevel::Avx2Fma) return HybridAvx2Fma;
+#endif
+    return SweepExtended;
+}
+#endif
 
 // Scratch of the quick steps, kept per thread: a solve is called for every chunk.
 struct Scratch {
@@ -344,39 +364,17 @@ void TridiagonalCholesky::SolveInterleaved(double* b, std::size_t stride, std::s
 #if TESORA_SOFTWARE_EXTENDED
     SolveInterleavedOnDoubles(b, stride, count);
 #else
-    if (n_ == 0 || count == 0) return;
-    if (NeedsExactPath(b, stride, count)) {
-        for (std::size_t m = 0; m < count; ++m) SolveExact(b + m, stride);
-        return;
-    }
-#if TESORA_FMA_CLONES
-    // Where vectors have fused multiply-add, the product and difference stay on the 80-bit
-    // unit (a few cycles a step) and the quotients, its slowest operation, go to the
-    // vector emulation with its near-tie check. The whole step emulated is slower here.
-    if (BestVectorLevel() >= VectorLevel::Avx2Fma) {
-        Scratch& scratch = ThreadScratch();
-        scratch.Reserve(count);
-        const Sweep sweep{diagonal_.data(), subdiagonal_.data(), inverse_.data(), static_cast<std::size_t>(n_)};
-        (BestVectorLevel() == VectorLevel::Avx512 ? HybridAvx512 : HybridAvx2Fma)(sweep, b, stride, count,
-                                                                                  scratch.saved.data(),
-                                                                                  scratch.unsure.data());
-        return;
-    }
-#endif
-    // Without them the 80-bit unit does the whole step.
-    const auto n = static_cast<std::size_t>(n_);
-    auto solveRow = [&](double* row, const double* other, double l, double d) {
-        for (std::size_t m = 0; m < count; ++m) row[m] = ExactStep(row[m], l, other, m, d);
-    };
-    solveRow(b, nullptr, 0.0, diagonal_[0]);
-    for (std::size_t i = 1; i < n; ++i) solveRow(b + i * stride, b + (i - 1) * stride, subdiagonal_[i - 1], diagonal_[i]);
-    solveRow(b + (n - 1) * stride, nullptr, 0.0, diagonal_[n - 1]);
-    for (std::size_t r = n - 1; r-- > 0;) solveRow(b + r * stride, b + (r + 1) * stride, subdiagonal_[r], diagonal_[r]);
+    RunSweep(NativeSweep(), b, stride, count);
 #endif
 }
 
 void TridiagonalCholesky::SolveInterleavedOnDoubles(double* b, std::size_t stride, std::size_t count,
                                                     VectorLevel level) const {
+    RunSweep(SweepFor(level), b, stride, count);
+}
+
+template <typename SweepFn>
+void TridiagonalCholesky::RunSweep(SweepFn sweep, double* b, std::size_t stride, std::size_t count) const {
     if (n_ == 0 || count == 0) return;
     if (NeedsExactPath(b, stride, count)) {
         for (std::size_t m = 0; m < count; ++m) SolveExact(b + m, stride);
@@ -384,8 +382,8 @@ void TridiagonalCholesky::SolveInterleavedOnDoubles(double* b, std::size_t strid
     }
     Scratch& scratch = ThreadScratch();
     scratch.Reserve(count);
-    const Sweep sweep{diagonal_.data(), subdiagonal_.data(), inverse_.data(), static_cast<std::size_t>(n_)};
-    SweepFor(level)(sweep, b, stride, count, scratch.saved.data(), scratch.unsure.data());
+    sweep(Sweep{diagonal_.data(), subdiagonal_.data(), inverse_.data(), static_cast<std::size_t>(n_)}, b, stride,
+          count, scratch.saved.data(), scratch.unsure.data());
 }
 
 }  // namespace tesora

@@ -40,6 +40,9 @@ private:
     void SolveExact(double* b, std::size_t step) const;  // the signed-zero-faithful path
     // A -0.0 on the right: only SolveExact reproduces the dense solve's signs then.
     bool NeedsExactPath(const double* b, std::size_t stride, std::size_t count) const;
+    // One sweep function of the .cpp over the systems, or SolveExact where it must.
+    template <typename SweepFn>
+    void RunSweep(SweepFn sweep, double* b, std::size_t stride, std::size_t count) const;
 
     std::int32_t n_ = 0;
     std::vector<double> diagonal_;     // L(i, i)

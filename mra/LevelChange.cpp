@@ -87,10 +87,10 @@ namespace {
 std::atomic<int> transformThreads{0};  // 0: DefaultTransformThreads()
 
 // One pass over the chunks of `lines` lines. compute(k, in, out, scratch, words) may run
-// on any thread with scratch `in`, `out` and `scratch` (words) of its own; it reads and writes only chunk k's lines
-// of the matrix (chunks are disjoint lines) and leaves the chunk's grey words in `words`,
-// or paints them into the picture itself where `words` is null (the calling thread's
-// own chunks). finish(k, words) runs on the calling thread in chunk order, so the
+// on any thread with scratch `in`, `out` and `scratch` (words) of its own; it reads and
+// writes only chunk k's lines of the matrix (chunks are disjoint lines) and leaves the
+// chunk's grey words in `words`, or paints them into the picture itself where `words`
+// is null (the calling thread's own chunks). finish(k, words) runs on the calling thread in chunk order, so the
 // picture and the status texts see exactly the sequence of a serial pass.
 //
 // The caller takes chunks from the front and finishes each at once; helper threads take
@@ -242,8 +242,8 @@ void PaintRows(PictureSurface& picture, const Shown& rows, std::size_t k, std::s
                std::uint32_t* words, std::size_t plainRows) {
     const std::size_t visible = VisibleOf(rows, k, count);
     if (visible == 0 || rows.values == 0) return;
-    if (words != nullptr) RowChunkWords(out, words, kChunk, visible, rows.values, plainRows);
-    else RowChunkWords(out, picture.ScanLine(0) + k * kChunk, picture.StrideWords(), visible, rows.values, plainRows);
+    std::uint32_t* const dst = words != nullptr ? words : picture.ScanLine(0) + k * kChunk;
+    RowChunkWords(out, dst, words != nullptr ? kChunk : picture.StrideWords(), visible, rows.values, plainRows);
 }
 void PutRowWords(PictureSurface& picture, const Shown& rows, std::size_t k, std::size_t count,
                  const std::uint32_t* words) {
@@ -257,12 +257,9 @@ void PaintColumns(PictureSurface& picture, const Shown& columns, std::size_t k, 
                   std::size_t firstInvertedLine) {
     const std::size_t visible = VisibleOf(columns, k, count);
     if (visible == 0 || columns.values == 0) return;
-    if (words != nullptr)
-        ColumnChunkWords(out, words, columns.values, scratch, k * kChunk, visible, columns.values, plainCount,
-                         firstInvertedLine);
-    else
-        ColumnChunkWords(out, picture.ScanLine(static_cast<int>(k * kChunk)), picture.StrideWords(), scratch,
-                         k * kChunk, visible, columns.values, plainCount, firstInvertedLine);
+    std::uint32_t* const dst = words != nullptr ? words : picture.ScanLine(static_cast<int>(k * kChunk));
+    ColumnChunkWords(out, dst, words != nullptr ? columns.values : picture.StrideWords(), scratch, k * kChunk, visible,
+                     columns.values, plainCount, firstInvertedLine);
 }
 void PutColumnWords(PictureSurface& picture, const Shown& columns, std::size_t k, std::size_t count,
                     const std::uint32_t* words) {
