@@ -125,10 +125,12 @@ inline double PowerOfTwoBelow(double x) {  // 2^floor(log2 |x|), 0 for 0
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(x) & kExponentMask);
 }
 inline bool IsPowerOfTwo(double x) { return (std::bit_cast<std::uint64_t>(x) & kFractionMask) == 0; }
-// Flags are combined as unsigned 0/1 with bitwise operators: no short-circuit branches
-// in the vectorised loops.
-inline unsigned Flag(bool b) { return static_cast<unsigned>(b); }
-inline unsigned OutOfSafeRange(double x) {  // neither zero nor 2^-400 <= |x| < 2^401
+// Flags are combined as 0/1 with bitwise operators: no short-circuit branches in the
+// vectorised loops. They are as wide as a double, so that a vector of flags matches a
+// vector of values.
+using Flags = std::uint64_t;
+inline Flags Flag(bool b) { return static_cast<Flags>(b); }
+inline Flags OutOfSafeRange(double x) {  // neither zero nor 2^-400 <= |x| < 2^401
     const std::uint64_t field = (std::bit_cast<std::uint64_t>(x) >> 52) & 0x7FF;
     return Flag(field - (1023 - 400) > 800u) & Flag((std::bit_cast<std::uint64_t>(x) << 1) != 0);
 }
@@ -137,12 +139,23 @@ inline bool InSafeRange(double x) { return OutOfSafeRange(x) == 0; }
 // The ulp that decides a rounding near x: the smaller one where x is a power of two.
 inline double DecidingUlp(double x) { return PowerOfTwoBelow(x) * (IsPowerOfTwo(x) ? 0x1p-53 : 0x1p-52); }
 
+// Exponent field outside 2^-400 <= |x| < 2^401 (zeros included).
+inline Flags OutsideRangeField(double x) {
+    const std::uint64_t field = (std::bit_cast<std::uint64_t>(x) >> 52) & 0x7FF;
+    return Flag(field - (1023 - 400) > 800u);
+}
+
+// The tie margin in the deciding ulp's units, for an ordinary w and for a power of two.
+constexpr double kUlpMargin = 0x1p-52 * kTieMargin;
+constexpr double kSmallUlpMargin = 0x1p-53 * kTieMargin;
+
 // Quotient v / d rounded as by Extended; `unsure` is set where it cannot tell. With
 // fused operations the quotient comes from the reciprocal and one correction, which
 // keeps the slow vector divider out of the loop: the check below proves the result
-// either way, as it only accepts a w within a tie margin of the exact quotient.
+// either way, as it only accepts a w within a tie margin of the exact quotient. A zero
+// v gives a zero w of the right sign, which needs no check.
 template <bool Fused>
-inline double QuickQuotient(double v, double d, Split ds, double inverse, unsigned& unsure) {
+inline double QuickQuotient(double v, double d, Split ds, double inverse, Flags& unsure) {
     double w, remainder;  // remainder: v - w * d, exact
     if constexpr (Fused) {
         const double q = v * inverse;
@@ -155,14 +168,22 @@ inline double QuickQuotient(double v, double d, Split ds, double inverse, unsign
         remainder = (v - h) - SplitProductError(SplitHalves(w), ds, h);
     }
     const double offset = remainder * inverse;  // exact quotient - w
-    unsure = unsure | (Flag(v != 0.0) & Flag(!(std::abs(offset) < DecidingUlp(w) * kTieMargin))) | OutOfSafeRange(w) |
-             (Flag(w == 0.0) & Flag(v != 0.0));
+    const double bound = PowerOfTwoBelow(w) * (IsPowerOfTwo(w) ? kSmallUlpMargin : kUlpMargin);
+    // A zero w from a nonzero v underflowed: the range test sends it to Extended.
+    unsure = unsure | (Flag(v != 0.0) & (Flag(!(std::abs(offset) < bound)) | OutsideRangeField(w)));
     return w;
+}
+
+// The quotient of a difference the 80-bit unit (or no product) already gave.
+template <bool Fused>
+inline double QuickQuotientOf(double v, double d, Split ds, double inverse, Flags& unsure) {
+    unsure = Flag(v != 0.0) & OutsideRangeField(v);
+    return QuickQuotient<Fused>(v, d, ds, inverse, unsure);
 }
 
 // (r - l * p) / d; l and d (with their halves and 1/d) are the row's constants.
 template <bool Fused>
-inline double QuickStep(double r, double l, Split ls, double p, double d, Split ds, double inverse, unsigned& unsure) {
+inline double QuickStep(double r, double l, Split ls, double p, double d, Split ds, double inverse, Flags& unsure) {
     const double product = l * p;
     const double error = ProductError<Fused>(l, ls, p, product);
     // Round the exact product to 64 bits: error to a multiple of 2^-63 of product's power
@@ -178,7 +199,7 @@ inline double QuickStep(double r, double l, Split ls, double p, double d, Split 
     const double general = a + tail;
     const double distance = (a - general) + tail;  // exact difference - general
     // Safe ranges of the product and of r - product cover every intermediate.
-    const unsigned generalUnsure = Flag(!(std::abs(distance) < DecidingUlp(general) * kTieMargin)) |
+    const Flags generalUnsure = Flag(!(std::abs(distance) < DecidingUlp(general) * kTieMargin)) |
                                    Flag(general == 0.0) | OutOfSafeRange(product) | OutOfSafeRange(general) |
                                    OutOfSafeRange(r);
     // A zero product leaves r as it is (zero signs as in extended precision); a zero
@@ -210,43 +231,44 @@ inline double ExactStep(double r, double l, const double* other, std::size_t m, 
 enum class Steps { Emulated, Hybrid, Extended };
 
 // row[m] = (row[m] - l * other[m]) / d for every system m (other may be null: no
-// product), exactly as ExactStep. `saved` and `unsure` are scratch of count entries.
+// product), exactly as ExactStep. `saved` and `unsure` are scratch of count entries:
+// `saved` holds the row's inputs, or the differences where the 80-bit unit computed them.
 template <bool Fused, Steps Mode>
 inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, const double* __restrict other,
                                                         std::size_t count, const RowConstants& c,
-                                                        double* __restrict saved, std::uint64_t* __restrict unsure) {
+                                                        double* __restrict saved, Flags* __restrict unsure) {
     if (Mode == Steps::Extended || !c.safe) {
         for (std::size_t m = 0; m < count; ++m) row[m] = ExactStep(row[m], c.l, other, m, c.d);
         return;
     }
-    std::uint64_t any = 0;
+    Flags any = 0;
     if (other == nullptr || Mode == Steps::Hybrid) {
-        if constexpr (Mode == Steps::Hybrid) {
-            if (other != nullptr) {
-                const Extended el(c.l);
-                for (std::size_t m = 0; m < count; ++m)
-                    row[m] = static_cast<double>(Extended(row[m]) - el * Extended(other[m]));
-            }
+        if (Mode == Steps::Hybrid && other != nullptr) {
+            const Extended el(c.l);
+#pragma GCC unroll 4
+            for (std::size_t m = 0; m < count; ++m)
+                saved[m] = static_cast<double>(Extended(row[m]) - el * Extended(other[m]));
+        } else {
+            for (std::size_t m = 0; m < count; ++m) saved[m] = row[m];
         }
         for (std::size_t m = 0; m < count; ++m) {
-            unsigned u = OutOfSafeRange(row[m]);
-            saved[m] = row[m];
-            row[m] = QuickQuotient<Fused>(row[m], c.d, c.ds, c.inverse, u);
-            unsure[m] = static_cast<std::uint64_t>(u);
-            any |= static_cast<std::uint64_t>(u);
+            Flags u = 0;
+            row[m] = QuickQuotientOf<Fused>(saved[m], c.d, c.ds, c.inverse, u);
+            unsure[m] = u;
+            any |= u;
         }
         if (any == 0) return;
-        // saved holds the difference already: only the quotient is redone.
+        // saved holds the difference: only the quotient is redone.
         for (std::size_t m = 0; m < count; ++m)
             if (unsure[m] != 0) row[m] = Divide(saved[m], c.d);
         return;
     }
     for (std::size_t m = 0; m < count; ++m) {
-        unsigned u = 0;
+        Flags u = 0;
         saved[m] = row[m];
         row[m] = QuickStep<Fused>(row[m], c.l, c.ls, other[m], c.d, c.ds, c.inverse, u);
-        unsure[m] = static_cast<std::uint64_t>(u);
-        any |= static_cast<std::uint64_t>(u);
+        unsure[m] = u;
+        any |= u;
     }
     if (any == 0) return;
     for (std::size_t m = 0; m < count; ++m)
@@ -264,7 +286,7 @@ struct Sweep {
 
 template <bool Fused, Steps Mode>
 inline __attribute__((always_inline)) void SweepWith(const Sweep& s, double* b, std::size_t stride, std::size_t count,
-                                                     double* saved, std::uint64_t* unsure) {
+                                                     double* saved, Flags* unsure) {
     // No lambda here: it would not carry the clone's target and would hold the steps.
     const std::size_t n = s.n;
     SolveRowWith<Fused, Mode>(b, nullptr, count, ConstantsFor(0.0, s.diagonal[0], s.inverse[0]), saved, unsure);
@@ -278,12 +300,12 @@ inline __attribute__((always_inline)) void SweepWith(const Sweep& s, double* b, 
                                     ConstantsFor(s.subdiagonal[r], s.diagonal[r], s.inverse[r]), saved, unsure);
 }
 
-using SweepFunction = void (*)(const Sweep&, double*, std::size_t, std::size_t, double*, std::uint64_t*);
+using SweepFunction = void (*)(const Sweep&, double*, std::size_t, std::size_t, double*, Flags*);
 
 #define TESORA_SWEEP(name, attributes, fused, mode)                                                         \
     attributes void name(const Sweep& s, double* b, std::size_t stride, std::size_t count, double* saved, \
-                         std::uint64_t* unsure) {                                                          \
-        SweepWith<fused, Steps::mode>(s, b, stride, count, saved, unsure);                                      \
+                         Flags* unsure) {                                                                  \
+        SweepWith<fused, Steps::mode>(s, b, stride, count, saved, unsure);                                 \
     }
 
 TESORA_SWEEP(SweepBaseline, TESORA_WIDE_VECTORS, TESORA_BASELINE_FMA != 0, Emulated)
@@ -328,7 +350,7 @@ SweepFunction NativeSweep() {
 // Scratch of the quick steps, kept per thread: a solve is called for every chunk.
 struct Scratch {
     std::vector<double> saved;
-    std::vector<std::uint64_t> unsure;
+    std::vector<Flags> unsure;
     void Reserve(std::size_t count) {
         if (saved.size() < count) {
             saved.resize(count);
