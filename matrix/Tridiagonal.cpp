@@ -8,6 +8,10 @@
 #include "matrix/Extended.h"
 #include "matrix/Simd.h"
 
+#if TESORA_FMA_CLONES
+#include <immintrin.h>
+#endif
+
 namespace tesora {
 
 namespace {
@@ -181,6 +185,66 @@ inline double QuickQuotientOf(double v, double d, Split ds, double inverse, Flag
     return QuickQuotient<Fused>(v, d, ds, inverse, unsure);
 }
 
+#if TESORA_FMA_CLONES
+// QuickQuotientOf for a row on AVX-512, written out so that the flags stay in mask
+// registers: w[m] = v[m] / d for every m, and unsure[m / 8] holds the unsure lanes of
+// each eight as a bit mask.
+struct QuotientConstants {
+    __m512d d, inverse, ulp, smallUlp;
+    __m512i exponentMask, fractionMask, magnitude, low, span;
+};
+
+TESORA_TARGET_AVX512 inline __attribute__((always_inline)) __mmask8 QuotientLanes(const QuotientConstants& k,
+                                                                                 const double* v, double* w,
+                                                                                 __mmask8 lanes) {
+    const __m512d x = _mm512_maskz_loadu_pd(lanes, v);
+    const __m512d q = _mm512_mul_pd(x, k.inverse);
+    const __m512d corrected = _mm512_fmadd_pd(_mm512_fnmadd_pd(q, k.d, x), k.inverse, q);
+    const __mmask8 nonzero = _mm512_cmp_pd_mask(x, _mm512_setzero_pd(), _CMP_NEQ_UQ);
+    const __m512d y = _mm512_mask_blend_pd(nonzero, q, corrected);  // a zero keeps its sign
+    const __m512d offset = _mm512_mul_pd(_mm512_fnmadd_pd(y, k.d, x), k.inverse);
+    const __m512i yExponent = _mm512_and_si512(_mm512_castpd_si512(y), k.exponentMask);
+    const __mmask8 power = _mm512_testn_epi64_mask(_mm512_castpd_si512(y), k.fractionMask);
+    const __m512d bound = _mm512_mul_pd(_mm512_castsi512_pd(yExponent), _mm512_mask_blend_pd(power, k.ulp, k.smallUlp));
+    const __m512d distance = _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(offset), k.magnitude));
+    const __mmask8 far = _mm512_mask_cmp_pd_mask(nonzero, distance, bound, _CMP_NLT_UQ);
+    // OutsideRangeField on the exponent bits in place.
+    const __m512i xExponent = _mm512_and_si512(_mm512_castpd_si512(x), k.exponentMask);
+    const __mmask8 outsideX = _mm512_mask_cmpgt_epu64_mask(nonzero, _mm512_sub_epi64(xExponent, k.low), k.span);
+    const __mmask8 outsideY = _mm512_mask_cmpgt_epu64_mask(nonzero, _mm512_sub_epi64(yExponent, k.low), k.span);
+    _mm512_mask_storeu_pd(w, lanes, y);
+    return _kand_mask8(_kor_mask8(far, _kor_mask8(outsideX, outsideY)), lanes);
+}
+
+// Returns whether any lane is unsure. A function of its own: the compiler inlines a
+// function with a target only into one with the same target.
+TESORA_TARGET_AVX512 bool QuotientsAvx512(const double* __restrict v, double* __restrict w, std::size_t count,
+                                          double d, double inverse, Flags* __restrict unsure) {
+    const QuotientConstants k{_mm512_set1_pd(d),
+                              _mm512_set1_pd(inverse),
+                              _mm512_set1_pd(kUlpMargin),
+                              _mm512_set1_pd(kSmallUlpMargin),
+                              _mm512_set1_epi64(static_cast<long long>(kExponentMask)),
+                              _mm512_set1_epi64(static_cast<long long>(kFractionMask)),
+                              _mm512_set1_epi64(0x7FFFFFFFFFFFFFFFLL),
+                              _mm512_set1_epi64(static_cast<long long>(std::uint64_t{1023 - 400} << 52)),
+                              _mm512_set1_epi64(static_cast<long long>(std::uint64_t{800} << 52))};
+    __mmask8 any = 0;
+    std::size_t m = 0;
+    for (; m + 8 <= count; m += 8) {
+        const __mmask8 u = QuotientLanes(k, v + m, w + m, 0xFF);
+        unsure[m / 8] = _cvtmask8_u32(u);
+        any = _kor_mask8(any, u);
+    }
+    if (m < count) {
+        const __mmask8 u = QuotientLanes(k, v + m, w + m, static_cast<__mmask8>((1u << (count - m)) - 1u));
+        unsure[m / 8] = _cvtmask8_u32(u);
+        any = _kor_mask8(any, u);
+    }
+    return _cvtmask8_u32(any) != 0;
+}
+#endif
+
 // (r - l * p) / d; l and d (with their halves and 1/d) are the row's constants.
 template <bool Fused>
 inline double QuickStep(double r, double l, Split ls, double p, double d, Split ds, double inverse, Flags& unsure) {
@@ -233,7 +297,7 @@ enum class Steps { Emulated, Hybrid, Extended };
 // row[m] = (row[m] - l * other[m]) / d for every system m (other may be null: no
 // product), exactly as ExactStep. `saved` and `unsure` are scratch of count entries:
 // `saved` holds the row's inputs, or the differences where the 80-bit unit computed them.
-template <bool Fused, Steps Mode>
+template <bool Fused, Steps Mode, bool Masks512>
 inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, const double* __restrict other,
                                                         std::size_t count, const RowConstants& c,
                                                         double* __restrict saved, Flags* __restrict unsure) {
@@ -251,6 +315,14 @@ inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, 
         } else {
             for (std::size_t m = 0; m < count; ++m) saved[m] = row[m];
         }
+#if TESORA_FMA_CLONES
+        if constexpr (Masks512) {
+            if (!QuotientsAvx512(saved, row, count, c.d, c.inverse, unsure)) return;
+            for (std::size_t m = 0; m < count; ++m)
+                if ((unsure[m / 8] >> (m % 8)) & 1) row[m] = Divide(saved[m], c.d);
+            return;
+        }
+#endif
         for (std::size_t m = 0; m < count; ++m) {
             Flags u = 0;
             row[m] = QuickQuotientOf<Fused>(saved[m], c.d, c.ds, c.inverse, u);
@@ -284,40 +356,41 @@ struct Sweep {
     std::size_t n;
 };
 
-template <bool Fused, Steps Mode>
+template <bool Fused, Steps Mode, bool Masks512>
 inline __attribute__((always_inline)) void SweepWith(const Sweep& s, double* b, std::size_t stride, std::size_t count,
                                                      double* saved, Flags* unsure) {
     // No lambda here: it would not carry the clone's target and would hold the steps.
     const std::size_t n = s.n;
-    SolveRowWith<Fused, Mode>(b, nullptr, count, ConstantsFor(0.0, s.diagonal[0], s.inverse[0]), saved, unsure);
+    SolveRowWith<Fused, Mode, Masks512>(b, nullptr, count, ConstantsFor(0.0, s.diagonal[0], s.inverse[0]), saved, unsure);
     for (std::size_t i = 1; i < n; ++i)
-        SolveRowWith<Fused, Mode>(b + i * stride, b + (i - 1) * stride, count,
+        SolveRowWith<Fused, Mode, Masks512>(b + i * stride, b + (i - 1) * stride, count,
                                     ConstantsFor(s.subdiagonal[i - 1], s.diagonal[i], s.inverse[i]), saved, unsure);
-    SolveRowWith<Fused, Mode>(b + (n - 1) * stride, nullptr, count,
+    SolveRowWith<Fused, Mode, Masks512>(b + (n - 1) * stride, nullptr, count,
                                 ConstantsFor(0.0, s.diagonal[n - 1], s.inverse[n - 1]), saved, unsure);
     for (std::size_t r = n - 1; r-- > 0;)
-        SolveRowWith<Fused, Mode>(b + r * stride, b + (r + 1) * stride, count,
+        SolveRowWith<Fused, Mode, Masks512>(b + r * stride, b + (r + 1) * stride, count,
                                     ConstantsFor(s.subdiagonal[r], s.diagonal[r], s.inverse[r]), saved, unsure);
 }
 
 using SweepFunction = void (*)(const Sweep&, double*, std::size_t, std::size_t, double*, Flags*);
 
-#define TESORA_SWEEP(name, attributes, fused, mode)                                                         \
+// masks: the quotients of AVX-512 with their flags in mask registers.
+#define TESORA_SWEEP(name, attributes, fused, mode, masks)                                                  \
     attributes void name(const Sweep& s, double* b, std::size_t stride, std::size_t count, double* saved, \
                          Flags* unsure) {                                                                  \
-        SweepWith<fused, Steps::mode>(s, b, stride, count, saved, unsure);                                 \
+        SweepWith<fused, Steps::mode, masks>(s, b, stride, count, saved, unsure);                          \
     }
 
-TESORA_SWEEP(SweepBaseline, TESORA_WIDE_VECTORS, TESORA_BASELINE_FMA != 0, Emulated)
+TESORA_SWEEP(SweepBaseline, TESORA_WIDE_VECTORS, TESORA_BASELINE_FMA != 0, Emulated, false)
 #if TESORA_FMA_CLONES
-TESORA_SWEEP(SweepAvx2Fma, TESORA_TARGET_AVX2_FMA, true, Emulated)
-TESORA_SWEEP(SweepAvx512, TESORA_TARGET_AVX512, true, Emulated)
+TESORA_SWEEP(SweepAvx2Fma, TESORA_TARGET_AVX2_FMA, true, Emulated, false)
+TESORA_SWEEP(SweepAvx512, TESORA_TARGET_AVX512, true, Emulated, true)
 #endif
 #if !TESORA_SOFTWARE_EXTENDED
-TESORA_SWEEP(SweepExtended, , false, Extended)
+TESORA_SWEEP(SweepExtended, , false, Extended, false)
 #if TESORA_FMA_CLONES
-TESORA_SWEEP(HybridAvx2Fma, TESORA_TARGET_AVX2_FMA, true, Hybrid)
-TESORA_SWEEP(HybridAvx512, TESORA_TARGET_AVX512, true, Hybrid)
+TESORA_SWEEP(HybridAvx2Fma, TESORA_TARGET_AVX2_FMA, true, Hybrid, false)
+TESORA_SWEEP(HybridAvx512, TESORA_TARGET_AVX512, true, Hybrid, true)
 #endif
 #endif
 #undef TESORA_SWEEP
