@@ -82,6 +82,14 @@ void TransformWorkspace::Reserve(std::size_t lines) {
     if (wordScratch.size() < size) wordScratch.resize(size);
 }
 
+HelperCrew& TransformWorkspace::Crew(std::size_t helpers) {
+    if (!crew_ || !crew_->Here() || crew_->Size() < helpers) {
+        crew_.reset();
+        crew_ = std::make_unique<HelperCrew>(helpers);
+    }
+    return *crew_;
+}
+
 namespace {
 
 std::atomic<int> transformThreads{0};  // 0: DefaultTransformThreads()
@@ -136,34 +144,50 @@ void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, 
         failed.store(true);
     };
 
-    std::vector<std::thread> helpers;
-    struct JoinAll {
-        std::vector<std::thread>& all;
-        ~JoinAll() {
-            for (std::thread& t : all) t.join();
-        }
-    } joinAll{helpers};
-    for (std::size_t h = 0; h + 1 < threads; ++h)
-        helpers.emplace_back([&, in = workspace.helperIn[h].data(), out = workspace.helperOut[h].data(),
-                              scratch = workspace.helperWords[h].data()] {
-            for (;;) {
-                std::size_t k = 0;
-                {
-                    const std::lock_guard<std::mutex> lock(claimMutex);
-                    if (front == back) return;
-                    k = --back;
-                }
-                if (!failed.load()) {
-                    try {
-                        compute(k, in, out, scratch, results + k * slot);
-                    } catch (...) {
-                        fail();
-                    }
-                }
-                done[k].store(1, std::memory_order_release);
-                done[k].notify_all();
+    HelperCrew& crew = workspace.Crew(threads - 1);
+    crew.Start(threads - 1, [&](std::size_t h) {
+        double* const in = workspace.helperIn[h].data();
+        double* const out = workspace.helperOut[h].data();
+        std::uint32_t* const scratch = workspace.helperWords[h].data();
+        for (;;) {
+            std::size_t k = 0;
+            {
+                const std::lock_guard<std::mutex> lock(claimMutex);
+                if (front == back) return;
+                k = --back;
             }
-        });
+            if (!failed.load()) {
+                try {
+                    compute(k, in, out, scratch, results + k * slot);
+                } catch (...) {
+                    fail();
+                }
+            }
+            done[k].store(1, std::memory_order_release);
+            done[k].notify_all();
+        }
+    });
+    // The helpers use this frame: on every way out of it they are stopped from taking
+    // more chunks and waited for.
+    struct Waited {
+        HelperCrew& crew;
+        std::mutex& claimMutex;
+        std::size_t& front;
+        std::size_t& back;
+        bool done = false;
+        void Stop() {
+            const std::lock_guard<std::mutex> lock(claimMutex);
+            back = front;
+        }
+        ~Waited() {
+            if (done) return;
+            try {
+                Stop();
+                crew.Wait();
+            } catch (...) {  // the pass is failing already
+            }
+        }
+    } waited{crew, claimMutex, front, back};
 
     for (std::size_t k = 0; k < chunks && !failed.load(); ++k) {
         bool mine = false;
@@ -188,13 +212,10 @@ void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, 
             finish(k, results + k * slot);
         }
     }
-    // Stop the helpers from taking more chunks if the pass ended early.
-    {
-        const std::lock_guard<std::mutex> lock(claimMutex);
-        back = front;
-    }
-    for (std::thread& t : helpers) t.join();
-    helpers.clear();
+    // The pass may have ended early: the helpers take no more chunks.
+    waited.Stop();
+    waited.done = true;
+    crew.Wait();
     if (failure) std::rethrow_exception(failure);
 }
 

@@ -3,22 +3,28 @@
 // then columns) and reconstruction (columns, then rows), painting every transformed
 // line into the main picture as it goes, and the track bar's whole change handler.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "blac/Frontend.h"
 #include "mra/ChunkKernels.h"
+#include "mra/HelperCrew.h"
 #include "mra/Values.h"
 
 namespace tesora {
 
 // The scratch memory of level steps: one chunk of gathered lines, its results and the
-// untransposed grey words, and the factored Gram matrices of the
-// current level; with more than one transform thread also the grey words of every chunk
-// of a pass and each helper thread's own scratch. Grows to the largest level it meets. One per concurrent transform; the
-// handlers share one, kept from one level change to the next.
+// untransposed grey words, and the factored Gram matrices of the current level; with
+// more than one transform thread also the grey words of every chunk of a pass, each
+// helper thread's own scratch and the helper threads themselves. Grows to the largest
+// level it meets. One per concurrent transform; the handlers share one, kept from one
+// level change to the next.
 class TransformWorkspace {
 public:
     void Reserve(std::size_t lines);
+    // At least `helpers` helper threads, started on first use and kept; a process forked
+    // from the one that started them gets its own.
+    HelperCrew& Crew(std::size_t helpers);
 
     std::vector<double> in;
     std::vector<double> out;
@@ -27,6 +33,9 @@ public:
     std::vector<std::uint32_t> results;  // grey words, chunk k at k * lines * kChunk
     std::vector<std::vector<double>> helperIn, helperOut;  // one of each per helper thread
     std::vector<std::vector<std::uint32_t>> helperWords;
+
+private:
+    std::unique_ptr<HelperCrew> crew_;
 };
 
 // Threads a level step computes its chunks on (the calling thread included). Every line
