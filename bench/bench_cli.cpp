@@ -78,9 +78,11 @@ BENCHMARK(BM_SweepElevenPositionsProcess1025)->Unit(benchmark::kMillisecond)->Us
     ->Repetitions(5)->ReportAggregatesOnly(true);
 
 // The sweep figures: 11 positions with 1 and with 10 Epsilons (one decomposition per
-// position serves all 10), serial and with 2 worker processes.
-void SweepProcess(benchmark::State& state, const char* epsilons, const char* jobs) {
-    RunProcess(state, {"sweep", kPicture, "--level", "5", "--epsilons", epsilons, "--positions", "0:100:10",
+// position serves all 10), serial and with 2 worker processes; and 21 positions with 10
+// Epsilons, for what a second worker gains on a longer sweep.
+void SweepProcess(benchmark::State& state, const char* epsilons, const char* jobs,
+                  const char* positions = "0:100:10") {
+    RunProcess(state, {"sweep", kPicture, "--level", "5", "--epsilons", epsilons, "--positions", positions,
                        "--jobs", jobs, "--csv", "/tmp/tesora-bench-sweep.csv"});
 }
 void BM_SweepElevenByOneJobs1(benchmark::State& state) { SweepProcess(state, "5", "1"); }
@@ -95,6 +97,12 @@ BENCHMARK(BM_SweepElevenByOneJobs2)->Unit(benchmark::kMillisecond)->UseRealTime(
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_SweepElevenByTenJobs2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
     ->ReportAggregatesOnly(true);
+void BM_SweepTwentyOneByTenJobs1(benchmark::State& state) { SweepProcess(state, "1:10:1", "1", "0:100:5"); }
+void BM_SweepTwentyOneByTenJobs2(benchmark::State& state) { SweepProcess(state, "1:10:1", "2", "0:100:5"); }
+BENCHMARK(BM_SweepTwentyOneByTenJobs1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
+    ->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SweepTwentyOneByTenJobs2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
+    ->Repetitions(3)->ReportAggregatesOnly(true);
 
 void BM_CompressInProcess1025(benchmark::State& state) {
     WritePicture();
