@@ -44,6 +44,11 @@ TEST(HelperCrew, AFailedTaskComesBackFromWaitAndTheCrewGoesOn) {
 }
 
 TEST(HelperCrew, AForkedChildWorksWithACrewOfItsOwn) {
+#ifdef TESORA_TESTS_EMULATED
+    // qemu-user fails its own assertions when a forked child of a threaded process
+    // starts a thread; real processors are tested by the native builds.
+    GTEST_SKIP() << "the user-mode emulator cannot start threads in a forked child";
+#endif
     TransformWorkspace workspace;
     HelperCrew* parents = &workspace.Crew(1);
     std::atomic<int> calls{0};
