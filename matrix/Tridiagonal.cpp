@@ -134,24 +134,22 @@ inline bool IsPowerOfTwo(double x) { return (std::bit_cast<std::uint64_t>(x) & k
 // vector of values.
 using Flags = std::uint64_t;
 inline Flags Flag(bool b) { return static_cast<Flags>(b); }
-inline Flags OutOfSafeRange(double x) {  // neither zero nor 2^-400 <= |x| < 2^401
-    const std::uint64_t field = (std::bit_cast<std::uint64_t>(x) >> 52) & 0x7FF;
-    return Flag(field - (1023 - 400) > 800u) & Flag((std::bit_cast<std::uint64_t>(x) << 1) != 0);
-}
-inline bool InSafeRange(double x) { return OutOfSafeRange(x) == 0; }
-
-// The ulp that decides a rounding near x: the smaller one where x is a power of two.
-inline double DecidingUlp(double x) { return PowerOfTwoBelow(x) * (IsPowerOfTwo(x) ? 0x1p-53 : 0x1p-52); }
-
 // Exponent field outside 2^-400 <= |x| < 2^401 (zeros included).
 inline Flags OutsideRangeField(double x) {
     const std::uint64_t field = (std::bit_cast<std::uint64_t>(x) >> 52) & 0x7FF;
     return Flag(field - (1023 - 400) > 800u);
 }
+inline Flags OutOfSafeRange(double x) {  // neither zero nor 2^-400 <= |x| < 2^401
+    return OutsideRangeField(x) & Flag((std::bit_cast<std::uint64_t>(x) << 1) != 0);
+}
+inline bool InSafeRange(double x) { return OutOfSafeRange(x) == 0; }
 
-// The tie margin in the deciding ulp's units, for an ordinary w and for a power of two.
+// The tie margin in the units of the ulp that decides a rounding near x (the smaller
+// one where x is a power of two), folded into one constant: exact for x in the safe
+// range, and outside it every caller flags x anyway.
 constexpr double kUlpMargin = 0x1p-52 * kTieMargin;
 constexpr double kSmallUlpMargin = 0x1p-53 * kTieMargin;
+inline double TieBound(double x) { return PowerOfTwoBelow(x) * (IsPowerOfTwo(x) ? kSmallUlpMargin : kUlpMargin); }
 
 // Quotient v / d rounded as by Extended; `unsure` is set where it cannot tell. With
 // fused operations the quotient comes from the reciprocal and one correction, which
@@ -172,7 +170,7 @@ inline double QuickQuotient(double v, double d, Split ds, double inverse, Flags&
         remainder = (v - h) - SplitProductError(SplitHalves(w), ds, h);
     }
     const double offset = remainder * inverse;  // exact quotient - w
-    const double bound = PowerOfTwoBelow(w) * (IsPowerOfTwo(w) ? kSmallUlpMargin : kUlpMargin);
+    const double bound = TieBound(w);
     // A zero w from a nonzero v underflowed: the range test sends it to Extended.
     unsure = unsure | (Flag(v != 0.0) & (Flag(!(std::abs(offset) < bound)) | OutsideRangeField(w)));
     return w;
@@ -263,7 +261,7 @@ inline double QuickStep(double r, double l, Split ls, double p, double d, Split 
     const double general = a + tail;
     const double distance = (a - general) + tail;  // exact difference - general
     // Safe ranges of the product and of r - product cover every intermediate.
-    const Flags generalUnsure = Flag(!(std::abs(distance) < DecidingUlp(general) * kTieMargin)) |
+    const Flags generalUnsure = Flag(!(std::abs(distance) < TieBound(general))) |
                                    Flag(general == 0.0) | OutOfSafeRange(product) | OutOfSafeRange(general) |
                                    OutOfSafeRange(r);
     // A zero product leaves r as it is (zero signs as in extended precision); a zero
