@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "matrix/Error.h"
@@ -134,13 +135,17 @@ inline bool IsPowerOfTwo(double x) { return (std::bit_cast<std::uint64_t>(x) & k
 // vector of values.
 using Flags = std::uint64_t;
 inline Flags Flag(bool b) { return static_cast<Flags>(b); }
-// Exponent field outside 2^-400 <= |x| < 2^401 (zeros included).
-inline Flags OutsideRangeField(double x) {
-    const std::uint64_t field = (std::bit_cast<std::uint64_t>(x) >> 52) & 0x7FF;
-    return Flag(field - (1023 - 400) > 800u);
+// The safe range 2^-400 <= |x| < 2^401: there no intermediate of a step overflows or
+// loses bits to underflow. Compared as magnitudes, which is cheaper in vectors than
+// taking the exponent field apart; a NaN fails both comparisons.
+constexpr double kSafeBottom = 0x1p-400;
+constexpr double kSafeTop = 0x1p401;
+inline Flags OutsideRangeField(double x) {  // outside the safe range, zeros included
+    const double magnitude = std::abs(x);
+    return Flag(!(magnitude >= kSafeBottom)) | Flag(!(magnitude < kSafeTop));
 }
-inline Flags OutOfSafeRange(double x) {  // neither zero nor 2^-400 <= |x| < 2^401
-    return OutsideRangeField(x) & Flag((std::bit_cast<std::uint64_t>(x) << 1) != 0);
+inline Flags OutOfSafeRange(double x) {  // neither zero nor in the safe range
+    return OutsideRangeField(x) & Flag(x != 0.0);
 }
 inline bool InSafeRange(double x) { return OutOfSafeRange(x) == 0; }
 
@@ -151,13 +156,14 @@ constexpr double kUlpMargin = 0x1p-52 * kTieMargin;
 constexpr double kSmallUlpMargin = 0x1p-53 * kTieMargin;
 inline double TieBound(double x) { return PowerOfTwoBelow(x) * (IsPowerOfTwo(x) ? kSmallUlpMargin : kUlpMargin); }
 
-// Quotient v / d rounded as by Extended; `unsure` is set where it cannot tell. With
-// fused operations the quotient comes from the reciprocal and one correction, which
-// keeps the slow vector divider out of the loop: the check below proves the result
-// either way, as it only accepts a w within a tie margin of the exact quotient. A zero
-// v gives a zero w of the right sign, which needs no check.
+// Quotient v / d rounded as by Extended, for a v that SubtractProduct gave; `unsure`
+// is set where it cannot tell. With fused operations the quotient comes from the
+// reciprocal and one correction, which keeps the slow vector divider out of the loop:
+// the check below proves the result either way, as it only accepts a w within a tie
+// margin of the exact quotient. A zero v gives a zero w of the right sign, which needs
+// no check.
 template <bool Fused>
-inline double QuickQuotient(double v, double d, Split ds, double inverse, Flags& unsure) {
+inline double QuickQuotientOf(double v, double d, Split ds, double inverse, Flags& unsure) {
     double w, remainder;  // remainder: v - w * d, exact
     if constexpr (Fused) {
         const double q = v * inverse;
@@ -172,15 +178,9 @@ inline double QuickQuotient(double v, double d, Split ds, double inverse, Flags&
     const double offset = remainder * inverse;  // exact quotient - w
     const double bound = TieBound(w);
     // A zero w from a nonzero v underflowed: the range test sends it to Extended.
-    unsure = unsure | (Flag(v != 0.0) & (Flag(!(std::abs(offset) < bound)) | OutsideRangeField(w)));
+    unsure = Flag(v != 0.0) &
+             (Flag(!(std::abs(offset) < bound)) | OutsideRangeField(v) | OutsideRangeField(w));
     return w;
-}
-
-// The quotient of a difference the 80-bit unit (or no product) already gave.
-template <bool Fused>
-inline double QuickQuotientOf(double v, double d, Split ds, double inverse, Flags& unsure) {
-    unsure = Flag(v != 0.0) & OutsideRangeField(v);
-    return QuickQuotient<Fused>(v, d, ds, inverse, unsure);
 }
 
 #if TESORA_FMA_CLONES
@@ -243,15 +243,16 @@ TESORA_TARGET_AVX512 bool QuotientsAvx512(const double* __restrict v, double* __
 }
 #endif
 
-// (r - l * p) / d; l and d (with their halves and 1/d) are the row's constants.
+// r - l * p as SubtractProduct computes it; l (with its halves) is the row's constant.
+// `unsure` is set where the emulation cannot tell.
 template <bool Fused>
-inline double QuickStep(double r, double l, Split ls, double p, double d, Split ds, double inverse, Flags& unsure) {
+inline double QuickDifference(double r, double l, Split ls, double p, Flags& unsure) {
     const double product = l * p;
     const double error = ProductError<Fused>(l, ls, p, product);
     // Round the exact product to 64 bits: error to a multiple of 2^-63 of product's power
-    // of two (2^-64 when the exact product lies below that power of two).
-    const bool below = (Flag(IsPowerOfTwo(product)) & Flag((error < 0) != (product < 0))) != 0;
-    const double grid = PowerOfTwoBelow(product) * (below ? 0x1.8p-12 : 0x1.8p-11);
+    // of two. Where product is a power of two the exact product may lie below it, on a
+    // grid twice as fine: such rare elements are left to Extended.
+    const double grid = PowerOfTwoBelow(product) * 0x1.8p-11;
     const double rounded = (error + grid) - grid;
     // r - product - rounded as a + (ae - rounded), where a + ae = r - product exactly.
     const double a = r - product;
@@ -260,16 +261,20 @@ inline double QuickStep(double r, double l, Split ls, double p, double d, Split 
     const double tail = ae - rounded;
     const double general = a + tail;
     const double distance = (a - general) + tail;  // exact difference - general
-    // Safe ranges of the product and of r - product cover every intermediate.
-    const Flags generalUnsure = Flag(!(std::abs(distance) < TieBound(general))) |
-                                   Flag(general == 0.0) | OutOfSafeRange(product) | OutOfSafeRange(general) |
-                                   OutOfSafeRange(r);
+    // The product and r below 2^400 keep every intermediate below 2^401; the product
+    // and general (not zero) above 2^-400 and r zero or above it keep them exact.
+    const double magnitudeR = std::abs(r);
+    const double magnitudeP = std::abs(product);
+    const Flags outOfRange = Flag(!(magnitudeR < 0.5 * kSafeTop)) | Flag(!(magnitudeP < 0.5 * kSafeTop)) |
+                             Flag(!(magnitudeP >= kSafeBottom)) | Flag(!(std::abs(general) >= kSafeBottom)) |
+                             (Flag(magnitudeR < kSafeBottom) & Flag(r != 0.0));
+    const Flags generalUnsure =
+        Flag(!(std::abs(distance) < TieBound(general))) | Flag(IsPowerOfTwo(product)) | outOfRange;
     // A zero product leaves r as it is (zero signs as in extended precision); a zero
     // from underflow is left to Extended.
     const bool zero = product == 0.0;
-    const double v = zero ? a : general;
     unsure = (Flag(zero) & Flag(p != 0.0) & Flag(l != 0.0)) | (Flag(!zero) & generalUnsure);
-    return QuickQuotient<Fused>(v, d, ds, inverse, unsure);
+    return zero ? a : general;
 }
 
 struct RowConstants {
@@ -283,66 +288,71 @@ inline __attribute__((always_inline)) RowConstants ConstantsFor(double l, double
     return {l, d, inverse, SplitHalves(l), SplitHalves(d), safe};
 }
 
-// The extended step for one element, as Divide(SubtractProduct(...)) computes it.
-inline double ExactStep(double r, double l, const double* other, std::size_t m, double d) {
-    return Divide(other ? SubtractProduct(r, l, other[m]) : r, d);
-}
-
 // How a row's steps are taken: emulated on doubles; hybrid, with the product and
 // difference on the 80-bit unit and only the quotient emulated; or all in Extended.
 enum class Steps { Emulated, Hybrid, Extended };
 
 // row[m] = (row[m] - l * other[m]) / d for every system m (other may be null: no
-// product), exactly as ExactStep. `saved` and `unsure` are scratch of count entries:
-// `saved` holds the row's inputs, or the differences where the 80-bit unit computed them.
+// product), exactly as Divide(SubtractProduct(...)). In two loops: the differences into
+// `saved`, the unsure ones redone in Extended while row still holds the inputs, then
+// the quotients of `saved`. `saved` and `unsure` are scratch of count entries.
 template <bool Fused, Steps Mode, bool Masks512>
 inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, const double* __restrict other,
                                                         std::size_t count, const RowConstants& c,
                                                         double* __restrict saved, Flags* __restrict unsure) {
     if (Mode == Steps::Extended || !c.safe) {
-        for (std::size_t m = 0; m < count; ++m) row[m] = ExactStep(row[m], c.l, other, m, c.d);
+        for (std::size_t m = 0; m < count; ++m)
+            row[m] = Divide(other ? SubtractProduct(row[m], c.l, other[m]) : row[m], c.d);
         return;
     }
-    Flags any = 0;
-    if (other == nullptr || Mode == Steps::Hybrid) {
-        if (Mode == Steps::Hybrid && other != nullptr) {
-            const Extended el(c.l);
+    if (other == nullptr) {
+        for (std::size_t m = 0; m < count; ++m) saved[m] = row[m];
+    } else if (c.l == 0.0) {
+        // A zero factor (a diagonal Gram matrix): r - (+-0) is the same in any precision,
+        // zero signs included, as long as the other value is finite.
+        Flags any = 0;
+        for (std::size_t m = 0; m < count; ++m) {
+            saved[m] = row[m] - 0.0 * other[m];
+            any |= Flag(!(std::abs(other[m]) <= std::numeric_limits<double>::max()));
+        }
+        if (any != 0)
+            for (std::size_t m = 0; m < count; ++m)
+                if (!std::isfinite(other[m])) saved[m] = SubtractProduct(row[m], c.l, other[m]);
+    } else if constexpr (Mode == Steps::Hybrid) {
+        const Extended el(c.l);
 #pragma GCC unroll 4
-            for (std::size_t m = 0; m < count; ++m)
-                saved[m] = static_cast<double>(Extended(row[m]) - el * Extended(other[m]));
-        } else {
-            for (std::size_t m = 0; m < count; ++m) saved[m] = row[m];
-        }
-#if TESORA_FMA_CLONES
-        if constexpr (Masks512) {
-            if (!QuotientsAvx512(saved, row, count, c.d, c.inverse, unsure)) return;
-            for (std::size_t m = 0; m < count; ++m)
-                if ((unsure[m / 8] >> (m % 8)) & 1) row[m] = Divide(saved[m], c.d);
-            return;
-        }
-#endif
+        for (std::size_t m = 0; m < count; ++m)
+            saved[m] = static_cast<double>(Extended(row[m]) - el * Extended(other[m]));
+    } else {
+        Flags any = 0;
         for (std::size_t m = 0; m < count; ++m) {
             Flags u = 0;
-            row[m] = QuickQuotientOf<Fused>(saved[m], c.d, c.ds, c.inverse, u);
+            saved[m] = QuickDifference<Fused>(row[m], c.l, c.ls, other[m], u);
             unsure[m] = u;
             any |= u;
         }
-        if (any == 0) return;
-        // saved holds the difference: only the quotient is redone.
+        if (any != 0)
+            for (std::size_t m = 0; m < count; ++m)
+                if (unsure[m] != 0) saved[m] = SubtractProduct(row[m], c.l, other[m]);
+    }
+#if TESORA_FMA_CLONES
+    if constexpr (Masks512) {
+        if (!QuotientsAvx512(saved, row, count, c.d, c.inverse, unsure)) return;
         for (std::size_t m = 0; m < count; ++m)
-            if (unsure[m] != 0) row[m] = Divide(saved[m], c.d);
+            if ((unsure[m / 8] >> (m % 8)) & 1) row[m] = Divide(saved[m], c.d);
         return;
     }
+#endif
+    Flags any = 0;
     for (std::size_t m = 0; m < count; ++m) {
         Flags u = 0;
-        saved[m] = row[m];
-        row[m] = QuickStep<Fused>(row[m], c.l, c.ls, other[m], c.d, c.ds, c.inverse, u);
+        row[m] = QuickQuotientOf<Fused>(saved[m], c.d, c.ds, c.inverse, u);
         unsure[m] = u;
         any |= u;
     }
     if (any == 0) return;
     for (std::size_t m = 0; m < count; ++m)
-        if (unsure[m] != 0) row[m] = ExactStep(saved[m], c.l, other, m, c.d);
+        if (unsure[m] != 0) row[m] = Divide(saved[m], c.d);
 }
 
 // Forward and back substitution of the whole system in one function per clone, so
