@@ -135,6 +135,62 @@ void DetailChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
     setup.waveletSolver.SolveInterleaved(details, os, count);
 }
 
+namespace {
+
+// Wavelet terms of one output row: their rows of d and their factors, in the order
+// SynthesiseLine adds them.
+struct Terms {
+    static constexpr int kMax = 8;
+    const double* rows[kMax] = {};
+    double factors[kMax] = {};
+    int count = 0;
+    void Add(const double* row, double factor) {
+        rows[count] = row;
+        factors[count++] = factor;
+    }
+};
+
+// v = the scaling part (c0 on even rows, the blend of c0 and c1 on odd ones) plus the
+// first Fused terms, summed in registers left to right.
+template <bool Even, int Fused>
+inline __attribute__((always_inline)) void SynthesiseRow(double* __restrict v, const double* __restrict c0,
+                                                         const double* __restrict c1, double half,
+                                                         double oneMinusHalf, const Terms& t, std::size_t count) {
+    const double* __restrict r0 = t.rows[0];
+    const double* __restrict r1 = t.rows[1];
+    const double* __restrict r2 = t.rows[2];
+    const double* __restrict r3 = t.rows[3];
+    const double f0 = t.factors[0], f1 = t.factors[1], f2 = t.factors[2], f3 = t.factors[3];
+    for (std::size_t m = 0; m < count; ++m) {
+        double x = Even ? c0[m] : c0[m] * half + c1[m] * oneMinusHalf;
+        if constexpr (Fused > 0) x = x + r0[m] * f0;
+        if constexpr (Fused > 1) x = x + r1[m] * f1;
+        if constexpr (Fused > 2) x = x + r2[m] * f2;
+        if constexpr (Fused > 3) x = x + r3[m] * f3;
+        v[m] = x;
+    }
+}
+
+template <bool Even>
+inline __attribute__((always_inline)) void SynthesiseRow(double* __restrict v, const double* __restrict c0,
+                                                         const double* __restrict c1, double half,
+                                                         double oneMinusHalf, const Terms& t, std::size_t count) {
+    switch (t.count) {
+        case 0: SynthesiseRow<Even, 0>(v, c0, c1, half, oneMinusHalf, t, count); break;
+        case 1: SynthesiseRow<Even, 1>(v, c0, c1, half, oneMinusHalf, t, count); break;
+        case 2: SynthesiseRow<Even, 2>(v, c0, c1, half, oneMinusHalf, t, count); break;
+        case 3: SynthesiseRow<Even, 3>(v, c0, c1, half, oneMinusHalf, t, count); break;
+        default: SynthesiseRow<Even, 4>(v, c0, c1, half, oneMinusHalf, t, count); break;
+    }
+    for (int j = 4; j < t.count; ++j) {  // beyond four terms (only on the smallest levels)
+        const double* __restrict r = t.rows[j];
+        const double f = t.factors[j];
+        for (std::size_t m = 0; m < count; ++m) v[m] = v[m] + r[m] * f;
+    }
+}
+
+}  // namespace
+
 // SynthesiseLine for `count` interleaved lines: c in rows 0 ... n and d in rows
 // n+1 ... 2n of `in`, v into rows 0 ... 2n of `out`. Each output row is finished in one
 // go, with its terms in the order SynthesiseLine adds them: the scaling part, the left
@@ -146,29 +202,21 @@ void SynthesiseChunk(const Filters& filters, int n, const double* in, std::size_
     const double* d = in + static_cast<std::size_t>(n + 1) * is;
     auto cRow = [&](int k) { return in + static_cast<std::size_t>(k) * is; };
     auto dRow = [&](int m) { return d + static_cast<std::size_t>(m) * is; };
-    auto add = [count](double* __restrict v, const double* __restrict dm, double factor) {
-        for (std::size_t m = 0; m < count; ++m) v[m] = v[m] + dm[m] * factor;
-    };
     for (int p = 0; p <= 2 * n; ++p) {
-        double* __restrict v = out + static_cast<std::size_t>(p) * os;
-        const int k = p / 2;
-        if (p % 2 == 0) {
-            const double* __restrict c0 = cRow(k);
-            for (std::size_t m = 0; m < count; ++m) v[m] = c0[m];
-        } else {
-            const double* __restrict c0 = cRow(k);
-            const double* __restrict c1 = cRow(k + 1);
-            for (std::size_t m = 0; m < count; ++m) v[m] = c0[m] * half + c1[m] * oneMinusHalf;
-        }
-        if (p <= 3) add(v, dRow(0), filters.left[p]);
+        double* v = out + static_cast<std::size_t>(p) * os;
+        Terms t;
+        if (p <= 3) t.Add(dRow(0), filters.left[p]);
         // Interior wavelet w covers positions 2w-1 ... 2w+3.
         const int first = std::max(1, (p - 2) / 2);
         const int last = std::min(n - 2, (p + 1) / 2);
         for (int w = first; w <= last; ++w) {
             const int i = p - (2 * w - 1);
-            if (i >= 0 && i <= 4) add(v, dRow(w), filters.inner[i]);
+            if (i >= 0 && i <= 4) t.Add(dRow(w), filters.inner[i]);
         }
-        if (p >= 2 * n - 3) add(v, dRow(n - 1), filters.right[p - (2 * n - 3)]);
+        if (p >= 2 * n - 3) t.Add(dRow(n - 1), filters.right[p - (2 * n - 3)]);
+        const int k = p / 2;
+        if (p % 2 == 0) SynthesiseRow<true>(v, cRow(k), nullptr, half, oneMinusHalf, t, count);
+        else SynthesiseRow<false>(v, cRow(k), cRow(k + 1), half, oneMinusHalf, t, count);
     }
 }
 
