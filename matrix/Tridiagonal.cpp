@@ -140,13 +140,14 @@ inline Flags Flag(bool b) { return static_cast<Flags>(b); }
 // taking the exponent field apart; a NaN fails both comparisons.
 constexpr double kSafeBottom = 0x1p-400;
 constexpr double kSafeTop = 0x1p401;
-inline Flags OutsideRangeField(double x) {  // outside the safe range, zeros included
+inline Flags OutsideSafeRange(double x) {  // zeros included
     const double magnitude = std::abs(x);
     return Flag(!(magnitude >= kSafeBottom)) | Flag(!(magnitude < kSafeTop));
 }
 inline Flags OutOfSafeRange(double x) {  // neither zero nor in the safe range
-    return OutsideRangeField(x) & Flag(x != 0.0);
+    return OutsideSafeRange(x) & Flag(x != 0.0);
 }
+inline bool Finite(double x) { return std::abs(x) <= std::numeric_limits<double>::max(); }
 inline bool InSafeRange(double x) { return OutOfSafeRange(x) == 0; }
 
 // The tie margin in the units of the ulp that decides a rounding near x (the smaller
@@ -179,7 +180,7 @@ inline double QuickQuotientOf(double v, double d, Split ds, double inverse, Flag
     const double bound = TieBound(w);
     // A zero w from a nonzero v underflowed: the range test sends it to Extended.
     unsure = Flag(v != 0.0) &
-             (Flag(!(std::abs(offset) < bound)) | OutsideRangeField(v) | OutsideRangeField(w));
+             (Flag(!(std::abs(offset) < bound)) | OutsideSafeRange(v) | OutsideSafeRange(w));
     return w;
 }
 
@@ -206,7 +207,7 @@ TESORA_TARGET_AVX512 inline __attribute__((always_inline)) __mmask8 QuotientLane
     const __m512d bound = _mm512_mul_pd(_mm512_castsi512_pd(yExponent), _mm512_mask_blend_pd(power, k.ulp, k.smallUlp));
     const __m512d distance = _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(offset), k.magnitude));
     const __mmask8 far = _mm512_mask_cmp_pd_mask(nonzero, distance, bound, _CMP_NLT_UQ);
-    // OutsideRangeField on the exponent bits in place.
+    // OutsideSafeRange on the exponent bits in place.
     const __m512i xExponent = _mm512_and_si512(_mm512_castpd_si512(x), k.exponentMask);
     const __mmask8 outsideX = _mm512_mask_cmpgt_epu64_mask(nonzero, _mm512_sub_epi64(xExponent, k.low), k.span);
     const __mmask8 outsideY = _mm512_mask_cmpgt_epu64_mask(nonzero, _mm512_sub_epi64(yExponent, k.low), k.span);
@@ -263,6 +264,7 @@ inline double QuickDifference(double r, double l, Split ls, double p, Flags& uns
     const double distance = (a - general) + tail;  // exact difference - general
     // The product and r below 2^400 keep every intermediate below 2^401; the product
     // and general (not zero) above 2^-400 and r zero or above it keep them exact.
+    // Written out: built from a shared range helper this loop measured about 5 % slower.
     const double magnitudeR = std::abs(r);
     const double magnitudeP = std::abs(product);
     const Flags outOfRange = Flag(!(magnitudeR < 0.5 * kSafeTop)) | Flag(!(magnitudeP < 0.5 * kSafeTop)) |
@@ -313,11 +315,11 @@ inline __attribute__((always_inline)) void SolveRowWith(double* __restrict row, 
         Flags any = 0;
         for (std::size_t m = 0; m < count; ++m) {
             saved[m] = row[m] - 0.0 * other[m];
-            any |= Flag(!(std::abs(other[m]) <= std::numeric_limits<double>::max()));
+            any |= Flag(!Finite(other[m]));
         }
         if (any != 0)
             for (std::size_t m = 0; m < count; ++m)
-                if (!std::isfinite(other[m])) saved[m] = SubtractProduct(row[m], c.l, other[m]);
+                if (!Finite(other[m])) saved[m] = SubtractProduct(row[m], c.l, other[m]);
     } else if constexpr (Mode == Steps::Hybrid) {
         const Extended el(c.l);
 #pragma GCC unroll 4

@@ -250,11 +250,12 @@ void ColumnChunkWords(const double* out, std::uint32_t* dst, std::size_t dstStri
             ToWords(v, w, count, true);
         }
     }
-    // Transposed: line m's words become one contiguous pixel row.
+    // Transposed: line m's words become one contiguous pixel row; without AVX-512 in
+    // tiles of 16 values.
 #if TESORA_FMA_CLONES
     if (BestVectorLevel() == VectorLevel::Avx512) return TransposeWordsAvx512(scratch, values, count, dst, dstStride);
 #endif
-    constexpr std::size_t kTile = 16;  // in tiles
+    constexpr std::size_t kTile = 16;
     for (std::size_t k0 = 0; k0 < values; k0 += kTile) {
         const std::size_t k1 = std::min(values, k0 + kTile);
         for (std::size_t m = 0; m < count; ++m) {
