@@ -491,4 +491,17 @@ void TridiagonalCholesky::RunSweep(SweepFn sweep, double* b, std::size_t stride,
           count, scratch.saved.data(), scratch.unsure.data());
 }
 
+const char* InterleavedSolveName() {
+    const VectorLevel best = BestVectorLevel();
+#if TESORA_SOFTWARE_EXTENDED
+    if (best == VectorLevel::Avx512) return "emulated steps, avx512 (SweepAvx512)";
+    if (best == VectorLevel::Avx2Fma) return "emulated steps, avx2+fma (SweepAvx2Fma)";
+    return TESORA_BASELINE_FMA ? "emulated steps, baseline+fma (SweepBaseline)" : "emulated steps, baseline (SweepBaseline)";
+#else
+    if (best == VectorLevel::Avx512) return "80-bit differences, avx512 quotients (HybridAvx512)";
+    if (best == VectorLevel::Avx2Fma) return "80-bit differences, avx2+fma quotients (HybridAvx2Fma)";
+    return "80-bit steps (SweepExtended)";
+#endif
+}
+
 }  // namespace tesora

@@ -50,4 +50,7 @@ private:
     std::vector<double> inverse_;      // 1 / L(i, i), for the quotients' checks
 };
 
+// Which clone SolveInterleaved runs on this processor in this build, for benchmark reports.
+const char* InterleavedSolveName();
+
 }  // namespace tesora
