@@ -405,30 +405,41 @@ TESORA_SWEEP(HybridAvx512, TESORA_TARGET_AVX512, true, Hybrid, true)
 #endif
 #undef TESORA_SWEEP
 
-SweepFunction SweepFor(VectorLevel level) {
+// A sweep and its name: the dispatch below names what it picks, for benchmark reports.
+struct Clone {
+    SweepFunction sweep;
+    const char* name;
+};
+#define TESORA_CLONE(function) Clone{function, #function}
+
+Clone CloneFor(VectorLevel level) {
 #if TESORA_FMA_CLONES
     if (level > BestVectorLevel()) level = BestVectorLevel();
-    if (level == VectorLevel::Avx512) return SweepAvx512;
-    if (level == VectorLevel::Avx2Fma) return SweepAvx2Fma;
+    if (level == VectorLevel::Avx512) return TESORA_CLONE(SweepAvx512);
+    if (level == VectorLevel::Avx2Fma) return TESORA_CLONE(SweepAvx2Fma);
 #else
     (void)level;
 #endif
-    return SweepBaseline;
+    return TESORA_CLONE(SweepBaseline);
 }
 
-#if !TESORA_SOFTWARE_EXTENDED
-// The native type's solve: where vectors have fused multiply-add, the product and
-// difference stay on the 80-bit unit (a few cycles a step) and the quotients, its
-// slowest operation, go to the vector emulation with its near-tie check (the whole step
-// emulated is slower here); without them the 80-bit unit does the whole step.
-SweepFunction NativeSweep() {
+// The clone SolveInterleaved runs. With the native type: where vectors have fused
+// multiply-add, the product and difference stay on the 80-bit unit (a few cycles a step)
+// and the quotients, its slowest operation, go to the vector emulation with its near-tie
+// check (the whole step emulated is slower here); without them the 80-bit unit does the
+// whole step.
+Clone InterleavedClone() {
+#if TESORA_SOFTWARE_EXTENDED
+    return CloneFor(BestVectorLevel());
+#else
 #if TESORA_FMA_CLONES
-    if (BestVectorLevel() == VectorLevel::Avx512) return HybridAvx512;
-    if (BestVectorLevel() == VectorLevel::Avx2Fma) return HybridAvx2Fma;
+    if (BestVectorLevel() == VectorLevel::Avx512) return TESORA_CLONE(HybridAvx512);
+    if (BestVectorLevel() == VectorLevel::Avx2Fma) return TESORA_CLONE(HybridAvx2Fma);
 #endif
-    return SweepExtended;
+    return TESORA_CLONE(SweepExtended);
+#endif
 }
-#endif
+#undef TESORA_CLONE
 
 // Scratch of the quick steps, kept per thread: a solve is called for every chunk.
 struct Scratch {
@@ -466,16 +477,12 @@ bool TridiagonalCholesky::NeedsExactPath(const double* b, std::size_t stride, st
 }
 
 void TridiagonalCholesky::SolveInterleaved(double* b, std::size_t stride, std::size_t count) const {
-#if TESORA_SOFTWARE_EXTENDED
-    SolveInterleavedOnDoubles(b, stride, count);
-#else
-    RunSweep(NativeSweep(), b, stride, count);
-#endif
+    RunSweep(InterleavedClone().sweep, b, stride, count);
 }
 
 void TridiagonalCholesky::SolveInterleavedOnDoubles(double* b, std::size_t stride, std::size_t count,
                                                     VectorLevel level) const {
-    RunSweep(SweepFor(level), b, stride, count);
+    RunSweep(CloneFor(level).sweep, b, stride, count);
 }
 
 template <typename SweepFn>
@@ -491,17 +498,6 @@ void TridiagonalCholesky::RunSweep(SweepFn sweep, double* b, std::size_t stride,
           count, scratch.saved.data(), scratch.unsure.data());
 }
 
-const char* InterleavedSolveName() {
-    const VectorLevel best = BestVectorLevel();
-#if TESORA_SOFTWARE_EXTENDED
-    if (best == VectorLevel::Avx512) return "emulated steps, avx512 (SweepAvx512)";
-    if (best == VectorLevel::Avx2Fma) return "emulated steps, avx2+fma (SweepAvx2Fma)";
-    return TESORA_BASELINE_FMA ? "emulated steps, baseline+fma (SweepBaseline)" : "emulated steps, baseline (SweepBaseline)";
-#else
-    if (best == VectorLevel::Avx512) return "80-bit differences, avx512 quotients (HybridAvx512)";
-    if (best == VectorLevel::Avx2Fma) return "80-bit differences, avx2+fma quotients (HybridAvx2Fma)";
-    return "80-bit steps (SweepExtended)";
-#endif
-}
+const char* InterleavedSolveName() { return InterleavedClone().name; }
 
 }  // namespace tesora
