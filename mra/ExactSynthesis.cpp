@@ -1,0 +1,216 @@
+// F = M^-1 R with R = (G_s c)_k at row 2k and (G_w d)_m at row 2m + 1. M is factored
+// P M = L U with partial pivoting; every line then takes two sweeps: forward, where each
+// row's right-hand side is formed straight from c or d (so the permutation costs
+// nothing), and back. Both run across the lines of a chunk, like the other kernels.
+#include "mra/ExactSynthesis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string>
+#include <utility>
+
+#include "matrix/Error.h"
+#include "matrix/Simd.h"
+
+namespace tesora {
+
+void PrepareAnalysisSetup(AnalysisSetup& setup, const Filters& filters, int L) {
+    const int n = 1 << L;
+    std::vector<double> diagonal(static_cast<std::size_t>(n) + 1), subdiagonal(static_cast<std::size_t>(n));
+    ScalingGramBand(filters.delta, L, diagonal.data(), subdiagonal.data());
+    setup.scalingSolver.Factor(diagonal.data(), subdiagonal.data(), n + 1);
+    WaveletGramBand(filters, L, diagonal.data(), subdiagonal.data());
+    subdiagonal[static_cast<std::size_t>(n - 1)] = 0.0;
+    setup.waveletSolver.Factor(diagonal.data(), subdiagonal.data(), n);
+    setup.n = n;
+    setup.scaling = ComputeScalingFactors(filters.delta);
+    setup.wavelet = ComputeWaveletFactors(filters);
+}
+
+namespace {
+
+// One row of the matrix being factored: values over columns first ... first+size-1, and
+// the multipliers that eliminated its entries left of the diagonal (they travel with the
+// row through later swaps, so L comes out in the permuted order).
+struct SparseRow {
+    int first = 0;
+    std::vector<double> values;
+    std::vector<std::pair<int, double>> multipliers;
+    int origin = 0;  // the row of M it started as
+
+    int End() const { return first + static_cast<int>(values.size()); }
+    double At(int j) const { return j >= first && j < End() ? values[static_cast<std::size_t>(j - first)] : 0.0; }
+};
+
+// The analysis's inner-product rows, interleaved.
+std::vector<SparseRow> AnalysisRows(const Filters& filters, int n) {
+    const ScalingFactors s = ComputeScalingFactors(filters.delta);
+    const WaveletFactors w = ComputeWaveletFactors(filters);
+    std::vector<SparseRow> rows(2 * static_cast<std::size_t>(n) + 1);
+    auto set = [&](int row, int first, const double* factors, int count) {
+        SparseRow& r = rows[static_cast<std::size_t>(row)];
+        r.first = first;
+        r.values.assign(factors, factors + count);
+        r.origin = row;
+    };
+    set(0, 0, s.left, 3);
+    for (int k = 1; k <= n - 1; ++k) set(2 * k, 2 * k - 2, s.inner, 5);
+    set(2 * n, 2 * n - 2, s.right, 3);
+    set(1, 0, w.left, 5);
+    for (int m = 1; m <= n - 2; ++m) set(2 * m + 1, 2 * m - 2, w.inner, 7);
+    set(2 * n - 1, 2 * n - 4, w.right, 5);
+    return rows;
+}
+
+// row -= factor * pivot over the pivot's columns from `column` on, growing row as needed.
+void Eliminate(SparseRow& row, const SparseRow& pivot, int column, double factor) {
+    const int end = std::max(row.End(), pivot.End());
+    if (end > row.End()) row.values.resize(static_cast<std::size_t>(end - row.first), 0.0);
+    for (int j = column; j < pivot.End(); ++j)
+        row.values[static_cast<std::size_t>(j - row.first)] -= factor * pivot.values[static_cast<std::size_t>(j - pivot.first)];
+    row.values[static_cast<std::size_t>(column - row.first)] = 0.0;
+}
+
+}  // namespace
+
+void ExactSynthesis::Prepare(const Filters& filters, int L) {
+    if (L < 2 || L > 20) throw Error("level " + std::to_string(L) + " is outside 2 to 20");
+    const int n = 1 << L, size = 2 * n + 1;
+    std::vector<SparseRow> rows = AnalysisRows(filters, n);
+    // Rows below the diagonal reach at most three columns left of their own index, so
+    // the pivot is sought among the next three rows.
+    constexpr int kReach = 3;
+    swaps_ = 0;
+    for (int i = 0; i < size; ++i) {
+        const int last = std::min(size - 1, i + kReach);
+        int best = i;
+        for (int r = i + 1; r <= last; ++r)
+            if (std::fabs(rows[static_cast<std::size_t>(r)].At(i)) > std::fabs(rows[static_cast<std::size_t>(best)].At(i))) best = r;
+        if (best != i) {
+            std::swap(rows[static_cast<std::size_t>(i)], rows[static_cast<std::size_t>(best)]);
+            ++swaps_;
+        }
+        const SparseRow& pivot = rows[static_cast<std::size_t>(i)];
+        const double p = pivot.At(i);
+        if (p == 0 || !std::isfinite(p))
+            throw Error("the analysis of Delta " + std::to_string(filters.delta) + " cannot be inverted");
+        for (int r = i + 1; r <= last; ++r) {
+            SparseRow& row = rows[static_cast<std::size_t>(r)];
+            const double a = row.At(i);
+            if (a == 0) continue;
+            row.multipliers.emplace_back(i, a / p);
+            Eliminate(row, pivot, i, a / p);
+        }
+    }
+
+    level_ = L;
+    n_ = n;
+    lowerWidth_ = 0;
+    upperWidth_ = 0;
+    for (int i = 0; i < size; ++i) {
+        const SparseRow& row = rows[static_cast<std::size_t>(i)];
+        for (const auto& [j, factor] : row.multipliers) lowerWidth_ = std::max(lowerWidth_, i - j);
+        for (int j = i + 1; j < row.End(); ++j)
+            if (row.At(j) != 0) upperWidth_ = std::max(upperWidth_, j - i);
+    }
+    const auto sz = static_cast<std::size_t>(size);
+    lower_.assign(sz * static_cast<std::size_t>(lowerWidth_), 0.0);
+    upper_.assign(sz * static_cast<std::size_t>(upperWidth_), 0.0);
+    inverse_.assign(sz, 0.0);
+    rhs_.assign(sz, RightHandSide{});
+
+    // The Gram rows that make each right-hand side.
+    std::vector<double> sDiagonal(static_cast<std::size_t>(n) + 1), sBeside(static_cast<std::size_t>(n));
+    std::vector<double> wDiagonal(static_cast<std::size_t>(n)), wBeside(static_cast<std::size_t>(n));
+    ScalingGramBand(filters.delta, L, sDiagonal.data(), sBeside.data());
+    WaveletGramBand(filters, L, wDiagonal.data(), wBeside.data());
+    auto gramRow = [](const std::vector<double>& diagonal, const std::vector<double>& beside, int k, int size1,
+                      int offset) {
+        RightHandSide r;
+        const auto at = [](const std::vector<double>& v, int i) { return v[static_cast<std::size_t>(i)]; };
+        if (k > 0) r.factors[r.count++] = at(beside, k - 1);
+        r.factors[r.count++] = at(diagonal, k);
+        if (k < size1 - 1) r.factors[r.count++] = at(beside, k);
+        r.first = static_cast<std::uint32_t>(offset + std::max(k - 1, 0));
+        return r;
+    };
+
+    for (int i = 0; i < size; ++i) {
+        const SparseRow& row = rows[static_cast<std::size_t>(i)];
+        const auto si = static_cast<std::size_t>(i);
+        for (const auto& [j, factor] : row.multipliers)
+            lower_[si * static_cast<std::size_t>(lowerWidth_) + static_cast<std::size_t>(i - j - 1)] = factor;
+        for (int t = 1; t <= upperWidth_ && i + t < size; ++t)
+            upper_[si * static_cast<std::size_t>(upperWidth_) + static_cast<std::size_t>(t - 1)] = row.At(i + t);
+        inverse_[si] = 1.0 / row.At(i);
+        rhs_[si] = row.origin % 2 == 0 ? gramRow(sDiagonal, sBeside, row.origin / 2, n + 1, 0)
+                                       : gramRow(wDiagonal, wBeside, row.origin / 2, n, n + 1);
+    }
+}
+
+TESORA_WIDE_VECTORS
+void ExactSynthesis::Chunk(const double* in, std::size_t is, double* out, std::size_t os, std::size_t count) const {
+    const int size = 2 * n_ + 1;
+    const auto lw = static_cast<std::size_t>(lowerWidth_), uw = static_cast<std::size_t>(upperWidth_);
+    // Forward: y_i = R_origin(i) - sum_t L(i, i-t) y_(i-t).
+    for (int i = 0; i < size; ++i) {
+        const auto si = static_cast<std::size_t>(i);
+        const RightHandSide& r = rhs_[si];
+        double* __restrict y = out + si * os;
+        const double* __restrict a = in + r.first * is;
+        const double fa = r.factors[0], fb = r.factors[1], fc = r.factors[2];
+        if (r.count == 3) {
+            const double* __restrict b = a + is;
+            const double* __restrict c = b + is;
+            for (std::size_t m = 0; m < count; ++m) y[m] = a[m] * fa + b[m] * fb + c[m] * fc;
+        } else {
+            const double* __restrict b = a + is;
+            for (std::size_t m = 0; m < count; ++m) y[m] = a[m] * fa + b[m] * fb;
+        }
+        const std::size_t reach = std::min(lw, si);
+        for (std::size_t t = 1; t <= reach; ++t) {
+            const double f = lower_[si * lw + t - 1];
+            if (f == 0) continue;
+            const double* __restrict x = out + (si - t) * os;
+            for (std::size_t m = 0; m < count; ++m) y[m] = y[m] - f * x[m];
+        }
+    }
+    // Back: x_i = (y_i - sum_t U(i, i+t) x_(i+t)) / U(i, i).
+    for (int i = size - 1; i >= 0; --i) {
+        const auto si = static_cast<std::size_t>(i);
+        double* __restrict x = out + si * os;
+        const std::size_t reach = std::min(uw, static_cast<std::size_t>(size - 1 - i));
+        for (std::size_t t = 1; t <= reach; ++t) {
+            const double f = upper_[si * uw + t - 1];
+            if (f == 0) continue;
+            const double* __restrict z = out + (si + t) * os;
+            for (std::size_t m = 0; m < count; ++m) x[m] = x[m] - f * z[m];
+        }
+        const double inverse = inverse_[si];
+        for (std::size_t m = 0; m < count; ++m) x[m] = x[m] * inverse;
+    }
+}
+
+void ReconstructLevelExact(const ExactSynthesis& exact, const MatrixView& M, double* in, double* out) {
+    const auto lines = 2 * static_cast<std::size_t>(exact.Intervals()) + 1;
+    for (std::size_t c0 = 0; c0 < lines; c0 += kChunk) {
+        const std::size_t count = std::min(kChunk, lines - c0);
+        exact.Chunk(M.data + c0, M.stride, out, kChunk, count);
+        CopyColumns(out, c0, count, lines, M);
+    }
+    for (std::size_t r0 = 0; r0 < lines; r0 += kChunk) {
+        const std::size_t count = std::min(kChunk, lines - r0);
+        for (std::size_t m = 0; m < count; ++m) {
+            const double* src = M.Row(r0 + m);
+            for (std::size_t i = 0; i < lines; ++i) in[i * kChunk + m] = src[i];
+        }
+        exact.Chunk(in, kChunk, out, kChunk, count);
+        for (std::size_t m = 0; m < count; ++m) {
+            double* dst = M.Row(r0 + m);
+            for (std::size_t i = 0; i < lines; ++i) dst[i] = out[i * kChunk + m];
+        }
+    }
+}
+
+}  // namespace tesora
