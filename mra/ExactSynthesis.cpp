@@ -149,46 +149,88 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
     }
 }
 
+namespace {
+
+// One forward row: the right-hand side's Terms input rows, minus Lower earlier results,
+// summed in registers.
+template <int Terms, int Lower>
+inline __attribute__((always_inline)) void ForwardRow(double* __restrict y, const double* const* rhs, const double* f,
+                                                      const double* const* prev, const double* l, std::size_t count) {
+    for (std::size_t m = 0; m < count; ++m) {
+        double s = rhs[0][m] * f[0] + rhs[1][m] * f[1];
+        if constexpr (Terms > 2) s = s + rhs[2][m] * f[2];
+        if constexpr (Lower > 0) s = s - prev[0][m] * l[0];
+        if constexpr (Lower > 1) s = s - prev[1][m] * l[1];
+        if constexpr (Lower > 2) s = s - prev[2][m] * l[2];
+        if constexpr (Lower > 3) s = s - prev[3][m] * l[3];
+        y[m] = s;
+    }
+}
+
+template <int Terms>
+inline __attribute__((always_inline)) void ForwardRow(double* y, const double* const* rhs, const double* f,
+                                                      const double* const* prev, const double* l, int lower,
+                                                      std::size_t count) {
+    switch (std::min(lower, 4)) {
+        case 0: ForwardRow<Terms, 0>(y, rhs, f, prev, l, count); break;
+        case 1: ForwardRow<Terms, 1>(y, rhs, f, prev, l, count); break;
+        case 2: ForwardRow<Terms, 2>(y, rhs, f, prev, l, count); break;
+        case 3: ForwardRow<Terms, 3>(y, rhs, f, prev, l, count); break;
+        default: ForwardRow<Terms, 4>(y, rhs, f, prev, l, count); break;
+    }
+    for (int t = 4; t < lower; ++t)  // wider than any matrix met so far
+        for (std::size_t m = 0; m < count; ++m) y[m] = y[m] - prev[t][m] * l[t];
+}
+
+// One back row: minus Upper later results, then times the inverse pivot.
+template <int Upper>
+inline __attribute__((always_inline)) void BackRow(double* __restrict x, const double* const* next, const double* u,
+                                                   double inverse, std::size_t count) {
+    for (std::size_t m = 0; m < count; ++m) {
+        double s = x[m];
+        if constexpr (Upper > 0) s = s - next[0][m] * u[0];
+        if constexpr (Upper > 1) s = s - next[1][m] * u[1];
+        if constexpr (Upper > 2) s = s - next[2][m] * u[2];
+        x[m] = s * inverse;
+    }
+}
+
+}  // namespace
+
+// Forward: y_i = R_origin(i) - sum_t L(i, i-t) y_(i-t); back: x_i = (y_i - sum_t
+// U(i, i+t) x_(i+t)) / U(i, i). Each row is finished in one loop across the lines.
 TESORA_WIDE_VECTORS
 void ExactSynthesis::Chunk(const double* in, std::size_t is, double* out, std::size_t os, std::size_t count) const {
     const int size = 2 * n_ + 1;
     const auto lw = static_cast<std::size_t>(lowerWidth_), uw = static_cast<std::size_t>(upperWidth_);
-    // Forward: y_i = R_origin(i) - sum_t L(i, i-t) y_(i-t).
+    std::vector<const double*> rows(std::max<std::size_t>({lw, uw, 3}));
     for (int i = 0; i < size; ++i) {
         const auto si = static_cast<std::size_t>(i);
         const RightHandSide& r = rhs_[si];
-        double* __restrict y = out + si * os;
-        const double* __restrict a = in + r.first * is;
-        const double fa = r.factors[0], fb = r.factors[1], fc = r.factors[2];
-        if (r.count == 3) {
-            const double* __restrict b = a + is;
-            const double* __restrict c = b + is;
-            for (std::size_t m = 0; m < count; ++m) y[m] = a[m] * fa + b[m] * fb + c[m] * fc;
-        } else {
-            const double* __restrict b = a + is;
-            for (std::size_t m = 0; m < count; ++m) y[m] = a[m] * fa + b[m] * fb;
-        }
-        const std::size_t reach = std::min(lw, si);
-        for (std::size_t t = 1; t <= reach; ++t) {
-            const double f = lower_[si * lw + t - 1];
-            if (f == 0) continue;
-            const double* __restrict x = out + (si - t) * os;
-            for (std::size_t m = 0; m < count; ++m) y[m] = y[m] - f * x[m];
-        }
+        const double* rhs[3] = {in + r.first * is, in + (r.first + 1) * is,
+                                r.count > 2 ? in + (r.first + 2) * is : nullptr};
+        const int lower = static_cast<int>(std::min(lw, si));
+        for (int t = 0; t < lower; ++t) rows[static_cast<std::size_t>(t)] = out + (si - static_cast<std::size_t>(t) - 1) * os;
+        const double* l = lower_.data() + si * lw;
+        if (r.count > 2) ForwardRow<3>(out + si * os, rhs, r.factors, rows.data(), l, lower, count);
+        else ForwardRow<2>(out + si * os, rhs, r.factors, rows.data(), l, lower, count);
     }
-    // Back: x_i = (y_i - sum_t U(i, i+t) x_(i+t)) / U(i, i).
     for (int i = size - 1; i >= 0; --i) {
         const auto si = static_cast<std::size_t>(i);
-        double* __restrict x = out + si * os;
-        const std::size_t reach = std::min(uw, static_cast<std::size_t>(size - 1 - i));
-        for (std::size_t t = 1; t <= reach; ++t) {
-            const double f = upper_[si * uw + t - 1];
-            if (f == 0) continue;
-            const double* __restrict z = out + (si + t) * os;
-            for (std::size_t m = 0; m < count; ++m) x[m] = x[m] - f * z[m];
+        const int upper = static_cast<int>(std::min(uw, static_cast<std::size_t>(size - 1 - i)));
+        for (int t = 0; t < upper; ++t) rows[static_cast<std::size_t>(t)] = out + (si + static_cast<std::size_t>(t) + 1) * os;
+        double* x = out + si * os;
+        const double* u = upper_.data() + si * uw;
+        switch (std::min(upper, 3)) {
+            case 0: BackRow<0>(x, rows.data(), u, inverse_[si], count); break;
+            case 1: BackRow<1>(x, rows.data(), u, inverse_[si], count); break;
+            case 2: BackRow<2>(x, rows.data(), u, inverse_[si], count); break;
+            default:
+                for (int t = 3; t < upper; ++t)  // wider than any matrix met so far
+                    for (std::size_t m = 0; m < count; ++m) x[m] = x[m] - rows[static_cast<std::size_t>(t)][m] * u[t];
+                BackRow<3>(x, rows.data(), u, inverse_[si], count);
+                break;
         }
-        const double inverse = inverse_[si];
-        for (std::size_t m = 0; m < count; ++m) x[m] = x[m] * inverse;
     }
 }
 
@@ -199,17 +241,22 @@ void ReconstructLevelExact(const ExactSynthesis& exact, const MatrixView& M, dou
         exact.Chunk(M.data + c0, M.stride, out, kChunk, count);
         CopyColumns(out, c0, count, lines, M);
     }
+    // Rows go through the chunk transposed, in blocks that keep the touched cache lines
+    // of the chunk in L1 while every line passes through.
+    constexpr std::size_t kBlock = 64;
     for (std::size_t r0 = 0; r0 < lines; r0 += kChunk) {
         const std::size_t count = std::min(kChunk, lines - r0);
-        for (std::size_t m = 0; m < count; ++m) {
-            const double* src = M.Row(r0 + m);
-            for (std::size_t i = 0; i < lines; ++i) in[i * kChunk + m] = src[i];
-        }
+        for (std::size_t i0 = 0; i0 < lines; i0 += kBlock)
+            for (std::size_t m = 0; m < count; ++m) {
+                const double* src = M.Row(r0 + m);
+                for (std::size_t i = i0; i < std::min(lines, i0 + kBlock); ++i) in[i * kChunk + m] = src[i];
+            }
         exact.Chunk(in, kChunk, out, kChunk, count);
-        for (std::size_t m = 0; m < count; ++m) {
-            double* dst = M.Row(r0 + m);
-            for (std::size_t i = 0; i < lines; ++i) dst[i] = out[i * kChunk + m];
-        }
+        for (std::size_t i0 = 0; i0 < lines; i0 += kBlock)
+            for (std::size_t m = 0; m < count; ++m) {
+                double* dst = M.Row(r0 + m);
+                for (std::size_t i = i0; i < std::min(lines, i0 + kBlock); ++i) dst[i] = out[i * kChunk + m];
+            }
     }
 }
 
