@@ -20,30 +20,15 @@ using namespace tesora;
 
 namespace {
 
-using Dense = std::vector<double>;  // size x size, row-major
-
-// Column j of the result is op(e_j), for unit vectors kChunk at a time.
-template <typename Op>
-Dense DenseOf(std::size_t size, Op op) {
-    Dense A(size * size);
-    std::vector<double> in(size * kChunk), out(size * kChunk);
-    for (std::size_t j0 = 0; j0 < size; j0 += kChunk) {
-        const std::size_t count = std::min(kChunk, size - j0);
-        std::fill(in.begin(), in.end(), 0.0);
-        for (std::size_t m = 0; m < count; ++m) in[(j0 + m) * kChunk + m] = 1.0;
-        op(in.data(), out.data(), count);
-        for (std::size_t i = 0; i < size; ++i)
-            for (std::size_t m = 0; m < count; ++m) A[i * size + j0 + m] = out[i * kChunk + m];
-    }
-    return A;
-}
-
-// Largest eigenvalue of a symmetric tridiagonal matrix, by bisection on Sturm counts.
-double LargestEigenvalue(const std::vector<double>& alpha, const std::vector<double>& beta) {
-    double hi = 0.0;
+// The extreme eigenvalues of a symmetric tridiagonal matrix, by bisection on Sturm counts.
+struct Extremes {
+    double low, high;
+};
+Extremes ExtremeEigenvalues(const std::vector<double>& alpha, const std::vector<double>& beta) {
+    double bound = 0.0;
     for (std::size_t i = 0; i < alpha.size(); ++i)
-        hi = std::max(hi, alpha[i] + (i > 0 ? std::fabs(beta[i - 1]) : 0.0) + (i < beta.size() ? std::fabs(beta[i]) : 0.0));
-    double lo = 0.0;
+        bound = std::max(bound, std::fabs(alpha[i]) + (i > 0 ? std::fabs(beta[i - 1]) : 0.0) +
+                                    (i < beta.size() ? std::fabs(beta[i]) : 0.0));
     const auto below = [&](double x) {
         int count = 0;
         double d = 1.0;
@@ -54,26 +39,29 @@ double LargestEigenvalue(const std::vector<double>& alpha, const std::vector<dou
         }
         return count;
     };
-    const int all = static_cast<int>(alpha.size());
-    for (int step = 0; step < 200 && hi - lo > 1e-15 * hi; ++step) {
-        const double mid = (lo + hi) / 2;
-        (below(mid) == all ? hi : lo) = mid;
-    }
-    return hi;
+    const auto bisect = [&](int wanted) {  // the smallest x with below(x) >= wanted
+        double lo = -bound, hi = bound;
+        for (int step = 0; step < 200 && hi - lo > 1e-15 * bound; ++step) {
+            const double mid = (lo + hi) / 2;
+            (below(mid) >= wanted ? hi : lo) = mid;
+        }
+        return hi;
+    };
+    return {bisect(1), bisect(static_cast<int>(alpha.size()))};
 }
 
-// sigma_max(A)^2 = lambda_max(A^T A).
-double LargestSquaredSingularValue(const Dense& A, std::size_t size, std::size_t steps) {
+// cond(S) = sqrt(lambda_max / lambda_min) of S^T S, both ends from one Lanczos run with
+// full reorthogonalisation.
+double Condition(const ExactSynthesis& exact, std::size_t steps) {
+    const std::size_t size = 2 * static_cast<std::size_t>(exact.Intervals()) + 1;
     std::mt19937 random(1);
     std::normal_distribution<double> normal;
-    std::vector<Dense> basis;
-    Dense v(size), y(size), w(size);
+    std::vector<std::vector<double>> basis;
+    std::vector<double> v(size), y(size), w(size), alpha, beta;
     for (double& x : v) x = normal(random);
-    std::vector<double> alpha, beta;
     for (std::size_t k = 0; k < std::min(steps, size); ++k) {
-        // Reorthogonalise twice against everything so far, then normalise.
         for (int twice = 0; twice < 2; ++twice)
-            for (const Dense& b : basis) {
+            for (const std::vector<double>& b : basis) {
                 double dot = 0.0;
                 for (std::size_t i = 0; i < size; ++i) dot += b[i] * v[i];
                 for (std::size_t i = 0; i < size; ++i) v[i] -= dot * b[i];
@@ -87,47 +75,29 @@ double LargestSquaredSingularValue(const Dense& A, std::size_t size, std::size_t
         }
         for (double& x : v) x /= norm;
         basis.push_back(v);
-        for (std::size_t i = 0; i < size; ++i) {
-            double s = 0.0;
-            for (std::size_t j = 0; j < size; ++j) s += A[i * size + j] * v[j];
-            y[i] = s;
-        }
-        std::fill(w.begin(), w.end(), 0.0);
-        for (std::size_t i = 0; i < size; ++i)
-            for (std::size_t j = 0; j < size; ++j) w[j] += A[i * size + j] * y[i];
+        exact.Chunk(v.data(), 1, y.data(), 1, 1);
+        exact.TransposedLine(y.data(), w.data());
         double a = 0.0;
         for (std::size_t i = 0; i < size; ++i) a += w[i] * v[i];
         alpha.push_back(a);
         v = w;
     }
     beta.resize(alpha.size() - 1);
-    return LargestEigenvalue(alpha, beta);
+    const Extremes e = ExtremeEigenvalues(alpha, beta);
+    return std::sqrt(e.high / e.low);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int first = argc > 1 ? std::atoi(argv[1]) : 2, last = argc > 2 ? std::atoi(argv[2]) : 10;
-    const std::size_t steps = 300;
+    const std::size_t steps = argc > 3 ? static_cast<std::size_t>(std::atoi(argv[3])) : 400;
     std::printf("level,position,cond,swaps\n");
     for (int L = first; L <= last; ++L) {
-        const std::size_t size = (std::size_t{2} << L) + 1;
         for (int position = 0; position <= 100; ++position) {
-            const Filters filters = analysis::FiltersOf(DeltaFromPosition(position));
             ExactSynthesis exact;
-            exact.Prepare(filters, L);
-            AnalysisSetup setup;
-            PrepareAnalysisSetup(setup, filters, L);
-            const Dense S = DenseOf(size, [&](const double* in, double* out, std::size_t count) {
-                exact.Chunk(in, kChunk, out, kChunk, count);
-            });
-            const Dense T = DenseOf(size, [&](const double* in, double* out, std::size_t count) {
-                SmoothChunk(setup, in, kChunk, out, kChunk, count);
-                DetailChunk(setup, in, kChunk, out, kChunk, count);
-            });
-            const double cond = std::sqrt(LargestSquaredSingularValue(S, size, steps) *
-                                          LargestSquaredSingularValue(T, size, steps));
-            std::printf("%d,%d,%.6f,%d\n", L, position, cond, exact.Swaps());
+            exact.Prepare(analysis::FiltersOf(DeltaFromPosition(position)), L);
+            std::printf("%d,%d,%.6f,%d\n", L, position, Condition(exact, steps), exact.Swaps());
             std::fflush(stdout);
         }
     }

@@ -56,6 +56,28 @@ void ForEachFunction(const Filters& filters, int pictureLevel, int level, Synthe
     }
 }
 
+std::vector<std::vector<double>> FunctionNorms(const Filters& filters, int pictureLevel, int level,
+                                               Synthesis synthesis) {
+    const double diagonal = 1.0 - filters.delta / 3.0;
+    const double beside = filters.delta / 6.0;
+    const std::size_t fine = (std::size_t{1} << pictureLevel) + 1;
+    std::vector<std::vector<double>> result;
+    ForEachFunction(filters, pictureLevel, level, synthesis, [&](int k, int c0, std::size_t count, const double* a) {
+        const auto step = static_cast<std::size_t>(k - level);
+        if (result.size() <= step) result.emplace_back((2u << k) + 1, 0.0);
+        for (std::size_t m = 0; m < count; ++m) {
+            double squares = 0.0, products = 0.0;
+            for (std::size_t i = 0; i < fine; ++i) {
+                const double v = a[i * kChunk + m];
+                squares += v * v;
+                if (i + 1 < fine) products += v * a[(i + 1) * kChunk + m];
+            }
+            result[step][static_cast<std::size_t>(c0) + m] = std::sqrt(diagonal * squares + 2.0 * beside * products);
+        }
+    });
+    return result;
+}
+
 Reach ReachOf(const Filters& filters, int pictureLevel, int level, Synthesis synthesis, int width, int height) {
     Reach reach;
     reach.level = level;

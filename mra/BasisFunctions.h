@@ -27,6 +27,13 @@ using FunctionVisitor = std::function<void(int k, int c0, std::size_t count, con
 void ForEachFunction(const Filters& filters, int pictureLevel, int level, Synthesis synthesis,
                      const FunctionVisitor& visit);
 
+// The L2 norm of every function, norms[k - level][c]: a function is f(x) = sum_i v_i
+// phi(x - i) on the finest grid (phi the scaling function of Delta, unit spacing), its
+// norm sqrt(v^T G v) with G the Gram matrix of the unit translates: 1 - Delta/3 on the
+// diagonal, Delta/6 beside it.
+std::vector<std::vector<double>> FunctionNorms(const Filters& filters, int pictureLevel, int level,
+                                               Synthesis synthesis);
+
 // For a picture `width` x `height`, per step k (from `level`) and index c: the share of
 // each function that reaches into the picture, max over grid points inside |v| / max |v|
 // (0 for a function that is zero inside or everywhere), along i (x, width) and j (y, height).

@@ -119,6 +119,7 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
     upper_.assign(sz * static_cast<std::size_t>(upperWidth_), 0.0);
     inverse_.assign(sz, 0.0);
     rhs_.assign(sz, RightHandSide{});
+    source_.assign(sz, 0);
 
     // The Gram rows that make each right-hand side.
     std::vector<double> sDiagonal(static_cast<std::size_t>(n) + 1), sBeside(static_cast<std::size_t>(n));
@@ -144,6 +145,7 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
         for (int t = 1; t <= upperWidth_ && i + t < size; ++t)
             upper_[si * static_cast<std::size_t>(upperWidth_) + static_cast<std::size_t>(t - 1)] = row.At(i + t);
         inverse_[si] = 1.0 / row.At(i);
+        source_[si] = static_cast<std::uint32_t>(row.origin % 2 == 0 ? row.origin / 2 : n + 1 + row.origin / 2);
         rhs_[si] = row.origin % 2 == 0 ? gramRow(sDiagonal, sBeside, row.origin / 2, n + 1, 0)
                                        : gramRow(wDiagonal, wBeside, row.origin / 2, n, n + 1);
     }
@@ -231,6 +233,31 @@ void ExactSynthesis::Chunk(const double* in, std::size_t is, double* out, std::s
                 BackRow<3>(x, rows.data(), u, inverse_[si], count);
                 break;
         }
+    }
+}
+
+// S = M^-1 G with M = P^T L U, so S^T y = G (P^T L^-T U^-T y); G is symmetric, and
+// rhs_[i] holds the row of G that belongs to the row source_[i].
+void ExactSynthesis::TransposedLine(const double* y, double* x) const {
+    const auto size = 2 * static_cast<std::size_t>(n_) + 1;
+    const auto lw = static_cast<std::size_t>(lowerWidth_), uw = static_cast<std::size_t>(upperWidth_);
+    std::vector<double> z(y, y + size), u(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        double s = z[i];
+        for (std::size_t t = 1; t <= std::min(uw, i); ++t) s -= upper_[(i - t) * uw + t - 1] * z[i - t];
+        z[i] = s * inverse_[i];
+    }
+    for (std::size_t i = size; i-- > 0;) {
+        double s = z[i];
+        for (std::size_t t = 1; t <= lw && i + t < size; ++t) s -= lower_[(i + t) * lw + t - 1] * z[i + t];
+        z[i] = s;
+    }
+    for (std::size_t i = 0; i < size; ++i) u[source_[i]] = z[i];
+    for (std::size_t i = 0; i < size; ++i) {
+        const RightHandSide& r = rhs_[i];
+        double s = 0.0;
+        for (std::uint32_t j = 0; j < r.count; ++j) s += r.factors[j] * u[r.first + j];
+        x[source_[i]] = s;
     }
 }
 

@@ -33,6 +33,10 @@ public:
     // [i * stride + m]. A single line is count 1 with strides 1.
     void Chunk(const double* in, std::size_t is, double* out, std::size_t os, std::size_t count) const;
 
+    // The transpose of the synthesis on one line, x = S^T y (y over the fine positions,
+    // x in the layout of c and d), for measuring its condition number in O(N) per product.
+    void TransposedLine(const double* y, double* x) const;
+
     // Row swaps the factorisation made (the matrices met so far need none).
     int Swaps() const { return swaps_; }
 
@@ -51,6 +55,7 @@ private:
     int upperWidth_ = 0;  // superdiagonals of U
     int swaps_ = 0;
     std::vector<RightHandSide> rhs_;
+    std::vector<std::uint32_t> source_;  // row i of P M is row source_[i] of c, d (c first)
     std::vector<double> lower_;    // L(i, i - t) at i * lowerWidth_ + t - 1
     std::vector<double> upper_;    // U(i, i + t) at i * upperWidth_ + t - 1
     std::vector<double> inverse_;  // 1 / U(i, i)

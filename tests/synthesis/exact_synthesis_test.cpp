@@ -103,3 +103,17 @@ TEST(ExactSynthesis, WholePictureComesBackWithNothingRemoved) {
         EXPECT_GE(quality.psnrExact, 150.0) << position;
     }
 }
+
+TEST(ExactSynthesis, TransposedLineIsTheAdjoint) {
+    ExactSynthesis exact;
+    exact.Prepare(analysis::FiltersOf(DeltaFromPosition(41)), 4);
+    std::mt19937 random(3);
+    std::normal_distribution<double> normal;
+    std::vector<double> x(33), y(33), sx(33), sty(33);
+    for (std::size_t i = 0; i < 33; ++i) x[i] = normal(random), y[i] = normal(random);
+    exact.Chunk(x.data(), 1, sx.data(), 1, 1);
+    exact.TransposedLine(y.data(), sty.data());
+    double left = 0.0, right = 0.0;
+    for (std::size_t i = 0; i < 33; ++i) left += sx[i] * y[i], right += x[i] * sty[i];
+    EXPECT_NEAR(left, right, 1e-12 * (std::fabs(left) + 1));
+}
