@@ -45,16 +45,18 @@ void BM_ReconstructExact(benchmark::State& state) {
     analysis::Coefficients square = decomposed;
     std::vector<ExactSynthesis> exact(8);
     for (int L = 2; L < 10; ++L) exact[static_cast<std::size_t>(L - 2)].Prepare(filters, L);
-    std::vector<double> in(1025 * kChunk), out(1025 * kChunk);
+    TransformWorkspace workspace;
+    SetTransformThreads(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
         square = decomposed;
         state.ResumeTiming();
-        for (const ExactSynthesis& level : exact) ReconstructLevelExact(level, square.View(), in.data(), out.data());
+        for (const ExactSynthesis& level : exact) ReconstructLevelExact(level, square.View(), workspace);
         benchmark::DoNotOptimize(square.values.data());
     }
+    SetTransformThreads(0);
 }
-BENCHMARK(BM_ReconstructExact)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReconstructExact)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(7)->ReportAggregatesOnly(true);
 
 // Factoring the systems of all eight levels, once per picture and Delta.
 void BM_PrepareExact(benchmark::State& state) {

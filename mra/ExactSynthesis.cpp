@@ -5,6 +5,7 @@
 #include "mra/ExactSynthesis.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numeric>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "matrix/Error.h"
 #include "matrix/Simd.h"
+#include "mra/HelperCrew.h"
 
 namespace tesora {
 
@@ -261,30 +263,73 @@ void ExactSynthesis::TransposedLine(const double* y, double* x) const {
     }
 }
 
-void ReconstructLevelExact(const ExactSynthesis& exact, const MatrixView& M, double* in, double* out) {
+namespace {
+
+// Lines r0 ... r0+count-1 of M through the chunk transposed, in blocks that keep the
+// touched cache lines of the chunk in L1 while every line passes through.
+constexpr std::size_t kBlock = 64;
+
+void RowsThrough(const ExactSynthesis& exact, const MatrixView& M, std::size_t r0, std::size_t count,
+                 std::size_t lines, double* in, double* out) {
+    for (std::size_t i0 = 0; i0 < lines; i0 += kBlock)
+        for (std::size_t m = 0; m < count; ++m) {
+            const double* src = M.Row(r0 + m);
+            for (std::size_t i = i0; i < std::min(lines, i0 + kBlock); ++i) in[i * kChunk + m] = src[i];
+        }
+    exact.Chunk(in, kChunk, out, kChunk, count);
+    for (std::size_t i0 = 0; i0 < lines; i0 += kBlock)
+        for (std::size_t m = 0; m < count; ++m) {
+            double* dst = M.Row(r0 + m);
+            for (std::size_t i = i0; i < std::min(lines, i0 + kBlock); ++i) dst[i] = out[i * kChunk + m];
+        }
+}
+
+// Chunks k = 0 ... chunks-1 of one pass, claimed one at a time by the calling thread and
+// the workspace's helpers; each chunk touches only its own lines, so nothing is ordered.
+template <typename Compute>
+void ParallelChunks(std::size_t chunks, std::size_t lines, TransformWorkspace& workspace, Compute compute) {
+    const std::size_t threads = std::min(static_cast<std::size_t>(TransformThreads()), chunks / 2);
+    workspace.Reserve(lines);
+    if (threads <= 1) {
+        for (std::size_t k = 0; k < chunks; ++k) compute(k, workspace.in.data(), workspace.out.data());
+        return;
+    }
+    const std::size_t slot = lines * kChunk;
+    if (workspace.helperIn.size() < threads - 1) workspace.helperIn.resize(threads - 1);
+    if (workspace.helperOut.size() < threads - 1) workspace.helperOut.resize(threads - 1);
+    for (std::size_t h = 0; h + 1 < threads; ++h) {
+        if (workspace.helperIn[h].size() < slot) workspace.helperIn[h].resize(slot);
+        if (workspace.helperOut[h].size() < slot) workspace.helperOut[h].resize(slot);
+    }
+    std::atomic<std::size_t> next{0};
+    const auto work = [&](double* in, double* out) {
+        for (std::size_t k; (k = next.fetch_add(1)) < chunks;) compute(k, in, out);
+    };
+    HelperCrew& crew = workspace.Crew(threads - 1);
+    crew.Start(threads - 1, [&](std::size_t h) { work(workspace.helperIn[h].data(), workspace.helperOut[h].data()); });
+    try {
+        work(workspace.in.data(), workspace.out.data());
+    } catch (...) {
+        next.store(chunks);
+        crew.Wait();
+        throw;
+    }
+    crew.Wait();
+}
+
+}  // namespace
+
+void ReconstructLevelExact(const ExactSynthesis& exact, const MatrixView& M, TransformWorkspace& workspace) {
     const auto lines = 2 * static_cast<std::size_t>(exact.Intervals()) + 1;
-    for (std::size_t c0 = 0; c0 < lines; c0 += kChunk) {
-        const std::size_t count = std::min(kChunk, lines - c0);
-        exact.Chunk(M.data + c0, M.stride, out, kChunk, count);
-        CopyColumns(out, c0, count, lines, M);
-    }
-    // Rows go through the chunk transposed, in blocks that keep the touched cache lines
-    // of the chunk in L1 while every line passes through.
-    constexpr std::size_t kBlock = 64;
-    for (std::size_t r0 = 0; r0 < lines; r0 += kChunk) {
-        const std::size_t count = std::min(kChunk, lines - r0);
-        for (std::size_t i0 = 0; i0 < lines; i0 += kBlock)
-            for (std::size_t m = 0; m < count; ++m) {
-                const double* src = M.Row(r0 + m);
-                for (std::size_t i = i0; i < std::min(lines, i0 + kBlock); ++i) in[i * kChunk + m] = src[i];
-            }
-        exact.Chunk(in, kChunk, out, kChunk, count);
-        for (std::size_t i0 = 0; i0 < lines; i0 += kBlock)
-            for (std::size_t m = 0; m < count; ++m) {
-                double* dst = M.Row(r0 + m);
-                for (std::size_t i = i0; i < std::min(lines, i0 + kBlock); ++i) dst[i] = out[i * kChunk + m];
-            }
-    }
+    const std::size_t chunks = (lines + kChunk - 1) / kChunk;
+    const auto countOf = [&](std::size_t k) { return std::min(kChunk, lines - k * kChunk); };
+    ParallelChunks(chunks, lines, workspace, [&](std::size_t k, double*, double* out) {
+        exact.Chunk(M.data + k * kChunk, M.stride, out, kChunk, countOf(k));
+        CopyColumns(out, k * kChunk, countOf(k), lines, M);
+    });
+    ParallelChunks(chunks, lines, workspace, [&](std::size_t k, double* in, double* out) {
+        RowsThrough(exact, M, k * kChunk, countOf(k), lines, in, out);
+    });
 }
 
 }  // namespace tesora

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mra/ChunkKernels.h"
+#include "mra/LevelChange.h"
 #include "mra/Values.h"
 
 namespace tesora {
@@ -62,8 +63,8 @@ private:
 };
 
 // From level L to level L + 1 of a square, in place, columns then rows (the order of the
-// reconstruction), with a prepared exact synthesis of that L. `in` and `out` are scratch
-// of at least (2n + 1) * kChunk values each.
-void ReconstructLevelExact(const ExactSynthesis& exact, const MatrixView& M, double* in, double* out);
+// reconstruction), with a prepared exact synthesis of that L, on up to TransformThreads()
+// threads with the workspace's scratch and helpers (the result does not depend on them).
+void ReconstructLevelExact(const ExactSynthesis& exact, const MatrixView& M, TransformWorkspace& workspace);
 
 }  // namespace tesora

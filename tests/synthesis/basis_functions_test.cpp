@@ -30,11 +30,11 @@ analysis::Coefficients UnitFunction(const Filters& filters, Synthesis synthesis,
         analysis::Reconstruct(square, filters, pictureLevel, workspace);
         return square;
     }
-    std::vector<double> in(static_cast<std::size_t>(square.side) * kChunk), out(in.size());
+    TransformWorkspace workspace;
     for (int L = level; L < pictureLevel; ++L) {
         ExactSynthesis exact;
         exact.Prepare(filters, L);
-        ReconstructLevelExact(exact, square.View(), in.data(), out.data());
+        ReconstructLevelExact(exact, square.View(), workspace);
     }
     return square;
 }
