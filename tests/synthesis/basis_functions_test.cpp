@@ -9,7 +9,7 @@
 
 #include "blac/DeltaControl.h"
 #include "mra/BasisFunctions.h"
-#include "mra/ExactSynthesis.h"
+#include "tools/Coding.h"
 #include "tools/Analysis.h"
 
 using namespace tesora;
@@ -25,17 +25,11 @@ analysis::Coefficients UnitFunction(const Filters& filters, Synthesis synthesis,
     square.side = (1 << pictureLevel) + 1;
     square.values.assign(static_cast<std::size_t>(square.side) * static_cast<std::size_t>(square.side), 0.0);
     square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side) + static_cast<std::size_t>(j)] = 1.0;
-    if (synthesis == Synthesis::Specified) {
-        TransformWorkspace workspace;
-        analysis::Reconstruct(square, filters, pictureLevel, workspace);
-        return square;
-    }
     TransformWorkspace workspace;
-    for (int L = level; L < pictureLevel; ++L) {
-        ExactSynthesis exact;
-        exact.Prepare(filters, L);
-        ReconstructLevelExact(exact, square.View(), workspace);
-    }
+    if (synthesis == Synthesis::Specified)
+        analysis::Reconstruct(square, filters, pictureLevel, workspace);
+    else
+        analysis::ReconstructExact(square, analysis::ExactLevels(filters, level, pictureLevel), pictureLevel, workspace);
     return square;
 }
 
@@ -46,7 +40,8 @@ TEST(BasisFunctions, CodedMatchesEveryUnitFunctionReconstructed) {
     for (Synthesis synthesis : {Synthesis::Specified, Synthesis::Exact}) {
         for (int position : {0, 50, 100}) {
             const Filters filters = analysis::FiltersOf(DeltaFromPosition(position));
-            const Reach reach = ReachOf(filters, kPicture, kLevel, synthesis, kWidth, kHeight);
+            const analysis::Layout layout = analysis::LayoutOf(kPicture, kLevel, kWidth, kHeight);
+            const std::vector<std::uint8_t> mask = analysis::CodedMask(layout, filters, synthesis);
             int coded = 0;
             const int side = (1 << kPicture) + 1;
             for (int i = 0; i < side; ++i) {
@@ -60,7 +55,7 @@ TEST(BasisFunctions, CodedMatchesEveryUnitFunctionReconstructed) {
                             if (x < kWidth && y < kHeight) inside = std::max(inside, v);
                         }
                     const bool expected = synthesis == Synthesis::Specified ? inside > 0 : inside >= kCodedShare * all;
-                    EXPECT_EQ(IsCoded(reach, synthesis, i, j), expected)
+                    EXPECT_EQ(mask[layout.Index(i, j)] == 1, expected)
                         << SynthesisName(synthesis) << " position " << position << " (" << i << ", " << j << ")";
                     coded += expected;
                 }

@@ -10,6 +10,7 @@
 #include "blac/DeltaControl.h"
 #include "mra/ExactSynthesis.h"
 #include "tools/Analysis.h"
+#include "tools/Coding.h"
 
 using namespace tesora;
 
@@ -93,11 +94,8 @@ TEST(ExactSynthesis, WholePictureComesBackWithNothingRemoved) {
         const Filters filters = analysis::FiltersOf(DeltaFromPosition(position));
         TransformWorkspace workspace;
         analysis::Coefficients square = analysis::DecomposePicture(picture, filters, 2, workspace);
-        for (int L = square.level; L < square.pictureLevel; ++L) {
-            ExactSynthesis exact;
-            exact.Prepare(filters, L);
-            ReconstructLevelExact(exact, square.View(), workspace);
-        }
+        analysis::ReconstructExact(square, analysis::ExactLevels(filters, 2, square.pictureLevel), square.pictureLevel,
+                                   workspace);
         const analysis::Quality quality = analysis::Measure(square.View(), picture);
         EXPECT_GE(quality.psnrExact, 150.0) << position;
     }
