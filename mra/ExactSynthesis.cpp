@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "matrix/Error.h"
+#include "matrix/Numbers.h"
 #include "matrix/Simd.h"
 #include "mra/HelperCrew.h"
 
@@ -77,7 +78,7 @@ void Eliminate(SparseRow& row, const SparseRow& pivot, int column, double factor
 }  // namespace
 
 void ExactSynthesis::Prepare(const Filters& filters, int L) {
-    if (L < 2 || L > 20) throw Error("level " + std::to_string(L) + " is outside 2 to 20");
+    if (L < 2 || L > 20) throw Error("Level " + std::to_string(L) + " liegt außerhalb von 2 bis 20.");
     const int n = 1 << L, size = 2 * n + 1;
     std::vector<SparseRow> rows = AnalysisRows(filters, n);
     // Rows below the diagonal reach at most three columns left of their own index, so
@@ -96,7 +97,7 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
         const SparseRow& pivot = rows[static_cast<std::size_t>(i)];
         const double p = pivot.At(i);
         if (p == 0 || !std::isfinite(p))
-            throw Error("the analysis of Delta " + std::to_string(filters.delta) + " cannot be inverted");
+            throw Error("Die Zerlegung für Delta " + FormatG(filters.delta) + " ist nicht umkehrbar.");
         for (int r = i + 1; r <= last; ++r) {
             SparseRow& row = rows[static_cast<std::size_t>(r)];
             const double a = row.At(i);
@@ -106,8 +107,6 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
         }
     }
 
-    level_ = L;
-    n_ = n;
     lowerWidth_ = 0;
     upperWidth_ = 0;
     for (int i = 0; i < size; ++i) {
@@ -116,6 +115,10 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
         for (int j = i + 1; j < row.End(); ++j)
             if (row.At(j) != 0) upperWidth_ = std::max(upperWidth_, j - i);
     }
+    if (lowerWidth_ > kMaxWidth || upperWidth_ > kMaxWidth)
+        throw Error("Die Zerlegung für Delta " + FormatG(filters.delta) + " ist nicht umkehrbar.");
+    level_ = L;
+    n_ = n;
     const auto sz = static_cast<std::size_t>(size);
     lower_.assign(sz * static_cast<std::size_t>(lowerWidth_), 0.0);
     upper_.assign(sz * static_cast<std::size_t>(upperWidth_), 0.0);
@@ -207,7 +210,7 @@ TESORA_WIDE_VECTORS
 void ExactSynthesis::Chunk(const double* in, std::size_t is, double* out, std::size_t os, std::size_t count) const {
     const int size = 2 * n_ + 1;
     const auto lw = static_cast<std::size_t>(lowerWidth_), uw = static_cast<std::size_t>(upperWidth_);
-    std::vector<const double*> rows(std::max<std::size_t>({lw, uw, 3}));
+    const double* rows[kMaxWidth];
     for (int i = 0; i < size; ++i) {
         const auto si = static_cast<std::size_t>(i);
         const RightHandSide& r = rhs_[si];
@@ -216,8 +219,8 @@ void ExactSynthesis::Chunk(const double* in, std::size_t is, double* out, std::s
         const int lower = static_cast<int>(std::min(lw, si));
         for (int t = 0; t < lower; ++t) rows[static_cast<std::size_t>(t)] = out + (si - static_cast<std::size_t>(t) - 1) * os;
         const double* l = lower_.data() + si * lw;
-        if (r.count > 2) ForwardRow<3>(out + si * os, rhs, r.factors, rows.data(), l, lower, count);
-        else ForwardRow<2>(out + si * os, rhs, r.factors, rows.data(), l, lower, count);
+        if (r.count > 2) ForwardRow<3>(out + si * os, rhs, r.factors, rows, l, lower, count);
+        else ForwardRow<2>(out + si * os, rhs, r.factors, rows, l, lower, count);
     }
     for (int i = size - 1; i >= 0; --i) {
         const auto si = static_cast<std::size_t>(i);
@@ -226,13 +229,13 @@ void ExactSynthesis::Chunk(const double* in, std::size_t is, double* out, std::s
         double* x = out + si * os;
         const double* u = upper_.data() + si * uw;
         switch (std::min(upper, 3)) {
-            case 0: BackRow<0>(x, rows.data(), u, inverse_[si], count); break;
-            case 1: BackRow<1>(x, rows.data(), u, inverse_[si], count); break;
-            case 2: BackRow<2>(x, rows.data(), u, inverse_[si], count); break;
+            case 0: BackRow<0>(x, rows, u, inverse_[si], count); break;
+            case 1: BackRow<1>(x, rows, u, inverse_[si], count); break;
+            case 2: BackRow<2>(x, rows, u, inverse_[si], count); break;
             default:
                 for (int t = 3; t < upper; ++t)  // wider than any matrix met so far
                     for (std::size_t m = 0; m < count; ++m) x[m] = x[m] - rows[static_cast<std::size_t>(t)][m] * u[t];
-                BackRow<3>(x, rows.data(), u, inverse_[si], count);
+                BackRow<3>(x, rows, u, inverse_[si], count);
                 break;
         }
     }

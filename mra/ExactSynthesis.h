@@ -50,6 +50,7 @@ private:
         double factors[3] = {};
     };
 
+    static constexpr int kMaxWidth = 8;  // pivoting among three rows keeps L and U narrower
     int level_ = 0;
     int n_ = 0;
     int lowerWidth_ = 0;  // subdiagonals of L
