@@ -193,7 +193,7 @@ double IntegratedNorm(const analysis::Coefficients& rebuilt, double delta) {
 TEST_F(AnalysisTest, NormsEqualTheIntegralOfTheDrawnFunctions) {
     constexpr int kPictureLevel = 5, kLevel = 2;
     for (const double delta : {0.0, 0.5, 1.0}) {
-        const Filters filters = analysis::FiltersOf(delta);
+        const Filters filters = FiltersOf(delta);
         const analysis::Norms norms = analysis::NormsOf(filters, kPictureLevel, kLevel);
         TransformWorkspace workspace;
         struct Element {
