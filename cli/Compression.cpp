@@ -171,7 +171,9 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
     if (line.Has(QStringLiteral("quantise"))) settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
     // A sweep's --epsilons list counts as Epsilon here; the levels rule's list came with --rule.
-    analysis::RuleAsked asked{settings.rule.kind, line.Has(QStringLiteral("epsilon")) || line.Has(QStringLiteral("epsilons")),
+    // Only sweep has --epsilons; asking the parser about an option it lacks warns.
+    const bool epsilons = !single && line.Has(QStringLiteral("epsilons"));
+    analysis::RuleAsked asked{settings.rule.kind, line.Has(QStringLiteral("epsilon")) || epsilons,
                               line.Has(QStringLiteral("zeros")), std::nullopt, false};
     if (settings.rule.kind == analysis::RuleKind::Levels) asked.epsilons = settings.rule.epsilons.size();
     switch (analysis::CheckRule(asked, std::nullopt)) {
