@@ -84,6 +84,12 @@ TEST_F(Blac, SixthIsExtendedPrecision) {
     for (const auto& c : cases) EXPECT_EQ(ComputeBlacValues(DeltaFromPosition(c.position)).S, c.sixth) << c.position;
 }
 
+TEST_F(Blac, HalfDeltaIsOneMinusItsComplement) {
+    // 1 - (1 - D/2) with each step rounded to double, not D/2 itself: worked out apart.
+    EXPECT_EQ(FiltersOf(DeltaFromPosition(1)).halfDelta, 0x1.47ae147ae1480p-8);
+    EXPECT_EQ(FiltersOf(DeltaFromPosition(37)).halfDelta, 0x1.7ae147ae147b0p-3);
+}
+
 TEST_F(Blac, NormaliseWaveletExamples) {
     const double x3[3] = {1, 1, 1};
     double r3[4];
