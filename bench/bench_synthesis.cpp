@@ -23,7 +23,7 @@ analysis::Coefficients Decomposed(const Filters& filters) {
 }
 
 void BM_ReconstructSpecified(benchmark::State& state) {
-    const Filters filters = analysis::FiltersOf(DeltaFromPosition(50));
+    const Filters filters = FiltersOf(DeltaFromPosition(50));
     const analysis::Coefficients decomposed = Decomposed(filters);
     analysis::Coefficients square = decomposed;
     TransformWorkspace workspace;
@@ -40,7 +40,7 @@ void BM_ReconstructSpecified(benchmark::State& state) {
 BENCHMARK(BM_ReconstructSpecified)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(7)->ReportAggregatesOnly(true);
 
 void BM_ReconstructExact(benchmark::State& state) {
-    const Filters filters = analysis::FiltersOf(DeltaFromPosition(50));
+    const Filters filters = FiltersOf(DeltaFromPosition(50));
     const analysis::Coefficients decomposed = Decomposed(filters);
     analysis::Coefficients square = decomposed;
     std::vector<ExactSynthesis> exact(8);
@@ -60,7 +60,7 @@ BENCHMARK(BM_ReconstructExact)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->U
 
 // Factoring the systems of all eight levels, once per picture and Delta.
 void BM_PrepareExact(benchmark::State& state) {
-    const Filters filters = analysis::FiltersOf(DeltaFromPosition(50));
+    const Filters filters = FiltersOf(DeltaFromPosition(50));
     for (auto _ : state) {
         ExactSynthesis exact;
         for (int L = 2; L < 10; ++L) {

@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     for (int L = first; L <= last; ++L) {
         for (int position = 0; position <= 100; ++position) {
             ExactSynthesis exact;
-            exact.Prepare(analysis::FiltersOf(DeltaFromPosition(position)), L);
+            exact.Prepare(FiltersOf(DeltaFromPosition(position)), L);
             std::printf("%d,%d,%.6f,%d\n", L, position, Condition(exact, steps), exact.Swaps());
             std::fflush(stdout);
         }

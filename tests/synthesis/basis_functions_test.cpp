@@ -39,7 +39,7 @@ TEST(BasisFunctions, CodedMatchesEveryUnitFunctionReconstructed) {
     constexpr int kPicture = 4, kLevel = 2, kWidth = 11, kHeight = 6;
     for (Synthesis synthesis : {Synthesis::Specified, Synthesis::Exact}) {
         for (int position : {0, 50, 100}) {
-            const Filters filters = analysis::FiltersOf(DeltaFromPosition(position));
+            const Filters filters = FiltersOf(DeltaFromPosition(position));
             const analysis::Layout layout = analysis::LayoutOf(kPicture, kLevel, kWidth, kHeight);
             const std::vector<std::uint8_t> mask = analysis::CodedMask(layout, filters, synthesis);
             int coded = 0;
@@ -71,7 +71,7 @@ TEST(BasisFunctions, SmoothingNormsAreTheIntegralOfTheFunction) {
     constexpr int kPicture = 5, kLevel = 2;
     for (int position : {0, 30, 100}) {
         const double delta = DeltaFromPosition(position);
-        const Filters filters = analysis::FiltersOf(delta);
+        const Filters filters = FiltersOf(delta);
         const analysis::Norms norms = analysis::NormsOf(filters, kPicture, kLevel);
         // The scaling function: 1 in the middle, falling linearly to 0 over a width Delta
         // on both sides, (1 + Delta) / 2 from its centre at most.

@@ -41,7 +41,7 @@ TEST(ExactSynthesis, InvertsTheAnalysisAtEveryPositionAndLevel) {
     for (int L = 2; L <= 10; ++L) {
         const std::size_t size = (std::size_t{2} << L) + 1;
         for (int position = 0; position <= 100; ++position) {
-            const Filters filters = analysis::FiltersOf(DeltaFromPosition(position));
+            const Filters filters = FiltersOf(DeltaFromPosition(position));
             std::vector<double> lines(size * kChunk, 0.0);
             for (std::size_t i = 0; i < size; ++i)
                 for (std::size_t m = 0; m < kLines; ++m) lines[i * kChunk + m] = grey(random);
@@ -70,7 +70,7 @@ TEST(ExactSynthesis, InvertsTheAnalysisAtEveryPositionAndLevel) {
 }
 
 TEST(ExactSynthesis, SingleLineWithUnitStridesEqualsTheChunk) {
-    const Filters filters = analysis::FiltersOf(DeltaFromPosition(73));
+    const Filters filters = FiltersOf(DeltaFromPosition(73));
     ExactSynthesis exact;
     exact.Prepare(filters, 3);
     std::vector<double> cd(17), line(17);
@@ -91,7 +91,7 @@ TEST(ExactSynthesis, WholePictureComesBackWithNothingRemoved) {
         for (int x = 0; x < picture.width; ++x)
             picture.red.push_back(static_cast<std::uint8_t>((x * 3 + y * y / 7 + static_cast<int>(random() % 40)) % 256));
     for (int position : {0, 37, 100}) {
-        const Filters filters = analysis::FiltersOf(DeltaFromPosition(position));
+        const Filters filters = FiltersOf(DeltaFromPosition(position));
         TransformWorkspace workspace;
         analysis::Coefficients square = analysis::DecomposePicture(picture, filters, 2, workspace);
         analysis::ReconstructExact(square, analysis::ExactLevels(filters, 2, square.pictureLevel), square.pictureLevel,
@@ -103,7 +103,7 @@ TEST(ExactSynthesis, WholePictureComesBackWithNothingRemoved) {
 
 TEST(ExactSynthesis, TransposedLineIsTheAdjoint) {
     ExactSynthesis exact;
-    exact.Prepare(analysis::FiltersOf(DeltaFromPosition(41)), 4);
+    exact.Prepare(FiltersOf(DeltaFromPosition(41)), 4);
     std::mt19937 random(3);
     std::normal_distribution<double> normal;
     std::vector<double> x(33), y(33), sx(33), sty(33);
