@@ -18,6 +18,12 @@ void ReconstructExact(Coefficients& square, const ExactLevels& levels, int level
     }
 }
 
+void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
+                 Synthesis synthesis) {
+    if (synthesis == Synthesis::Specified) return Reconstruct(square, filters, level, workspace);
+    ReconstructExact(square, ExactLevels(filters, square.level, square.pictureLevel), level, workspace);
+}
+
 std::vector<std::uint8_t> CodedMask(const Layout& layout, const Filters& filters, Synthesis synthesis) {
     std::vector<std::uint8_t> coded(layout.band.size(), 0);
     if (layout.level >= layout.pictureLevel) return coded;

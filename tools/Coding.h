@@ -27,6 +27,10 @@ private:
 // step the square takes). Throws Error for a level outside the range.
 void ReconstructExact(Coefficients& square, const ExactLevels& levels, int level, TransformWorkspace& workspace);
 
+// Reconstruction up to `level` by either synthesis (the exact one prepared here).
+void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
+                 Synthesis synthesis);
+
 // 1 for every element of the square (laid out so) whose function reaches into the
 // picture, by IsCoded; elements outside every band are never coded.
 std::vector<std::uint8_t> CodedMask(const Layout& layout, const Filters& filters, Synthesis synthesis);
