@@ -114,15 +114,23 @@ public:
         return RuleDict(result, layout_.pictureLevel);
     }
 
-    py::dict Quantise(const py::object& step, const std::string& ruleName) {
+    py::dict Quantise(const py::object& step, const std::string& ruleName, const std::string& synthesis) {
         const double q = RequireNumber(step, "q", 0.0, false);
         if (!(q > 0.0)) Refuse("q must be above 0");
         const analysis::RuleKind kind = RuleKindOf(ruleName);
         if (kind == analysis::RuleKind::Levels) Refuse("quantise takes the rule \"flat\" or \"norm\"");
+        const Synthesis s = SynthesisArgument(synthesis);
         const double bpp = Unlocked([&] {
             const std::lock_guard<std::mutex> lock(mutex_);
-            const analysis::Norms* norms = kind == analysis::RuleKind::Norm ? &NormsLocked() : nullptr;
-            const analysis::Quantised quantised = analysis::Quantise(square_.View(), layout_, q, norms);
+            std::optional<analysis::Norms> exactNorms;
+            if (kind == analysis::RuleKind::Norm && s == Synthesis::Exact)
+                exactNorms = analysis::NormsOf(filters_, layout_.pictureLevel, layout_.level, s);
+            const analysis::Norms* norms =
+                kind != analysis::RuleKind::Norm ? nullptr : exactNorms ? &*exactNorms : &NormsLocked();
+            // As the command-line tool: what is not coded is dropped, the rest counted.
+            const std::vector<std::uint8_t> coded = analysis::CodedMask(layout_, filters_, s);
+            analysis::ZeroUncoded(square_.View(), coded);
+            const analysis::Quantised quantised = analysis::Quantise(square_.View(), layout_, q, norms, &coded);
             return analysis::EntropyPerPixel(analysis::MeasureBands(square_, layout_, &quantised), picture_.width,
                                              picture_.height);
         });
@@ -338,7 +346,7 @@ PYBIND11_MODULE(_tesora, m) {
         .def_property_readonly("picture", &Decomposition::Picture)
         .def("reduce", &Decomposition::Reduce, "epsilon"_a = py::none(), py::kw_only(), "zeros"_a = py::none(),
              "rule"_a = "flat", "epsilons"_a = py::none())
-        .def("quantise", &Decomposition::Quantise, "q"_a, py::kw_only(), "rule"_a = "flat")
+        .def("quantise", &Decomposition::Quantise, "q"_a, py::kw_only(), "rule"_a = "flat", "synthesis"_a = "specified")
         .def("band_figures", &Decomposition::BandFigures)
         .def("reconstruct", &Decomposition::Reconstruct, py::kw_only(), "synthesis"_a = "specified")
         .def("to_bytes", &Decomposition::ToBytes, py::kw_only(), "synthesis"_a = "specified")
