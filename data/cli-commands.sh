@@ -19,7 +19,7 @@ commands=$("$cli" --help | awk '/^Befehle:/ { on = 1; next } on && /^$/ { exit }
         if (s ~ /^[.'"'"']/) s = "\\&" s
         return s
       }
-      function term(s) { s = text(s); gsub(/-/, "\\-", s); return "\\fB" s "\\fR" }
+      function term(s) { gsub(/\\/, "\\e", s); gsub(/-/, "\\-", s); return "\\fB" s "\\fR" }
       NR == 1 {
         sub("^Aufruf: tesora-cli " command " *", "")
         print ".PP"; print "Aufruf: \\fBtesora\\-cli " command "\\fR " text($0); print ".PP"; next

@@ -34,7 +34,16 @@ source=$(cd "$(dirname "$0")/.." && pwd)
 PYTHONPATH=$site /usr/bin/python3 -c "import tesora; assert tesora.__file__.startswith('$site')"
 
 if command -v lintian >/dev/null; then
-  lintian --fail-on error "$deb"
+  # Unless TESORA_MAINTAINER is given, the maintainer is whoever built the package, and
+  # on a build machine that may be root at a host without a domain: right for a package
+  # checked here, wrong for one to publish, which lintian would say.
+  builder="$(id -un) <$(id -un)@$(hostname -f 2>/dev/null || hostname)>"
+  skip=()
+  if [[ $(dpkg-deb -f "$deb" Maintainer) == "$builder" ]]; then
+    echo "Maintainer is this machine's login (TESORA_MAINTAINER not set): its address is not checked" >&2
+    skip=(--suppress-tags root-in-contact,bogus-mail-host)
+  fi
+  lintian --fail-on error "${skip[@]}" "$deb"
   echo "lintian: no errors"
 else
   echo "lintian not installed (scripts/install-deps.sh --package): skipped" >&2
