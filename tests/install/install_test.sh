@@ -71,7 +71,8 @@ desktop)
     ((width <= 80)) || fail "$page: $width columns wide at MANWIDTH=80"
   done
   # Every command the overview lists has its section.
-  for command in $("$work/prefix/bin/tesora-cli" --help | awk '/^Befehle:/ { on = 1; next } on && /^$/ { exit } on { print $1 }'); do
+  commands=$("$work/prefix/bin/tesora-cli" --help | awk '/^Befehle:/ { on = 1; next } on && /^$/ { exit } on { print $1 }')
+  for command in $commands; do
     zcat "$share/man/man1/tesora-cli.1.gz" | grep -q "^\.SS $command\$" || fail "man tesora-cli lacks $command"
   done
   ;;
