@@ -70,7 +70,7 @@ stacked() {
   echo -1
 }
 check() {
-  local where=$1 main reduced
+  local where=$1 ml mt mr mb mx my mw mh mft rl rt rr rb
   read -r ml mt mr mb mx my mw mh mft <<<"$(outer "$main_id")"
   read -r rl rt rr rb _ <<<"$(outer "$reduced_id")"
   [[ -n ${SHOTS:-} ]] && import -window root "$SHOTS/stacking-$where.png"
@@ -95,7 +95,6 @@ for screen in "${screens[@]}"; do
   export DISPLAY=:$(cat "$work/display")
   openbox >/dev/null 2>&1 &
   pids+=($!)
-  await xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
   await sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
   for picture in photo-1025x769 photo-800x600; do
     QT_QPA_PLATFORM=xcb "$tesora" "$work/$picture.bmp" >/dev/null 2>&1 &
