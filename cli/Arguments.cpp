@@ -123,6 +123,12 @@ double ParseQuantise(const QString& text) {
     return value;
 }
 
+Synthesis ParseSynthesisOption(const QString& text) {
+    const std::optional<Synthesis> synthesis = ParseSynthesis(text.toStdString());
+    if (!synthesis) Bad(QStringLiteral("--synthesis"), text, QStringLiteral("specified oder exact"));
+    return *synthesis;
+}
+
 RuleOption ParseRule(const QString& text) {
     const QString expected = QStringLiteral("flat, norm oder levels:E1,E2,...");
     RuleOption rule;

@@ -30,6 +30,8 @@ int ParseSteps(const QString& text);
 std::vector<double> ParseZeros(const QString& text, bool list);
 // --quantise: a step Q > 0.
 double ParseQuantise(const QString& text);
+// --synthesis: specified or exact.
+Synthesis ParseSynthesisOption(const QString& text);
 // --rule: flat, norm or levels:E1,E2,... (Epsilons from 0, coarsest step first).
 report::RuleOption ParseRule(const QString& text);
 // A non-negative number. The text itself is handed on, so the combo box's own

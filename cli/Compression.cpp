@@ -75,7 +75,7 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     settings.level = LevelFor(settings, opened.width(), picture);
     const double delta = settings.position ? DeltaFromPosition(*settings.position) : settings.rawDelta.value_or(0.0);
     const analysis::RedPicture red = RedBytes(opened);
-    analysis::PictureAnalysis analysis(red, delta, settings.level);
+    analysis::PictureAnalysis analysis(red, delta, settings.level, nullptr, nullptr, settings.synthesis);
     const RowAsked row{settings.epsilon, settings.zeros};
     CompressResult result = AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, true);
 
@@ -106,6 +106,9 @@ void AddMeasureOptions(CommandLine& line) {
                                        "gröbster zuerst)."));
     line.AddValueOption(QStringLiteral("quantise"), QStringLiteral("Q"),
                         QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp."));
+    line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
+                        QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
+                                       "Umkehrung der Zerlegung)."));
 }
 
 namespace {
@@ -136,7 +139,7 @@ void AddCompressOptions(CommandLine& line) {
 int RunCompress(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("compress"),
                      QStringLiteral("BILD (--level L | --steps N) [--position P | --delta D] [--epsilon E | --zeros P] "
-                                    "[--rule REGEL] [--quantise Q] "
+                                    "[--rule REGEL] [--quantise Q] [--synthesis ART] "
                                     "[--approximation DATEI] [--coefficients DATEI] "
                                     "[--reconstruction DATEI] [--fit] [--json]"),
                      QStringLiteral("Öffnet das Bild (\"-\": von der Standardeingabe), setzt Delta, zieht "
@@ -170,6 +173,7 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     else settings.level = ParseLevel(line.Value(QStringLiteral("level")));
     if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
     if (line.Has(QStringLiteral("quantise"))) settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
+    if (line.Has(QStringLiteral("synthesis"))) settings.synthesis = ParseSynthesisOption(line.Value(QStringLiteral("synthesis")));
     // A sweep's --epsilons list counts as Epsilon here; the levels rule's list came with --rule.
     // Only sweep has --epsilons; asking the parser about an option it lacks warns.
     const bool epsilons = !single && line.Has(QStringLiteral("epsilons"));

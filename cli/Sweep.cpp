@@ -58,7 +58,7 @@ struct SweepOptions {
 
 const char* const kCsvHeader =
     "picture,level,position,delta,epsilon,schranke,zero_share,own_zero_share,mean_error,psnr,energy_kept,"
-    "floor_mean_error,floor_psnr,psnr_exact,entropy_bpp\n";
+    "floor_mean_error,floor_psnr,psnr_exact,entropy_bpp,synthesis,floor_psnr_exact,coded_count\n";
 
 QByteArray Csv(const std::vector<CompressResult>& rows) {
     QByteArray text(kCsvHeader);
@@ -70,7 +70,9 @@ QByteArray Csv(const std::vector<CompressResult>& rows) {
                             Shortest(r.zeroShare), Shortest(r.own.Share()), Shortest(r.meanError),
                             Shortest(r.quality.psnr), Shortest(r.quality.energyKept), Shortest(r.floorMeanError),
                             Shortest(r.floorPsnr), Shortest(r.psnrExact),
-                            r.entropyBpp ? Shortest(*r.entropyBpp) : QString()}
+                            r.entropyBpp ? Shortest(*r.entropyBpp) : QString(), r.synthesis,
+                            Shortest(r.floorPsnrExact),
+                            r.codedCount ? QString::number(*r.codedCount) : QString()}
                     .join(QLatin1Char(','))
                     .toUtf8() +
                 '\n';
@@ -91,10 +93,12 @@ QByteArray Pack(const std::vector<CompressResult>& rows) {
           << QString::fromStdString(r.labLevel);
         s << r.psnrExact << r.floorMeanError << r.floorPsnr << r.rule << QList<double>(r.levelEpsilons.begin(), r.levelEpsilons.end())
           << bool(r.zerosTarget) << r.zerosTarget.value_or(0) << bool(r.quantise) << r.quantise.value_or(0)
-          << bool(r.entropyBpp) << r.entropyBpp.value_or(0) << quint32(r.bands.size());
+          << bool(r.entropyBpp) << r.entropyBpp.value_or(0) << r.synthesis << r.floorPsnrExact << bool(r.codedCount)
+          << qint64(r.codedCount.value_or(0)) << quint32(r.bands.size());
         for (const analysis::BandFigures& b : r.bands)
             s << b.band.level << quint8(b.band.kind) << qint64(b.ownCount) << qint64(b.zeros) << b.energy << b.maxAbs
-              << bool(b.entropyBits) << b.entropyBits.value_or(0);
+              << bool(b.entropyBits) << b.entropyBits.value_or(0) << bool(b.codedCount)
+              << qint64(b.codedCount.value_or(0));
     }
     return bytes;
 }
@@ -122,8 +126,11 @@ void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
         bool has[3] = {};
         double values[3] = {};
         quint32 bands = 0;
+        bool hasCoded = false;
+        qint64 coded = 0;
         s >> r.psnrExact >> r.floorMeanError >> r.floorPsnr >> r.rule >> levelEpsilons >> has[0] >> values[0] >>
-            has[1] >> values[1] >> has[2] >> values[2] >> bands;
+            has[1] >> values[1] >> has[2] >> values[2] >> r.synthesis >> r.floorPsnrExact >> hasCoded >> coded >> bands;
+        if (hasCoded) r.codedCount = coded;
         r.levelEpsilons.assign(levelEpsilons.begin(), levelEpsilons.end());
         if (has[0]) r.zerosTarget = values[0];
         if (has[1]) r.quantise = values[1];
@@ -132,9 +139,12 @@ void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
             analysis::BandFigures f;
             quint8 kind = 0;
             qint64 own = 0, bandZeros = 0;
-            bool entropy = false;
+            bool entropy = false, bandHasCoded = false;
             double bits = 0;
-            s >> f.band.level >> kind >> own >> bandZeros >> f.energy >> f.maxAbs >> entropy >> bits;
+            qint64 bandCoded = 0;
+            s >> f.band.level >> kind >> own >> bandZeros >> f.energy >> f.maxAbs >> entropy >> bits >> bandHasCoded >>
+                bandCoded;
+            if (bandHasCoded) f.codedCount = bandCoded;
             f.band.kind = static_cast<analysis::BandKind>(kind);
             f.ownCount = own;
             f.zeros = bandZeros;
@@ -199,7 +209,7 @@ QByteArray RunPair(const SweepOptions& options, int pair, PictureCache& cache) {
     const QString& picture = options.pictures[pair / count];
     const analysis::RedPicture& red = cache.Red(picture);
     const int level = LevelFor(settings, red.width, picture);
-    analysis::PictureAnalysis analysis(red, delta, level, cache.Layout(), cache.Columns());
+    analysis::PictureAnalysis analysis(red, delta, level, cache.Layout(), cache.Columns(), settings.synthesis);
     cache.Layout() = analysis.SharedLayout();
     cache.Columns() = analysis.SharedColumns();
     const CompressResult base = BaseResult(picture, analysis, settings);
@@ -361,7 +371,7 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
 int RunSweep(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("sweep"),
                      QStringLiteral("BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
-                                    "[--rule REGEL] [--quantise Q] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
+                                    "[--rule REGEL] [--quantise Q] [--synthesis ART] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
                                     "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
                                     "[--labels de|en] [--progress] [--fit] [--json]"),
                      QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "

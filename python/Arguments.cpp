@@ -229,4 +229,10 @@ analysis::RuleKind RuleKindOf(const std::string& rule) {
     Refuse("rule must be \"flat\", \"norm\" or \"levels\", not \"" + rule + "\"");
 }
 
+Synthesis SynthesisArgument(const std::string& synthesis) {
+    const std::optional<Synthesis> s = ParseSynthesis(synthesis);
+    if (!s) Refuse("synthesis must be \"specified\" or \"exact\", not \"" + synthesis + "\"");
+    return *s;
+}
+
 }  // namespace tesora::python

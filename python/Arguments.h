@@ -49,6 +49,8 @@ int RequireInt(const py::handle& value, const char* name);
 // picture's own; the coarsest, 2, when neither is given.
 int ChooseLevel(const py::object& level, const py::object& steps, int pictureLevel);
 analysis::RuleKind RuleKindOf(const std::string& rule);
+// "specified" or "exact".
+Synthesis SynthesisArgument(const std::string& synthesis);
 
 // A figure for Python as the JSON documents give it: None where JSON has null.
 py::object Finite(double value);

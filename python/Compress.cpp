@@ -88,6 +88,11 @@ void ReadRuleKeywords(const py::kwargs& keywords, int pictureLevel, report::Comp
         if (!(q > 0.0)) Refuse("quantise must be above 0");
         settings.quantise = q;
     }
+    const py::object synthesis = Get(keywords, "synthesis");
+    if (!synthesis.is_none()) {
+        if (!py::isinstance<py::str>(synthesis)) Refuse("synthesis must be \"specified\" or \"exact\"");
+        settings.synthesis = SynthesisArgument(synthesis.cast<std::string>());
+    }
     settings.epsilon = epsilonText;
 }
 
@@ -95,7 +100,7 @@ void ReadRuleKeywords(const py::kwargs& keywords, int pictureLevel, report::Comp
 
 py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& keywords) {
     static const std::set<std::string> known = {"level", "steps", "delta", "position", "epsilon",
-                                                "zeros", "rule", "epsilons", "quantise"};
+                                                "zeros", "rule", "epsilons", "quantise", "synthesis"};
     for (const auto& item : keywords) {
         const std::string key = py::str(item.first).cast<std::string>();
         if (!known.count(key)) Refuse("compress() got an unexpected keyword argument '" + key + "'");
@@ -114,7 +119,7 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
 
     const QString path = name.is_none() ? QString() : QString::fromStdString(name.cast<std::string>());
     const QByteArray json = Unlocked([&] {
-        analysis::PictureAnalysis analysis(picture, delta.delta, settings.level);
+        analysis::PictureAnalysis analysis(picture, delta.delta, settings.level, nullptr, nullptr, settings.synthesis);
         const report::CompressResult result =
             report::AnalyseRow(analysis, report::BaseResult(path, analysis, settings), settings,
                                report::RowAsked{settings.epsilon, settings.zeros}, true);

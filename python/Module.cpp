@@ -21,6 +21,7 @@
 #include "python/Arguments.h"
 #include "report/DataText.h"
 #include "tools/Analysis.h"
+#include "tools/Coding.h"
 #include "tools/DeltaProposal.h"
 #include "tools/Loading.h"
 #include "tools/Reduction.h"
@@ -113,15 +114,23 @@ public:
         return RuleDict(result, layout_.pictureLevel);
     }
 
-    py::dict Quantise(const py::object& step, const std::string& ruleName) {
+    py::dict Quantise(const py::object& step, const std::string& ruleName, const std::string& synthesis) {
         const double q = RequireNumber(step, "q", 0.0, false);
         if (!(q > 0.0)) Refuse("q must be above 0");
         const analysis::RuleKind kind = RuleKindOf(ruleName);
         if (kind == analysis::RuleKind::Levels) Refuse("quantise takes the rule \"flat\" or \"norm\"");
+        const Synthesis s = SynthesisArgument(synthesis);
         const double bpp = Unlocked([&] {
             const std::lock_guard<std::mutex> lock(mutex_);
-            const analysis::Norms* norms = kind == analysis::RuleKind::Norm ? &NormsLocked() : nullptr;
-            const analysis::Quantised quantised = analysis::Quantise(square_.View(), layout_, q, norms);
+            std::optional<analysis::Norms> exactNorms;
+            if (kind == analysis::RuleKind::Norm && s == Synthesis::Exact)
+                exactNorms = analysis::NormsOf(filters_, layout_.pictureLevel, layout_.level, s);
+            const analysis::Norms* norms =
+                kind != analysis::RuleKind::Norm ? nullptr : exactNorms ? &*exactNorms : &NormsLocked();
+            // As the command-line tool: what is not coded is dropped, the rest counted.
+            const std::vector<std::uint8_t> coded = analysis::CodedMask(layout_, filters_, s);
+            analysis::ZeroUncoded(square_.View(), coded);
+            const analysis::Quantised quantised = analysis::Quantise(square_.View(), layout_, q, norms, &coded);
             return analysis::EntropyPerPixel(analysis::MeasureBands(square_, layout_, &quantised), picture_.width,
                                              picture_.height);
         });
@@ -141,11 +150,22 @@ public:
         return list;
     }
 
-    py::array_t<double> Reconstruct() {
+    py::array_t<bool> Coded(const std::string& synthesis) {
+        const Synthesis s = SynthesisArgument(synthesis);
+        const std::vector<std::uint8_t> coded =
+            Unlocked([&] { return analysis::CodedMask(layout_, filters_, s); });
+        py::array_t<bool> array({layout_.side, layout_.side});
+        bool* out = array.mutable_data();
+        for (std::size_t e = 0; e < coded.size(); ++e) out[e] = coded[e] != 0;
+        return array;
+    }
+
+    py::array_t<double> Reconstruct(const std::string& synthesis) {
+        const Synthesis s = SynthesisArgument(synthesis);
         // The array first: making it may run Python code, which may use this thread's square.
         py::array_t<double> array({picture_.height, picture_.width});
         double* out = array.mutable_data();
-        const analysis::Coefficients& rebuilt = Rebuilt();
+        const analysis::Coefficients& rebuilt = Rebuilt(s);
         const int rows = analysis::TransformedRows(picture_);
         const auto width = static_cast<std::size_t>(picture_.width);
         for (int y = 0; y < picture_.height; ++y)
@@ -155,13 +175,13 @@ public:
         return array;
     }
 
-    py::array_t<std::uint8_t> ToBytes() {
-        analysis::Coefficients& rebuilt = Rebuilt();
+    py::array_t<std::uint8_t> ToBytes(const std::string& synthesis) {
+        analysis::Coefficients& rebuilt = Rebuilt(SynthesisArgument(synthesis));
         return BytesArray(analysis::ToBytes(rebuilt.View(), picture_), picture_.width, picture_.height);
     }
 
-    py::dict Quality() {
-        analysis::Coefficients& rebuilt = Rebuilt();
+    py::dict Quality(const std::string& synthesis) {
+        analysis::Coefficients& rebuilt = Rebuilt(SynthesisArgument(synthesis));
         return QualityDict(analysis::Measure(rebuilt.View(), picture_));
     }
 
@@ -188,12 +208,12 @@ private:
     }
 
     // A copy of the coefficients taken up to the picture's level, in the thread's square.
-    analysis::Coefficients& Rebuilt() {
+    analysis::Coefficients& Rebuilt(Synthesis synthesis) {
         return *Unlocked([&] {
             const std::lock_guard<std::mutex> lock(mutex_);
             analysis::Coefficients& copy = ThreadSquare();
             copy = square_;
-            analysis::Reconstruct(copy, filters_, copy.pictureLevel, ThreadWorkspace());
+            analysis::Reconstruct(copy, filters_, copy.pictureLevel, ThreadWorkspace(), synthesis);
             return &copy;
         });
     }
@@ -233,7 +253,8 @@ py::dict FiltersDict(const py::object& delta, const py::object& position) {
 
 py::array_t<double> Synthesise(const py::object& matrix, const py::object& level, const py::object& pictureLevel,
                                const py::object& delta, const py::object& position, const py::object& width,
-                               const py::object& height) {
+                               const py::object& height, const std::string& synthesis) {
+    const Synthesis s = SynthesisArgument(synthesis);
     const int P = RequireInt(pictureLevel, "picture_level");
     analysis::Coefficients square = SquareFrom(matrix, P, RequireInt(level, "level"));
     const DeltaChoice choice = ChooseDelta(delta, position);
@@ -243,7 +264,7 @@ py::array_t<double> Synthesise(const py::object& matrix, const py::object& level
         Refuse("width and height must lie in 1 ... " + std::to_string(square.side) + ", got " + std::to_string(w) +
                " x " + std::to_string(h));
     Unlocked([&] {
-        analysis::Reconstruct(square, FiltersOf(choice.delta), P, ThreadWorkspace());
+        analysis::Reconstruct(square, FiltersOf(choice.delta), P, ThreadWorkspace(), s);
         return 0;
     });
     py::array_t<double> array({h, w});
@@ -315,6 +336,7 @@ PYBIND11_MODULE(_tesora, m) {
         .def_property_readonly("bands", &Decomposition::Bands)
         .def_property_readonly("legend", &Decomposition::Legend)
         .def_property_readonly("own", &Decomposition::Own)
+        .def("coded", &Decomposition::Coded, py::kw_only(), "synthesis"_a = "specified")
         .def_property_readonly("level", &Decomposition::Level)
         .def_property_readonly("picture_level", &Decomposition::PictureLevel)
         .def_property_readonly("delta", &Decomposition::Delta)
@@ -324,15 +346,15 @@ PYBIND11_MODULE(_tesora, m) {
         .def_property_readonly("picture", &Decomposition::Picture)
         .def("reduce", &Decomposition::Reduce, "epsilon"_a = py::none(), py::kw_only(), "zeros"_a = py::none(),
              "rule"_a = "flat", "epsilons"_a = py::none())
-        .def("quantise", &Decomposition::Quantise, "q"_a, py::kw_only(), "rule"_a = "flat")
+        .def("quantise", &Decomposition::Quantise, "q"_a, py::kw_only(), "rule"_a = "flat", "synthesis"_a = "specified")
         .def("band_figures", &Decomposition::BandFigures)
-        .def("reconstruct", &Decomposition::Reconstruct)
-        .def("to_bytes", &Decomposition::ToBytes)
-        .def("quality", &Decomposition::Quality)
+        .def("reconstruct", &Decomposition::Reconstruct, py::kw_only(), "synthesis"_a = "specified")
+        .def("to_bytes", &Decomposition::ToBytes, py::kw_only(), "synthesis"_a = "specified")
+        .def("quality", &Decomposition::Quality, py::kw_only(), "synthesis"_a = "specified")
         .def("__repr__", &Decomposition::Repr);
 
     m.def("synthesise", &Synthesise, "matrix"_a, py::kw_only(), "level"_a, "picture_level"_a, "delta"_a = py::none(),
-          "position"_a = py::none(), "width"_a = py::none(), "height"_a = py::none());
+          "position"_a = py::none(), "width"_a = py::none(), "height"_a = py::none(), "synthesis"_a = "specified");
     m.def("to_bytes", &ToBytes, "values"_a);
     m.def("compress", [](const py::object& picture, const py::kwargs& settings) {
         py::object name = py::none();

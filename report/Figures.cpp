@@ -35,6 +35,7 @@ QJsonArray Bands(const CompressResult& r) {
                          {"zeros", static_cast<double>(b.zeros)},
                          {"energy", JsonNumber(b.energy)},
                          {"max_abs", JsonNumber(b.maxAbs)}};
+        if (b.codedCount) band.insert(QStringLiteral("coded_count"), static_cast<double>(*b.codedCount));
         if (b.entropyBits) band.insert(QStringLiteral("entropy_bits"), JsonNumber(*b.entropyBits));
         list.append(band);
     }
@@ -74,6 +75,7 @@ CompressResult BaseResult(const QString& picture, const analysis::PictureAnalysi
     base.schranke = 50.0;  // a fresh program's Schranke: no road here sets it
     base.rule = settings.rule.text;
     base.quantise = settings.quantise;
+    base.synthesis = QString::fromLatin1(SynthesisName(analysis.SynthesisInUse()));
     return base;
 }
 
@@ -103,7 +105,9 @@ CompressResult AnalyseRow(analysis::PictureAnalysis& analysis, const CompressRes
     const analysis::Quality& floor = analysis.Floor();
     result.floorMeanError = floor.meanError;
     result.floorPsnr = floor.psnr;
+    result.floorPsnrExact = floor.psnrExact;
     result.entropyBpp = row.entropyBpp;
+    result.codedCount = row.codedCount;
     result.bands = row.bands;
     // The labels as the window leaves them after "Fehler?".
     result.labProzent = reduce ? FormatShare(result.zeroShare) : "0 %";
@@ -136,6 +140,9 @@ QJsonObject ToJson(const CompressResult& r) {
         {"psnr_exact", JsonNumber(r.psnrExact)},
         {"floor_mean_error", r.floorMeanError},
         {"floor_psnr", JsonNumber(r.floorPsnr)},
+        {"floor_psnr_exact", JsonNumber(r.floorPsnrExact)},
+        {"synthesis", r.synthesis},
+        {"coded_count", r.codedCount ? QJsonValue(static_cast<double>(*r.codedCount)) : QJsonValue(QJsonValue::Null)},
         {"steps", r.pictureLevel - r.level},
         {"rule", r.rule},
         {"level_epsilons", LevelEpsilons(r)},

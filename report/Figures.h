@@ -44,6 +44,9 @@ struct CompressResult {
     double psnrExact = 0;          // the reconstructed doubles, same rows
     double floorMeanError = 0;     // the same picture, level and Delta with nothing removed
     double floorPsnr = 0;
+    double floorPsnrExact = 0;
+    QString synthesis = QStringLiteral("specified");
+    std::optional<long long> codedCount;  // with a quantiser: the coefficients a decoder needs
     QString rule = QStringLiteral("flat");
     std::vector<double> levelEpsilons;   // levels: one per step, coarsest first
     std::optional<double> zerosTarget;   // the --zeros share asked for

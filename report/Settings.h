@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "mra/BasisFunctions.h"
 #include "tools/Rule.h"
 
 namespace tesora::report {
@@ -22,6 +23,7 @@ struct CompressSettings {
     RuleOption rule;                  // flat unless --rule
     std::optional<double> zeros;      // compress --zeros: a target share of own zeros
     std::optional<double> quantise;   // --quantise Q
+    Synthesis synthesis = Synthesis::Specified;  // --synthesis
     std::optional<int> position;      // the Delta scroll bar, or
     std::optional<double> rawDelta;   // a Delta set directly
     std::optional<QString> epsilon;   // the Epsilon combo box's text; "Reduce" only if set

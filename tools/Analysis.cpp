@@ -7,6 +7,7 @@
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
 #include "tools/AnalysisParts.h"
+#include "tools/Coding.h"
 #include "tools/Loading.h"
 
 namespace tesora::analysis {
@@ -95,8 +96,9 @@ Coefficients DecomposePicture(const RedPicture& picture, const Filters& filters,
 
 PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int level,
                                  std::shared_ptr<const Layout> layout,
-                                 std::shared_ptr<const std::vector<std::uint8_t>> columns)
-    : picture_(picture), filters_(FiltersOf(delta)), columns_(std::move(columns)), layout_(std::move(layout)) {
+                                 std::shared_ptr<const std::vector<std::uint8_t>> columns, Synthesis synthesis)
+    : picture_(picture), filters_(FiltersOf(delta)), columns_(std::move(columns)), layout_(std::move(layout)),
+      synthesis_(synthesis) {
     if (!columns_ || columns_->size() != picture.red.size())
         columns_ = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
     // Read from the columns: the matrix's order, walked in step.
@@ -116,14 +118,28 @@ PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int le
 }
 
 const Norms& PictureAnalysis::NormsInUse() {
-    if (!norms_) norms_ = NormsOf(filters_, decomposed_.pictureLevel, decomposed_.level);
+    if (!norms_) norms_ = NormsOf(filters_, decomposed_.pictureLevel, decomposed_.level, synthesis_);
     return *norms_;
+}
+
+const std::vector<std::uint8_t>& PictureAnalysis::CodedInUse() {
+    if (!coded_) coded_ = CodedMask(*layout_, filters_, synthesis_);
+    return *coded_;
+}
+
+void PictureAnalysis::ReconstructScratch() {
+    if (synthesis_ == Synthesis::Specified) {
+        Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
+        return;
+    }
+    if (!exact_) exact_ = std::make_shared<const ExactLevels>(filters_, decomposed_.level, decomposed_.pictureLevel);
+    ReconstructExact(scratch_, *exact_, scratch_.pictureLevel, workspace_);
 }
 
 const Quality& PictureAnalysis::Floor() {
     if (!floor_) {
         scratch_ = decomposed_;
-        Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
+        ReconstructScratch();
         floor_ = Measure(scratch_.View(), picture_, *columns_);
     }
     return *floor_;
@@ -141,13 +157,21 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
     // The bands as the rule left them, then the entropy of the quantised values.
     if (request.withBands || request.quantiseStep) result.bands = MeasureBands(scratch_, *layout_);
     if (request.quantiseStep) {
-        const Quantised quantised = Quantise(scratch_.View(), *layout_, *request.quantiseStep, norms);
-        for (std::size_t b = 0; b < result.bands.size(); ++b)
-            result.bands[b].entropyBits =
-                static_cast<double>(result.bands[b].ownCount) * EntropyBits(quantised.ownValues[b]);
+        // What is not coded costs no bits, so the reconstruction must not use it either.
+        const std::vector<std::uint8_t>& coded = CodedInUse();
+        ZeroUncoded(scratch_.View(), coded);
+        const Quantised quantised = Quantise(scratch_.View(), *layout_, *request.quantiseStep, norms, &coded);
+        long long codedCount = 0;
+        for (std::size_t b = 0; b < result.bands.size(); ++b) {
+            const std::vector<double>& q = quantised.values[b];
+            result.bands[b].codedCount = static_cast<long long>(q.size());
+            result.bands[b].entropyBits = static_cast<double>(q.size()) * EntropyBits(q);
+            codedCount += static_cast<long long>(q.size());
+        }
+        result.codedCount = codedCount;
         result.entropyBpp = EntropyPerPixel(result.bands, picture_.width, picture_.height);
     }
-    Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
+    ReconstructScratch();
     result.quality = Measure(scratch_.View(), picture_, *columns_);
     if (request.withBytes) result.bytes = ToBytes(scratch_.View(), picture_);
     return result;

@@ -18,12 +18,15 @@
 #include <string>
 #include <vector>
 
+#include "mra/BasisFunctions.h"
 #include "mra/LevelChange.h"
 #include "blac/Frontend.h"
 #include "mra/Values.h"
 #include "tools/Rule.h"
 
 namespace tesora::analysis {
+
+class ExactLevels;  // tools/Coding.h
 
 // ---------------------------------------------------------------------------------------
 // Pictures and coefficient squares
@@ -142,7 +145,8 @@ struct Norms {
         return n[static_cast<std::size_t>(i)] * n[static_cast<std::size_t>(j)];
     }
 };
-Norms NormsOf(const Filters& filters, int pictureLevel, int level);
+// The functions are those of `synthesis` (mra/BasisFunctions.h).
+Norms NormsOf(const Filters& filters, int pictureLevel, int level, Synthesis synthesis = Synthesis::Specified);
 
 // The score a rule compares with its Epsilon: |c| (flat, levels) or |c| * w (norm).
 // `norms` is needed for the norm rule only.
@@ -179,13 +183,15 @@ double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKin
 // ---------------------------------------------------------------------------------------
 // Quantisation and rate
 
-// q = trunc(c / Q) for every element of every band (for norm of c * w), and the
-// coefficient replaced by (q + sign(q) / 2) * Q (divided by w again for norm). The q
-// values of the picture's own coefficients are gathered per band for the entropy.
+// q = trunc(c / Q) for every element of every band (for norm of c * w, the smoothing
+// values with their own weight too), and the coefficient replaced by (q + sign(q) / 2) * Q
+// (divided by w again for norm). The q values of the coded coefficients (`coded`, or the
+// picture's own ones without it) are gathered per band for the entropy.
 struct Quantised {
-    std::vector<std::vector<double>> ownValues;  // per band of the layout: the q values (whole numbers)
+    std::vector<std::vector<double>> values;  // per band of the layout: the q values (whole numbers)
 };
-Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms);
+Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms,
+                   const std::vector<std::uint8_t>* coded = nullptr);
 
 // Zero-order entropy in bits of a list of values: -sum p log2 p over the distinct values.
 double EntropyBits(std::vector<double> values);
@@ -199,7 +205,8 @@ struct BandFigures {
     long long zeros = 0;  // among the own coefficients
     double energy = 0.0;  // sum of squares of the own coefficients
     double maxAbs = 0.0;
-    std::optional<double> entropyBits;  // own count x entropy of the q values, when quantised
+    std::optional<long long> codedCount;  // when quantised: the coded coefficients of the band
+    std::optional<double> entropyBits;    // coded count x entropy of their q values, when quantised
 };
 // Per band of the layout, over the picture's own coefficients of the square as it is;
 // with `quantised`, also each band's entropy bits.
@@ -242,6 +249,7 @@ struct RowResult {
     Quality quality;
     std::vector<BandFigures> bands;  // when asked for
     std::optional<double> entropyBpp;
+    std::optional<long long> codedCount;  // when quantised
     std::vector<std::uint8_t> bytes;  // withBytes: width x height, row by row
 };
 
@@ -251,8 +259,10 @@ public:
     // when given, is LayoutOf the same picture and level (it is shared between Deltas).
     // The picture must outlive the analysis.
     // `columns`, when given, is ByColumns of the picture (shared between Deltas too).
+    // `synthesis` reconstructs every row and the floor, and gives the norms and the coded set.
     PictureAnalysis(const RedPicture& picture, double delta, int level, std::shared_ptr<const Layout> layout = nullptr,
-                    std::shared_ptr<const std::vector<std::uint8_t>> columns = nullptr);
+                    std::shared_ptr<const std::vector<std::uint8_t>> columns = nullptr,
+                    Synthesis synthesis = Synthesis::Specified);
 
     const Layout& LayoutInUse() const { return *layout_; }
     std::shared_ptr<const Layout> SharedLayout() const { return layout_; }
@@ -260,7 +270,9 @@ public:
     const Coefficients& Decomposed() const { return decomposed_; }
     const RedPicture& Picture() const { return picture_; }
     const Filters& FiltersInUse() const { return filters_; }
-    const Norms& NormsInUse();  // computed on first use
+    Synthesis SynthesisInUse() const { return synthesis_; }
+    const Norms& NormsInUse();                       // computed on first use
+    const std::vector<std::uint8_t>& CodedInUse();   // CodedMask, computed on first use
     const Quality& Floor();
     RowResult Row(const RowRequest& request);
 
@@ -274,6 +286,11 @@ private:
     std::shared_ptr<const Layout> layout_;
     std::optional<Norms> norms_;
     std::optional<Quality> floor_;
+    Synthesis synthesis_ = Synthesis::Specified;
+    std::shared_ptr<const ExactLevels> exact_;  // exact synthesis only
+    std::optional<std::vector<std::uint8_t>> coded_;
+
+    void ReconstructScratch();
 };
 
 }  // namespace tesora::analysis

@@ -52,23 +52,24 @@ double Psnr(double mse) { return mse == 0 ? INFINITY : 10.0 * std::log10(255.0 *
 
 }  // namespace
 
-Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms) {
+Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms,
+                   const std::vector<std::uint8_t>* coded) {
     if (!(step > 0)) throw Error("Die Quantisierung braucht eine Stufe über 0.");
     Quantised result;
-    result.ownValues.resize(layout.bands.size());
+    result.values.resize(layout.bands.size());
+    const std::vector<std::uint8_t>& counted = coded != nullptr ? *coded : layout.own;
     for (int i = 0; i < layout.side; ++i) {
         double* row = square.Row(static_cast<std::size_t>(i));
         for (int j = 0; j < layout.side; ++j) {
             const std::size_t e = layout.Index(i, j);
             const std::uint8_t b = layout.band[e];
             if (b == Layout::kNoBand) continue;
-            // The smoothing values are never weighted: only the detail rule is.
             const int k = layout.bands[b].level;
-            const double weight = norms != nullptr && b != 0 ? norms->Weight(k, i, j) : 1.0;
+            const double weight = norms != nullptr ? norms->Weight(k, i, j) : 1.0;
             const double q = std::trunc(row[j] * weight / step);
             const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
             row[j] = (q + sign / 2) * step / weight;
-            if (layout.own[e]) result.ownValues[b].push_back(q);
+            if (counted[e]) result.values[b].push_back(q);
         }
     }
     return result;
@@ -101,8 +102,11 @@ std::vector<BandFigures> MeasureBands(const Coefficients& square, const Layout& 
         f.maxAbs = std::max(f.maxAbs, std::fabs(c));
     });
     if (quantised != nullptr)
-        for (std::size_t b = 0; b < figures.size(); ++b)
-            figures[b].entropyBits = static_cast<double>(figures[b].ownCount) * EntropyBits(quantised->ownValues[b]);
+        for (std::size_t b = 0; b < figures.size(); ++b) {
+            const std::vector<double>& q = quantised->values[b];
+            figures[b].codedCount = static_cast<long long>(q.size());
+            figures[b].entropyBits = static_cast<double>(q.size()) * EntropyBits(q);
+        }
     return figures;
 }
 

@@ -124,43 +124,11 @@ RuleResult parts::CopyWithRule(const Coefficients& from, Coefficients& to, const
     return result;
 }
 
-Norms NormsOf(const Filters& filters, int pictureLevel, int level) {
+Norms NormsOf(const Filters& filters, int pictureLevel, int level, Synthesis synthesis) {
     parts::CheckLevels(pictureLevel, level);
     Norms result;
     result.level = level;
-    const double diagonal = 1.0 - filters.delta / 3.0;
-    const double beside = filters.delta / 6.0;
-    const std::size_t fine = static_cast<std::size_t>(Pow2(pictureLevel)) + 1;
-    std::vector<double> a(fine * kChunk), b(fine * kChunk);
-    for (int k = level; k < pictureLevel; ++k) {
-        const int lines = 2 * Pow2(k) + 1;
-        std::vector<double> norms(static_cast<std::size_t>(lines));
-        // Unit vectors, kChunk at a time, synthesised step by step to the finest level;
-        // above level k + 1 the details are zero.
-        for (int c0 = 0; c0 < lines; c0 += static_cast<int>(kChunk)) {
-            const auto count = std::min<std::size_t>(kChunk, static_cast<std::size_t>(lines - c0));
-            std::fill(a.begin(), a.end(), 0.0);
-            for (std::size_t m = 0; m < count; ++m) a[(static_cast<std::size_t>(c0) + m) * kChunk + m] = 1.0;
-            for (int j = k; j < pictureLevel; ++j) {
-                const int n = Pow2(j);
-                SynthesiseChunk(filters, n, a.data(), kChunk, b.data(), kChunk, count);
-                std::swap(a, b);
-                // The next step's details are zero.
-                std::fill(a.begin() + static_cast<std::ptrdiff_t>((2 * static_cast<std::size_t>(n) + 1) * kChunk),
-                          a.end(), 0.0);
-            }
-            for (std::size_t m = 0; m < count; ++m) {
-                double squares = 0.0, products = 0.0;
-                for (std::size_t i = 0; i < fine; ++i) {
-                    const double v = a[i * kChunk + m];
-                    squares += v * v;
-                    if (i + 1 < fine) products += v * a[(i + 1) * kChunk + m];
-                }
-                norms[static_cast<std::size_t>(c0) + m] = std::sqrt(diagonal * squares + 2.0 * beside * products);
-            }
-        }
-        result.norms.push_back(std::move(norms));
-    }
+    result.norms = FunctionNorms(filters, pictureLevel, level, synthesis);
     return result;
 }
 

@@ -67,16 +67,17 @@ def decompose(picture: PictureLike, *, level: Optional[int] = None, steps: Optio
 
 def synthesise(matrix: np.ndarray, *, level: int, picture_level: int, delta: Optional[float] = None,
                position: Optional[int] = None, width: Optional[int] = None,
-               height: Optional[int] = None) -> np.ndarray:
+               height: Optional[int] = None, synthesis: str = "specified") -> np.ndarray:
     """Coefficients back to values: the inverse of ``decompose`` for any matrix.
 
     ``matrix`` has the layout of ``Decomposition.matrix`` (side ``2**picture_level +
     1``) and is decomposed to ``level``; it may have been changed freely (finite values).
     Returns float64 ``height x width`` (default: the whole square), the values
-    ``Decomposition.reconstruct`` gives for the same coefficients.
+    ``Decomposition.reconstruct`` gives for the same coefficients. ``synthesis="exact"``
+    reconstructs with the true inverse of the analysis instead of the program's synthesis.
     """
     return _tesora.synthesise(matrix, level=level, picture_level=picture_level, delta=delta,
-                              position=position, width=width, height=height)
+                              position=position, width=width, height=height, synthesis=synthesis)
 
 
 def to_bytes(values: np.ndarray) -> np.ndarray:
@@ -87,19 +88,22 @@ def to_bytes(values: np.ndarray) -> np.ndarray:
 def compress(picture: PictureLike, *, level: Optional[int] = None, steps: Optional[int] = None,
              delta: Optional[float] = None, position: Optional[int] = None,
              epsilon: Optional[float] = None, zeros: Optional[float] = None, rule: str = "flat",
-             epsilons: Optional[Sequence[float]] = None, quantise: Optional[float] = None) -> dict:
+             epsilons: Optional[Sequence[float]] = None, quantise: Optional[float] = None,
+             synthesis: str = "specified") -> dict:
     """The whole road of ``tesora-cli compress --json``, as a dict with its fields.
 
     Decomposes to ``level`` (or ``steps`` below the picture's own), removes details by
     ``rule`` ("flat" as "Reduce" does below ``epsilon``, "norm", or "levels" with
     ``epsilons``, one per step, coarsest first) or down to a share of ``zeros`` percent of
     the picture's own details, optionally quantises with step ``quantise``, reconstructs
-    and measures. Without ``epsilon``, ``zeros`` or the levels rule nothing is removed.
+    and measures (``synthesis``: "specified", the program's, or "exact", the true inverse of
+    the analysis). Without ``epsilon``, ``zeros`` or the levels rule nothing is removed.
     The fields and numbers equal the command-line tool's exactly; a path as ``picture`` is
     its ``picture`` field (None for an array). Figures JSON has as null are None.
     """
     return _tesora.compress(picture, level=level, steps=steps, delta=delta, position=position,
-                            epsilon=epsilon, zeros=zeros, rule=rule, epsilons=epsilons, quantise=quantise)
+                            epsilon=epsilon, zeros=zeros, rule=rule, epsilons=epsilons, quantise=quantise,
+                            synthesis=synthesis)
 
 
 def propose_delta(picture: PictureLike, *, schranke: float = 50.0, position: Optional[int] = None) -> dict:

@@ -254,9 +254,9 @@ TEST_F(CompressTest, SweepWritesCsvAndPlot) {
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[0], QStringLiteral("picture,level,position,delta,epsilon,schranke,zero_share,"
                                        "own_zero_share,mean_error,psnr,energy_kept,floor_mean_error,floor_psnr,"
-                                       "psnr_exact,entropy_bpp"));
+                                       "psnr_exact,entropy_bpp,synthesis,floor_psnr_exact,coded_count"));
     const QStringList row = lines[2].split(',');
-    ASSERT_EQ(row.size(), 15);
+    ASSERT_EQ(row.size(), 18);
     EXPECT_EQ(row[1], QStringLiteral("4"));
     EXPECT_EQ(row[2], QStringLiteral("20"));
     EXPECT_EQ(row[3], QStringLiteral("0.2"));  // shortest, and it reads back exactly

@@ -69,7 +69,7 @@ TEST_F(ResearchTest, EveryDocumentHasTheFormatAndSnakeCaseKeys) {
 TEST_F(ResearchTest, DataNumbersAreTheShortestThatReadBackExactly) {
     const CliRun csv = Run({"sweep", picture, "--level", "3", "--epsilon", "2", "--positions", "10:10:1"});
     const QStringList row = CsvLines(csv).value(1).split(',');
-    ASSERT_EQ(row.size(), 15) << csv.out.toStdString();
+    ASSERT_EQ(row.size(), 18) << csv.out.toStdString();
     EXPECT_EQ(row[3], QStringLiteral("0.1"));
     for (int i = 6; i <= 13; ++i) {
         const double value = row[i].toDouble();
@@ -412,6 +412,26 @@ TEST_F(ResearchTest, TheDrawnBasisFunctionsAreTheFilters) {
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_EQ(QImage(plot).size(), QSize(cli::kBasisPlotWidth, cli::kBasisPlotHeight));
     EXPECT_EQ(Run({"filters", "--delta", "0,1"}).status, 2);  // a list only for the plot
+}
+
+TEST_F(ResearchTest, ExactSynthesisShowsItsFloorAndCountsTheCodedCoefficients) {
+    const CliRun run = Run({"compress", picture, "--steps", "3", "--position", "70", "--rule", "norm", "--epsilon", "3",
+                            "--quantise", "2", "--synthesis", "exact", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QJsonObject r = run.Json();
+    EXPECT_EQ(r["synthesis"].toString(), QStringLiteral("exact"));
+    EXPECT_TRUE(r["floor_psnr_exact"].isNull() || r["floor_psnr_exact"].toDouble() >= 150.0);
+    double coded = 0;
+    for (const QJsonValue band : r["bands"].toArray()) coded += band.toObject()["coded_count"].toDouble();
+    EXPECT_EQ(coded, r["coded_count"].toDouble());
+    EXPECT_GE(coded, r["own_detail_count"].toDouble());
+
+    const CliRun specified = Run({"compress", picture, "--steps", "3", "--position", "70", "--json"});
+    ASSERT_EQ(specified.status, 0) << specified.err.toStdString();
+    EXPECT_EQ(specified.Json()["synthesis"].toString(), QStringLiteral("specified"));
+    EXPECT_LT(specified.Json()["floor_psnr_exact"].toDouble(), 100.0);
+    EXPECT_TRUE(specified.Json()["coded_count"].isNull());
+    EXPECT_EQ(Run({"compress", picture, "--steps", "3", "--synthesis", "inverse"}).status, 2);
 }
 
 }  // namespace

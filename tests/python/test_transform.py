@@ -127,3 +127,22 @@ def test_quantise_reports_the_rate():
     coarse_bpp = coarse.quantise(16.0)["entropy_bpp"]
     assert 0 < coarse_bpp < fine_bpp
     assert coarse.quality()["psnr"] < d.quality()["psnr"]
+
+
+def test_exact_synthesis_inverts_and_counts_what_reaches_in():
+    d = tesora.decompose(SAMPLES / "chelsea-451x300.bmp", steps=4, position=80)
+    picture = d.picture.astype(np.float64)
+    assert np.max(np.abs(d.reconstruct(synthesis="exact") - picture)) < 1e-6
+    assert np.max(np.abs(d.reconstruct() - picture)) > 1.0
+    assert np.array_equal(tesora.synthesise(d.matrix, level=d.level, picture_level=d.picture_level, position=80,
+                                            width=451, height=300, synthesis="exact"),
+                          d.reconstruct(synthesis="exact"))
+    quality = d.quality(synthesis="exact")["psnr_exact"]
+    assert quality is None or quality >= 150
+    coded = d.coded(synthesis="exact")
+    assert coded.shape == d.own.shape and coded.sum() > d.own.sum()
+    assert d.coded().sum() <= coded.size
+    row = tesora.compress(SAMPLES / "chelsea-451x300.bmp", steps=4, position=80, quantise=4.0, synthesis="exact")
+    assert row["synthesis"] == "exact" and row["coded_count"] > 0
+    with pytest.raises(ValueError):
+        d.reconstruct(synthesis="inverse")
