@@ -89,9 +89,10 @@ QByteArray Pack(const std::vector<CompressResult>& rows) {
           << r.quality.psnr << r.quality.energyKept << QString::fromStdString(r.labProzent)
           << QString::fromStdString(r.labFehler) << QString::fromStdString(r.labDelta)
           << QString::fromStdString(r.labLevel);
-        s << r.psnrExact << r.floorMeanError << r.floorPsnr << r.rule << QList<double>(r.levelEpsilons.begin(), r.levelEpsilons.end())
-          << bool(r.zerosTarget) << r.zerosTarget.value_or(0) << bool(r.quantise) << r.quantise.value_or(0)
-          << bool(r.entropyBpp) << r.entropyBpp.value_or(0) << quint32(r.bands.size());
+        s << r.psnrExact << r.floorMeanError << r.floorPsnr << r.rule
+          << QList<double>(r.levelEpsilons.begin(), r.levelEpsilons.end()) << bool(r.zerosTarget)
+          << r.zerosTarget.value_or(0) << bool(r.quantise) << r.quantise.value_or(0) << bool(r.entropyBpp)
+          << r.entropyBpp.value_or(0) << quint32(r.bands.size());
         for (const analysis::BandFigures& b : r.bands)
             s << b.band.level << quint8(b.band.kind) << qint64(b.ownCount) << qint64(b.zeros) << b.energy << b.maxAbs
               << bool(b.entropyBits) << b.entropyBits.value_or(0);
@@ -359,13 +360,14 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
 }  // namespace
 
 int RunSweep(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("sweep"),
-                     QStringLiteral("BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
-                                    "[--rule REGEL] [--quantise Q] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
-                                    "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
-                                    "[--labels de|en] [--progress] [--fit] [--json]"),
-                     QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
-                                    "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
+    CommandLine line(
+        QStringLiteral("sweep"),
+        QStringLiteral("BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
+                       "[--rule REGEL] [--quantise Q] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
+                       "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
+                       "[--labels de|en] [--progress] [--fit] [--json]"),
+        QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
+                       "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
     AddSweepOptions(line);
     if (!line.Parse(args, context.out, 1, 1 << 20)) return kExitOk;
     const SweepOptions options = ReadSweepOptions(line, context);
