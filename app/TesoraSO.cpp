@@ -181,7 +181,7 @@ void TfrmTesora::OpenPicture(const QString& path) {
         picture = OfferFittedPicture(path, refusal);
         if (picture.isNull()) {
             if (dynamic_cast<const TooWidePictureError*>(&refusal)) {
-                frontend_.SetStatus("Bild zu breit (max. 1025 Pixel)!");
+                frontend_.SetStatus("Bild zu breit (max. " + std::to_string(kMaxSide) + " Pixel)!");
                 return;
             }
             throw;
@@ -210,12 +210,14 @@ QImage TfrmTesora::OfferFittedPicture(const QString& path, const TooLargePicture
     // Beyond what may be decoded for scaling, there is nothing to offer.
     if (width > kFitDecodeLimits.maxWidth || qint64{width} * height > kFitDecodeLimits.maxPixels) return {};
     const FitSize fit = FittedSize(width, height);
+    const QString limits =
+        QStringLiteral("%1 Pixel Breite und %1 × %2 Pixel Fläche").arg(kMaxSide).arg(kMaxPicturePixels / kMaxSide);
     const QString text =
-        QStringLiteral("Das Bild „%1“ ist %2 × %3 Pixel groß. Tesora zerlegt Bilder bis "
-                       "1025 Pixel Breite und 1025 × 4096 Pixel Fläche.\n\n"
+        (QStringLiteral("Das Bild „%1“ ist %2 × %3 Pixel groß. Tesora zerlegt Bilder bis ") + limits +
+         QStringLiteral(".\n\n"
                        "Soll es verkleinert auf %4 × %5 Pixel geöffnet werden? Jedes neue Pixel ist "
                        "dann der Mittelwert der Fläche, die es im Original bedeckt; „Fehler?“ "
-                       "vergleicht mit diesem verkleinerten Bild.\n\n„Nein“ öffnet das Bild nicht.")
+                       "vergleicht mit diesem verkleinerten Bild.\n\n„Nein“ öffnet das Bild nicht."))
             .arg(QFileInfo(path).fileName())
             .arg(width)
             .arg(height)

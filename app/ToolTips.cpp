@@ -6,7 +6,10 @@
 #include <QScrollBar>
 #include <QSlider>
 
+#include <string>
+
 #include "app/TesoraSO.h"
+#include "blac/Bank.h"
 
 namespace tesora {
 
@@ -42,7 +45,9 @@ void SetToolTips(TfrmTesora& form) {
     tip(form.labFehler, "Mittlerer Betrag der Differenz der Grauwerte (0 bis 255) je Pixel.");
     tip(form.butAbout, "Zeigt das Info-Fenster über das Programm.");
     tip(form.labDateiName, "Die Datei des geladenen Bildes.");
-    tip(form.butBmpOpen, "Öffnet ein Bild (höchstens 1025 Pixel breit) und zeigt es in beiden Fenstern.");
+    const std::string open =
+        "Öffnet ein Bild (höchstens " + std::to_string(kMaxSide) + " Pixel breit) und zeigt es in beiden Fenstern.";
+    tip(form.butBmpOpen, open.c_str());
     tip(form.butBMPSave, "Speichert das Bild des Fensters \u201EReduziertes Bild\u201C als BMP-Datei.");
     tip(form.butEnde, "Beendet das Programm sofort.");
 }

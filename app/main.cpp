@@ -23,7 +23,8 @@ int Finish(const tesora::EarlyExit& exit) {
 int main(int argc, char** argv) {
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    if (const auto early = tesora::CheckEarlyExit(args, tesora::DisplayAvailable(args), tesora::ExecutableFolder(argv[0])))
+    if (const auto early =
+            tesora::CheckEarlyExit(args, tesora::DisplayAvailable(args), tesora::ExecutableFolder(argv[0])))
         return Finish(*early);
 
     QApplication application(argc, argv);

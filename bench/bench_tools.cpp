@@ -101,7 +101,7 @@ void BM_ReconstructFiveToTenAndFehler(benchmark::State& state) {
         square.level = 5;
         state.ResumeTiming();
         analysis::Reconstruct(square, filters, 10, workspace);
-        benchmark::DoNotOptimize(MeanRedDifference(rebuilt, original, kSide, kSide));
+        benchmark::DoNotOptimize(analysis::MeanRedDifference(rebuilt, original, kSide, kSide));
     }
     SetTransformThreads(0);
 }
@@ -134,7 +134,8 @@ void BM_DecomposeReconstructValues(benchmark::State& state) {
         copy = square;
         analysis::Reconstruct(copy, filters, copy.pictureLevel, workspace);
         for (int y = 0; y < kSide; ++y)
-            for (int x = 0; x < kSide; ++x) out[static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x)] = copy.At(x, y);
+            for (int x = 0; x < kSide; ++x)
+                out[static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x)] = copy.At(x, y);
         benchmark::DoNotOptimize(out.data());
         benchmark::DoNotOptimize(layout.own.data());
     }

@@ -5,5 +5,6 @@
 #include "matrix/Tridiagonal.h"
 
 namespace {
-[[maybe_unused]] const bool kNamed = (benchmark::AddCustomContext("interleaved solve", tesora::InterleavedSolveName()), true);
+[[maybe_unused]] const bool kNamed =
+    (benchmark::AddCustomContext("interleaved solve", tesora::InterleavedSolveName()), true);
 }  // namespace

@@ -58,13 +58,13 @@ int main(int argc, char** argv) {
     const std::string cli = argv[1];
     std::vector<int> heights;
     for (int i = 2; i < argc; ++i) heights.push_back(std::stoi(argv[i]));
-    if (heights.empty()) heights = {1025, tesora::kMaxPicturePixels / tesora::kMaxPictureWidth};
+    if (heights.empty()) heights = {1025, tesora::kMaxPicturePixels / tesora::kMaxSide};
     QTemporaryDir dir;
     const auto path = [&](const char* name) { return QDir(dir.path()).filePath(name).toStdString(); };
 
     std::printf("%-14s %-22s %10s %7s\n", "picture", "run", "peak MiB", "status");
     for (const int height : heights) {
-        const int width = tesora::kMaxPictureWidth;
+        const int width = tesora::kMaxSide;
         Picture(width, height).save(QString::fromStdString(path("in.png")), "PNG");
         const std::vector<std::string> plain = {cli, "compress", path("in.png"), "--level", "2", "--epsilon", "5"};
         std::vector<std::string> outputs = plain;

@@ -92,7 +92,8 @@ void ReportAnalysis(const CommandLine& line, Context& context, const QString& pa
     if (line.Json()) {
         QJsonArray legend;
         for (const analysis::Band& band : layout.bands)
-            legend.append(QJsonObject{{"level", band.level}, {"kind", QString::fromLatin1(analysis::BandKindName(band.kind))}});
+            legend.append(
+                QJsonObject{{"level", band.level}, {"kind", QString::fromLatin1(analysis::BandKindName(band.kind))}});
         WriteJson(context.out,
                   QJsonObject{{"format", kDataFormat}, {"picture", path}, {"width", picture.width},
                               {"height", picture.height}, {"picture_level", pictureLevel}, {"level", target},
@@ -126,7 +127,8 @@ void AddAnalyseOptions(CommandLine& line) {
     line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
                         QStringLiteral("Statt --level: N Stufen unter dem Level des Bildes."));
     AddDeltaOptions(line);
-    line.AddValueOption(QStringLiteral("save"), QStringLiteral("DATEI"), QStringLiteral("Die Koeffizientenmatrix (.npy)."));
+    line.AddValueOption(QStringLiteral("save"), QStringLiteral("DATEI"),
+                        QStringLiteral("Die Koeffizientenmatrix (.npy)."));
     line.AddValueOption(QStringLiteral("bands"), QStringLiteral("DATEI"), QStringLiteral("Die Bänder (.npy)."));
     line.AddValueOption(QStringLiteral("own"), QStringLiteral("DATEI"),
                         QStringLiteral("Die Maske der eigenen Koeffizienten des Bildes (.npy)."));
@@ -173,7 +175,8 @@ int RunAnalyse(const QStringList& args, Context& context) {
     const analysis::Layout layout = analysis::LayoutOf(pictureLevel, target, picture.width, picture.height);
 
     OutputFiles files;
-    files.AddText(line.Value(QStringLiteral("save")), Bytes(npy::EncodeDoubles(square.values, square.side, square.side)));
+    files.AddText(line.Value(QStringLiteral("save")),
+                  Bytes(npy::EncodeDoubles(square.values, square.side, square.side)));
     if (line.Has(QStringLiteral("bands"))) {
         std::vector<std::int32_t> bands(layout.band.size());
         for (std::size_t e = 0; e < bands.size(); ++e)
@@ -208,8 +211,10 @@ std::optional<int> ReadPictureLevel(const CommandLine& line) {
     bool ok = false;
     const int level = line.Value(QStringLiteral("picture-level")).trimmed().toInt(&ok);
     if (!ok || level < 2 || level > kMaxLevel)
-        throw UsageError(QStringLiteral("Ungültiger Wert für --picture-level: \"%1\" (erwartet: ganze Zahl von 2 bis %2).")
-                             .arg(line.Value(QStringLiteral("picture-level"))).arg(kMaxLevel));
+        throw UsageError(
+            QStringLiteral("Ungültiger Wert für --picture-level: \"%1\" (erwartet: ganze Zahl von 2 bis %2).")
+                .arg(line.Value(QStringLiteral("picture-level")))
+                .arg(kMaxLevel));
     return level;
 }
 
@@ -222,19 +227,22 @@ int CheckedMatrixLevel(const npy::Doubles& matrix, const QString& path, std::opt
     const int side = (1 << pictureLevel) + 1;
     if (matrix.rows != side || matrix.cols != side)
         throw Error("Die Matrix in \"" + path.toStdString() + "\" ist " + FormatD(matrix.rows) + " x " +
-                    FormatD(matrix.cols) + " groß; erwartet ist ein Quadrat der Seite 2^P + 1 (5 bis 1025).");
+                    FormatD(matrix.cols) + " groß; erwartet ist ein Quadrat der Seite 2^P + 1 (5 bis " +
+                    FormatD(kMaxSide) + ").");
     if (givenPictureLevel && *givenPictureLevel != pictureLevel)
         throw UsageError(QStringLiteral("--picture-level %1 passt nicht zur Matrix der Seite %2 (Level %3).")
                              .arg(*givenPictureLevel).arg(side).arg(pictureLevel));
     if (level > pictureLevel)
-        throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 der Matrix.").arg(level).arg(pictureLevel));
+        throw UsageError(
+            QStringLiteral("--level %1 liegt über dem Level %2 der Matrix.").arg(level).arg(pictureLevel));
     if (width > side || height > side || analysis::PictureLevelOf(width) != pictureLevel)
         throw UsageError(QStringLiteral("Ein Bild von %1 x %2 Pixeln passt nicht zur Matrix der Seite %3.")
                              .arg(width).arg(height).arg(side));
     for (std::size_t e = 0; e < matrix.values.size(); ++e)
         if (!std::isfinite(matrix.values[e]))
-            throw Error("Die Matrix in \"" + path.toStdString() + "\" enthält bei [" + FormatD(static_cast<long long>(e) / side) +
-                        ", " + FormatD(static_cast<long long>(e) % side) + "] keine endliche Zahl.");
+            throw Error("Die Matrix in \"" + path.toStdString() + "\" enthält bei [" +
+                        FormatD(static_cast<long long>(e) / side) + ", " + FormatD(static_cast<long long>(e) % side) +
+                        "] keine endliche Zahl.");
 
     return pictureLevel;
 }
@@ -284,7 +292,8 @@ int RunSynthesise(const QStringList& args, Context& context) {
     TransformWorkspace workspace;
     analysis::Reconstruct(square, FiltersOf(delta.delta), pictureLevel, workspace);
     // Every row is transformed (height <= side), so no byte of the blank picture survives.
-    const analysis::RedPicture blank{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height))};
+    const analysis::RedPicture blank{
+        width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height))};
     const std::vector<std::uint8_t> bytes = analysis::ToBytes(square.View(), blank);
     OutputFiles files;
     files.AddPicture(output, GreyImage(bytes, width, height));

@@ -95,7 +95,8 @@ double ParseDelta(const QString& text, const QString& option) {
 
 std::vector<double> ParseDeltaList(const QString& text) {
     std::vector<double> deltas;
-    for (const QString& part : text.split(QLatin1Char(','))) deltas.push_back(ParseDelta(part, QStringLiteral("--deltas")));
+    for (const QString& part : text.split(QLatin1Char(',')))
+        deltas.push_back(ParseDelta(part, QStringLiteral("--deltas")));
     return deltas;
 }
 
@@ -119,7 +120,8 @@ std::vector<double> ParseZeros(const QString& text, bool list) {
 double ParseQuantise(const QString& text) {
     bool ok = false;
     const double value = ParseDouble(text, &ok);
-    if (!ok || !(value > 0.0) || !std::isfinite(value)) Bad(QStringLiteral("--quantise"), text, QStringLiteral("Zahl über 0"));
+    if (!ok || !(value > 0.0) || !std::isfinite(value))
+        Bad(QStringLiteral("--quantise"), text, QStringLiteral("Zahl über 0"));
     return value;
 }
 

@@ -3,7 +3,9 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
+#include "blac/Bank.h"
 #include "cli/Arguments.h"
+#include "picture/PictureFile.h"
 
 namespace tesora::cli {
 
@@ -29,9 +31,11 @@ void CommandLine::AddValueOption(const QStringList& names, const QString& valueN
 
 void AddFitOption(CommandLine& line) {
     line.AddFlag(QStringLiteral("fit"),
-                 QStringLiteral("Ein Bild über 1025 Pixel Breite oder 1025 x 4096 Pixel verkleinert öffnen "
+                 QStringLiteral("Ein Bild über %1 Pixel Breite oder %1 x %2 Pixel verkleinert öffnen "
                                 "(Flächenmittel, wie \"Ja\" im Fenster); \"Fehler?\" vergleicht mit dem "
-                                "verkleinerten Bild."));
+                                "verkleinerten Bild.")
+                     .arg(kMaxSide)
+                     .arg(kMaxPicturePixels / kMaxSide));
 }
 
 void CommandLine::AddFlag(const QString& name, const QString& description) {

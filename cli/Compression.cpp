@@ -55,8 +55,12 @@ int LevelFor(const CompressSettings& settings, int width, const QString& picture
     const int own = analysis::PictureLevelOf(width);
     if (settings.steps) {
         if (own - *settings.steps < 2)
-            throw UsageError(QStringLiteral("--steps %1: das Bild \"%2\" hat Level %3 und erlaubt höchstens %4 Schritte.")
-                                 .arg(*settings.steps).arg(picture).arg(own).arg(std::max(0, own - 2)));
+            throw UsageError(
+                QStringLiteral("--steps %1: das Bild \"%2\" hat Level %3 und erlaubt höchstens %4 Schritte.")
+                    .arg(*settings.steps)
+                    .arg(picture)
+                    .arg(own)
+                    .arg(std::max(0, own - 2)));
     } else if (settings.level > own) {
         throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 des Bildes \"%3\".")
                              .arg(settings.level).arg(own).arg(picture));
@@ -84,7 +88,8 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
         return result;
     PaintPictures(picture, settings, opened, outputs, [&](const MatrixView& matrix, PictureSurface& bild) {
         const analysis::Layout& layout = analysis.LayoutInUse();
-        const analysis::Norms* norms = settings.rule.kind == analysis::RuleKind::Norm ? &analysis.NormsInUse() : nullptr;
+        const analysis::Norms* norms =
+            settings.rule.kind == analysis::RuleKind::Norm ? &analysis.NormsInUse() : nullptr;
         if (result.epsilon || !result.levelEpsilons.empty()) {
             analysis::Rule rule;
             rule.kind = settings.rule.kind;
@@ -123,8 +128,9 @@ void AddCompressOptions(CommandLine& line) {
     line.AddValueOption(QStringLiteral("epsilon"), QStringLiteral("E"),
                         QStringLiteral("Epsilon wie im Eingabefeld; ohne diese Option kein \"Reduce\"."));
     AddMeasureOptions(line);
-    line.AddValueOption(QStringLiteral("zeros"), QStringLiteral("P"),
-                        QStringLiteral("Statt Epsilon: kleinster Schwellwert mit mindestens P % eigenen Nullkoeffs (0 < P <= 100)."));
+    line.AddValueOption(
+        QStringLiteral("zeros"), QStringLiteral("P"),
+        QStringLiteral("Statt Epsilon: kleinster Schwellwert mit mindestens P % eigenen Nullkoeffs (0 < P <= 100)."));
     line.AddValueOption(QStringLiteral("approximation"), QStringLiteral("DATEI"),
                         QStringLiteral("Das reduzierte Bild auf Level L, wie \"Speichern\" es schreibt (.bmp/.png)."));
     line.AddValueOption(QStringLiteral("coefficients"), QStringLiteral("DATEI"),
@@ -182,7 +188,8 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     if (settings.rule.kind == analysis::RuleKind::Levels) asked.epsilons = settings.rule.epsilons.size();
     switch (analysis::CheckRule(asked, std::nullopt)) {
         case analysis::RuleProblem::LevelsWithEpsilon:
-            throw UsageError(QStringLiteral("--rule levels: bringt seine Epsilon mit; --epsilon nicht zusätzlich angeben."));
+            throw UsageError(
+                QStringLiteral("--rule levels: bringt seine Epsilon mit; --epsilon nicht zusätzlich angeben."));
         case analysis::RuleProblem::LevelsWithZeros:
             throw UsageError(QStringLiteral("--zeros geht nur mit den Regeln flat und norm."));
         case analysis::RuleProblem::EpsilonAndZeros:

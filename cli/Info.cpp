@@ -142,13 +142,15 @@ void PlotFilters(Context& context, const QString& option, const QStringList& val
 }  // namespace
 
 int RunFilters(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("filters"),
-                     QStringLiteral("(--position P | --delta D) [--json] | --plot DATEI (--position P,... | --delta D,...)"),
-                     QStringLiteral("Die Wavelet-Filter für eine Position der Delta-Scroll-Leiste "
-                                    "(Delta = P x 0.01) oder ein beliebiges Delta; mit --plot die "
-                                    "Skalierungsfunktion und die Wavelets als Diagramm."));
-    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
-                        QStringLiteral("Position der Scroll-Leiste, 0 bis 100 (mit --plot auch eine Liste P1,P2,...)."));
+    CommandLine line(
+        QStringLiteral("filters"),
+        QStringLiteral("(--position P | --delta D) [--json] | --plot DATEI (--position P,... | --delta D,...)"),
+        QStringLiteral("Die Wavelet-Filter für eine Position der Delta-Scroll-Leiste "
+                       "(Delta = P x 0.01) oder ein beliebiges Delta; mit --plot die "
+                       "Skalierungsfunktion und die Wavelets als Diagramm."));
+    line.AddValueOption(
+        QStringLiteral("position"), QStringLiteral("P"),
+        QStringLiteral("Position der Scroll-Leiste, 0 bis 100 (mit --plot auch eine Liste P1,P2,...)."));
     line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"),
                         QStringLiteral("Delta von 0 bis 1 (mit --plot auch eine Liste D1,D2,...)."));
     line.AddValueOption(QStringLiteral("plot"), QStringLiteral("DATEI"),

@@ -20,7 +20,7 @@ using namespace tesora;
 
 namespace {
 
-constexpr int kSide = 1025;
+constexpr int kSide = kMaxSide;
 constexpr int kTransformPosition = 61;
 
 // Integer-only pattern: uniform areas, ramps and texture, so every path of the solve

@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;  // refused: what the program must do with a bad file
     }
     Require(picture.format() == QImage::Format_RGB32, "not RGB32");
-    Require(picture.width() >= 1 && picture.width() <= kMaxPictureWidth, "width out of bounds");
+    Require(picture.width() >= 1 && picture.width() <= kMaxSide, "width out of bounds");
     Require(picture.height() >= 1 && static_cast<qint64>(picture.width()) * picture.height() <= kMaxPicturePixels,
             "more pixels than the bound");
     // A complete decode depends on the bytes alone: into memory filled with other bytes

@@ -153,7 +153,9 @@ struct SoftExtendedAccess {
         while (r != ~0ULL && U128(r + 1) * (r + 1) <= n) ++r;
         // The root is never exactly halfway: above r + 1/2 exactly when n - r^2 > r.
         const U128 remainder = n - U128(r) * r;
-        const std::uint64_t fraction = remainder > r ? 0xC000000000000000ULL : remainder != 0 ? 0x4000000000000000ULL : 0;
+        const std::uint64_t fraction = remainder > r    ? 0xC000000000000000ULL
+                                       : remainder != 0 ? 0x4000000000000000ULL
+                                                        : 0;
         return Round(false, (U128(r) << 64) | fraction, (e - 63 - shift) / 2 - 64);
     }
 };

@@ -88,7 +88,8 @@ void TridiagonalCholesky::Solve(double* b) const {
         if (IsNegativeZero(b[i])) return SolveExact(b, 1);
     // Without a -0.0 on the right the out-of-band zeros change nothing (see header).
     b[0] = Divide(b[0], diagonal_[0]);
-    for (std::size_t i = 1; i < n; ++i) b[i] = Divide(SubtractProduct(b[i], subdiagonal_[i - 1], b[i - 1]), diagonal_[i]);
+    for (std::size_t i = 1; i < n; ++i)
+        b[i] = Divide(SubtractProduct(b[i], subdiagonal_[i - 1], b[i - 1]), diagonal_[i]);
     b[n - 1] = Divide(b[n - 1], diagonal_[n - 1]);
     for (std::size_t r = n - 1; r-- > 0;) b[r] = Divide(SubtractProduct(b[r], subdiagonal_[r], b[r + 1]), diagonal_[r]);
 }
@@ -109,7 +110,8 @@ inline __attribute__((always_inline)) void SweepWith(const Sweep& s, double* b, 
                                                      double* saved, Flags* unsure) {
     // No lambda here: it would not carry the clone's target and would hold the steps.
     const std::size_t n = s.n;
-    SolveRowWith<Fused, Mode, Masks512>(b, nullptr, count, ConstantsFor(0.0, s.diagonal[0], s.inverse[0]), saved, unsure);
+    SolveRowWith<Fused, Mode, Masks512>(b, nullptr, count, ConstantsFor(0.0, s.diagonal[0], s.inverse[0]), saved,
+                                        unsure);
     for (std::size_t i = 1; i < n; ++i)
         SolveRowWith<Fused, Mode, Masks512>(b + i * stride, b + (i - 1) * stride, count,
                                     ConstantsFor(s.subdiagonal[i - 1], s.diagonal[i], s.inverse[i]), saved, unsure);

@@ -17,7 +17,8 @@ namespace {
 
 // Grey words of `count` values, plain or inverted; inlined so that it vectorises with
 // the clone that calls it.
-inline __attribute__((always_inline)) void ToWords(const double* __restrict values, std::uint32_t* __restrict words, std::size_t count, bool inverted) {
+inline __attribute__((always_inline)) void ToWords(const double* __restrict values, std::uint32_t* __restrict words,
+                                                   std::size_t count, bool inverted) {
     if (inverted)
         for (std::size_t m = 0; m < count; ++m) words[m] = PictureSurface::GreyWord(255 - ClampToByte(values[m]));
     else

@@ -18,7 +18,7 @@
 
 namespace tesora {
 
-double LineCoeffs[1025] = {};
+double LineCoeffs[kMaxSide] = {};
 
 namespace {
 // s = 1 - Delta/2, e = Delta/6, t = Delta/3, rounded exactly like the block matrices.
@@ -83,16 +83,15 @@ void WaveletGramBand(const Filters& filters, int L, double* diagonal, double* su
                      e * (w[0] * l[0] + w[0] * l[2] + w[1] * l[1] + w[1] * l[3] + w[2] * l[2] + w[3] * l[3]);
     for (int k = 1; k <= n - 2; ++k) diagonal[k] = D;
     for (int k = 1; k <= n - 3; ++k) subdiagonal[k] = O;
-    diagonal[n - 1] = r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3] + t * (r[0] * r[1] + r[1] * r[2] + r[2] * r[3]);
+    diagonal[n - 1] =
+        r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3] + t * (r[0] * r[1] + r[1] * r[2] + r[2] * r[3]);
     subdiagonal[n - 2] = (w[2] * r[0] + w[3] * r[1] + w[4] * r[2]) +
                          e * (w[1] * r[0] + w[3] * r[0] + w[2] * r[1] + w[4] * r[1] + w[3] * r[2] + w[4] * r[3]);
 }
 
 // Only the three central diagonals: the rest of the matrix stays as it is.
-void BuildWaveletGram(double Delta, int L) {
+void BuildWaveletGram(const Filters& filters, int L) {
     const int n = Pow2Int[L];
-    Filters filters = CurrentFilters();
-    filters.delta = Delta;
     std::vector<double> diagonal(static_cast<std::size_t>(n)), subdiagonal(static_cast<std::size_t>(n - 1));
     WaveletGramBand(filters, L, diagonal.data(), subdiagonal.data());
     Matrix& G = WaveletGram(L);
@@ -103,15 +102,15 @@ void BuildWaveletGram(double Delta, int L) {
     }
 }
 
-std::unique_ptr<double[]> WaveletInnerProducts(double Delta, int L) {
-    const auto [s, e, t] = ValuesFor(Delta);
+std::unique_ptr<double[]> WaveletInnerProducts(const Filters& filters, int L) {
+    const auto [s, e, t] = ValuesFor(filters.delta);
     (void)s;
     (void)t;
     const int n = Pow2Int[L];
     const double* F = LineCoeffs;
-    const double* l = WaveletLeft;
-    const double* w = WaveletInner;
-    const double* r = WaveletRight;
+    const double* l = filters.left;
+    const double* w = filters.inner;
+    const double* r = filters.right;
     auto d = std::make_unique<double[]>(static_cast<std::size_t>(n));
     d[0] = (l[0] + e * l[1]) * F[0] + (e * l[0] + l[1] + e * l[2]) * F[1] +
            (e * l[1] + l[2] + e * l[3]) * F[2] + (e * l[2] + l[3]) * F[3] + e * l[3] * F[4];

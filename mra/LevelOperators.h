@@ -7,21 +7,22 @@
 // neighbour term of the wavelet Gram matrix are deliberate and must stay as they are.
 #include <memory>
 
+#include "blac/Bank.h"
 #include "mra/Values.h"
 
 namespace tesora {
 
 // The fine line being transformed, F[0 ... N]; only the level change driver writes it.
-extern double LineCoeffs[1025];
+extern double LineCoeffs[kMaxSide];
 
 // Rewrites every entry of ScalingGram(L).
 void BuildScalingGram(double Delta, int L);
 // a[0 ... n] = inner products of LineCoeffs with the level-L scaling functions.
 std::unique_ptr<double[]> ScalingInnerProducts(double Delta, int L);
-// Writes the three central diagonals of WaveletGram(L) from the current filters.
-void BuildWaveletGram(double Delta, int L);
-// d[0 ... n-1] = inner products of LineCoeffs with the level-L wavelets.
-std::unique_ptr<double[]> WaveletInnerProducts(double Delta, int L);
+// Writes the three central diagonals of WaveletGram(L) from the filters.
+void BuildWaveletGram(const Filters& filters, int L);
+// d[0 ... n-1] = inner products of LineCoeffs with the level-L wavelets of the filters.
+std::unique_ptr<double[]> WaveletInnerProducts(const Filters& filters, int L);
 
 // The factors each fine value is multiplied by, per inner product, formed exactly as in
 // the operators above so that a vectorised path rounds like them. Products are summed

@@ -28,8 +28,9 @@ void Analyse(Frontend* frontend, int L, double* c, double* d) {
     ScalingGram(L).SolveCholesky(a.get());
     std::copy(a.get(), a.get() + n + 1, c);
     if (frontend) frontend->SetStatus("Berechne Details...");
-    BuildWaveletGram(Delta, L);
-    auto b = WaveletInnerProducts(Delta, L);
+    const Filters filters = CurrentFilters();
+    BuildWaveletGram(filters, L);
+    auto b = WaveletInnerProducts(filters, L);
     WaveletGram(L).SolveCholesky(b.get());
     std::copy(b.get(), b.get() + n, d);
 }

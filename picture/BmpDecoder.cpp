@@ -147,7 +147,8 @@ Layout ReadLayout(const std::uint8_t* data, std::size_t size, const Target& targ
         const std::uint64_t end = masksEnd + colours * entry;
         if (end > size || offset < end) target.Damaged();
         const std::uint8_t* p = data + masksEnd;
-        for (std::uint64_t i = 0; i < std::min(colours, most); ++i, p += entry) layout.palette.push_back(Rgb(p[2], p[1], p[0]));
+        for (std::uint64_t i = 0; i < std::min(colours, most); ++i, p += entry)
+            layout.palette.push_back(Rgb(p[2], p[1], p[0]));
     } else if (offset < masksEnd) {
         target.Damaged();
     }
@@ -204,7 +205,8 @@ void ReadRuns(const std::uint8_t* data, std::size_t size, const Layout& layout, 
         } else if (code == 0) {  // end of line
             if (column != width) target.Damaged();
             column = 0;
-            if (++row < layout.rows) out = reinterpret_cast<std::uint32_t*>(image.scanLine(static_cast<int>(layout.rows - 1 - row)));
+            if (++row < layout.rows)
+                out = reinterpret_cast<std::uint32_t*>(image.scanLine(static_cast<int>(layout.rows - 1 - row)));
         } else if (code == 1) {  // end of bitmap
             if (row != layout.rows - 1 || column != width) target.Damaged();
             return;

@@ -43,7 +43,8 @@ std::vector<std::uint32_t> AreaAverage(const std::uint32_t* pixels, int width, i
         const std::int64_t begin = std::int64_t{x} * w, end = begin + w;
         const int first = static_cast<int>(begin / width);
         const std::int64_t boundary = std::int64_t{first + 1} * width;
-        columns[static_cast<std::size_t>(x)] = {first, std::min(end, boundary) - begin, std::max<std::int64_t>(0, end - boundary)};
+        columns[static_cast<std::size_t>(x)] = {first, std::min(end, boundary) - begin,
+                                                std::max<std::int64_t>(0, end - boundary)};
     }
 
     const std::size_t channels = static_cast<std::size_t>(w) * 3;
@@ -79,7 +80,8 @@ std::vector<std::uint32_t> AreaAverage(const std::uint32_t* pixels, int width, i
         }
         const std::int64_t begin = std::int64_t{y} * h, end = begin + h;
         const std::int64_t boundary = std::int64_t{resultRow + 1} * height;
-        const std::int64_t toCurrent = std::min(end, boundary) - begin, toNext = std::max<std::int64_t>(0, end - boundary);
+        const std::int64_t toCurrent = std::min(end, boundary) - begin,
+                           toNext = std::max<std::int64_t>(0, end - boundary);
         for (std::size_t i = 0; i < channels; ++i) current[i] += rowSums[i] * toCurrent;
         if (toNext > 0 || end == boundary) {
             for (std::size_t i = 0; i < channels; ++i) next[i] += rowSums[i] * toNext;

@@ -77,7 +77,8 @@ QImage DecodeGif(const std::uint8_t* data, std::size_t size, const Target& targe
         background = Rgb(c.Red, c.Green, c.Blue);
     }
     QImage image = target.Allocate(gif->SWidth, gif->SHeight);
-    const bool covered = frame.Left == 0 && frame.Top == 0 && frame.Width == gif->SWidth && frame.Height == gif->SHeight;
+    const bool covered =
+        frame.Left == 0 && frame.Top == 0 && frame.Width == gif->SWidth && frame.Height == gif->SHeight;
     if (!covered)
         for (int y = 0; y < image.height(); ++y) {
             auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
@@ -90,7 +91,8 @@ QImage DecodeGif(const std::uint8_t* data, std::size_t size, const Target& targe
     constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
     const int passes = frame.Interlace ? 4 : 1;
     for (int pass = 0; pass < passes; ++pass)
-        for (int row = frame.Interlace ? kStart[pass] : 0; row < frame.Height; row += frame.Interlace ? kStep[pass] : 1) {
+        for (int row = frame.Interlace ? kStart[pass] : 0; row < frame.Height;
+             row += frame.Interlace ? kStep[pass] : 1) {
             if (DGifGetLine(gif.get(), line.data(), frame.Width) != GIF_OK) target.Damaged();
             auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(frame.Top + row)) + frame.Left;
             for (int x = 0; x < frame.Width; ++x) {

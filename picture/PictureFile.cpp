@@ -51,7 +51,10 @@ void Target::CheckSize(std::int64_t width, std::int64_t height) const {
         throw TooLargePictureError(Message("Das Bild ", name_,
                                            " hat " + std::to_string(width * height) + " Pixel; höchstens " +
                                                std::to_string(limits_.maxPixels) +
-                                               (limits_.maxPixels == kMaxPicturePixels ? " (1025 x 4096)" : "") +
+                                               (limits_.maxPixels == kMaxPicturePixels
+                                                    ? " (" + std::to_string(kMaxSide) + " x " +
+                                                          std::to_string(kMaxPicturePixels / kMaxSide) + ")"
+                                                    : std::string()) +
                                                " sind möglich."),
                                    shownWidth, shownHeight);
 }
@@ -127,7 +130,8 @@ QImage FitPicture(const QImage& picture) {
     QImage fitted(size.width, size.height, QImage::Format_RGB32);
     if (fitted.isNull()) throw Error("Zu wenig Speicher für das verkleinerte Bild.");
     for (int y = 0; y < size.height; ++y)
-        std::memcpy(fitted.scanLine(y), words.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width),
+        std::memcpy(fitted.scanLine(y),
+                    words.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width),
                     sizeof(std::uint32_t) * static_cast<std::size_t>(size.width));
     return fitted;
 }

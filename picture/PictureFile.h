@@ -12,12 +12,11 @@
 namespace tesora {
 
 // CoeffMatrix and the level tables end at level 10: 2^10 + 1 pixels per line.
-constexpr int kMaxPictureWidth = kMaxSide;
 // Only the top 2^L + 1 rows are transformed, but every row is shown, compared and
 // written. Bounding the pixels (not the height: a narrow picture may be very tall) keeps
 // the largest picture at 16 MiB per copy: a tesora-cli run with all its outputs stays
 // near 146 MiB (bench/peak_memory), well under 200 MiB.
-constexpr int kMaxPicturePixels = kMaxPictureWidth * 4096;
+constexpr int kMaxPicturePixels = kMaxSide * 4096;
 
 // The file decodes to a picture without pixels (or is an empty file). Kept apart from
 // other read errors because the main window reports it in its caption.
@@ -26,7 +25,7 @@ public:
     using Error::Error;
 };
 
-// The picture is wider than kMaxPictureWidth or has more than kMaxPicturePixels pixels.
+// The picture is wider than kMaxSide or has more than kMaxPicturePixels pixels.
 // Found from the file's header, before any pixel is decoded: the windows offer to open
 // it scaled down (FitPicture) instead.
 class TooLargePictureError : public Error {
@@ -49,7 +48,7 @@ public:
 // What a decode may produce. The working bounds by default; a picture that will be
 // scaled down to them may be larger (a phone photo), up to kFitDecodeLimits.
 struct PictureLimits {
-    int maxWidth = kMaxPictureWidth;
+    int maxWidth = kMaxSide;
     qint64 maxPixels = kMaxPicturePixels;
 };
 // 8192 x 4096 pixels: 128 MiB as RGB32, a 32-megapixel camera's picture.

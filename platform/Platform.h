@@ -19,7 +19,8 @@ std::string ExecutableDirectory();
 
 // Runs program with the arguments, its standard output and error discarded, and waits
 // for it. Returns its exit status, or -1 when it could not start (some systems report
-// that as status 127 instead) or did not exit normally; adds the processor time it used (user and system) to *cpuSeconds.
+// that as status 127 instead) or did not exit normally; adds the processor time it used (user and system) to
+// *cpuSeconds.
 int RunDiscardingOutput(const std::string& program, const std::vector<std::string>& arguments, double* cpuSeconds);
 
 }  // namespace tesora::platform

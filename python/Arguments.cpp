@@ -49,9 +49,9 @@ analysis::RedPicture PictureFrom(const py::handle& object, const char* name) {
     const py::array_t<double> values = Float2D(object, name);
     const py::ssize_t height = values.shape(0), width = values.shape(1);
     if (height == 0 || width == 0) Refuse(std::string(name) + " is empty: shape " + Shape(values));
-    if (width > kMaxPictureWidth)
+    if (width > kMaxSide)
         Refuse(std::string(name) + " is " + std::to_string(width) + " pixels wide; at most " +
-               std::to_string(kMaxPictureWidth) + " are possible");
+               std::to_string(kMaxSide) + " are possible");
     if (height > kMaxPicturePixels / width)
         Refuse(std::string(name) + " has " + std::to_string(width * height) + " pixels; at most " +
                std::to_string(kMaxPicturePixels) + " are possible");

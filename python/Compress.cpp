@@ -128,7 +128,8 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
         return QJsonDocument(document).toJson(QJsonDocument::Compact);
     });
     // The command-line tool's document, read as Python reads that tool's output.
-    py::dict fields = py::module_::import("json").attr("loads")(py::str(json.constData(), static_cast<std::size_t>(json.size())));
+    py::dict fields =
+        py::module_::import("json").attr("loads")(py::str(json.constData(), static_cast<std::size_t>(json.size())));
     if (name.is_none()) fields["picture"] = py::none();
     return fields;
 }
@@ -143,7 +144,9 @@ Proposal Propose(const analysis::RedPicture& picture, double schranke, int posit
                     square.side, matrix.data() + static_cast<std::size_t>(i) * kMaxSide);
     MemorySurface reduced(picture.width, picture.height);
     Proposal proposal;
-    DifferencePicture(DifferenceKernel, {MatrixView{matrix.data(), static_cast<std::size_t>(kMaxSide), kMaxSide}, schranke, picture.width, picture.height},
+    DifferencePicture(DifferenceKernel,
+                      {MatrixView{matrix.data(), static_cast<std::size_t>(kMaxSide), kMaxSide}, schranke, picture.width,
+                       picture.height},
                       reduced, proposal.sums);
     const DeltaProposal proposed = ProposalOf(proposal.sums, DeltaFromPosition(position), position);
     proposal.label = proposed.label;

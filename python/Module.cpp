@@ -188,7 +188,9 @@ public:
     int Level() const { return layout_.level; }
     int PictureLevel() const { return layout_.pictureLevel; }
     double Delta() const { return delta_.delta; }
-    py::object Position() const { return delta_.position ? py::object(py::int_(*delta_.position)) : py::object(py::none()); }
+    py::object Position() const {
+        return delta_.position ? py::object(py::int_(*delta_.position)) : py::object(py::none());
+    }
     int Width() const { return picture_.width; }
     int Height() const { return picture_.height; }
     py::array_t<std::uint8_t> Picture() const { return BytesArray(picture_.red, picture_.width, picture_.height); }
@@ -271,13 +273,15 @@ py::array_t<double> Synthesise(const py::object& matrix, const py::object& level
     double* out = array.mutable_data();
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            out[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] = square.At(x, y);
+            out[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
+                square.At(x, y);
     return array;
 }
 
 py::array_t<std::uint8_t> ToBytes(const py::object& values) {
     py::array array = py::array::ensure(values);
-    if (!array || array.ndim() != 2 || (array.dtype().kind() != 'f' && array.dtype().kind() != 'i' && array.dtype().kind() != 'u'))
+    if (!array || array.ndim() != 2 ||
+        (array.dtype().kind() != 'f' && array.dtype().kind() != 'i' && array.dtype().kind() != 'u'))
         Refuse("values must be a 2-D array of numbers");
     const auto v = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
     py::array_t<std::uint8_t> bytes({v.shape(0), v.shape(1)});

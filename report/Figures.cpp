@@ -186,7 +186,8 @@ QString ToText(const CompressResult& r) {
                                              : Shortest(r.quality.energyKept) + " %")
         << '\n';
     if (r.entropyBpp)
-        out << "Entropie: " << Shortest(*r.entropyBpp) << " bit/Pixel (Q = " << Shortest(r.quantise.value_or(0)) << ")\n";
+        out << "Entropie: " << Shortest(*r.entropyBpp) << " bit/Pixel (Q = " << Shortest(r.quantise.value_or(0))
+            << ")\n";
     return text;
 }
 

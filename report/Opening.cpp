@@ -12,9 +12,9 @@ namespace tesora::report {
 namespace {
 
 QImage CheckWidth(QImage image, const QString& path) {
-    if (image.width() > kMaxPictureWidth)
+    if (image.width() > kMaxSide)
         throw Error("Das Bild \"" + path.toStdString() + "\" ist " + FormatD(image.width()) +
-                    " Pixel breit; höchstens " + FormatD(kMaxPictureWidth) + " sind möglich.");
+                    " Pixel breit; höchstens " + FormatD(kMaxSide) + " sind möglich.");
     return image;
 }
 

@@ -230,6 +230,11 @@ Quality Measure(const MatrixView& reconstructed, const RedPicture& picture, cons
 // The reconstruction as the window's bytes, width x height, row by row.
 std::vector<std::uint8_t> ToBytes(const MatrixView& reconstructed, const RedPicture& picture);
 
+// "Fehler?" between two painted pictures: the mean |red(a) - red(b)| over the pixels
+// inside areaWidth x areaHeight and both pictures (never a read outside either); 0
+// without such a pixel. The window's markers count as what they are, red bytes.
+double MeanRedDifference(const PictureSurface& a, const PictureSurface& b, int areaWidth, int areaHeight);
+
 // entropy_bpp: sum of the bands' entropy bits over width x height.
 double EntropyPerPixel(const std::vector<BandFigures>& bands, int width, int height);
 

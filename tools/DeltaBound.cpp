@@ -36,9 +36,10 @@ bool PositiveDefinite(const Matrix& gram) {
 
 // The level steps of the transform: coarse levels 2 ... 9.
 bool GramsPositiveDefinite(double delta) {
+    const Filters filters = FiltersOf(delta);
     for (int level = 2; level < kMaxLevel; ++level) {
         BuildScalingGram(delta, level);
-        BuildWaveletGram(delta, level);
+        BuildWaveletGram(filters, level);
         if (!PositiveDefinite(ScalingGram(level)) || !PositiveDefinite(WaveletGram(level))) return false;
     }
     return true;

@@ -14,8 +14,4 @@ namespace tesora {
 // compared, never a read outside either picture. No such pixel at all gives 0.
 double MeasureError(Frontend& frontend);
 
-// The kernel: mean absolute difference of the red bytes over the pixels inside
-// areaWidth x areaHeight and both pictures; 0 without such a pixel.
-double MeanRedDifference(const PictureSurface& bild, const PictureSurface& original, int areaWidth, int areaHeight);
-
 }  // namespace tesora

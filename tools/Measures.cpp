@@ -47,6 +47,11 @@ ColumnSums MeasureColumn(const double* __restrict values, const std::uint8_t* __
     return {a, s, r, f, (rest[0] + rest[1]) + (rest[2] + rest[3])};
 }
 
+// The mean of whole-number absolute differences over `pixels`; 0 without a pixel.
+double MeanAbsolute(long long sum, long long pixels) {
+    return pixels > 0 ? static_cast<double>(sum) / static_cast<double>(pixels) : 0.0;
+}
+
 // 10 log10(255^2 / MSE); +inf when nothing differs.
 double Psnr(double mse) { return mse == 0 ? INFINITY : 10.0 * std::log10(255.0 * 255.0 / mse); }
 
@@ -137,7 +142,7 @@ Quality Measure(const MatrixView& reconstructed, const RedPicture& picture, cons
     }
     Quality quality;
     const long long pixels = static_cast<long long>(picture.width) * picture.height;
-    quality.meanError = pixels > 0 ? static_cast<double>(absolute) / static_cast<double>(pixels) : 0.0;
+    quality.meanError = MeanAbsolute(absolute, pixels);
     const double area = static_cast<double>(picture.width) * rows;
     const double mse = static_cast<double>(squared) / area;
     quality.psnr = Psnr(mse);
@@ -145,6 +150,23 @@ Quality Measure(const MatrixView& reconstructed, const RedPicture& picture, cons
     quality.energyKept =
         fileEnergy == 0 ? NAN : static_cast<double>(rebuiltEnergy) / static_cast<double>(fileEnergy) * 100.0;
     return quality;
+}
+
+double MeanRedDifference(const PictureSurface& a, const PictureSurface& b, int areaWidth, int areaHeight) {
+    const int width = std::max(0, std::min({areaWidth, a.Width(), b.Width()}));
+    const int height = std::max(0, std::min({areaHeight, a.Height(), b.Height()}));
+    // Differences are whole numbers: an integer sum is exact in any order; rows are
+    // walked as stored.
+    long long sum = 0;
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* rowA = a.ScanLine(y);
+        const std::uint32_t* rowB = b.ScanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const int difference = PictureSurface::RedOfWord(rowB[x]) - PictureSurface::RedOfWord(rowA[x]);
+            sum += difference < 0 ? -difference : difference;
+        }
+    }
+    return MeanAbsolute(sum, static_cast<long long>(width) * height);
 }
 
 std::vector<std::uint8_t> ToBytes(const MatrixView& reconstructed, const RedPicture& picture) {

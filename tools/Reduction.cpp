@@ -4,7 +4,6 @@
 #include "tools/Reduction.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -12,6 +11,7 @@
 #include "blac/State.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "matrix/Simd.h"
 #include "mra/Values.h"
 
 namespace tesora {
@@ -33,6 +33,20 @@ double ReductionShare(int count, int pictureLevel) {
 
 std::string FormatShare(double share) { return FormatG(share) + " %"; }
 
+TESORA_WIDE_VECTORS
+int ThresholdFlat(const double* source, double* target, int from, int to, double threshold) {
+    // No restrict: the window thresholds in place. The loop still runs in vectors when
+    // the compiler finds the two apart at run time.
+    int count = 0;
+    for (int j = from; j <= to; ++j) {
+        const double value = source[j];
+        const bool small = std::fabs(value) < threshold;
+        target[j] = small ? 0.0 : value;
+        count += small;
+    }
+    return count;
+}
+
 int ZeroSmallDetails(const MatrixView& M, const DetailSquare& square, PictureSurface& bild) {
     const int last = square.last;
     const int smooth = square.smooth;
@@ -40,21 +54,15 @@ int ZeroSmallDetails(const MatrixView& M, const DetailSquare& square, PictureSur
 
     // Walked in tiles: the matrix is stored along j, the picture along i (= X), and a
     // plain double loop would step through one of them a page at a time. The count and
-    // every change are independent of the order. Inside the tiles the test decides by
-    // selection, not by branches: small details are scattered at random. std::fabs and
-    // AbsValue differ only in the sign of a zero or a NaN, which "< epsilon" cannot see.
+    // every change are independent of the order.
     constexpr int kTile = 32;
     const std::uint32_t marker = PictureSurface::ToWord(kMarkerRed);
     const int pictureWidth = bild.Width();
     const int pictureHeight = bild.Height();
+    // Only a positive Epsilon zeroes anything, and then every zero left behind was below
+    // it: the zeros after the threshold are exactly the elements it counted.
+    const bool marks = epsilon > 0;
     int count = 0;
-    const auto zeroSmall = [&](double& element) {
-        const bool small = std::fabs(element) < epsilon;
-        const std::uint64_t keep = static_cast<std::uint64_t>(small) - 1;  // all ones unless small
-        element = std::bit_cast<double>(std::bit_cast<std::uint64_t>(element) & keep);
-        count += small;
-        return small;
-    };
     for (int i0 = 0; i0 <= last; i0 += kTile) {
         const int i1 = std::min(i0 + kTile - 1, last);
         for (int j0 = 0; j0 <= last; j0 += kTile) {
@@ -63,15 +71,14 @@ int ZeroSmallDetails(const MatrixView& M, const DetailSquare& square, PictureSur
                 // Element (i+1, j+1) lives at row i, column j of the raw storage.
                 double* const row = M.Row(static_cast<std::size_t>(i));
                 const int first = i <= smooth ? std::max(j0, smooth + 1) : j0;
+                if (first > j1) continue;
+                count += ThresholdFlat(row, row, first, j1, epsilon);
                 // Markers only where the picture has the pixel (X = i, Y = j).
-                const int lastMarked = i < pictureWidth ? std::min(j1, pictureHeight - 1) : first - 1;
-                int j = first;
-                for (; j <= lastMarked; ++j) {
-                    const bool small = zeroSmall(row[j]);
+                const int lastMarked = i < pictureWidth && marks ? std::min(j1, pictureHeight - 1) : first - 1;
+                for (int j = first; j <= lastMarked; ++j) {
                     std::uint32_t& pixel = bild.ScanLine(j)[i];
-                    pixel = small ? marker : pixel;
+                    pixel = row[j] == 0.0 ? marker : pixel;
                 }
-                for (; j <= j1; ++j) zeroSmall(row[j]);
             }
         }
     }

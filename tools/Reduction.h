@@ -13,6 +13,11 @@ namespace tesora {
 // the number of elements counted (zeros already there count again).
 int Reduce(Frontend& frontend);
 
+// The one flat threshold: elements from ... to of `source` whose magnitude is below
+// `threshold` become +0.0 in `target`, the others are copied. `target` may be `source`.
+// Returns their number.
+int ThresholdFlat(const double* source, double* target, int from, int to, double threshold);
+
 // The kernel of Reduce on values: elements (i, j), 0-based, i, j = 0 ... last, except
 // the smoothing block i, j <= smooth, with magnitude below epsilon become +0.0 and are
 // marked red at pixel (i, j) where `bild` has it. Returns their number.

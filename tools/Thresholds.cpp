@@ -30,17 +30,6 @@ int LevelOfIndex(int i, int level) {
 }
 
 TESORA_WIDE_VECTORS
-int ThresholdFlat(const double* __restrict src, double* __restrict dst, int from, int to, double threshold) {
-    int count = 0;
-    for (int j = from; j <= to; ++j) {
-        const bool small = std::fabs(src[j]) < threshold;
-        dst[j] = small ? 0.0 : src[j];
-        count += small;
-    }
-    return count;
-}
-
-TESORA_WIDE_VECTORS
 int ThresholdWeighted(const double* __restrict src, double* __restrict dst, int from, int to, double threshold,
                       double rowWeight, const double* __restrict columnWeights) {
     int count = 0;

@@ -63,7 +63,7 @@ TEST_F(DamagedOpenTest, SizesBeyondTheBoundsAreJudgedFromTheHeader) {
     EXPECT_TRUE(errors.empty());
     ExpectSame(before, Take(form));
 
-    put(18, kMaxPictureWidth);
+    put(18, kMaxSide);
     put(22, 4097);
     Open(write(QStringLiteral("large.bmp")));
     ASSERT_EQ(errors.size(), 1u);

@@ -85,7 +85,7 @@ TEST_F(LevelOperators, ConstantLineAtDeltaOneIsNotConstant) {
 }
 
 TEST_F(LevelOperators, WaveletGramAtDeltaZero) {
-    BuildWaveletGram(0.0, 3);
+    BuildWaveletGram(FiltersOf(0.0), 3);
     const Matrix& G = WaveletGram(3);
     const double boundary = 0.70444 * 0.70444 + (-0.70444) * (-0.70444);
     const double interior = 0.70444 * 0.70444 + (-0.704449) * (-0.704449);
@@ -99,7 +99,7 @@ TEST_F(LevelOperators, WaveletGramAtDeltaZero) {
 
 TEST_F(LevelOperators, WaveletGramAtDeltaOneUsesTheShortNeighbourTerm) {
     SetDeltaPosition(100);
-    BuildWaveletGram(Delta, 4);
+    BuildWaveletGram(FiltersOf(Delta), 4);
     const Matrix& G = WaveletGram(4);
     EXPECT_NEAR(G.Get(1, 1), 0.563783, 1e-6);
     EXPECT_NEAR(G.Get(16, 16), 0.563783, 1e-6);
@@ -115,7 +115,7 @@ TEST_F(LevelOperators, WaveletGramAtLevelTwoIsTridiagonal) {
     Matrix& G = WaveletGram(2);
     for (int i = 1; i <= 4; ++i)
         for (int j = 1; j <= 4; ++j) G.Set(i, j, 0.0);
-    BuildWaveletGram(Delta, 2);
+    BuildWaveletGram(FiltersOf(Delta), 2);
     for (int i = 1; i <= 4; ++i)
         for (int j = 1; j <= 4; ++j) {
             if (std::abs(i - j) <= 1)
@@ -132,7 +132,7 @@ TEST_F(LevelOperators, WaveletInnerProductsReadTheirWindows) {
     for (int i = 0; i <= 8; ++i) {
         Fill(8, [](int) { return 0.0; });
         LineCoeffs[i] = 1.0;
-        auto d = WaveletInnerProducts(Delta, 2);
+        auto d = WaveletInnerProducts(FiltersOf(Delta), 2);
         EXPECT_EQ(d[1] != 0.0, i <= 6) << i;
         EXPECT_EQ(d[2] != 0.0, i >= 2) << i;
         EXPECT_EQ(d[3] != 0.0, i >= 4) << i;
@@ -141,7 +141,7 @@ TEST_F(LevelOperators, WaveletInnerProductsReadTheirWindows) {
     // L = 9 reaches the last of the 1025 entries.
     Fill(1024, [](int) { return 0.0; });
     LineCoeffs[1024] = 1.0;
-    auto d = WaveletInnerProducts(Delta, 9);
+    auto d = WaveletInnerProducts(FiltersOf(Delta), 9);
     EXPECT_NE(d[511], 0.0);
     auto a = ScalingInnerProducts(Delta, 9);
     EXPECT_DOUBLE_EQ(a[512], 1.0 + 0.5 / 6);

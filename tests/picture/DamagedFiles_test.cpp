@@ -168,12 +168,12 @@ TEST_F(DamagedFilesTest, RunLengthStreamsThatSkipPixelsAreRefused) {
 
 TEST_F(DamagedFilesTest, TooWideOrTallPicturesAreRefusedFromTheHeaderAlone) {
     // A PNG that breaks off in its pixel data: the width decides, not the damage.
-    const QByteArray wide = EncodeWithQt(ColourfulPicture(kMaxPictureWidth + 1, 2), "PNG");
+    const QByteArray wide = EncodeWithQt(ColourfulPicture(kMaxSide + 1, 2), "PNG");
     try {
         LoadPictureFile(Write("wide.png", wide.left(wide.indexOf("IDAT") + 20)));
         FAIL() << "loaded";
     } catch (const TooWidePictureError& e) {
-        EXPECT_EQ(e.Width(), kMaxPictureWidth + 1);
+        EXPECT_EQ(e.Width(), kMaxSide + 1);
         EXPECT_NE(std::string(e.what()).find("ist 1026 Pixel breit; höchstens 1025 sind möglich."),
                   std::string::npos);
     }
@@ -185,7 +185,7 @@ TEST_F(DamagedFilesTest, TooWideOrTallPicturesAreRefusedFromTheHeaderAlone) {
     EXPECT_THROW(LoadPictureFile(Write("huge.bmp", huge)), TooWidePictureError);
 
     QByteArray tall = huge;
-    Patch(tall, 18, kMaxPictureWidth, 4);
+    Patch(tall, 18, kMaxSide, 4);
     Patch(tall, 22, 4097, 4);
     EXPECT_NE(Refusal(Write("tall.bmp", tall)).find("hat 4199425 Pixel; höchstens 4198400 (1025 x 4096)"),
               std::string::npos)
@@ -197,11 +197,11 @@ TEST_F(DamagedFilesTest, TooWideOrTallPicturesAreRefusedFromTheHeaderAlone) {
     EXPECT_NE(Refusal(Write("tall.bmp", tall)).find("beschädigt"), std::string::npos);
 
     // The largest picture, in the widest format a decoder produces, fits the allocation limit.
-    QImage deep(kMaxPictureWidth, kMaxPicturePixels / kMaxPictureWidth, QImage::Format_RGBA64);
+    QImage deep(kMaxSide, kMaxPicturePixels / kMaxSide, QImage::Format_RGBA64);
     deep.fill(QColor(10, 20, 30));
     QImage loaded;
     EXPECT_EQ(Refusal(Write("deep.png", EncodeWithQt(deep, "PNG")), &loaded), "");
-    EXPECT_EQ(loaded.pixel(kMaxPictureWidth - 1, deep.height() - 1), qRgb(10, 20, 30));
+    EXPECT_EQ(loaded.pixel(kMaxSide - 1, deep.height() - 1), qRgb(10, 20, 30));
 }
 
 TEST_F(DamagedFilesTest, OnlyFormatsWhoseDamageIsCaughtAreRead) {

@@ -89,6 +89,28 @@ TEST_F(ReduceTest, OnlyMagnitudesStrictlyBelowEpsilonAreRemoved) {
     EXPECT_EQ(FormatShare(ReductionShare(30000)), "45.7764 %");
 }
 
+// Zeros already there count and are marked under a positive Epsilon only; a negative
+// zero comes out as +0.0 and a NaN stays, unmarked.
+TEST_F(ReduceTest, ZerosThereBeforeAreMarkedOnlyUnderAPositiveEpsilon) {
+    for (const double epsilon : {1.0, 0.0, -1.0}) {
+        std::vector<double> square(9 * 9, 3.0);
+        MatrixView view{square.data(), 9, 9};
+        square[0 * 9 + 5] = 0.0;
+        square[6 * 9 + 1] = -0.0;
+        square[7 * 9 + 7] = std::nan("");
+        MemorySurface bild = GreyPicture(9, 9, [](int, int) { return 9; });
+        const int count = ZeroSmallDetails(view, {8, 2, epsilon}, bild);
+        const bool positive = epsilon > 0;
+        EXPECT_EQ(count, positive ? 2 : 0) << epsilon;
+        EXPECT_EQ(bild.GetPixel(0, 5) == kMarkerRed, positive) << epsilon;
+        EXPECT_EQ(bild.GetPixel(6, 1) == kMarkerRed, positive) << epsilon;
+        EXPECT_EQ(bild.GetPixel(7, 7), Grey(9)) << epsilon;
+        EXPECT_EQ(bild.GetPixel(3, 3), Grey(9)) << epsilon;
+        EXPECT_EQ(std::signbit(square[6 * 9 + 1]), !positive) << epsilon;
+        EXPECT_TRUE(std::isnan(square[7 * 9 + 7]));
+    }
+}
+
 TEST_F(ReduceTest, ComboBoxTextsFollowTheCLocaleUnderAGermanProcessLocale) {
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale";
