@@ -8,13 +8,17 @@ namespace {
 
 constexpr std::uint32_t kTop = 1u << 24;
 constexpr int kProbabilityBits = 15;
-constexpr int kAdaptShift = 5;
+constexpr int kFastShift = 4;
+constexpr int kSlowShift = 7;
 
 void Adapt(Context& context, int bit) {
-    if (bit == 0)
-        context.p0 = static_cast<std::uint16_t>(context.p0 + (((1u << kProbabilityBits) - context.p0) >> kAdaptShift));
-    else
-        context.p0 = static_cast<std::uint16_t>(context.p0 - (context.p0 >> kAdaptShift));
+    if (bit == 0) {
+        context.fast = static_cast<std::uint16_t>(context.fast + ((65536u - context.fast) >> kFastShift));
+        context.slow = static_cast<std::uint16_t>(context.slow + ((65536u - context.slow) >> kSlowShift));
+    } else {
+        context.fast = static_cast<std::uint16_t>(context.fast - (context.fast >> kFastShift));
+        context.slow = static_cast<std::uint16_t>(context.slow - (context.slow >> kSlowShift));
+    }
 }
 
 }  // namespace
@@ -44,7 +48,7 @@ bool ArithmeticEncoder::Encode(int bit, Context& context) {
     const std::size_t shifts = shifts_;
     const std::size_t written = out_.size();
 
-    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.p0;
+    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();
     if (bit == 0) {
         range_ = bound;
     } else {
@@ -88,7 +92,7 @@ std::uint8_t ArithmeticDecoder::NextByte() {
 }
 
 int ArithmeticDecoder::Decode(Context& context) {
-    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.p0;
+    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();
     int bit;
     if (code_ < bound) {
         range_ = bound;

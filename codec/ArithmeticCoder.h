@@ -5,7 +5,7 @@
 //
 // State machine of the encoder: the current interval is [low, low + range) on a 32-bit
 // scale, low kept in 64 bits so that a carry out of bit 31 is seen.
-//   Encode(bit, ctx): bound = (range >> 15) * ctx.p0;
+//   Encode(bit, ctx): bound = (range >> 15) * p0 (p0 of the context, below);
 //                     bit 0 -> range = bound;   bit 1 -> low += bound, range -= bound;
 //                     ctx adapts (below); then Normalise.
 //   Normalise:        while range < 2^24: ShiftLow(), range <<= 8.
@@ -26,9 +26,12 @@
 // those. This is what lets a byte budget cut the stream after the last decision that
 // fits (SetLimit), with nothing of the decoder guessing where the data ends.
 //
-// Adaptation: p0 is a 15-bit probability (1 ... 32767 of 32768); after a 0,
-// p0 += (32768 - p0) >> 5, after a 1, p0 -= p0 >> 5. Both keep p0 inside its range,
-// and range >> 15 >= 2^9 after normalisation keeps bound inside (0, range).
+// Adaptation: a context holds two 16-bit estimates of the probability of a 0, a quick one
+// (moving 1/16 of the way after each bit) and a slow one (1/128): after a 0,
+// e += (65536 - e) >> shift, after a 1, e -= e >> shift. A decision uses
+// p0 = (fast + slow) >> 2, a 15-bit probability; the quick estimate never falls below 15,
+// the slow one below 127, so 35 <= p0 <= 32767, and range >> 15 >= 2^9 after
+// normalisation keeps bound inside (0, range).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -36,7 +39,11 @@
 namespace tesora::codec {
 
 struct Context {
-    std::uint16_t p0 = 1u << 14;  // probability of a 0, in units of 2^-15; starts at 1/2
+    // Two estimates of the probability of a 0 (units of 2^-16), one quick, one slow;
+    // a decision uses their mean. Both start at 1/2.
+    std::uint16_t fast = 1u << 15;
+    std::uint16_t slow = 1u << 15;
+    std::uint32_t P0() const { return (static_cast<std::uint32_t>(fast) + slow) >> 2; }  // 15 bits
 };
 
 class ArithmeticEncoder {

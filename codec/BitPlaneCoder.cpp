@@ -1,160 +1,18 @@
 #include "codec/BitPlaneCoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 #include "codec/ArithmeticCoder.h"
+#include "codec/PlaneWalk.h"
 #include "matrix/Error.h"
 
 namespace tesora::codec {
 
 namespace {
 
-// Flags of a coefficient; the band's flag array has a border of one element that is
-// never coded, so the neighbours of every coefficient can be read without tests.
-constexpr std::uint8_t kCoded = 1;
-constexpr std::uint8_t kSignificant = 2;
-constexpr std::uint8_t kNegative = 4;
-constexpr std::uint8_t kVisited = 8;  // decided in this bit-plane's neighbours pass
-constexpr std::uint8_t kRefined = 16;  // refined at least once
-constexpr int kTopBits = 5;
-constexpr int kSignificanceContexts = 45;  // 3 (horizontal) x 3 (vertical) x 5 (diagonal)
-constexpr int kSignContexts = 9;           // 3 (horizontal) x 3 (vertical)
-
-struct Contexts {
-    Context top[kTopBits];
-    Context significance[kBandKinds][kSignificanceContexts];
-    Context sign[kBandKinds][kSignContexts];
-    Context refinement[3];
-};
-
-struct BandWork {
-    int width = 0;
-    int height = 0;
-    int kind = 0;
-    int stride = 0;  // width + 2
-    int top = 0;
-    std::vector<std::uint8_t> flags;     // (width + 2) * (height + 2)
-    const std::int32_t* q = nullptr;     // encoding: the indices
-    std::vector<std::uint32_t> known;    // decoding: the magnitude's bits read so far
-    std::vector<std::uint8_t> lowest;    // decoding: the lowest bit read
-
-    std::size_t Padded(int x, int y) const { return static_cast<std::size_t>(y + 1) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(x + 1); }
-    std::size_t Plain(int x, int y) const { return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x); }
-};
-
-int Sig(std::uint8_t flags) { return (flags & kSignificant) != 0 ? 1 : 0; }
-
-int SignificanceContext(const BandWork& band, std::size_t at) {
-    const std::uint8_t* f = band.flags.data() + at;
-    const std::ptrdiff_t s = band.stride;
-    const int h = Sig(f[-1]) + Sig(f[1]);
-    const int v = Sig(f[-s]) + Sig(f[s]);
-    const int d = Sig(f[-s - 1]) + Sig(f[-s + 1]) + Sig(f[s - 1]) + Sig(f[s + 1]);
-    return h * 15 + v * 5 + d;
-}
-
-// -1, 0 or 1: the sign the two neighbours in a direction agree on, 0 when they cancel.
-int SignOf(std::uint8_t a, std::uint8_t b) {
-    const int sum = (Sig(a) != 0 ? ((a & kNegative) != 0 ? -1 : 1) : 0) + (Sig(b) != 0 ? ((b & kNegative) != 0 ? -1 : 1) : 0);
-    return sum > 0 ? 1 : (sum < 0 ? -1 : 0);
-}
-
-int SignContext(const BandWork& band, std::size_t at) {
-    const std::uint8_t* f = band.flags.data() + at;
-    const std::ptrdiff_t s = band.stride;
-    return (SignOf(f[-1], f[1]) + 1) * 3 + SignOf(f[-s], f[s]) + 1;
-}
-
-// The walk through the stream, shared by encoder and decoder: `Io` either codes the
-// bit it is told (Encoder) or reads it (Decoder). Every Decide returns false once the
-// stream has no room or no decision left, and the walk ends there.
-template <class Io>
-class Walk {
-public:
-    Walk(Io& io, std::vector<std::vector<BandWork>>& planes) : io_(io), planes_(planes) {}
-
-    void Run() {
-        int highest = 0;
-        for (auto& plane : planes_)
-            for (BandWork& band : plane) {
-                if (!CodeTop(band)) return;
-                if (band.top > highest) highest = band.top;
-            }
-        for (int p = highest - 1; p >= 0; --p)
-            for (auto& plane : planes_)
-                for (BandWork& band : plane)
-                    if (band.top > p && !(Neighbours(band, p) && Refinement(band, p) && Cleanup(band, p))) return;
-    }
-
-private:
-    bool CodeTop(BandWork& band) {
-        int top = 0;
-        for (int i = kTopBits - 1; i >= 0; --i) {
-            int bit = (band.top >> i) & 1;
-            if (!io_.Decide(bit, contexts_.top[kTopBits - 1 - i])) return false;
-            top |= bit << i;
-        }
-        band.top = top;
-        return true;
-    }
-
-    // Bit p of a coefficient not yet significant, and its sign when it turns significant.
-    bool Significance(BandWork& band, int x, int y, int p) {
-        const std::size_t at = band.Padded(x, y);
-        int bit = io_.Bit(band, band.Plain(x, y), p);
-        if (!io_.Decide(bit, contexts_.significance[band.kind][SignificanceContext(band, at)])) return false;
-        if (bit == 0) return true;
-        int negative = io_.Negative(band, band.Plain(x, y));
-        if (!io_.Decide(negative, contexts_.sign[band.kind][SignContext(band, at)])) return false;
-        band.flags[at] = static_cast<std::uint8_t>(band.flags[at] | kSignificant | (negative != 0 ? kNegative : 0));
-        io_.Significant(band, band.Plain(x, y), p);
-        return true;
-    }
-
-    bool Neighbours(BandWork& band, int p) {
-        for (int y = 0; y < band.height; ++y)
-            for (int x = 0; x < band.width; ++x) {
-                const std::size_t at = band.Padded(x, y);
-                const std::uint8_t f = band.flags[at];
-                if ((f & (kCoded | kSignificant)) != kCoded || SignificanceContext(band, at) == 0) continue;
-                band.flags[at] = static_cast<std::uint8_t>(f | kVisited);
-                if (!Significance(band, x, y, p)) return false;
-            }
-        return true;
-    }
-
-    bool Refinement(BandWork& band, int p) {
-        for (int y = 0; y < band.height; ++y)
-            for (int x = 0; x < band.width; ++x) {
-                const std::size_t at = band.Padded(x, y);
-                const std::uint8_t f = band.flags[at];
-                if ((f & (kSignificant | kVisited)) != kSignificant) continue;
-                const int context = (f & kRefined) != 0 ? 2 : (SignificanceContext(band, at) != 0 ? 1 : 0);
-                int bit = io_.Bit(band, band.Plain(x, y), p);
-                if (!io_.Decide(bit, contexts_.refinement[context])) return false;
-                band.flags[at] = static_cast<std::uint8_t>(f | kRefined);
-                io_.Refined(band, band.Plain(x, y), p, bit);
-            }
-        return true;
-    }
-
-    bool Cleanup(BandWork& band, int p) {
-        for (int y = 0; y < band.height; ++y)
-            for (int x = 0; x < band.width; ++x) {
-                const std::size_t at = band.Padded(x, y);
-                const std::uint8_t f = band.flags[at];
-                band.flags[at] = static_cast<std::uint8_t>(f & ~kVisited);
-                if ((f & (kCoded | kSignificant | kVisited)) != kCoded) continue;
-                if (!Significance(band, x, y, p)) return false;
-            }
-        return true;
-    }
-
-    Io& io_;
-    std::vector<std::vector<BandWork>>& planes_;
-    Contexts contexts_;
-};
+using namespace walk;
 
 class Encoder {
 public:
@@ -209,6 +67,7 @@ BandWork WorkOf(const BandShape& shape) {
     band.kind = shape.kind;
     band.stride = shape.width + 2;
     band.flags.assign(static_cast<std::size_t>(shape.width + 2) * static_cast<std::size_t>(shape.height + 2), 0);
+    band.context.assign(band.flags.size(), 0);
     for (int y = 0; y < shape.height; ++y)
         for (int x = 0; x < shape.width; ++x)
             if (shape.coded.empty() || shape.coded[band.Plain(x, y)] != 0) band.flags[band.Padded(x, y)] = kCoded;
