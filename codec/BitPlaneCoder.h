@@ -8,17 +8,19 @@
 // Order of the stream (docs/format.md gives every context):
 //   1. the top of every band (the number of bits of its largest magnitude), planes in
 //      order, bands in order, 5 bits each;
-//   2. for each bit-plane p from the highest down to 0, for each plane of the picture,
-//      for each band whose top exceeds p, three passes in raster order (rows top to
-//      bottom, left to right):
+//   2. for each bit-plane p from the highest down to 0, three passes, each through every
+//      plane of the picture and every band whose top exceeds p, in raster order (rows
+//      top to bottom, left to right):
 //        neighbours:  coefficients not yet significant with a significant neighbour
 //                     code bit p of their magnitude, and their sign once it is 1;
 //        refinement:  coefficients significant before this bit-plane code bit p;
-//        cleanup:     the remaining coefficients not yet significant, as in the first.
+//        cleanup:     the remaining coefficients not yet significant, as in the first,
+//                     four quiet ones in a row (no significant neighbour) with one
+//                     decision when none of them turns significant.
 // Every decision goes through the adaptive arithmetic coder with a context from the
 // significance (and signs) of the eight neighbours in the band. Since the most important
-// bits of every band come first, any prefix of the decisions is a coarser picture: a byte
-// budget keeps the decisions that fit.
+// bits come first, any prefix of the decisions is a coarser picture: a byte budget keeps
+// the decisions that fit.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

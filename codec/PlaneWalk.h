@@ -75,13 +75,21 @@ public:
                 if (!CodeTop(band)) return;
                 if (band.top > highest) highest = band.top;
             }
+        // Within a bit-plane the passes go through every band in turn: the neighbours
+        // passes gain the most per byte, the cleanup passes the least, so a cut stream
+        // keeps the better part of the plane.
         for (int p = highest - 1; p >= 0; --p)
-            for (auto& plane : planes_)
-                for (BandWork& band : plane)
-                    if (band.top > p && !(Neighbours(band, p) && Refinement(band, p) && Cleanup(band, p))) return;
+            for (int pass = 0; pass < 3; ++pass)
+                for (auto& plane : planes_)
+                    for (BandWork& band : plane)
+                        if (band.top > p && !Pass(pass, band, p)) return;
     }
 
 private:
+    bool Pass(int pass, BandWork& band, int p) {
+        return pass == 0 ? Neighbours(band, p) : (pass == 1 ? Refinement(band, p) : Cleanup(band, p));
+    }
+
     bool CodeTop(BandWork& band) {
         int top = 0;
         for (int i = kTopBits - 1; i >= 0; --i) {
