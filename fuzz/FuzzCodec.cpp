@@ -3,16 +3,14 @@
 // read as it is; even, the rest gets a valid magic and CRC first, so the field checks
 // and the decoder see damaged content the CRC would otherwise stop. A crash, a
 // sanitizer report or a wrong result ends the run.
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "codec/BitPlaneCoder.h"
 #include "codec/Format.h"
-#include "codec/SquareBands.h"
+#include "codec/PictureCodec.h"
 #include "matrix/Error.h"
 
 namespace {
@@ -39,25 +37,19 @@ void Reseal(std::vector<std::uint8_t>& bytes) {
     for (int i = 0; i < 4; ++i) bytes[covered + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
 }
 
-void Decode(const File& file) {
-    const Header& h = file.header;
-    if (h.basis != Basis::Blac || h.width > kDecodeMaxSide || h.height > kDecodeMaxSide) return;
-    std::vector<std::vector<BandShape>> shapes(static_cast<std::size_t>(h.planes));
-    for (auto& plane : shapes)
-        for (const SquareBand& band : SquareBandsOf(h.pictureLevel, h.pictureLevel - h.steps)) plane.push_back(band.shape);
-    std::vector<std::vector<std::vector<double>>> values;
+// The whole decoder, reconstruction and colour conversion included.
+void Decode(const std::vector<std::uint8_t>& bytes, const Header& h) {
+    if (h.width > kDecodeMaxSide || h.height > kDecodeMaxSide) return;
+    DecodedPicture picture;
     try {
-        values = DecodePlanes(shapes, file.data.data(), file.data.size(), h.decisions);
+        picture = DecodePicture(bytes.data(), bytes.size());
     } catch (const Error&) {
         return;
     }
-    for (std::size_t c = 0; c < shapes.size(); ++c)
-        for (std::size_t b = 0; b < shapes[c].size(); ++b) {
-            const auto& band = values[c][b];
-            Require(band.size() == static_cast<std::size_t>(shapes[c][b].width) * static_cast<std::size_t>(shapes[c][b].height),
-                    "band of the wrong size");
-            for (double v : band) Require(std::isfinite(v) && std::fabs(v) < 0x1p32, "value out of range");
-        }
+    Require(picture.planes.size() == static_cast<std::size_t>(h.planes), "planes not the header's");
+    const std::size_t pixels = static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height);
+    for (const auto& plane : picture.planes) Require(plane.size() == pixels, "plane of the wrong size");
+    Require(ToRgbBytes(picture).size() == 3 * pixels, "RGB of the wrong size");
 }
 
 }  // namespace
@@ -75,6 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(file.data.size() + kHeaderBytes + kCrcBytes == bytes.size(), "data length not the file's");
     // What was read is written back to the same bytes.
     Require(WriteFile(file) == bytes, "a file read and written again differs");
-    Decode(file);
+    Decode(bytes, file.header);
     return 0;
 }
