@@ -58,9 +58,24 @@ void Unsupported(const Header& h) {
         throw Error("Die Datei verlangt eine Basis, Synthese oder Auffüllung, die dieses Programm nicht rechnet.");
 }
 
+// The square's values (i = x, j = y) as a picture, row by row. The square is the
+// picture's transpose, so it is walked in tiles that stay in the cache.
+std::vector<double> PictureOrder(const Coefficients& square, int width, int height) {
+    constexpr int kTile = 32;
+    std::vector<double> plane(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int x0 = 0; x0 < width; x0 += kTile)
+        for (int y0 = 0; y0 < height; y0 += kTile)
+            for (int x = x0; x < std::min(width, x0 + kTile); ++x)
+                for (int y = y0; y < std::min(height, y0 + kTile); ++y)
+                    plane[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
+                        square.At(x, y);
+    return plane;
+}
+
 }  // namespace
 
-std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, const EncodeRequest& request) {
+std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, const EncodeRequest& request,
+                                        TransformWorkspace* workspace) {
     if (planes.size() != 1 && planes.size() != 3) throw Error("Kodiert werden eine oder drei Ebenen.");
     const RedPicture& first = planes.front();
     for (const RedPicture& plane : planes)
@@ -87,10 +102,11 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
     const Norms norms = analysis::NormsOf(filters, h.pictureLevel, level);
     const Weighting weighting = WeightingOf(h, &norms);
     const std::vector<SquareBand> bands = SquareBandsOf(h.pictureLevel, level);
-    TransformWorkspace workspace;
+    TransformWorkspace own;
+    TransformWorkspace& ws = workspace ? *workspace : own;
     std::vector<std::vector<BandValues>> values;
     for (const RedPicture& plane : planes)
-        values.push_back(QuantisedBands(analysis::DecomposePicture(plane, filters, level, workspace), bands, weighting, h.step));
+        values.push_back(QuantisedBands(analysis::DecomposePicture(plane, filters, level, ws), bands, weighting, h.step));
 
     const std::size_t limit = request.bytes != 0 ? request.bytes - kHeaderBytes - kCrcBytes : SIZE_MAX;
     EncodedPlanes encoded = EncodePlanes(values, limit);
@@ -99,7 +115,7 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
     return WriteFile(file);
 }
 
-DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size) {
+DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, TransformWorkspace* workspace) {
     File file = ReadFile(bytes, size);
     const Header& h = file.header;
     Unsupported(h);
@@ -114,7 +130,8 @@ DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size) {
     const auto values = DecodePlanes(shapes, file.data.data(), file.data.size(), h.decisions);
 
     DecodedPicture picture{h, {}};
-    TransformWorkspace workspace;
+    TransformWorkspace own;
+    TransformWorkspace& ws = workspace ? *workspace : own;
     for (const auto& planeValues : values) {
         Coefficients square;
         square.pictureLevel = h.pictureLevel;
@@ -129,11 +146,8 @@ DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size) {
                     if (index != 0.0)
                         square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side) + static_cast<std::size_t>(j)] = index * h.step / weighting.Of(b, i, j);
                 }
-        analysis::Reconstruct(square, filters, h.pictureLevel, workspace);
-        std::vector<double> plane(static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height));
-        for (int y = 0; y < h.height; ++y)
-            for (int x = 0; x < h.width; ++x) plane[static_cast<std::size_t>(y) * static_cast<std::size_t>(h.width) + static_cast<std::size_t>(x)] = square.At(x, y);
-        picture.planes.push_back(std::move(plane));
+        analysis::Reconstruct(square, filters, h.pictureLevel, ws);
+        picture.planes.push_back(PictureOrder(square, h.width, h.height));
     }
     return picture;
 }

@@ -28,8 +28,10 @@ constexpr double kBudgetStep = 1.0 / 16.0;
 // Codes one plane (grey: the red channel) or three (Y, Cb, Cr), all of the same size.
 // Throws Error for pictures or requests the format cannot hold (a picture higher than
 // its working square, a budget below the smallest file, a step that makes indices too
-// large).
-std::vector<std::uint8_t> EncodePicture(const std::vector<analysis::RedPicture>& planes, const EncodeRequest& request);
+// large). A caller that codes many pictures passes its workspace along (its buffers and
+// helper threads are kept from call to call).
+std::vector<std::uint8_t> EncodePicture(const std::vector<analysis::RedPicture>& planes, const EncodeRequest& request,
+                                        TransformWorkspace* workspace = nullptr);
 
 struct DecodedPicture {
     Header header;
@@ -37,7 +39,7 @@ struct DecodedPicture {
 };
 
 // Reads and decodes a file; throws Error with one sentence for anything it refuses.
-DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size);
+DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, TransformWorkspace* workspace = nullptr);
 
 // The decoded picture as bytes, row by row: grey with the program's conversion to bytes
 // (red = green = blue), colour through the inverse colour matrix; 3 bytes a pixel (RGB).
