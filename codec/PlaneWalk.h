@@ -5,6 +5,7 @@
 // contexts, so they take the same turns.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "codec/ArithmeticCoder.h"
@@ -42,6 +43,7 @@ struct BandWork {
     int kind = 0;
     int stride = 0;  // width + 2
     int top = 0;
+    std::size_t significant = 0;        // coefficients significant so far
     std::vector<std::uint8_t> flags;    // (width + 2) * (height + 2)
     std::vector<std::uint8_t> context;  // (width + 2) * (height + 2): 15 h + 5 v + d
     const std::int32_t* q = nullptr;    // encoding: the indices
@@ -86,7 +88,10 @@ public:
     }
 
 private:
+    // Before the first coefficient of a band turns significant, its neighbours and
+    // refinement passes have nothing to decide and are not walked.
     bool Pass(int pass, BandWork& band, int p) {
+        if (pass < 2 && band.significant == 0) return true;
         return pass == 0 ? Neighbours(band, p) : (pass == 1 ? Refinement(band, p) : Cleanup(band, p));
     }
 
@@ -111,6 +116,7 @@ private:
         c[-s] = static_cast<std::uint8_t>(c[-s] + 5);
         c[s] = static_cast<std::uint8_t>(c[s] + 5);
         for (std::ptrdiff_t d : {-s - 1, -s + 1, s - 1, s + 1}) c[d] = static_cast<std::uint8_t>(c[d] + 1);
+        ++band.significant;
         io_.Significant(band, band.Plain(x, y), p);
     }
 
@@ -138,6 +144,10 @@ private:
             const std::size_t row = band.Padded(0, y);
             for (int x = 0; x < band.width; ++x) {
                 const std::size_t at = row + static_cast<std::size_t>(x);
+                if (x + 8 <= band.width && Word(band.context, at) == 0) {  // eight without a significant neighbour
+                    x += 7;
+                    continue;
+                }
                 if ((band.flags[at] & (kCoded | kSignificant)) != kCoded || band.context[at] == 0) continue;
                 band.flags[at] |= kVisited;
                 if (!Significance(band, x, y, p)) return false;
@@ -151,6 +161,10 @@ private:
             const std::size_t row = band.Padded(0, y);
             for (int x = 0; x < band.width; ++x) {
                 const std::size_t at = row + static_cast<std::size_t>(x);
+                if (x + 8 <= band.width && (Word(band.flags, at) & kEverySignificant) == 0) {  // eight to skip
+                    x += 7;
+                    continue;
+                }
                 const std::uint8_t f = band.flags[at];
                 if ((f & (kSignificant | kVisited)) != kSignificant) continue;
                 const int context = (f & kRefined) != 0 ? 2 : (band.context[at] != 0 ? 1 : 0);
@@ -166,11 +180,19 @@ private:
     // Whether the kRun coefficients from x on are all still to decide with no significant
     // neighbour: then one decision says whether any of them turns significant.
     static bool Quiet(const BandWork& band, std::size_t at) {
-        for (int i = 0; i < kRun; ++i)
-            if (band.flags[at + static_cast<std::size_t>(i)] != kCoded || band.context[at + static_cast<std::size_t>(i)] != 0)
-                return false;
-        return true;
+        std::uint32_t flags, context;
+        std::memcpy(&flags, band.flags.data() + at, sizeof flags);
+        std::memcpy(&context, band.context.data() + at, sizeof context);
+        return flags == kCoded * 0x01010101u && context == 0;
     }
+
+    // Eight bytes from `at` as one word, to test eight coefficients at once.
+    static std::uint64_t Word(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + at, sizeof word);
+        return word;
+    }
+    static constexpr std::uint64_t kEverySignificant = kSignificant * 0x0101010101010101ull;
 
     // A quiet run: whether any turns significant, and if so which first (2 bits).
     bool QuietRun(BandWork& band, int x, int y, int p, int& first) {
