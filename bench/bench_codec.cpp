@@ -28,7 +28,8 @@ const analysis::RedPicture& Picture() {
         analysis::RedPicture p{kSide, kSide, {}};
         for (int y = 0; y < kSide; ++y)
             for (int x = 0; x < kSide; ++x)
-                p.red.push_back(static_cast<std::uint8_t>(camera.GetPixel(x * camera.Width() / kSide, y * camera.Height() / kSide) & 0xFF));
+                p.red.push_back(static_cast<std::uint8_t>(
+                    camera.GetPixel(x * camera.Width() / kSide, y * camera.Height() / kSide) & 0xFF));
         return p;
     }();
     return picture;

@@ -18,7 +18,9 @@ class Encoder {
 public:
     explicit Encoder(std::size_t limit) { coder_.SetLimit(limit); }
     bool Decide(int bit, Context& context) { return coder_.Encode(bit, context); }
-    static int Bit(const BandWork& band, std::size_t i, int p) { return static_cast<int>((std::abs(band.q[i]) >> p) & 1); }
+    static int Bit(const BandWork& band, std::size_t i, int p) {
+        return static_cast<int>((std::abs(band.q[i]) >> p) & 1);
+    }
     static int Negative(const BandWork& band, std::size_t i) { return band.q[i] < 0 ? 1 : 0; }
     static void Significant(BandWork&, std::size_t, int) {}
     static void Refined(BandWork&, std::size_t, int, int) {}
@@ -30,7 +32,8 @@ private:
 
 class Decoder {
 public:
-    Decoder(const std::uint8_t* data, std::size_t size, std::uint64_t decisions) : coder_(data, size), left_(decisions) {}
+    Decoder(const std::uint8_t* data, std::size_t size, std::uint64_t decisions)
+        : coder_(data, size), left_(decisions) {}
     bool Decide(int& bit, Context& context) {
         if (left_ == 0) return false;
         --left_;
@@ -80,7 +83,8 @@ int TopOf(const BandWork& band) {
         for (int x = 0; x < band.width; ++x) {
             if ((band.flags[band.Padded(x, y)] & kCoded) == 0) continue;
             const std::int32_t q = band.q[band.Plain(x, y)];
-            if (q > kMaxMagnitude || q < -kMaxMagnitude) throw Error("Ein Quantisierungsindex ist zu groß für den Coder.");
+            if (q > kMaxMagnitude || q < -kMaxMagnitude)
+                throw Error("Ein Quantisierungsindex ist zu groß für den Coder.");
             largest = std::max(largest, std::abs(q));
         }
     int top = 0;

@@ -20,8 +20,8 @@ std::uint8_t ToByte(double value) {
     return static_cast<std::uint8_t>(std::floor(value + 0.5));
 }
 
-void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count,
-                std::uint8_t* y, std::uint8_t* cb, std::uint8_t* cr) {
+void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, std::uint8_t* y,
+                std::uint8_t* cb, std::uint8_t* cr) {
     for (std::size_t i = 0; i < count; ++i) {
         const Triple t = YCbCrOf(r[i], g[i], b[i]);
         y[i] = ToByte(t.a);

@@ -20,9 +20,21 @@ constexpr int kMaxSteps = 16;
 
 // Offsets of the header's fields (little-endian throughout).
 enum : std::size_t {
-    kAtVersion = 8, kAtPlanes = 10, kAtBasis = 11, kAtWidth = 12, kAtHeight = 16, kAtLevel = 20, kAtSteps = 21,
-    kAtRule = 22, kAtSynthesis = 23, kAtPadding = 24, kAtReserved = 25, kAtDelta = 32, kAtStep = 40,
-    kAtDecisions = 48, kAtLength = 56
+    kAtVersion = 8,
+    kAtPlanes = 10,
+    kAtBasis = 11,
+    kAtWidth = 12,
+    kAtHeight = 16,
+    kAtLevel = 20,
+    kAtSteps = 21,
+    kAtRule = 22,
+    kAtSynthesis = 23,
+    kAtPadding = 24,
+    kAtReserved = 25,
+    kAtDelta = 32,
+    kAtStep = 40,
+    kAtDecisions = 48,
+    kAtLength = 56
 };
 
 void Put(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t value, int bytes) {
@@ -93,7 +105,8 @@ std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size) {
 std::vector<std::uint8_t> WriteFile(const File& file) {
     const Header& h = file.header;
     Check(h);
-    if (file.data.size() > std::numeric_limits<std::uint32_t>::max()) throw Error("Die Daten sind zu lang für die Datei.");
+    if (file.data.size() > std::numeric_limits<std::uint32_t>::max())
+        throw Error("Die Daten sind zu lang für die Datei.");
     std::vector<std::uint8_t> out(kHeaderBytes + file.data.size() + kCrcBytes, 0);
     std::memcpy(out.data(), kMagic, sizeof kMagic);
     Put(out, kAtVersion, kFormatVersion, 2);

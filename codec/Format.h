@@ -28,9 +28,9 @@ struct Header {
     RuleCode rule = RuleCode::Flat;
     Synthesis synthesis = Synthesis::Specified;
     Padding padding = Padding::Zero;
-    int planes = 1;        // 1: grey (the red channel), 3: Y, Cb, Cr
-    double delta = 0.0;    // BLaC's Delta, bit for bit; 0 for the other bases
-    double step = 1.0;     // the quantiser step Q
+    int planes = 1;      // 1: grey (the red channel), 3: Y, Cb, Cr
+    double delta = 0.0;  // BLaC's Delta, bit for bit; 0 for the other bases
+    double step = 1.0;   // the quantiser step Q
     std::uint64_t decisions = 0;
 };
 

@@ -45,7 +45,8 @@ std::vector<BandValues> QuantisedBands(const Coefficients& square, const std::ve
             for (int c = 0; c < values.shape.width; ++c) {
                 const int i = bands[b].firstI + r, j = bands[b].firstJ + c;
                 const double q = std::trunc(square.At(i, j) * weighting.Of(b, i, j) / step);
-                if (!(std::fabs(q) <= kMaxMagnitude)) throw Error("Die Quantisierungsstufe ist für dieses Bild zu klein.");
+                if (!(std::fabs(q) <= kMaxMagnitude))
+                    throw Error("Die Quantisierungsstufe ist für dieses Bild zu klein.");
                 values.q.push_back(static_cast<std::int32_t>(q));
             }
         out.push_back(std::move(values));
@@ -79,7 +80,8 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
     if (planes.size() != 1 && planes.size() != 3) throw Error("Kodiert werden eine oder drei Ebenen.");
     const RedPicture& first = planes.front();
     for (const RedPicture& plane : planes)
-        if (plane.width != first.width || plane.height != first.height) throw Error("Die Ebenen sind verschieden groß.");
+        if (plane.width != first.width || plane.height != first.height)
+            throw Error("Die Ebenen sind verschieden groß.");
     File file;
     Header& h = file.header;
     h.width = first.width;
@@ -106,7 +108,8 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
     TransformWorkspace& ws = workspace ? *workspace : own;
     std::vector<std::vector<BandValues>> values;
     for (const RedPicture& plane : planes)
-        values.push_back(QuantisedBands(analysis::DecomposePicture(plane, filters, level, ws), bands, weighting, h.step));
+        values.push_back(
+            QuantisedBands(analysis::DecomposePicture(plane, filters, level, ws), bands, weighting, h.step));
 
     const std::size_t limit = request.bytes != 0 ? request.bytes - kHeaderBytes - kCrcBytes : SIZE_MAX;
     EncodedPlanes encoded = EncodePlanes(values, limit);
@@ -142,9 +145,12 @@ DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, Transf
             for (int r = 0; r < bands[b].shape.height; ++r)
                 for (int c = 0; c < bands[b].shape.width; ++c) {
                     const int i = bands[b].firstI + r, j = bands[b].firstJ + c;
-                    const double index = planeValues[b][static_cast<std::size_t>(r) * static_cast<std::size_t>(bands[b].shape.width) + static_cast<std::size_t>(c)];
+                    const double index =
+                        planeValues[b][static_cast<std::size_t>(r) * static_cast<std::size_t>(bands[b].shape.width) +
+                                       static_cast<std::size_t>(c)];
                     if (index != 0.0)
-                        square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side) + static_cast<std::size_t>(j)] = index * h.step / weighting.Of(b, i, j);
+                        square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side) +
+                                      static_cast<std::size_t>(j)] = index * h.step / weighting.Of(b, i, j);
                 }
         analysis::Reconstruct(square, filters, h.pictureLevel, ws);
         picture.planes.push_back(PictureOrder(square, h.width, h.height));
@@ -153,7 +159,8 @@ DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, Transf
 }
 
 std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture) {
-    const std::size_t count = static_cast<std::size_t>(picture.header.width) * static_cast<std::size_t>(picture.header.height);
+    const std::size_t count =
+        static_cast<std::size_t>(picture.header.width) * static_cast<std::size_t>(picture.header.height);
     std::vector<std::uint8_t> rgb(3 * count);
     if (picture.planes.size() == 1) {
         for (std::size_t n = 0; n < count; ++n)
@@ -161,7 +168,8 @@ std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture) {
         return rgb;
     }
     std::vector<std::uint8_t> r(count), g(count), b(count);
-    YCbCrToRgb(picture.planes[0].data(), picture.planes[1].data(), picture.planes[2].data(), count, r.data(), g.data(), b.data());
+    YCbCrToRgb(picture.planes[0].data(), picture.planes[1].data(), picture.planes[2].data(), count, r.data(), g.data(),
+               b.data());
     for (std::size_t n = 0; n < count; ++n) {
         rgb[3 * n] = r[n];
         rgb[3 * n + 1] = g[n];

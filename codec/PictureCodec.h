@@ -15,10 +15,10 @@ namespace tesora::codec {
 
 struct EncodeRequest {
     double delta = 0.0;
-    int steps = 5;                 // decomposition steps (fewer when the picture is small)
+    int steps = 5;  // decomposition steps (fewer when the picture is small)
     RuleCode rule = RuleCode::Norm;
-    double step = 0.0;             // the quantiser step Q; 0: kBudgetStep, for a budget
-    std::size_t bytes = 0;         // the whole file's size at most; 0: no budget
+    double step = 0.0;      // the quantiser step Q; 0: kBudgetStep, for a budget
+    std::size_t bytes = 0;  // the whole file's size at most; 0: no budget
 };
 
 // The step a budget cuts from: fine enough that a budget ends the stream long before

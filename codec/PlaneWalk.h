@@ -226,7 +226,8 @@ private:
                     const std::size_t at = row + static_cast<std::size_t>(i);
                     const std::uint8_t f = band.flags[at];
                     band.flags[at] = static_cast<std::uint8_t>(f & ~kVisited);
-                    if ((f & (kCoded | kSignificant | kVisited)) == kCoded && !Significance(band, i, y, p)) return false;
+                    if ((f & (kCoded | kSignificant | kVisited)) == kCoded && !Significance(band, i, y, p))
+                        return false;
                 }
             }
         }

@@ -13,9 +13,9 @@ std::vector<SquareBand> SquareBandsOf(int pictureLevel, int level) {
     bands.push_back({0, 0, {smooth, smooth, 0, {}}});
     for (int k = level; k < pictureLevel; ++k) {
         const int n = 1 << k;
-        bands.push_back({0, n + 1, {n, n + 1, 1, {}}});      // row: smoothing along i, details along j
-        bands.push_back({n + 1, 0, {n + 1, n, 2, {}}});      // column
-        bands.push_back({n + 1, n + 1, {n, n, 3, {}}});      // both
+        bands.push_back({0, n + 1, {n, n + 1, 1, {}}});  // row: smoothing along i, details along j
+        bands.push_back({n + 1, 0, {n + 1, n, 2, {}}});  // column
+        bands.push_back({n + 1, n + 1, {n, n, 3, {}}});  // both
     }
     return bands;
 }

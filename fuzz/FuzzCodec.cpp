@@ -34,7 +34,8 @@ void Reseal(std::vector<std::uint8_t>& bytes) {
     std::memcpy(bytes.data(), kMagic, sizeof kMagic);
     const std::size_t covered = bytes.size() - kCrcBytes;
     const std::uint32_t crc = Crc32(bytes.data(), covered);
-    for (int i = 0; i < 4; ++i) bytes[covered + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[covered + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
 }
 
 // The whole decoder, reconstruction and colour conversion included.

@@ -35,7 +35,8 @@ std::vector<int> DecodeAll(const std::vector<std::uint8_t>& data, const Sequence
     ArithmeticDecoder decoder(data.data(), data.size());
     std::vector<Context> contexts(static_cast<std::size_t>(contextCount));
     std::vector<int> bits;
-    for (std::size_t i = 0; i < count; ++i) bits.push_back(decoder.Decode(contexts[static_cast<std::size_t>(s.contexts[i])]));
+    for (std::size_t i = 0; i < count; ++i)
+        bits.push_back(decoder.Decode(contexts[static_cast<std::size_t>(s.contexts[i])]));
     EXPECT_TRUE(decoder.AtEnd());
     return bits;
 }
@@ -106,8 +107,7 @@ TEST(ArithmeticCoder, DecoderRefusesStreamsThatEndEarly) {
     data.resize(data.size() - 1);
     ArithmeticDecoder decoder(data.data(), data.size());
     Context context;
-    EXPECT_THROW(
-        for (std::size_t i = 0; i < s.bits.size(); ++i) decoder.Decode(context), Error);
+    EXPECT_THROW(for (std::size_t i = 0; i < s.bits.size(); ++i) decoder.Decode(context), Error);
 }
 
 }  // namespace

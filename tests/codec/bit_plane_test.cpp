@@ -65,7 +65,8 @@ TEST(BitPlaneCoder, WholeStreamGivesEveryCodedIndexBack) {
         const Planes planes = MakePlanes(planeCount, 5u + static_cast<unsigned>(planeCount));
         const EncodedPlanes encoded = EncodePlanes(planes);
         EXPECT_TRUE(encoded.complete);
-        const auto decoded = DecodePlanes(ShapesOf(planes), encoded.data.data(), encoded.data.size(), encoded.decisions);
+        const auto decoded =
+            DecodePlanes(ShapesOf(planes), encoded.data.data(), encoded.data.size(), encoded.decisions);
         // Masked-out coefficients decode as 0 whatever their index was.
         EXPECT_EQ(SquaredError(planes, decoded), 0.0);
     }
@@ -75,8 +76,8 @@ TEST(BitPlaneCoder, BudgetCutsTheStreamAndTheErrorFalls) {
     const Planes planes = MakePlanes(3, 21);
     const EncodedPlanes whole = EncodePlanes(planes);
     double previous = INFINITY;
-    for (std::size_t limit : {whole.data.size() / 20, whole.data.size() / 4, whole.data.size() / 2,
-                              whole.data.size() - 1}) {
+    for (std::size_t limit :
+         {whole.data.size() / 20, whole.data.size() / 4, whole.data.size() / 2, whole.data.size() - 1}) {
         const EncodedPlanes cut = EncodePlanes(planes, limit);
         EXPECT_FALSE(cut.complete);
         EXPECT_LE(cut.data.size(), limit);
@@ -134,7 +135,8 @@ TEST(SquareBands, TileTheSquareOnceAndRefuseLevelsOutOfRange) {
         std::vector<int> cover(static_cast<std::size_t>(side * side), 0);
         for (const SquareBand& band : SquareBandsOf(6, level))
             for (int i = 0; i < band.shape.height; ++i)
-                for (int j = 0; j < band.shape.width; ++j) ++cover[static_cast<std::size_t>((band.firstI + i) * side + band.firstJ + j)];
+                for (int j = 0; j < band.shape.width; ++j)
+                    ++cover[static_cast<std::size_t>((band.firstI + i) * side + band.firstJ + j)];
         EXPECT_EQ(cover, std::vector<int>(cover.size(), 1)) << level;
     }
     EXPECT_THROW(SquareBandsOf(6, 1), Error);

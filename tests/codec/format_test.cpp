@@ -70,7 +70,8 @@ TEST(Format, EveryChangedCutOrLengthenedFileIsRefused) {
             ASSERT_NE(RefusalOf(changed), "") << "byte " << at << " = " << value;
         }
     for (std::size_t size = 0; size < bytes.size(); ++size)
-        ASSERT_NE(RefusalOf(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size))), "");
+        ASSERT_NE(
+            RefusalOf(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size))), "");
     auto longer = bytes;
     longer.push_back(0);
     EXPECT_NE(RefusalOf(longer), "");
@@ -81,7 +82,8 @@ std::vector<std::uint8_t> Resealed(std::vector<std::uint8_t> bytes, std::size_t 
     bytes[at] = value;
     const std::size_t covered = bytes.size() - kCrcBytes;
     const std::uint32_t crc = Crc32(bytes.data(), covered);
-    for (int i = 0; i < 4; ++i) bytes[covered + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[covered + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
     return bytes;
 }
 

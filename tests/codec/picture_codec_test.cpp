@@ -60,7 +60,8 @@ TEST(PictureCodec, BudgetBoundsTheFileAndBuysQuality) {
         whole = file.size();
         const DecodedPicture decoded = DecodePicture(file.data(), file.size());
         double squared = 0.0;
-        for (std::size_t n = 0; n < picture.red.size(); ++n) squared += std::pow(decoded.planes[0][n] - picture.red[n], 2);
+        for (std::size_t n = 0; n < picture.red.size(); ++n)
+            squared += std::pow(decoded.planes[0][n] - picture.red[n], 2);
         const double psnr = 10 * std::log10(255.0 * 255.0 * static_cast<double>(picture.red.size()) / squared);
         EXPECT_GT(psnr, previous + 1.0) << bytes;
         previous = psnr;
@@ -75,7 +76,8 @@ TEST(PictureCodec, BudgetBoundsTheFileAndBuysQuality) {
 
 TEST(PictureCodec, ColourPlanesComeBackAsRgb) {
     const int width = 90, height = 60;
-    const RedPicture r = MakePlane(width, height, 0), g = MakePlane(width, height, 17), b = MakePlane(width, height, 40);
+    const RedPicture r = MakePlane(width, height, 0), g = MakePlane(width, height, 17),
+                     b = MakePlane(width, height, 40);
     std::vector<RedPicture> planes(3, RedPicture{width, height, std::vector<std::uint8_t>(r.red.size())});
     RgbToYCbCr(r.red.data(), g.red.data(), b.red.data(), r.red.size(), planes[0].red.data(), planes[1].red.data(),
                planes[2].red.data());
