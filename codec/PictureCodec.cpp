@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "blac/Filters.h"
 #include "codec/BitPlaneCoder.h"
 #include "codec/Colour.h"
 #include "codec/SquareBands.h"
@@ -99,7 +100,7 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
         throw Error("Das Ziel ist kleiner als die kleinste Datei (" + FormatD(kHeaderBytes + kCrcBytes) + " Byte).");
     if (!(h.delta >= 0.0 && h.delta <= 1.0)) throw Error("Delta liegt außerhalb von 0 bis 1.");
 
-    const Filters filters = analysis::FiltersOf(h.delta);
+    const Filters filters = FiltersOf(h.delta);
     const int level = h.pictureLevel - h.steps;
     const Norms norms = analysis::NormsOf(filters, h.pictureLevel, level);
     const Weighting weighting = WeightingOf(h, &norms);
@@ -122,7 +123,7 @@ DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, Transf
     File file = ReadFile(bytes, size);
     const Header& h = file.header;
     Unsupported(h);
-    const Filters filters = analysis::FiltersOf(h.delta);
+    const Filters filters = FiltersOf(h.delta);
     const int level = h.pictureLevel - h.steps;
     const Norms norms = analysis::NormsOf(filters, h.pictureLevel, level);
     const Weighting weighting = WeightingOf(h, &norms);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "blac/Filters.h"
 #include "codec/Colour.h"
 #include "codec/PictureCodec.h"
 #include "matrix/Error.h"
@@ -34,7 +35,7 @@ TEST(PictureCodec, WholeStreamIsTheValueRoadsQuantisedReconstruction) {
     const auto file = EncodePicture({picture}, request);
     const DecodedPicture decoded = DecodePicture(file.data(), file.size());
 
-    const Filters filters = analysis::FiltersOf(0.3);
+    const Filters filters = FiltersOf(0.3);
     TransformWorkspace workspace;
     analysis::Coefficients square = analysis::DecomposePicture(picture, filters, 4, workspace);
     analysis::Quantise(square.View(), analysis::LayoutOf(7, 4, 100, 70), 2.0, nullptr);
