@@ -15,5 +15,7 @@ int RunSweep(const QStringList& args, Context& context);
 int RunPlot(const QStringList& args, Context& context);
 int RunAnalyse(const QStringList& args, Context& context);
 int RunSynthesise(const QStringList& args, Context& context);
+int RunEncode(const QStringList& args, Context& context);
+int RunDecode(const QStringList& args, Context& context);
 
 }  // namespace tesora::cli
