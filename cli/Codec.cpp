@@ -117,7 +117,49 @@ codec::EncodeRequest ReadRequest(const CommandLine& line, const QImage& opened) 
     return request;
 }
 
+QByteArray ReadCodedBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw Error("Die Datei " + path.toStdString() + " lässt sich nicht lesen.");
+    if (file.size() > kMaxCodedFileBytes) throw Error("Die Datei ist zu groß für eine Tesora-Datei.");
+    return file.readAll();
+}
+
+const char* BasisName(codec::Basis basis) {
+    static const char* const kNames[] = {"blac", "haar", "cdf53", "cdf97"};
+    return kNames[static_cast<int>(basis)];
+}
+
+const char* RuleName(codec::RuleCode rule) {
+    static const char* const kNames[] = {"flat", "norm", "levels"};
+    return kNames[static_cast<int>(rule)];
+}
+
 }  // namespace
+
+std::optional<CodedFileInfo> ReadCodedFileInfo(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray start = file.read(8);
+    if (!codec::StartsAsFile(reinterpret_cast<const std::uint8_t*>(start.constData()), static_cast<std::size_t>(start.size())))
+        return std::nullopt;
+    const QByteArray bytes = ReadCodedBytes(path);
+    const codec::File coded =
+        codec::ReadFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+    const codec::Header& h = coded.header;
+    CodedFileInfo info;
+    info.json = QJsonObject{{"file", report::JsonName(path)}, {"bytes", static_cast<qint64>(bytes.size())},
+                            {"width", h.width}, {"height", h.height}, {"level", h.pictureLevel},
+                            {"steps", h.steps}, {"basis", BasisName(h.basis)}, {"delta", h.delta},
+                            {"rule", RuleName(h.rule)}, {"synthesis", h.synthesis == codec::Synthesis::Exact ? "exact" : "specified"},
+                            {"quantise", h.step}, {"planes", h.planes}};
+    info.text = QStringLiteral("%1: Tesora-Datei, %2 Byte, %3 x %4 Pixel, Level %5, %6 Stufen, Basis %7, Delta %8, "
+                               "Regel %9, Quantisierung %10, %11\n")
+                    .arg(path).arg(bytes.size()).arg(h.width).arg(h.height).arg(h.pictureLevel).arg(h.steps)
+                    .arg(QString::fromLatin1(BasisName(h.basis))).arg(report::Shortest(h.delta))
+                    .arg(QString::fromLatin1(RuleName(h.rule))).arg(report::Shortest(h.step))
+                    .arg(h.planes == 3 ? QStringLiteral("Y, Cb, Cr") : QStringLiteral("grau"));
+    return info;
+}
 
 int RunEncode(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("encode"),
@@ -191,10 +233,7 @@ int RunDecode(const QStringList& args, Context& context) {
     CheckOutputsApart({input}, {{QStringLiteral("-o"), output}});
     CheckWritable(output);
 
-    QFile file(input);
-    if (!file.open(QIODevice::ReadOnly)) throw Error("Die Datei " + input.toStdString() + " lässt sich nicht lesen.");
-    if (file.size() > kMaxCodedFileBytes) throw Error("Die Datei ist zu groß für eine Tesora-Datei.");
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadCodedBytes(input);
     const codec::DecodedPicture decoded =
         codec::DecodePicture(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
     const codec::Header& h = decoded.header;

@@ -84,6 +84,10 @@ void Check(const Header& h) {
 
 }  // namespace
 
+bool StartsAsFile(const std::uint8_t* bytes, std::size_t size) {
+    return size >= sizeof kMagic && std::memcmp(bytes, kMagic, sizeof kMagic) == 0;
+}
+
 int PictureLevelFor(int width) {
     int level = 1;
     while (level < 30 && (1 << level) + 1 < width) ++level;
@@ -129,8 +133,7 @@ std::vector<std::uint8_t> WriteFile(const File& file) {
 }
 
 File ReadFile(const std::uint8_t* bytes, std::size_t size) {
-    if (size < sizeof kMagic || std::memcmp(bytes, kMagic, sizeof kMagic) != 0)
-        throw Error("Keine Tesora-Datei: die Kennung am Anfang fehlt.");
+    if (!StartsAsFile(bytes, size)) throw Error("Keine Tesora-Datei: die Kennung am Anfang fehlt.");
     if (size < kHeaderBytes + kCrcBytes) throw Error("Die Datei ist abgeschnitten: der Kopf ist unvollständig.");
     const auto version = static_cast<unsigned>(Get(bytes, kAtVersion, 2));
     if (version != kFormatVersion)

@@ -46,6 +46,9 @@ std::vector<std::uint8_t> WriteFile(const File& file);
 // else than a file WriteFile can make.
 File ReadFile(const std::uint8_t* bytes, std::size_t size);
 
+// Whether the bytes begin as a compressed file does (so a reader can tell it from a picture).
+bool StartsAsFile(const std::uint8_t* bytes, std::size_t size);
+
 // The level of a picture `width` wide, as the header carries it.
 int PictureLevelFor(int width);
 

@@ -1,5 +1,6 @@
 // encode and decode: the file's size, the picture it decodes to, and files refused.
 #include <QFile>
+#include <QJsonArray>
 #include <QImage>
 
 #include "CliHarness.h"
@@ -40,13 +41,17 @@ TEST_F(CodecCommandTest, DecodedPictureIsTheEncodingRunsReconstruction) {
 TEST_F(CodecCommandTest, DamagedCutOrForeignFilesAreRefusedWithOneLine) {
     const QString picture = Scene("scene.bmp", 64, 40);
     const QString file = dir.filePath("a.tsr");
-    ASSERT_EQ(Run({"encode", picture, "-o", file, "--bpp", "2"}).status, 0);
+    ASSERT_EQ(Run({"encode", picture, "-o", file, "--bpp", "2", "--delta", "0.5"}).status, 0);
+    const QJsonObject info = Run({"info", file, "--json"}).Json()["files"].toArray()[0].toObject();
+    EXPECT_EQ(info["width"].toInt(), 64);
+    EXPECT_EQ(info["delta"].toDouble(), 0.5);
     QFile read(file);
     ASSERT_TRUE(read.open(QIODevice::ReadOnly));
     const QByteArray bytes = read.readAll();
     QByteArray damaged = bytes;
     damaged[70] = static_cast<char>(damaged[70] ^ 4);
     for (const QString& bad : {Text("damaged.tsr", damaged), Text("cut.tsr", bytes.left(bytes.size() - 1)), picture}) {
+        EXPECT_EQ(Run({"info", bad}).status, bad == picture ? 0 : 1);
         const CliRun run = Run({"decode", bad, "-o", dir.filePath("never.png")});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
