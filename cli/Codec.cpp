@@ -1,5 +1,6 @@
 // "encode" and "decode": a picture into a compressed file and back.
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <cmath>
 
@@ -137,6 +138,9 @@ const char* RuleName(codec::RuleCode rule) {
 }  // namespace
 
 std::optional<CodedFileInfo> ReadCodedFileInfo(const QString& path) {
+    // FIFOs, devices and standard input are the picture reader's to refuse; reading
+    // them here could wait forever.
+    if (path == QLatin1String("-") || !QFileInfo(path).isFile()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     const QByteArray start = file.read(8);
