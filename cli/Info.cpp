@@ -59,9 +59,14 @@ int RunInfo(const QStringList& args, Context& context) {
 
     // A bad picture among good ones costs its own line, not the report on the others.
     std::vector<PictureInfo> pictures;
+    std::vector<CodedFileInfo> codedFiles;
     int failures = 0;
     for (const QString& path : line.Positional()) {
         try {
+            if (std::optional<CodedFileInfo> coded = ReadCodedFileInfo(path)) {
+                codedFiles.push_back(std::move(*coded));
+                continue;
+            }
             const Road road(path, fit);
             pictures.push_back({path, PictureWidth, PictureHeight, PictureLevel});
         } catch (const UsageError&) {
@@ -76,11 +81,18 @@ int RunInfo(const QStringList& args, Context& context) {
         for (const PictureInfo& p : pictures)
             array.append(QJsonObject{{"picture", JsonName(p.path)}, {"width", p.width},
                                      {"height", p.height}, {"level", p.level}});
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"pictures", array}});
+        QJsonObject document{{"format", kDataFormat}, {"pictures", array}};
+        if (!codedFiles.empty()) {
+            QJsonArray files;
+            for (const CodedFileInfo& coded : codedFiles) files.append(coded.json);
+            document.insert(QStringLiteral("files"), files);
+        }
+        WriteJson(context.out, document);
     } else {
         for (const PictureInfo& p : pictures)
             context.out << QStringLiteral("%1: %2 x %3 Pixel, Level %4\n")
                                .arg(p.path).arg(p.width).arg(p.height).arg(p.level);
+        for (const CodedFileInfo& coded : codedFiles) context.out << coded.text;
     }
     return failures > 0 ? kExitFailure : kExitOk;
 }

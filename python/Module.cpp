@@ -17,6 +17,7 @@
 #include "blac/DeltaControl.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "python/Codec.h"
 #include "python/Compress.h"
 #include "python/Arguments.h"
 #include "report/DataText.h"
@@ -367,4 +368,11 @@ PYBIND11_MODULE(_tesora, m) {
         return Compress(PictureArgument(picture), name, settings);
     }, "picture"_a);
     m.def("propose_delta", &ProposalDict, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());
+    m.def("encode", [](const py::object& picture, const py::object& bpp, const py::object& size,
+                       const py::object& quantise, const py::object& delta, const py::object& position, int steps,
+                       const std::string& rule) {
+        return Encode(PictureArgument(picture), bpp, size, quantise, delta, position, steps, rule);
+    }, "picture"_a, py::kw_only(), "bpp"_a = py::none(), "size"_a = py::none(), "quantise"_a = py::none(),
+          "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm");
+    m.def("decode", &Decode, "data"_a);
 }

@@ -23,7 +23,7 @@ from ._tesora import Decomposition
 __version__: str = _tesora.__version__
 MAX_WIDTH: int = _tesora.MAX_WIDTH
 
-__all__ = ["Decomposition", "MAX_WIDTH", "compress", "decompose", "filters", "propose_delta",
+__all__ = ["Decomposition", "MAX_WIDTH", "compress", "decode", "decompose", "encode", "filters", "propose_delta",
            "read_picture", "synthesise", "to_bytes"]
 
 PictureLike = Union[np.ndarray, Sequence[Sequence[float]], str, "os.PathLike[str]"]
@@ -114,3 +114,25 @@ def propose_delta(picture: PictureLike, *, schranke: float = 50.0, position: Opt
     scroll bar ends at, Delta afterwards and the labels.
     """
     return _tesora.propose_delta(picture, schranke=schranke, position=position)
+
+
+def encode(picture: PictureLike, *, bpp: Optional[float] = None, size: Optional[int] = None,
+           quantise: Optional[float] = None, delta: Optional[float] = None, position: Optional[int] = None,
+           steps: int = 5, rule: str = "norm") -> bytes:
+    """The picture's red values as a compressed file, as ``tesora-cli encode`` writes it.
+
+    Give exactly one of ``bpp`` (bits per pixel) or ``size`` (bytes), which cut the
+    embedded stream so that the file, header included, is at most that large, or
+    ``quantise`` (the quantiser step; the whole stream). ``rule`` "norm" weights each
+    coefficient by its function's norm, "flat" does not. docs/format.md describes the bytes.
+    """
+    return _tesora.encode(picture, bpp=bpp, size=size, quantise=quantise, delta=delta, position=position,
+                          steps=steps, rule=rule)
+
+
+def decode(data: bytes) -> np.ndarray:
+    """The picture a compressed file's bytes give: ``uint8``, ``height x width`` for a grey
+    file, ``height x width x 3`` (RGB) for a colour one. A damaged, cut or foreign file
+    raises ``ValueError``.
+    """
+    return _tesora.decode(data)

@@ -103,3 +103,19 @@ def test_synthesise_refuses_a_damaged_matrix_file(cli, tmp_path):
                  tmp_path / "r.png", check=False)
     assert result.returncode == 1 and "npy" in result.stderr
     assert not (tmp_path / "r.png").exists()
+
+
+def test_encode_and_decode_equal_the_tool(cli, tmp_path):
+    path = str(SAMPLES / "chelsea-451x300.bmp")
+    data = tesora.encode(path, size=6000, delta=0.25)
+    assert 5940 <= len(data) <= 6000
+    cli("encode", path, "-o", tmp_path / "c.tsr", "--bytes", 6000, "--delta", 0.25,
+        "--reconstruction", tmp_path / "c.png")
+    assert (tmp_path / "c.tsr").read_bytes() == data
+    picture = tesora.decode(data)
+    assert picture.shape == (300, 451)
+    assert (picture == tesora.read_picture(tmp_path / "c.png")).all()
+    with pytest.raises(ValueError):
+        tesora.decode(data[:-1])
+    with pytest.raises(ValueError):
+        tesora.encode(path, bpp=1, quantise=2)

@@ -1,0 +1,113 @@
+#include "codec/ArithmeticCoder.h"
+
+#include "matrix/Error.h"
+
+namespace tesora::codec {
+
+namespace {
+
+constexpr std::uint32_t kTop = 1u << 24;
+constexpr int kProbabilityBits = 15;
+constexpr int kFastShift = 4;
+constexpr int kSlowShift = 7;
+
+void Adapt(Context& context, int bit) {
+    if (bit == 0) {
+        context.fast = static_cast<std::uint16_t>(context.fast + ((65536u - context.fast) >> kFastShift));
+        context.slow = static_cast<std::uint16_t>(context.slow + ((65536u - context.slow) >> kSlowShift));
+    } else {
+        context.fast = static_cast<std::uint16_t>(context.fast - (context.fast >> kFastShift));
+        context.slow = static_cast<std::uint16_t>(context.slow - (context.slow >> kSlowShift));
+    }
+}
+
+}  // namespace
+
+void ArithmeticEncoder::ShiftLow() {
+    ++shifts_;
+    const auto carry = static_cast<std::uint8_t>(low_ >> 32);
+    if (static_cast<std::uint32_t>(low_) < 0xFF000000u || carry != 0) {
+        if (!first_) out_.push_back(static_cast<std::uint8_t>(cache_ + carry));
+        first_ = false;
+        for (; pending_ > 0; --pending_) out_.push_back(static_cast<std::uint8_t>(0xFF + carry));
+        cache_ = static_cast<std::uint8_t>(low_ >> 24);
+    } else {
+        ++pending_;
+    }
+    low_ = (low_ & 0x00FFFFFFu) << 8;
+}
+
+bool ArithmeticEncoder::Encode(int bit, Context& context) {
+    if (full_) return false;
+    // The state before the decision, to take it back when it does not fit.
+    const std::uint64_t low = low_;
+    const std::uint32_t range = range_;
+    const std::uint8_t cache = cache_;
+    const std::uint64_t pending = pending_;
+    const bool first = first_;
+    const std::size_t shifts = shifts_;
+    const std::size_t written = out_.size();
+
+    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();
+    if (bit == 0) {
+        range_ = bound;
+    } else {
+        low_ += bound;
+        range_ -= bound;
+    }
+    while (range_ < kTop) {
+        range_ <<= 8;
+        ShiftLow();
+    }
+    if (FinishedSize() > limit_) {
+        low_ = low;
+        range_ = range;
+        cache_ = cache;
+        pending_ = pending;
+        first_ = first;
+        shifts_ = shifts;
+        out_.resize(written);
+        full_ = true;
+        return false;
+    }
+    Adapt(context, bit);
+    ++decisions_;
+    return true;
+}
+
+std::vector<std::uint8_t> ArithmeticEncoder::Finish() {
+    for (int i = 0; i < 5; ++i) ShiftLow();
+    full_ = true;
+    return std::move(out_);
+}
+
+ArithmeticDecoder::ArithmeticDecoder(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {
+    if (size < 4) throw Error("Die Daten sind kürzer als der Anfang jedes Datenstroms (4 Byte).");
+    for (int i = 0; i < 4; ++i) code_ = (code_ << 8) | NextByte();
+}
+
+std::uint8_t ArithmeticDecoder::NextByte() {
+    if (next_ >= size_) throw Error("Der Datenstrom endet vor seiner letzten Entscheidung.");
+    return data_[next_++];
+}
+
+int ArithmeticDecoder::Decode(Context& context) {
+    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();
+    int bit;
+    if (code_ < bound) {
+        range_ = bound;
+        bit = 0;
+    } else {
+        code_ -= bound;
+        range_ -= bound;
+        bit = 1;
+    }
+    while (range_ < kTop) {
+        range_ <<= 8;
+        code_ = (code_ << 8) | NextByte();
+    }
+    Adapt(context, bit);
+    return bit;
+}
+
+}  // namespace tesora::codec

@@ -1,0 +1,43 @@
+#include "codec/Colour.h"
+
+#include <cmath>
+
+namespace tesora::codec {
+
+Triple YCbCrOf(double r, double g, double b) {
+    return {0.299 * r + 0.587 * g + 0.114 * b, -0.168736 * r - 0.331264 * g + 0.5 * b + 128.0,
+            0.5 * r - 0.418688 * g - 0.081312 * b + 128.0};
+}
+
+Triple RgbOf(double y, double cb, double cr) {
+    return {y + 1.402 * (cr - 128.0), y - 0.344136 * (cb - 128.0) - 0.714136 * (cr - 128.0), y + 1.772 * (cb - 128.0)};
+}
+
+std::uint8_t ToByte(double value) {
+    // NaN fails both comparisons and ends as 0 rather than as an undefined conversion.
+    if (!(value > 0.0)) return 0;
+    if (value >= 255.0) return 255;
+    return static_cast<std::uint8_t>(std::floor(value + 0.5));
+}
+
+void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, std::uint8_t* y,
+                std::uint8_t* cb, std::uint8_t* cr) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Triple t = YCbCrOf(r[i], g[i], b[i]);
+        y[i] = ToByte(t.a);
+        cb[i] = ToByte(t.b);
+        cr[i] = ToByte(t.c);
+    }
+}
+
+void YCbCrToRgb(const double* y, const double* cb, const double* cr, std::size_t count, std::uint8_t* r,
+                std::uint8_t* g, std::uint8_t* b) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Triple t = RgbOf(y[i], cb[i], cr[i]);
+        r[i] = ToByte(t.a);
+        g[i] = ToByte(t.b);
+        b[i] = ToByte(t.c);
+    }
+}
+
+}  // namespace tesora::codec

@@ -1,0 +1,34 @@
+#pragma once
+// The full-range Y, Cb, Cr of the still-picture standards: all three on 0 ... 255, Cb and
+// Cr centred on 128,
+//   Y  =  0.299 R    + 0.587 G    + 0.114 B
+//   Cb = -0.168736 R - 0.331264 G + 0.5 B      + 128
+//   Cr =  0.5 R      - 0.418688 G - 0.081312 B + 128
+// and back
+//   R = Y + 1.402 (Cr - 128),  G = Y - 0.344136 (Cb - 128) - 0.714136 (Cr - 128),
+//   B = Y + 1.772 (Cb - 128).
+#include <cstddef>
+#include <cstdint>
+
+namespace tesora::codec {
+
+struct Triple {
+    double a = 0.0;
+    double b = 0.0;
+    double c = 0.0;
+};
+
+Triple YCbCrOf(double r, double g, double b);
+Triple RgbOf(double y, double cb, double cr);
+
+// A value on 0 ... 255 as a byte: rounded to the nearest, halves upwards, clamped.
+std::uint8_t ToByte(double value);
+
+// Byte planes of `count` pixels each, converted pixel by pixel and rounded with ToByte.
+void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, std::uint8_t* y,
+                std::uint8_t* cb, std::uint8_t* cr);
+// From the decoded (unrounded) planes, so that only the final bytes are rounded.
+void YCbCrToRgb(const double* y, const double* cb, const double* cr, std::size_t count, std::uint8_t* r,
+                std::uint8_t* g, std::uint8_t* b);
+
+}  // namespace tesora::codec
