@@ -1,0 +1,78 @@
+// Bjøntegaard deltas on curves whose fits are exact, so the deltas are computed by hand;
+// the rate search and the golden section on functions with known answers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "matrix/Error.h"
+#include "tools/RateDistortion.h"
+
+using namespace tesora;
+using namespace tesora::analysis;
+
+namespace {
+// Points of PSNR = f(ln rate) at ln rate = from, from + 1, ...
+std::vector<RatePoint> Curve(double from, int count, double (*f)(double)) {
+    std::vector<RatePoint> points;
+    for (int k = 0; k < count; ++k) points.push_back({std::exp(from + k), f(from + k)});
+    return points;
+}
+}  // namespace
+
+TEST(Bjontegaard, HandComputedPairs) {
+    // Parallel lines 1 dB apart: delta PSNR 1 dB; the curve reaches each PSNR at
+    // ln rate 0.1 lower, so delta rate = exp(-0.1) - 1.
+    const auto reference = Curve(0, 4, [](double x) { return 30 + 10 * x; });
+    const auto better = Curve(0, 5, [](double x) { return 31 + 10 * x; });
+    const BjontegaardDelta d = Bjontegaard(reference, better);
+    EXPECT_NEAR(d.psnr, 1.0, 1e-9);
+    EXPECT_NEAR(d.rate, (std::exp(-0.1) - 1) * 100, 1e-9);
+    const BjontegaardDelta back = Bjontegaard(better, reference);
+    EXPECT_NEAR(back.psnr, -1.0, 1e-9);
+    EXPECT_NEAR(back.rate, (std::exp(0.1) - 1) * 100, 1e-9);
+
+    // Cubic curves on partly overlapping ranges: ln rate 0 ... 3 against 1 ... 4, the
+    // overlap 1 ... 3; the difference 2x averages (9 - 1) / 2 = 4 dB there.
+    const auto cubic = Curve(0, 4, [](double x) { return 20 + x * x * x / 10 + x; });
+    const auto shifted = Curve(1, 4, [](double x) { return 20 + x * x * x / 10 + 3 * x; });
+    EXPECT_NEAR(Bjontegaard(cubic, shifted).psnr, 4.0, 1e-9);
+}
+
+TEST(Bjontegaard, RefusesWhatHasNoDelta) {
+    const auto line = Curve(0, 4, [](double x) { return 30 + x; });
+    EXPECT_THROW(Bjontegaard(line, Curve(0, 3, [](double x) { return x; })), Error);       // three points
+    EXPECT_THROW(Bjontegaard(line, Curve(10, 4, [](double x) { return 30 + x; })), Error);  // no overlap
+    auto zero = line;
+    zero[0].rate = 0;
+    EXPECT_THROW(Bjontegaard(zero, line), Error);
+    auto infinite = line;
+    infinite[1].psnr = INFINITY;
+    EXPECT_THROW(Bjontegaard(line, infinite), Error);
+}
+
+TEST(RateSearch, FindsTheSmallestStepWithinTheTarget) {
+    // A staircase rate: 8 - floor(log2 Q) bits, clamped at 0. The target 3.5 is met from
+    // Q = 2^5 on; the bisection closes in on it from above.
+    int calls = 0;
+    const auto rate = [&calls](double q) {
+        ++calls;
+        return std::max(0.0, 8 - std::floor(std::log2(q)));
+    };
+    const StepForRate found = FindStepForRate(rate, 3.5);
+    EXPECT_EQ(found.rate, 3.0);
+    EXPECT_GE(found.step, 32.0);
+    EXPECT_LT(found.step, 32.0 * (1 + 1e-9));
+    EXPECT_EQ(calls, 42);  // both ends, then 40 halvings
+    // A target every step meets gives the smallest step; a negative one is refused.
+    EXPECT_EQ(FindStepForRate(rate, 100).step, std::exp2(kLowestStep));
+    EXPECT_THROW(FindStepForRate(rate, -1), Error);
+}
+
+TEST(GoldenSection, FindsTheMaximumAndSkipsNaN) {
+    const Maximum m = GoldenSectionMaximum([](double x) { return -(x - 0.37) * (x - 0.37); }, 0.3, 0.5, 1e-3);
+    EXPECT_NEAR(m.x, 0.37, 1e-3);
+    const Maximum n = GoldenSectionMaximum([](double x) { return x < 0.4 ? NAN : -x; }, 0.3, 0.5, 1e-3);
+    EXPECT_GE(n.x, 0.4);
+    EXPECT_NEAR(n.x, 0.4, 2e-3);
+}

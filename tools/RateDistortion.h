@@ -1,0 +1,50 @@
+#pragma once
+// Comparing rate-distortion curves and the searches behind rate targets and the best
+// Delta. Nothing here knows a picture: the callers hand in the curves or the function
+// to search, so every face shares one definition of each figure.
+#include <functional>
+#include <vector>
+
+namespace tesora::analysis {
+
+struct RatePoint {
+    double rate = 0.0;  // bits per pixel, > 0
+    double psnr = 0.0;  // dB, finite
+};
+
+// Bjøntegaard deltas of `curve` against `reference`, each at least four points:
+// - psnr (dB): a cubic least-squares fit of PSNR over ln(rate) for each curve, integrated
+//   over the overlap of the two curves' ln(rate) ranges; the mean difference
+//   curve - reference.
+// - rate (%): a cubic fit of ln(rate) over PSNR, integrated over the overlap of the PSNR
+//   ranges; (exp(mean difference) - 1) * 100, negative when the curve needs fewer bits.
+// Throws Error for fewer than four points, a rate not above 0, a figure not finite, or
+// curves whose ranges do not overlap.
+struct BjontegaardDelta {
+    double psnr = 0.0;
+    double rate = 0.0;
+};
+BjontegaardDelta Bjontegaard(const std::vector<RatePoint>& reference, const std::vector<RatePoint>& curve);
+
+// The quantiser step Q whose rate is at most `target` and as close to it as a bisection
+// on log2(Q) between 2^kLowestStep and 2^kHighestStep gets in `iterations` halvings.
+// rateOf(Q) must fall (not necessarily strictly) as Q rises; the result is the smallest
+// step tried whose rate kept to the target. Throws Error for a negative target.
+constexpr int kLowestStep = -20;
+constexpr int kHighestStep = 30;
+struct StepForRate {
+    double step = 0.0;
+    double rate = 0.0;
+};
+StepForRate FindStepForRate(const std::function<double(double)>& rateOf, double target, int iterations = 40);
+
+// The largest value of f found by a golden-section search on [a, b] until the bracket is
+// narrower than `tolerance`. f need not be unimodal: the best of the points evaluated is
+// returned (the ends are not evaluated; NaN counts as lowest).
+struct Maximum {
+    double x = 0.0;
+    double value = 0.0;
+};
+Maximum GoldenSectionMaximum(const std::function<double(double)>& f, double a, double b, double tolerance);
+
+}  // namespace tesora::analysis
