@@ -115,6 +115,30 @@ StepForRate FindStepForRate(const std::function<double(double)>& rateOf, double 
     return best;
 }
 
+RateOfStep::RateOfStep(std::vector<std::vector<double>> bandValues, double pixels)
+    : bands_(std::move(bandValues)), pixels_(pixels) {
+    for (std::vector<double>& band : bands_) std::sort(band.begin(), band.end());
+}
+
+double RateOfStep::operator()(double step) const {
+    double bits = 0.0;
+    for (const std::vector<double>& band : bands_) {
+        if (band.empty()) continue;
+        const auto total = static_cast<double>(band.size());
+        double entropy = 0.0;
+        for (std::size_t first = 0; first < band.size();) {
+            const double q = std::trunc(band[first] / step);
+            std::size_t last = first + 1;
+            while (last < band.size() && std::trunc(band[last] / step) == q) ++last;
+            const double p = static_cast<double>(last - first) / total;
+            entropy -= p * std::log2(p);
+            first = last;
+        }
+        bits += total * entropy;
+    }
+    return bits / pixels_;
+}
+
 Maximum GoldenSectionMaximum(const std::function<double(double)>& f, double a, double b, double tolerance) {
     const double ratio = (std::sqrt(5.0) - 1) / 2;
     const auto value = [&f](double x) {

@@ -38,6 +38,21 @@ struct StepForRate {
 };
 StepForRate FindStepForRate(const std::function<double(double)>& rateOf, double target, int iterations = 40);
 
+// The rate of quantising with step Q, for many Q: per band the values quantisation
+// divides by Q (c, or c * w under the norm rule) of the coefficients counted for the rate,
+// sorted once, so each step costs one pass (trunc(v / Q) does not fall as v rises, so
+// equal q values stand together, in rising order). Gives the same bits as summing each
+// band's count * EntropyBits of its q values and dividing by `pixels`.
+class RateOfStep {
+public:
+    RateOfStep(std::vector<std::vector<double>> bandValues, double pixels);
+    double operator()(double step) const;
+
+private:
+    std::vector<std::vector<double>> bands_;
+    double pixels_;
+};
+
 // The largest value of f found by a golden-section search on [a, b] until the bracket is
 // narrower than `tolerance`. f need not be unimodal: the best of the points evaluated is
 // returned (the ends are not evaluated; NaN counts as lowest).

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "matrix/Error.h"
+#include "tools/Analysis.h"
 #include "tools/RateDistortion.h"
 
 using namespace tesora;
@@ -75,4 +77,23 @@ TEST(GoldenSection, FindsTheMaximumAndSkipsNaN) {
     const Maximum n = GoldenSectionMaximum([](double x) { return x < 0.4 ? NAN : -x; }, 0.3, 0.5, 1e-3);
     EXPECT_GE(n.x, 0.4);
     EXPECT_NEAR(n.x, 0.4, 2e-3);
+}
+
+TEST(RateSearch, RateOfStepEqualsTheBandsEntropyBitForBit) {
+    std::mt19937 generator(5);
+    std::normal_distribution<double> value(0.0, 40.0);
+    std::vector<std::vector<double>> bands(3);
+    for (std::size_t b = 0; b < bands.size(); ++b)
+        for (std::size_t k = 0; k < 500 * (b + 1); ++k) bands[b].push_back(value(generator) * static_cast<double>(b + 1));
+    bands.push_back({});  // a band with no coefficient counted
+    const RateOfStep rate(bands, 37.0 * 41.0);
+    for (const double step : {0.3, 1.0, 7.5, 1e4}) {
+        double bits = 0.0;
+        for (const std::vector<double>& band : bands) {
+            std::vector<double> q;
+            for (const double v : band) q.push_back(std::trunc(v / step));
+            bits += static_cast<double>(band.size()) * EntropyBits(q);
+        }
+        EXPECT_EQ(rate(step), bits / (37.0 * 41.0)) << step;
+    }
 }
