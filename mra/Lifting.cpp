@@ -85,7 +85,8 @@ void LiftForward(Basis basis, double* line, std::size_t stride, int n, double* s
     const int smooth = (n + 1) / 2;
     for (int i = 0; i < n; ++i) {
         const int at = i % 2 == 0 ? i / 2 : smooth + i / 2;
-        line[static_cast<std::size_t>(at) * stride] = scratch[i] * (i % 2 == 0 ? scheme.smoothScale : scheme.detailScale);
+        const double scale = i % 2 == 0 ? scheme.smoothScale : scheme.detailScale;
+        line[static_cast<std::size_t>(at) * stride] = scratch[i] * scale;
     }
 }
 
@@ -95,7 +96,8 @@ void LiftInverse(Basis basis, double* line, std::size_t stride, int n, double* s
     const int smooth = (n + 1) / 2;
     for (int i = 0; i < n; ++i) {
         const int at = i % 2 == 0 ? i / 2 : smooth + i / 2;
-        scratch[i] = line[static_cast<std::size_t>(at) * stride] / (i % 2 == 0 ? scheme.smoothScale : scheme.detailScale);
+        const double scale = i % 2 == 0 ? scheme.smoothScale : scheme.detailScale;
+        scratch[i] = line[static_cast<std::size_t>(at) * stride] / scale;
     }
     for (int s = scheme.count - 1; s >= 0; --s) Apply(scheme.steps[s], -1.0, scheme.mirror, scratch, n);
     for (int i = 0; i < n; ++i) line[static_cast<std::size_t>(i) * stride] = scratch[i];
@@ -126,14 +128,16 @@ void LiftDecompose(Basis basis, double* data, std::size_t stride, int width, int
     SchemeOf(basis);
     const std::vector<int> w = SmoothingCounts(width, steps), h = SmoothingCounts(rows, steps);
     std::vector<double> scratch(static_cast<std::size_t>(std::max(width, rows)));
-    for (int s = 0; s < steps; ++s) StepForward(basis, data, stride, w[static_cast<std::size_t>(s)], h[static_cast<std::size_t>(s)], scratch);
+    for (std::size_t s = 0; s < static_cast<std::size_t>(steps); ++s)
+        StepForward(basis, data, stride, w[s], h[s], scratch);
 }
 
 void LiftReconstruct(Basis basis, double* data, std::size_t stride, int width, int rows, int steps) {
     SchemeOf(basis);
     const std::vector<int> w = SmoothingCounts(width, steps), h = SmoothingCounts(rows, steps);
     std::vector<double> scratch(static_cast<std::size_t>(std::max(width, rows)));
-    for (int s = steps - 1; s >= 0; --s) StepInverse(basis, data, stride, w[static_cast<std::size_t>(s)], h[static_cast<std::size_t>(s)], scratch);
+    for (std::size_t s = static_cast<std::size_t>(steps); s-- > 0;)
+        StepInverse(basis, data, stride, w[s], h[s], scratch);
 }
 
 std::vector<std::vector<double>> LiftNorms(Basis basis, int n, int steps) {
@@ -147,7 +151,8 @@ std::vector<std::vector<double>> LiftNorms(Basis basis, int n, int steps) {
         for (int c = 0; c < length; ++c) {
             std::fill(line.begin(), line.end(), 0.0);
             line[static_cast<std::size_t>(c)] = 1.0;
-            for (int t = s; t >= 1; --t) LiftInverse(basis, line.data(), 1, counts[static_cast<std::size_t>(t - 1)], scratch.data());
+            for (std::size_t t = static_cast<std::size_t>(s); t >= 1; --t)
+                LiftInverse(basis, line.data(), 1, counts[t - 1], scratch.data());
             double sum = 0.0;
             for (const double v : line) sum += v * v;
             level[static_cast<std::size_t>(c)] = std::sqrt(sum);

@@ -74,7 +74,8 @@ Layout LiftingLayoutOf(int pictureLevel, int level, int width, int height) {
             if (steps > 0) {
                 int s = 1;
                 while (s < steps && i < w[static_cast<std::size_t>(s)] && j < h[static_cast<std::size_t>(s)]) ++s;
-                const bool detailX = i >= w[static_cast<std::size_t>(s)], detailY = j >= h[static_cast<std::size_t>(s)];
+                const bool detailX = i >= w[static_cast<std::size_t>(s)];
+                const bool detailY = j >= h[static_cast<std::size_t>(s)];
                 const int kind = detailX && detailY ? 2 : (detailX ? 1 : 0);  // both, column, row
                 if (detailX || detailY) band = static_cast<std::uint8_t>(1 + 3 * (steps - s) + kind);
             }
@@ -89,8 +90,8 @@ std::vector<double> LiftingWeights(Basis basis, const Layout& layout) {
     const int rows = std::min(layout.height, layout.side);
     const auto nx = LiftNorms(basis, layout.width, steps), ny = LiftNorms(basis, rows, steps);
     std::vector<double> weights(layout.band.size(), 0.0);
-    for (int i = 0; i < layout.width && steps == 0; ++i)
-        std::fill_n(weights.begin() + static_cast<std::ptrdiff_t>(layout.Index(i, 0)), rows, 1.0);  // the pixels themselves
+    for (int i = 0; i < layout.width && steps == 0; ++i)  // the pixels themselves
+        std::fill_n(weights.begin() + static_cast<std::ptrdiff_t>(layout.Index(i, 0)), rows, 1.0);
     for (int i = 0; i < layout.width && steps > 0; ++i)
         for (int j = 0; j < rows; ++j) {
             const std::size_t e = layout.Index(i, j);

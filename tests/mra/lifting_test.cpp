@@ -63,7 +63,8 @@ TEST(Lifting, MatchesPublishedFiltersOnTheExtendedLine) {
                 EXPECT_NEAR(line[static_cast<std::size_t>(k)], Filter(c.smoothing, x, 2 * k), c.tolerance * 255)
                     << BasisName(c.basis) << " n " << n << " smoothing " << k;
             for (int k = 0; smooth + k < n; ++k)
-                EXPECT_NEAR(line[static_cast<std::size_t>(smooth + k)], Filter(c.detail, x, 2 * k + 1), c.tolerance * 255)
+                EXPECT_NEAR(line[static_cast<std::size_t>(smooth + k)], Filter(c.detail, x, 2 * k + 1),
+                            c.tolerance * 255)
                     << BasisName(c.basis) << " n " << n << " detail " << k;
         }
     }
