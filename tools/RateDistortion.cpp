@@ -85,6 +85,13 @@ double MeanDifference(const std::vector<double>& xRef, const std::vector<double>
     return (FitCubic(x, y).Integral(lo, hi) - FitCubic(xRef, yRef).Integral(lo, hi)) / (hi - lo);
 }
 
+// The entry of `name` in a list of named entries kept in order of appearance.
+template <typename T>
+T& Named(std::vector<std::pair<std::string, T>>& entries, const std::string& name) {
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == name; });
+    return found != entries.end() ? found->second : entries.emplace_back(name, T{}).second;
+}
+
 }  // namespace
 
 BjontegaardDelta Bjontegaard(const std::vector<RatePoint>& reference, const std::vector<RatePoint>& curve) {
@@ -93,6 +100,34 @@ BjontegaardDelta Bjontegaard(const std::vector<RatePoint>& reference, const std:
     delta.psnr = MeanDifference(ref.logRate, ref.psnr, cur.logRate, cur.psnr);
     delta.rate = (std::exp(MeanDifference(ref.psnr, ref.logRate, cur.psnr, cur.logRate)) - 1) * 100;
     return delta;
+}
+
+std::vector<CurveComparison> CompareWithReference(const std::vector<TablePoint>& table,
+                                                  const std::function<bool(const std::string&)>& isReference) {
+    // picture -> its curves in order of appearance, each with its usable points.
+    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::vector<RatePoint>>>>> pictures;
+    for (const TablePoint& row : table) {
+        auto& curves = Named(pictures, row.picture);
+        auto& curve = Named(curves, row.curve);
+        if (row.point.rate > 0 && std::isfinite(row.point.rate) && std::isfinite(row.point.psnr))
+            curve.push_back(row.point);
+    }
+    std::vector<CurveComparison> result;
+    for (const auto& [picture, curves] : pictures) {
+        const auto reference =
+            std::find_if(curves.begin(), curves.end(), [&](const auto& c) { return isReference(c.first); });
+        if (reference == curves.end()) throw Error(picture + ": keine Bezugskurve in der Tabelle.");
+        for (const auto& [name, points] : curves) {
+            if (&name == &reference->first) continue;
+            try {
+                const BjontegaardDelta delta = Bjontegaard(reference->second, points);
+                result.push_back({picture, name, static_cast<int>(points.size()), delta});
+            } catch (const Error& e) {
+                throw Error(picture + ", " + name + " gegen " + reference->first + ": " + e.what());
+            }
+        }
+    }
+    return result;
 }
 
 StepForRate FindStepForRate(const std::function<double(double)>& rateOf, double target, int iterations) {

@@ -3,6 +3,7 @@
 // Delta. Nothing here knows a picture: the callers hand in the curves or the function
 // to search, so every face shares one definition of each figure.
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace tesora::analysis {
@@ -25,6 +26,26 @@ struct BjontegaardDelta {
     double rate = 0.0;
 };
 BjontegaardDelta Bjontegaard(const std::vector<RatePoint>& reference, const std::vector<RatePoint>& curve);
+
+// The rows of a table as curves: each picture's rows grouped by `curve` (a Delta or a
+// basis as the table writes it). Every curve of a picture is compared with that
+// picture's reference curve (`isReference` picks it); pictures and curves in the order
+// they first appear. Points without a finite PSNR or a rate above 0 (a reconstruction
+// without error, no bits) are left out. Throws Error naming the picture and curve when
+// a picture has no reference or a curve too few points.
+struct TablePoint {
+    std::string picture;
+    std::string curve;
+    RatePoint point;
+};
+struct CurveComparison {
+    std::string picture;
+    std::string curve;
+    int points = 0;  // the curve's points used
+    BjontegaardDelta delta;
+};
+std::vector<CurveComparison> CompareWithReference(const std::vector<TablePoint>& table,
+                                                  const std::function<bool(const std::string&)>& isReference);
 
 // The quantiser step Q whose rate is at most `target` and as close to it as a bisection
 // on log2(Q) between 2^kLowestStep and 2^kHighestStep gets in `iterations` halvings.

@@ -1,13 +1,17 @@
 // Bjøntegaard deltas on curves whose fits are exact, so the deltas are computed by hand;
-// the rate search and the golden section on functions with known answers.
+// the rate search, the golden section and the best-Delta search on functions with
+// known answers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <random>
 #include <vector>
 
+#include "blac/DeltaControl.h"
 #include "matrix/Error.h"
 #include "tools/Analysis.h"
+#include "tools/BestDelta.h"
 #include "tools/RateDistortion.h"
 
 using namespace tesora;
@@ -97,4 +101,42 @@ TEST(RateSearch, RateOfStepEqualsTheBandsEntropyBitForBit) {
         }
         EXPECT_EQ(rate(step), bits / (37.0 * 41.0)) << step;
     }
+}
+
+TEST(GoldenSection, BestDeltaRefinesBetweenPositionsAndPricesTheProposal) {
+    // A peak at 0.4237, between positions 42 and 43; the proposal 0.9 is a position.
+    std::atomic<int> calls{0};
+    const auto psnr = [&calls](double delta) {
+        ++calls;
+        return 40 - 100 * (delta - 0.4237) * (delta - 0.4237);
+    };
+    const BestDelta best = FindBestDelta(psnr, DeltaFromPosition(90), 2);
+    EXPECT_NEAR(best.bestDelta, 0.4237, 1e-3);
+    EXPECT_GE(best.bestPsnr, psnr(DeltaFromPosition(42)));
+    EXPECT_EQ(best.delta0Psnr, psnr(0.0));
+    EXPECT_EQ(best.proposalPsnr, psnr(DeltaFromPosition(90)));
+    EXPECT_EQ(best.regretDb, best.bestPsnr - best.proposalPsnr);
+    EXPECT_LT(calls.load(), 101 + 20 + 4);  // the proposal came from the scan
+    EXPECT_THROW(FindBestDelta([](double d) -> double { throw Error(std::to_string(d)); }, 0.0, 2), Error);
+}
+
+TEST(Bjontegaard, TableCurvesAgainstEachPicturesReference) {
+    std::vector<TablePoint> table;
+    for (int k = 0; k < 5; ++k)
+        for (const char* curve : {"0.5", "0", "1"}) {
+            const double x = k;
+            const double offset = curve[0] == '0' && curve[1] == '\0' ? 0.0 : (curve[0] == '1' ? -2.0 : 1.0);
+            table.push_back({"a.png", curve, {std::exp(x), 30 + 5 * x + offset}});
+        }
+    table.push_back({"a.png", "1", {0.0, 99.0}});       // no bits: left out
+    table.push_back({"a.png", "1", {9.0, INFINITY}});   // no error: left out
+    const auto rows = CompareWithReference(table, [](const std::string& c) { return c == "0"; });
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].curve, "0.5");
+    EXPECT_NEAR(rows[0].delta.psnr, 1.0, 1e-9);
+    EXPECT_EQ(rows[1].curve, "1");
+    EXPECT_EQ(rows[1].points, 5);
+    EXPECT_NEAR(rows[1].delta.psnr, -2.0, 1e-9);
+    table.push_back({"b.png", "0.5", {1.0, 30.0}});
+    EXPECT_THROW(CompareWithReference(table, [](const std::string& c) { return c == "0"; }), Error);
 }

@@ -1,0 +1,77 @@
+#include "tools/BestDelta.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "blac/DeltaControl.h"
+#include "tools/RateDistortion.h"
+
+namespace tesora::analysis {
+namespace {
+
+constexpr int kPositions = 101;
+
+double Comparable(double psnr) { return std::isnan(psnr) ? -INFINITY : psnr; }
+
+// Every position's figure, positions shared out to the threads one at a time.
+std::vector<double> ScanPositions(const std::function<double(double)>& psnrAt, int threads,
+                                  const std::function<void(int, int)>& progress) {
+    std::vector<double> psnr(kPositions);
+    std::atomic<int> next{0}, done{0};
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    const auto work = [&](bool caller) {
+        for (int p = next++; p < kPositions; p = next++) {
+            try {
+                psnr[static_cast<std::size_t>(p)] = psnrAt(DeltaFromPosition(p));
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(failureMutex);
+                if (!failure) failure = std::current_exception();
+                next = kPositions;
+            }
+            ++done;
+            if (caller && progress) progress(done.load(), kPositions);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < std::max(threads, 1); ++t) helpers.emplace_back(work, false);
+    work(true);
+    for (std::thread& helper : helpers) helper.join();
+    if (failure) std::rethrow_exception(failure);
+    if (progress) progress(done.load(), kPositions);
+    return psnr;
+}
+
+}  // namespace
+
+BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double proposalDelta, int threads,
+                        const std::function<void(int, int)>& progress) {
+    const std::vector<double> psnr = ScanPositions(psnrAt, threads, progress);
+    std::map<double, double> known;
+    int best = 0;
+    for (int p = 0; p < kPositions; ++p) {
+        known[DeltaFromPosition(p)] = psnr[static_cast<std::size_t>(p)];
+        if (Comparable(psnr[static_cast<std::size_t>(p)]) > Comparable(psnr[static_cast<std::size_t>(best)])) best = p;
+    }
+    BestDelta result;
+    result.bestDelta = DeltaFromPosition(best);
+    result.bestPsnr = psnr[static_cast<std::size_t>(best)];
+    // Between the neighbours the figure may rise above the best position's.
+    const double low = DeltaFromPosition(std::max(best - 1, 0)), high = DeltaFromPosition(std::min(best + 1, 100));
+    const Maximum refined = GoldenSectionMaximum(psnrAt, low, high, kBestDeltaTolerance);
+    if (refined.value > Comparable(result.bestPsnr)) result.bestDelta = refined.x, result.bestPsnr = refined.value;
+    result.delta0Psnr = psnr[0];
+    result.proposalDelta = proposalDelta;
+    const auto found = known.find(proposalDelta);
+    result.proposalPsnr = found != known.end() ? found->second : psnrAt(proposalDelta);
+    result.regretDb = result.bestPsnr - result.proposalPsnr;
+    return result;
+}
+
+}  // namespace tesora::analysis

@@ -1,0 +1,26 @@
+#pragma once
+// The Delta with the highest quality at one rate: every scroll position 0 ... 100, then
+// a golden-section search between the best position's neighbours, and beside it
+// Delta 0 and the "Calc Delta" proposal with the quality it gives up.
+#include <functional>
+
+namespace tesora::analysis {
+
+struct BestDelta {
+    double bestDelta = 0.0;
+    double bestPsnr = 0.0;
+    double delta0Psnr = 0.0;
+    double proposalDelta = 0.0;
+    double proposalPsnr = 0.0;
+    double regretDb = 0.0;  // bestPsnr - proposalPsnr
+};
+
+constexpr double kBestDeltaTolerance = 1e-3;
+
+// psnrAt(Delta) is the figure to maximise (NaN counts lowest); it is called from up to
+// `threads` threads at once over the positions, and once per Delta. `progress`, when
+// given, hears (done, total) from the calling thread after each position.
+BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double proposalDelta, int threads,
+                        const std::function<void(int, int)>& progress = {});
+
+}  // namespace tesora::analysis
