@@ -159,15 +159,24 @@ double RateOfStep::operator()(double step) const {
     double bits = 0.0;
     for (const std::vector<double>& band : bands_) {
         if (band.empty()) continue;
-        const auto total = static_cast<double>(band.size());
+        const std::size_t n = band.size();
+        const auto total = static_cast<double>(n);
         double entropy = 0.0;
-        for (std::size_t first = 0; first < band.size();) {
+        for (std::size_t first = 0; first < n;) {
+            // The run of q ends where trunc(v / Q) first exceeds q: galloping, then
+            // halving, so a pass costs the log of each run rather than its length.
             const double q = std::trunc(band[first] / step);
-            std::size_t last = first + 1;
-            while (last < band.size() && std::trunc(band[last] / step) == q) ++last;
-            const double p = static_cast<double>(last - first) / total;
+            const auto inRun = [&](std::size_t k) { return std::trunc(band[k] / step) <= q; };
+            std::size_t low = first + 1, width = 1;
+            while (low + width <= n && inRun(low + width - 1)) low += width, width *= 2;
+            std::size_t high = std::min(n, low + width - 1);  // band[high] is past the run, or high == n
+            while (low < high) {
+                const std::size_t mid = low + (high - low) / 2;
+                if (inRun(mid)) low = mid + 1; else high = mid;
+            }
+            const double p = static_cast<double>(low - first) / total;
             entropy -= p * std::log2(p);
-            first = last;
+            first = low;
         }
         bits += total * entropy;
     }
