@@ -49,6 +49,9 @@ RuleResult CopyWithRuleByElement(const Coefficients& from, Coefficients& to, con
 // The rule's scores of the own details, for a zeros target.
 std::vector<double> OwnDetailScores(const Coefficients& square, const Layout& layout,
                                     const std::vector<double>* weights);
+// The Epsilon of a zeros target over these scores (as EpsilonForZeros): the smallest set
+// a threshold gives whose share of all the scores reaches `percent`.
+double EpsilonForScores(std::vector<double> scores, double percent);
 // Quantises every band element in place (weighted with `weights` when given), gathering
 // each band's q values of the own coefficients.
 Quantised QuantiseByElement(const MatrixView& square, const Layout& layout, double step,

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "tools/Bases.h"
+#include "tools/LiftingAnalysis.h"
 
 using namespace tesora;
 using namespace tesora::analysis;
@@ -76,4 +77,32 @@ TEST(Bases, MirrorPaddingReflectsAtTheLastColumnAndRow) {
     EXPECT_EQ(square.At(2, 3), 7);
     EXPECT_EQ(square.At(4, 3), 7);
     EXPECT_EQ(square.At(4, 4), 3);
+}
+
+TEST(Bases, RowsAtARateAndAZerosTarget) {
+    RedPicture picture = RandomPicture(45, 30, 4);
+    for (std::size_t k = 0; k < picture.red.size(); ++k)  // smooth with some noise
+        picture.red[k] = static_cast<std::uint8_t>(k % 45 * 4 + k / 45 * 2 + picture.red[k] % 16);
+    LiftingAnalysis analysis(picture, Basis::Cdf97, 3);
+    RowRequest norm;
+    norm.rule.kind = RuleKind::Norm;
+    double step = 0.0;
+    const RowResult atRate = analysis.Row(norm, 1.0, &step);
+    ASSERT_TRUE(atRate.entropyBpp);
+    EXPECT_LE(*atRate.entropyBpp, 1.0);
+    EXPECT_GT(*atRate.entropyBpp, 0.95);
+    // The step found, given again, is the same row.
+    RowRequest again = norm;
+    again.quantiseStep = step;
+    const RowResult same = analysis.Row(again);
+    EXPECT_EQ(*same.entropyBpp, *atRate.entropyBpp);
+    EXPECT_EQ(same.quality.psnrExact, atRate.quality.psnrExact);
+
+    RowRequest target;
+    target.zerosPercent = 50.0;
+    const RowResult half = analysis.Row(target);
+    EXPECT_GE(static_cast<double>(half.rule.ownZeros) * 2, static_cast<double>(half.rule.ownDetails));
+    RowRequest byEpsilon;
+    byEpsilon.rule.epsilon = half.rule.epsilon;
+    EXPECT_EQ(analysis.Row(byEpsilon).rule.ownZeros, half.rule.ownZeros);
 }
