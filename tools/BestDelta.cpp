@@ -9,7 +9,10 @@
 #include <thread>
 #include <vector>
 
+#include "blac/Bank.h"
 #include "blac/DeltaControl.h"
+#include "tools/DeltaProposal.h"
+#include "tools/MemoryFrontend.h"
 #include "tools/RateDistortion.h"
 
 namespace tesora::analysis {
@@ -72,6 +75,24 @@ BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double prop
     result.proposalPsnr = found != known.end() ? found->second : psnrAt(proposalDelta);
     result.regretDb = result.bestPsnr - result.proposalPsnr;
     return result;
+}
+
+double ProposalDelta(const RedPicture& picture, double bound) {
+    // The working matrix as opening leaves it: the picture's square in the corner of the
+    // 1025-square, zeros around it, which the difference picture of a tall picture reads.
+    const Coefficients square = ReadPicture(picture);
+    std::vector<double> matrix(static_cast<std::size_t>(kMaxSide) * kMaxSide, 0.0);
+    for (int i = 0; i < square.side; ++i)
+        std::copy_n(square.values.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side),
+                    square.side, matrix.data() + static_cast<std::size_t>(i) * kMaxSide);
+    MemorySurface reduced(picture.width, picture.height);
+    DifferenceSums sums;
+    const MatrixView view{matrix.data(), static_cast<std::size_t>(kMaxSide), kMaxSide};
+    DifferencePicture(DifferenceKernel, {view, bound, picture.width, picture.height}, reduced, sums);
+    const double proposed = ProposedDelta(sums, DeltaFromPosition(0));
+    const int position = PositionFromDelta(proposed);
+    // The scroll bar's handler runs only when its position changes; it sets Delta anew.
+    return position != 0 ? DeltaFromPosition(position) : proposed;
 }
 
 }  // namespace tesora::analysis

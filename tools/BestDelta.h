@@ -4,6 +4,8 @@
 // Delta 0 and the "Calc Delta" proposal with the quality it gives up.
 #include <functional>
 
+#include "tools/Analysis.h"
+
 namespace tesora::analysis {
 
 struct BestDelta {
@@ -22,5 +24,9 @@ constexpr double kBestDeltaTolerance = 1e-3;
 // given, hears (done, total) from the calling thread after each position.
 BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double proposalDelta, int threads,
                         const std::function<void(int, int)>& progress = {});
+
+// The Delta "Calc Delta" proposes for a freshly opened picture (scroll bar at 0) with
+// the Schranke `bound`: where the scroll bar's handler leaves Delta.
+double ProposalDelta(const RedPicture& picture, double bound);
 
 }  // namespace tesora::analysis
