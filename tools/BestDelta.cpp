@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "blac/Bank.h"
+#include "matrix/Error.h"
 #include "blac/DeltaControl.h"
 #include "tools/DeltaProposal.h"
 #include "tools/MemoryFrontend.h"
 #include "tools/RateDistortion.h"
+#include "tools/RateTarget.h"
 
 namespace tesora::analysis {
 namespace {
@@ -75,6 +77,23 @@ BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double prop
     result.proposalPsnr = found != known.end() ? found->second : psnrAt(proposalDelta);
     result.regretDb = result.bestPsnr - result.proposalPsnr;
     return result;
+}
+
+BestDelta FindBestDeltaFor(const RedPicture& picture, const BestDeltaRequest& request,
+                           const std::function<void(int, int)>& progress) {
+    if (request.rule == RuleKind::Levels) throw Error("Das beste Delta gibt es nur mit flat und norm.");
+    // Shared by every Delta: the picture's bytes by columns and the layout of the level.
+    const auto layout = std::make_shared<const Layout>(
+        LayoutOf(PictureLevelOf(picture.width), request.level, picture.width, picture.height));
+    const auto columns = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
+    const auto psnrAt = [&](double delta) {
+        PictureAnalysis analysis(picture, delta, request.level, layout, columns);
+        RowRequest row;
+        row.rule.kind = request.rule;
+        row.quantiseStep = StepForTarget(analysis, row, request.bpp).step;
+        return analysis.Row(row).quality.psnrExact;
+    };
+    return FindBestDelta(psnrAt, ProposalDelta(picture, 50.0), request.threads, progress);
 }
 
 double ProposalDelta(const RedPicture& picture, double bound) {

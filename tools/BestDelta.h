@@ -25,6 +25,18 @@ constexpr double kBestDeltaTolerance = 1e-3;
 BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double proposalDelta, int threads,
                         const std::function<void(int, int)>& progress = {});
 
+// The search for one picture at `bpp` bits per pixel: each Delta's figure is psnr_exact
+// of the row whose quantiser step meets the rate (StepForTarget), nothing removed by the
+// rule (flat or norm) before quantising; the proposal with Schranke 50.
+struct BestDeltaRequest {
+    double bpp = 1.0;
+    RuleKind rule = RuleKind::Flat;
+    int level = 2;
+    int threads = 1;
+};
+BestDelta FindBestDeltaFor(const RedPicture& picture, const BestDeltaRequest& request,
+                           const std::function<void(int, int)>& progress = {});
+
 // The Delta "Calc Delta" proposes for a freshly opened picture (scroll bar at 0) with
 // the Schranke `bound`: where the scroll bar's handler leaves Delta.
 double ProposalDelta(const RedPicture& picture, double bound);

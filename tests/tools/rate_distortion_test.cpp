@@ -88,11 +88,12 @@ TEST(RateSearch, RateOfStepEqualsTheBandsEntropyBitForBit) {
     std::normal_distribution<double> value(0.0, 40.0);
     std::vector<std::vector<double>> bands(3);
     for (std::size_t b = 0; b < bands.size(); ++b)
-        for (std::size_t k = 0; k < 500 * (b + 1); ++k)
+        for (std::size_t k = 0; k < 2000 * (b + 1); ++k)  // the largest is ordered by its radix
             bands[b].push_back(value(generator) * static_cast<double>(b + 1));
+    bands[2].insert(bands[2].end(), {-0.0, 0.0, -1e-300, 1e300, -1e300});
     bands.push_back({});  // a band with no coefficient counted
     const RateOfStep rate(bands, 37.0 * 41.0);
-    for (const double step : {0.3, 1.0, 7.5, 1e4}) {
+    for (const double step : {1e-3, 0.3, 1.0, 7.5, 1e4}) {
         double bits = 0.0;
         for (const std::vector<double>& band : bands) {
             std::vector<double> q;
