@@ -100,12 +100,15 @@ void SortValues(std::vector<double>& values) {
         const auto bits = std::bit_cast<std::uint64_t>(values[k]);
         keys[k] = bits >> 63 ? ~bits : bits | (std::uint64_t{1} << 63);
     }
-    for (int shift = 0; shift < 64; shift += 8) {
-        std::array<std::size_t, 257> start{};
-        for (const std::uint64_t key : keys) ++start[((key >> shift) & 0xff) + 1];
+    constexpr int kDigit = 11;
+    constexpr std::uint64_t kMask = (std::uint64_t{1} << kDigit) - 1;
+    std::vector<std::size_t> start(kMask + 2);
+    for (int shift = 0; shift < 64; shift += kDigit) {
+        std::fill(start.begin(), start.end(), 0);
+        for (const std::uint64_t key : keys) ++start[((key >> shift) & kMask) + 1];
         if (std::find(start.begin(), start.end(), keys.size()) != start.end()) continue;  // one digit for all
         for (std::size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
-        for (const std::uint64_t key : keys) scratch[start[(key >> shift) & 0xff]++] = key;
+        for (const std::uint64_t key : keys) scratch[start[(key >> shift) & kMask]++] = key;
         keys.swap(scratch);
     }
     for (std::size_t k = 0; k < values.size(); ++k) {
@@ -163,8 +166,6 @@ StepForRate FindStepForRate(const std::function<double(double)>& rateOf, double 
     if (!(target >= 0)) throw Error("Die Zielrate muss mindestens 0 sein.");
     double low = kLowestStep, high = kHighestStep;
     StepForRate best{std::exp2(high), rateOf(std::exp2(high))};
-    const double lowest = rateOf(std::exp2(low));
-    if (lowest <= target) return {std::exp2(low), lowest};
     for (int i = 0; i < iterations; ++i) {
         const double mid = (low + high) / 2;
         const double step = std::exp2(mid);
@@ -175,6 +176,12 @@ StepForRate FindStepForRate(const std::function<double(double)>& rateOf, double 
         } else {
             low = mid;
         }
+    }
+    // Only when every step tried met the target can the smallest one do (the smallest
+    // steps are the dearest to measure: nearly every value is a q of its own).
+    if (low == kLowestStep) {
+        const double lowest = rateOf(std::exp2(low));
+        if (lowest <= target) best = {std::exp2(low), lowest};
     }
     return best;
 }
@@ -201,7 +208,8 @@ double RateOfStep::operator()(double step) const {
             std::size_t high = std::min(n, low + width - 1);  // band[high] is past the run, or high == n
             while (low < high) {
                 const std::size_t mid = low + (high - low) / 2;
-                if (inRun(mid)) low = mid + 1; else high = mid;
+                if (inRun(mid)) low = mid + 1;
+                else high = mid;
             }
             const double p = static_cast<double>(low - first) / total;
             entropy -= p * std::log2(p);

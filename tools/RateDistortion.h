@@ -48,7 +48,8 @@ std::vector<CurveComparison> CompareWithReference(const std::vector<TablePoint>&
                                                   const std::function<bool(const std::string&)>& isReference);
 
 // The quantiser step Q whose rate is at most `target` and as close to it as a bisection
-// on log2(Q) between 2^kLowestStep and 2^kHighestStep gets in `iterations` halvings.
+// on log2(Q) between 2^kLowestStep and 2^kHighestStep gets in `iterations` halvings
+// (2^kLowestStep itself when every step tried met the target).
 // rateOf(Q) must fall (not necessarily strictly) as Q rises; the result is the smallest
 // step tried whose rate kept to the target. Throws Error for a negative target.
 constexpr int kLowestStep = -20;

@@ -69,7 +69,7 @@ TEST(RateSearch, FindsTheSmallestStepWithinTheTarget) {
     EXPECT_EQ(found.rate, 3.0);
     EXPECT_GE(found.step, 32.0);
     EXPECT_LT(found.step, 32.0 * (1 + 1e-9));
-    EXPECT_EQ(calls, 42);  // both ends, then 40 halvings
+    EXPECT_EQ(calls, 41);  // the top, then 40 halvings
     // A target every step meets gives the smallest step; a negative one is refused.
     EXPECT_EQ(FindStepForRate(rate, 100).step, std::exp2(kLowestStep));
     EXPECT_THROW(FindStepForRate(rate, -1), Error);
