@@ -8,6 +8,7 @@
 #include "cli/PlotTable.h"
 #include "matrix/Error.h"
 #include "report/DataText.h"
+#include "report/NativeNames.h"
 #include "tools/RateDistortion.h"
 
 namespace tesora::cli {

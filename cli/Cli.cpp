@@ -24,6 +24,8 @@ const char* const kOverview =
     "  plot      das Diagramm einer Tabelle von sweep, als PNG, SVG oder PDF\n"
     "  analyse   Koeffizientenmatrix, Bänder und eigene Koeffizienten als .npy-Dateien\n"
     "  synthesise  eine (veränderte) Koeffizientenmatrix zurück zum Bild\n"
+    "  bd        Bjøntegaard-Deltas der Kurven einer sweep-Tabelle gegen eine Bezugskurve\n"
+    "  best-delta  das Delta mit der höchsten PSNR bei einer Rate, neben Delta 0 und \"Calc Delta\"\n"
     "\n"
     "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls.\n"
     "Jeder Befehl kennt --json; tesora-cli --version zeigt die Version.\n"
@@ -80,6 +82,8 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         if (command == QLatin1String("plot")) return RunPlot(args, context);
         if (command == QLatin1String("analyse")) return RunAnalyse(args, context);
         if (command == QLatin1String("synthesise")) return RunSynthesise(args, context);
+        if (command == QLatin1String("bd")) return RunBd(args, context);
+        if (command == QLatin1String("best-delta")) return RunBestDelta(args, context);
         throw UsageError(QStringLiteral("Unbekannter Befehl \"%1\" (tesora-cli --help zeigt alle).").arg(command));
     });
     const int checked = CheckStandardOutput(out, err, status);

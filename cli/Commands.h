@@ -15,5 +15,7 @@ int RunSweep(const QStringList& args, Context& context);
 int RunPlot(const QStringList& args, Context& context);
 int RunAnalyse(const QStringList& args, Context& context);
 int RunSynthesise(const QStringList& args, Context& context);
+int RunBd(const QStringList& args, Context& context);
+int RunBestDelta(const QStringList& args, Context& context);
 
 }  // namespace tesora::cli
