@@ -66,7 +66,8 @@ int RunBd(const QStringList& args, Context& context) {
 
     const QString path = line.Positional().constFirst();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) throw Error("Die Tabelle \"" + path.toStdString() + "\" lässt sich nicht lesen.");
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error("Die Tabelle \"" + path.toStdString() + "\" lässt sich nicht lesen.");
     const Table table = ParseTable(file.readAll(), path);
     const std::vector<analysis::CurveComparison> rows = analysis::CompareWithReference(Points(table, by), isReference);
 

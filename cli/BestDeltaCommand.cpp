@@ -76,7 +76,8 @@ int RunBestDelta(const QStringList& args, Context& context) {
     if (!line.Parse(args, context.out, 1, 10000)) return kExitOk;
     if (!line.Has(QStringLiteral("bpp"))) throw UsageError(QStringLiteral("Es fehlt --bpp."));
     const double bpp = ParseQuantise(line.Value(QStringLiteral("bpp")));
-    const QString ruleText = line.Has(QStringLiteral("rule")) ? line.Value(QStringLiteral("rule")) : QStringLiteral("flat");
+    const QString ruleText =
+        line.Has(QStringLiteral("rule")) ? line.Value(QStringLiteral("rule")) : QStringLiteral("flat");
     if (ruleText != QLatin1String("flat") && ruleText != QLatin1String("norm"))
         throw UsageError(QStringLiteral("--rule nimmt hier flat oder norm."));
     const int steps = line.Has(QStringLiteral("steps")) ? ParseSteps(line.Value(QStringLiteral("steps"))) : 5;
@@ -96,9 +97,11 @@ int RunBestDelta(const QStringList& args, Context& context) {
         const analysis::RedPicture red = report::RedBytes(LoadUsable(picture, line.Has(QStringLiteral("fit"))));
         Found f{picture, red.width, red.height, analysis::PictureLevelOf(red.width), 0, {}};
         f.level = std::max(2, f.pictureLevel - steps);
-        analysis::BestDeltaRequest request{bpp, ruleText == QLatin1String("norm") ? analysis::RuleKind::Norm
-                                                                                 : analysis::RuleKind::Flat,
-                                           f.level, static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))};
+        analysis::BestDeltaRequest request;
+        request.bpp = bpp;
+        request.rule = ruleText == QLatin1String("norm") ? analysis::RuleKind::Norm : analysis::RuleKind::Flat;
+        request.level = f.level;
+        request.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         long long before = 0;
         f.best = analysis::FindBestDeltaFor(red, request, [&](int done, int) {
             progress.Advance(done - before);
