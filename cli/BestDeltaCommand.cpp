@@ -14,43 +14,20 @@
 #include "report/DataText.h"
 #include "report/NativeNames.h"
 #include "report/Figures.h"
+#include "report/Rates.h"
 #include "tools/BestDelta.h"
 
 namespace tesora::cli {
 
-using report::JsonName;
-using report::JsonNumber;
 using report::Shortest;
 using report::kDataFormat;
 
 namespace {
 
-struct Found {
-    QString picture;
-    int width = 0, height = 0, pictureLevel = 0, level = 0;
-    analysis::BestDelta best;
-};
-
-QJsonObject ToJson(const Found& f, double bpp, const QString& rule) {
-    return QJsonObject{{"picture", JsonName(f.picture)},
-                       {"width", f.width},
-                       {"height", f.height},
-                       {"picture_level", f.pictureLevel},
-                       {"level", f.level},
-                       {"bpp", bpp},
-                       {"rule", rule},
-                       {"best_delta", f.best.bestDelta},
-                       {"best_psnr", JsonNumber(f.best.bestPsnr)},
-                       {"delta0_psnr", JsonNumber(f.best.delta0Psnr)},
-                       {"proposal_delta", f.best.proposalDelta},
-                       {"proposal_psnr", JsonNumber(f.best.proposalPsnr)},
-                       {"regret_db", JsonNumber(f.best.regretDb)}};
-}
-
-void WriteText(QTextStream& out, const Found& f, double bpp) {
+void WriteText(QTextStream& out, const report::BestDeltaRun& f) {
     const auto decibels = [](double psnr) { return std::isinf(psnr) ? QStringLiteral("inf") : Shortest(psnr) + " dB"; };
     out << "Bild: " << f.picture << " (" << f.width << " x " << f.height << " Pixel, Level " << f.pictureLevel
-        << "), Level " << f.level << ", " << Shortest(bpp) << " bit/Pixel\n";
+        << "), Level " << f.level << ", " << Shortest(f.bpp) << " bit/Pixel\n";
     out << "Bestes Delta: " << Shortest(f.best.bestDelta) << " (PSNR " << decibels(f.best.bestPsnr) << ")\n";
     out << "Delta 0: PSNR " << decibels(f.best.delta0Psnr) << '\n';
     out << "Vorschlag von \"Calc Delta\": " << Shortest(f.best.proposalDelta) << " (PSNR "
@@ -92,11 +69,12 @@ int RunBestDelta(const QStringList& args, Context& context) {
         int threads;
         ~RestoreThreads() { SetTransformThreads(threads); }
     } restore{threadsBefore};
-    std::vector<Found> found;
+    std::vector<report::BestDeltaRun> found;
     for (const QString& picture : pictures) {
         const analysis::RedPicture red = report::RedBytes(LoadUsable(picture, line.Has(QStringLiteral("fit"))));
-        Found f{picture, red.width, red.height, analysis::PictureLevelOf(red.width), 0, {}};
-        f.level = std::max(2, f.pictureLevel - steps);
+        const int pictureLevel = analysis::PictureLevelOf(red.width);
+        report::BestDeltaRun f{picture, red.width, red.height, pictureLevel, std::max(2, pictureLevel - steps),
+                               bpp, ruleText, {}};
         analysis::BestDeltaRequest request;
         request.bpp = bpp;
         request.rule = ruleText == QLatin1String("norm") ? analysis::RuleKind::Norm : analysis::RuleKind::Flat;
@@ -112,10 +90,10 @@ int RunBestDelta(const QStringList& args, Context& context) {
     progress.Finish();
     if (line.Json()) {
         QJsonArray runs;
-        for (const Found& f : found) runs.append(ToJson(f, bpp, ruleText));
+        for (const report::BestDeltaRun& f : found) runs.append(report::ToJson(f));
         WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"runs", runs}});
     } else {
-        for (const Found& f : found) WriteText(context.out, f, bpp);
+        for (const report::BestDeltaRun& f : found) WriteText(context.out, f);
     }
     return kExitOk;
 }
