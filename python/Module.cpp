@@ -19,6 +19,7 @@
 #include "matrix/Numbers.h"
 #include "python/Compress.h"
 #include "python/Arguments.h"
+#include "python/Rates.h"
 #include "report/DataText.h"
 #include "tools/Analysis.h"
 #include "tools/DeltaProposal.h"
@@ -347,4 +348,5 @@ PYBIND11_MODULE(_tesora, m) {
         return Compress(PictureArgument(picture), name, settings);
     }, "picture"_a);
     m.def("propose_delta", &ProposalDict, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());
+    BindRates(m);
 }
