@@ -13,7 +13,10 @@
 #include "matrix/Numbers.h"
 #include "matrix/Simd.h"
 #include "mra/ChunkKernels.h"
+#include "tools/Bases.h"
+#include "tools/LiftingAnalysis.h"
 #include "tools/Loading.h"
+#include "tools/RateDistortion.h"
 #include "tools/Reduction.h"
 
 namespace tesora::analysis {
@@ -468,14 +471,19 @@ double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKin
         details += static_cast<long long>(r.smoothX) * r.detailY + static_cast<long long>(r.detailX) * (r.smoothY + r.detailY);
     }
     if (details == 0) return 0.0;
-    std::vector<std::uint64_t> scores;
-    scores.reserve(static_cast<std::size_t>(details));
+    OwnScores scores;  // Add counts every own detail again
+    scores.bits.reserve(static_cast<std::size_t>(details));
     const bool weighted = kind == RuleKind::Norm;
     ForEachOwn(layout, true, [&](std::uint8_t band, int i, int j) {
         const double weight = weighted ? norms->Weight(layout.bands[band].level, i, j) : 1.0;
-        const double score = std::fabs(square.At(i, j)) * weight;
-        if (!std::isnan(score)) scores.push_back(std::bit_cast<std::uint64_t>(score));  // NaN is below no Epsilon
+        scores.Add(std::fabs(square.At(i, j)) * weight);
     });
+    return EpsilonForScores(std::move(scores), percent);
+}
+
+double EpsilonForScores(OwnScores scores, double percent) {
+    const long long details = scores.details;
+    if (details == 0) return 0.0;
     // The fewest zeros whose share, computed as it is reported, reaches the target.
     const auto share = [details](long long zeros) {
         return static_cast<double>(zeros) * 100.0 / static_cast<double>(details);
@@ -484,12 +492,12 @@ double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKin
     needed = std::clamp<long long>(needed, 1, details);
     while (needed > 1 && share(needed - 1) >= percent) --needed;
     while (needed < details && share(needed) < percent) ++needed;
-    const auto count = static_cast<long long>(scores.size());
+    const auto count = static_cast<long long>(scores.bits.size());
     if (count == 0) return 0.0;
     needed = std::min(needed, count);
     // Everything up to and including that score falls below the next double: equal
     // magnitudes go together, and the same Epsilon given again picks the same set.
-    return std::nextafter(NthSmallest(scores, static_cast<std::size_t>(needed)), INFINITY);
+    return std::nextafter(NthSmallest(scores.bits, static_cast<std::size_t>(needed)), INFINITY);
 }
 
 Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms) {
@@ -512,6 +520,20 @@ Quantised Quantise(const MatrixView& square, const Layout& layout, double step, 
         }
     }
     return result;
+}
+
+std::vector<std::vector<double>> BandRateValues(const Coefficients& square, const Layout& layout, const Norms* norms) {
+    std::vector<std::vector<double>> values(layout.bands.size());
+    for (int i = 0; i < layout.side; ++i)
+        for (int j = 0; j < layout.side; ++j) {
+            const std::size_t e = layout.Index(i, j);
+            const std::uint8_t b = layout.band[e];
+            if (b == Layout::kNoBand || !layout.own[e]) continue;
+            // Weighted exactly as Quantise weighs before dividing by its step.
+            const double weight = norms != nullptr && b != 0 ? norms->Weight(layout.bands[b].level, i, j) : 1.0;
+            values[b].push_back(square.values[e] * weight);
+        }
+    return values;
 }
 
 double EntropyBits(std::vector<double> values) {
@@ -605,10 +627,16 @@ double EntropyPerPixel(const std::vector<BandFigures>& bands, int width, int hei
 
 PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int level,
                                  std::shared_ptr<const Layout> layout,
-                                 std::shared_ptr<const std::vector<std::uint8_t>> columns)
-    : picture_(picture), filters_(FiltersOf(delta)), columns_(std::move(columns)), layout_(std::move(layout)) {
+                                 std::shared_ptr<const std::vector<std::uint8_t>> columns, AnalysisOptions options)
+    : picture_(picture), filters_(FiltersOf(delta)), columns_(std::move(columns)), layout_(std::move(layout)),
+      options_(options) {
     if (!columns_ || columns_->size() != picture.red.size())
         columns_ = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
+    if (options.basis != Basis::Blac) {
+        lifting_ = std::make_shared<LiftingAnalysis>(picture, options.basis, level, columns_);
+        layout_ = std::shared_ptr<const Layout>(lifting_, &lifting_->LayoutInUse());
+        return;
+    }
     // Read from the columns: the matrix's order, walked in step.
     decomposed_ = ReadPicture(RedPicture{picture.width, 0, {}});
     const int rows = std::min(picture.height, decomposed_.side);
@@ -617,17 +645,26 @@ PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int le
         double* row = decomposed_.values.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(decomposed_.side);
         for (int y = 0; y < rows; ++y) row[y] = column[y];
     }
+    if (options.padding == Padding::Mirror && picture.width > 0 && rows > 0)
+        MirrorPadding(decomposed_, picture.width, rows);
     Decompose(decomposed_, filters_, level, workspace_);
-    if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height)
+    if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height ||
+        !layout_->ownRuns.size())
         layout_ = std::make_shared<const Layout>(LayoutOf(decomposed_.pictureLevel, level, picture.width, picture.height));
 }
 
+PictureAnalysis::~PictureAnalysis() = default;
+
+const Coefficients& PictureAnalysis::Decomposed() const { return lifting_ ? lifting_->Decomposed() : decomposed_; }
+
 const Norms& PictureAnalysis::NormsInUse() {
+    if (lifting_) throw Error("Die Normen hier gehören zu BLaC.");
     if (!norms_) norms_ = NormsOf(filters_, decomposed_.pictureLevel, decomposed_.level);
     return *norms_;
 }
 
 const Quality& PictureAnalysis::Floor() {
+    if (lifting_) return lifting_->Floor();
     if (!floor_) {
         scratch_ = decomposed_;
         Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
@@ -637,6 +674,7 @@ const Quality& PictureAnalysis::Floor() {
 }
 
 RowResult PictureAnalysis::Row(const RowRequest& request) {
+    if (lifting_) return lifting_->Row(request);
     RowResult result;
     const Norms* norms = request.rule.kind == RuleKind::Norm ? &NormsInUse() : nullptr;
     Rule rule = request.rule;
@@ -646,14 +684,29 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
         throw Error("Die Regel levels braucht " + FormatD(layout_->pictureLevel - layout_->level) + " Epsilon.");
     // The copy reuses the scratch square's memory from row to row.
     result.rule = CopyWithRule(decomposed_, scratch_, *layout_, rule, norms);
+    result.quantiseStep = request.quantiseStep;
+    if (request.bppTarget) {
+        const RateOfStep rate(BandRateValues(scratch_, *layout_, norms),
+                              static_cast<double>(picture_.width) * picture_.height);
+        const StepForRate found = FindStepForRate(rate, *request.bppTarget);
+        result.quantiseStep = found.step;
+        // The search's rate is the entropy of this step to the bit; the bands' own
+        // entropies are needed only when they are shown.
+        if (!request.withBands) {
+            Quantise(scratch_.View(), *layout_, found.step, norms);
+            result.entropyBpp = found.rate;
+        }
+    }
     // The bands as the rule left them, then the entropy of the quantised values.
-    if (request.withBands || request.quantiseStep) result.bands = MeasureBands(scratch_, *layout_);
-    if (request.quantiseStep) {
-        const Quantised quantised = Quantise(scratch_.View(), *layout_, *request.quantiseStep, norms);
+    if (result.quantiseStep && !result.entropyBpp) {
+        result.bands = MeasureBands(scratch_, *layout_);
+        const Quantised quantised = Quantise(scratch_.View(), *layout_, *result.quantiseStep, norms);
         for (std::size_t b = 0; b < result.bands.size(); ++b)
             result.bands[b].entropyBits =
                 static_cast<double>(result.bands[b].ownCount) * EntropyBits(quantised.ownValues[b]);
         result.entropyBpp = EntropyPerPixel(result.bands, picture_.width, picture_.height);
+    } else if (request.withBands) {
+        result.bands = MeasureBands(scratch_, *layout_);
     }
     Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
     result.quality = Measure(scratch_.View(), picture_, *columns_);

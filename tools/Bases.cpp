@@ -141,33 +141,14 @@ RuleResult CopyWithRuleByElement(const Coefficients& from, Coefficients& to, con
     return result;
 }
 
-std::vector<double> OwnDetailScores(const Coefficients& square, const Layout& layout,
-                                    const std::vector<double>* weights) {
-    std::vector<double> scores;
+OwnScores OwnDetailScores(const Coefficients& square, const Layout& layout, const std::vector<double>* weights) {
+    OwnScores scores;
     for (std::size_t e = 0; e < layout.band.size(); ++e) {
         const std::uint8_t b = layout.band[e];
         if (b == 0 || b == Layout::kNoBand || !layout.own[e]) continue;
-        scores.push_back(std::fabs(square.values[e]) * (weights != nullptr ? (*weights)[e] : 1.0));
+        scores.Add(std::fabs(square.values[e]) * (weights != nullptr ? (*weights)[e] : 1.0));
     }
     return scores;
-}
-
-double EpsilonForScores(std::vector<double> scores, double percent) {
-    const auto details = static_cast<long long>(scores.size());
-    if (details == 0) return 0.0;
-    std::erase_if(scores, [](double s) { return std::isnan(s); });  // NaN is below no Epsilon
-    const auto share = [details](long long zeros) {
-        return static_cast<double>(zeros) * 100.0 / static_cast<double>(details);
-    };
-    auto needed = static_cast<long long>(std::ceil(percent * static_cast<double>(details) / 100.0));
-    needed = std::clamp<long long>(needed, 1, details);
-    while (needed > 1 && share(needed - 1) >= percent) --needed;
-    while (needed < details && share(needed) < percent) ++needed;
-    if (scores.empty()) return 0.0;
-    needed = std::min(needed, static_cast<long long>(scores.size()));
-    const auto at = scores.begin() + static_cast<std::ptrdiff_t>(needed - 1);
-    std::nth_element(scores.begin(), at, scores.end());
-    return std::nextafter(*at, INFINITY);
 }
 
 Quantised QuantiseByElement(const MatrixView& square, const Layout& layout, double step,

@@ -16,9 +16,6 @@
 
 namespace tesora::analysis {
 
-// What fills BLaC's square beyond the picture: zeros, as the windows fill the working
-// matrix, or the picture mirrored at its last column and row.
-enum class Padding : std::uint8_t { Zero, Mirror };
 const char* PaddingName(Padding padding);  // "zero", "mirror"
 std::optional<Padding> ParsePadding(std::string_view name);
 
@@ -46,17 +43,13 @@ void LiftBack(Coefficients& square, Basis basis, const Layout& layout);
 // levels), counting what it zeroed and the zeros among the own details afterwards.
 RuleResult CopyWithRuleByElement(const Coefficients& from, Coefficients& to, const Layout& layout, const Rule& rule,
                                  const std::vector<double>* weights);
-// The rule's scores of the own details, for a zeros target.
-std::vector<double> OwnDetailScores(const Coefficients& square, const Layout& layout,
-                                    const std::vector<double>* weights);
-// The Epsilon of a zeros target over these scores (as EpsilonForZeros): the smallest set
-// a threshold gives whose share of all the scores reaches `percent`.
-double EpsilonForScores(std::vector<double> scores, double percent);
+// The rule's scores of the own details, for a zeros target (EpsilonForScores).
+OwnScores OwnDetailScores(const Coefficients& square, const Layout& layout, const std::vector<double>* weights);
 // Quantises every band element in place (weighted with `weights` when given), gathering
 // each band's q values of the own coefficients.
 Quantised QuantiseByElement(const MatrixView& square, const Layout& layout, double step,
                             const std::vector<double>* weights);
-// Per band the values Q divides (c, or c * w), of the own coefficients: for RateOfStep.
+// Per band the values Q divides (c, or c * w), of the own coefficients, as BandRateValues.
 std::vector<std::vector<double>> RateValuesByElement(const Coefficients& square, const Layout& layout,
                                                      const std::vector<double>* weights);
 std::vector<BandFigures> MeasureBandsByElement(const Coefficients& square, const Layout& layout);

@@ -15,7 +15,6 @@
 #include "tools/DeltaProposal.h"
 #include "tools/MemoryFrontend.h"
 #include "tools/RateDistortion.h"
-#include "tools/RateTarget.h"
 
 namespace tesora::analysis {
 namespace {
@@ -90,7 +89,7 @@ BestDelta FindBestDeltaFor(const RedPicture& picture, const BestDeltaRequest& re
         PictureAnalysis analysis(picture, delta, request.level, layout, columns);
         RowRequest row;
         row.rule.kind = request.rule;
-        row.quantiseStep = StepForTarget(analysis, row, request.bpp).step;
+        row.bppTarget = request.bpp;
         return analysis.Row(row).quality.psnrExact;
     };
     return FindBestDelta(psnrAt, ProposalDelta(picture, 50.0), request.threads, progress);

@@ -26,8 +26,8 @@ BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double prop
                         const std::function<void(int, int)>& progress = {});
 
 // The search for one picture at `bpp` bits per pixel: each Delta's figure is psnr_exact
-// of the row whose quantiser step meets the rate (StepForTarget), nothing removed by the
-// rule (flat or norm) before quantising; the proposal with Schranke 50.
+// of the row at that rate (RowRequest::bppTarget), nothing removed by the rule (flat or
+// norm) before quantising; the proposal with Schranke 50.
 struct BestDeltaRequest {
     double bpp = 1.0;
     RuleKind rule = RuleKind::Flat;

@@ -32,7 +32,7 @@ const Quality& LiftingAnalysis::Floor() {
     return *floor_;
 }
 
-RowResult LiftingAnalysis::Row(const RowRequest& request, std::optional<double> bppTarget, double* stepUsed) {
+RowResult LiftingAnalysis::Row(const RowRequest& request) {
     RowResult result;
     const std::vector<double>* weights = request.rule.kind == RuleKind::Norm ? &Weights() : nullptr;
     Rule rule = request.rule;
@@ -45,12 +45,12 @@ RowResult LiftingAnalysis::Row(const RowRequest& request, std::optional<double> 
     }
     result.rule = CopyWithRuleByElement(decomposed_, scratch_, layout_, rule, weights);
     std::optional<double> step = request.quantiseStep;
-    if (bppTarget) {
+    if (request.bppTarget) {
         const RateOfStep rate(RateValuesByElement(scratch_, layout_, weights),
                               static_cast<double>(picture_.width) * picture_.height);
-        step = FindStepForRate(rate, *bppTarget).step;
+        step = FindStepForRate(rate, *request.bppTarget).step;
     }
-    if (stepUsed != nullptr && step) *stepUsed = *step;
+    result.quantiseStep = step;
     if (request.withBands || step) result.bands = MeasureBandsByElement(scratch_, layout_);
     if (step) {
         const Quantised quantised = QuantiseByElement(scratch_.View(), layout_, *step, weights);

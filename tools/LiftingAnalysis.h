@@ -22,10 +22,7 @@ public:
     Basis BasisInUse() const { return basis_; }
     const std::vector<double>& Weights();  // computed on first use
     const Quality& Floor();
-    // With `bppTarget`, the quantiser step comes from the rate search (FindStepForRate on
-    // the coefficients as the rule left them) and is written to `stepUsed`.
-    RowResult Row(const RowRequest& request, std::optional<double> bppTarget = std::nullopt,
-                  double* stepUsed = nullptr);
+    RowResult Row(const RowRequest& request);
 
 private:
     const RedPicture& picture_;

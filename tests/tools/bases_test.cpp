@@ -86,14 +86,15 @@ TEST(Bases, RowsAtARateAndAZerosTarget) {
     LiftingAnalysis analysis(picture, Basis::Cdf97, 3);
     RowRequest norm;
     norm.rule.kind = RuleKind::Norm;
-    double step = 0.0;
-    const RowResult atRate = analysis.Row(norm, 1.0, &step);
+    norm.bppTarget = 1.0;
+    const RowResult atRate = analysis.Row(norm);
     ASSERT_TRUE(atRate.entropyBpp);
     EXPECT_LE(*atRate.entropyBpp, 1.0);
     EXPECT_GT(*atRate.entropyBpp, 0.95);
     // The step found, given again, is the same row.
     RowRequest again = norm;
-    again.quantiseStep = step;
+    again.bppTarget.reset();
+    again.quantiseStep = atRate.quantiseStep;
     const RowResult same = analysis.Row(again);
     EXPECT_EQ(*same.entropyBpp, *atRate.entropyBpp);
     EXPECT_EQ(same.quality.psnrExact, atRate.quality.psnrExact);

@@ -3,7 +3,6 @@
 #include "ToolsFixture.h"
 #include "blac/State.h"
 #include "tools/BestDelta.h"
-#include "tools/RateTarget.h"
 
 using namespace tesora;
 using namespace tesora::analysis;
@@ -29,13 +28,16 @@ TEST(RateTarget, TheStepFoundGivesTheRateFoundBitForBit) {
         target.rule.kind = RuleKind::Norm;
         target.zerosPercent = 60.0;
         for (const RowRequest& request : {flat, norm, target}) {
-            const StepForRate found = StepForTarget(analysis, request, 0.8);
+            RowRequest atRate = request;
+            atRate.bppTarget = 0.8;
+            const RowResult found = analysis.Row(atRate);
             RowRequest quantised = request;
-            quantised.quantiseStep = found.step;
+            quantised.quantiseStep = found.quantiseStep;
             const RowResult row = analysis.Row(quantised);
-            EXPECT_EQ(*row.entropyBpp, found.rate) << delta;
-            EXPECT_LE(found.rate, 0.8);
-            EXPECT_GT(found.rate, 0.7);
+            EXPECT_EQ(*row.entropyBpp, *found.entropyBpp) << delta;
+            EXPECT_EQ(row.quality.psnrExact, found.quality.psnrExact);
+            EXPECT_LE(*found.entropyBpp, 0.8);
+            EXPECT_GT(*found.entropyBpp, 0.7);
         }
     }
 }
