@@ -52,7 +52,7 @@ int RunBestDelta(const QStringList& args, Context& context) {
     AddFitOption(line);
     if (!line.Parse(args, context.out, 1, 10000)) return kExitOk;
     if (!line.Has(QStringLiteral("bpp"))) throw UsageError(QStringLiteral("Es fehlt --bpp."));
-    const double bpp = ParseQuantise(line.Value(QStringLiteral("bpp")));
+    const double bpp = ParseRate(line.Value(QStringLiteral("bpp")));
     const QString ruleText =
         line.Has(QStringLiteral("rule")) ? line.Value(QStringLiteral("rule")) : QStringLiteral("flat");
     if (ruleText != QLatin1String("flat") && ruleText != QLatin1String("norm"))

@@ -13,6 +13,7 @@
 #include "cli/Road.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "mra/Lifting.h"
 #include "blac/DeltaControl.h"
 #include "report/DataText.h"
 #include "tools/Reduction.h"
@@ -161,7 +162,10 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     settings.level = LevelFor(settings, opened.width(), picture);
     const double delta = settings.position ? DeltaFromPosition(*settings.position) : settings.rawDelta.value_or(0.0);
     const analysis::RedPicture red = RedBytes(opened);
-    analysis::PictureAnalysis analysis(red, delta, settings.level);
+    analysis::AnalysisOptions options;
+    options.basis = static_cast<Basis>(settings.basis);
+    options.padding = settings.mirror ? analysis::Padding::Mirror : analysis::Padding::Zero;
+    analysis::PictureAnalysis analysis(red, delta, settings.level, nullptr, nullptr, options);
     const RowAsked row{settings.epsilon, settings.zeros};
     CompressResult result = AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, true);
 
@@ -169,7 +173,7 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     if (settings.approximation.isEmpty() && settings.coefficients.isEmpty() && settings.reconstruction.isEmpty())
         return result;
     Decomposition road(picture, settings, outputs, 1, opened);
-    const bool flat = settings.rule.kind == 0 && !settings.zeros && !settings.quantise;
+    const bool flat = settings.rule.kind == 0 && !settings.zeros && !result.quantise;
     if (flat) {
         road.Finish(settings.epsilon, settings, outputs);
         return result;
@@ -186,7 +190,7 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
                 rule.epsilons = result.levelEpsilons;
                 count = analysis::ApplyRule(matrix, layout, rule, norms, &bild).zeroCount;
             }
-            if (settings.quantise) analysis::Quantise(matrix, layout, *settings.quantise, norms);
+            if (result.quantise) analysis::Quantise(matrix, layout, *result.quantise, norms);
             return count;
         },
         settings, outputs);
@@ -202,6 +206,19 @@ void AddMeasureOptions(CommandLine& line) {
                                        "gröbster zuerst)."));
     line.AddValueOption(QStringLiteral("quantise"), QStringLiteral("Q"),
                         QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp."));
+    line.AddValueOption(QStringLiteral("bpp"), QStringLiteral("B"),
+                        QStringLiteral("Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird "
+                                       "(Bisektion auf Q in 40 Schritten)."));
+    line.AddValueOption(QStringLiteral("padding"), QStringLiteral("RAND"),
+                        QStringLiteral("zero (Vorgabe, wie das Fenster) oder mirror: die Matrix jenseits des Bildes "
+                                       "mit dem gespiegelten Bild füllen (nur BLaC)."));
+}
+
+// --basis NAME: blac or a lifting basis.
+int ParseBasis(const QString& text, const QString& option) {
+    const std::optional<Basis> basis = tesora::ParseBasis(text.toStdString());
+    if (!basis) throw UsageError(QStringLiteral("%1 nimmt blac, haar, cdf53 oder cdf97, nicht \"%2\".").arg(option, text));
+    return static_cast<int>(*basis);
 }
 
 namespace {
@@ -224,6 +241,8 @@ void AddCompressOptions(CommandLine& line) {
                         QStringLiteral("Das Hauptbild nach \"Reduce\", mit roten Markierungen."));
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
                         QStringLiteral("Das Hauptbild nach der Rekonstruktion."));
+    line.AddValueOption(QStringLiteral("basis"), QStringLiteral("BASIS"),
+                        QStringLiteral("blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."));
     AddFitOption(line);
 }
 
@@ -232,7 +251,7 @@ void AddCompressOptions(CommandLine& line) {
 int RunCompress(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("compress"),
                      QStringLiteral("BILD (--level L | --steps N) [--position P | --delta D] [--epsilon E | --zeros P] "
-                                    "[--rule REGEL] [--quantise Q] "
+                                    "[--rule REGEL] [--quantise Q | --bpp B] [--basis BASIS] [--padding RAND] "
                                     "[--approximation DATEI] [--coefficients DATEI] "
                                     "[--reconstruction DATEI] [--fit] [--json]"),
                      QStringLiteral("Öffnet das Bild (\"-\": von der Standardeingabe), setzt Delta, zieht "
@@ -265,7 +284,18 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     if (steps) settings.steps = ParseSteps(line.Value(QStringLiteral("steps")));
     else settings.level = ParseLevel(line.Value(QStringLiteral("level")));
     if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
-    if (line.Has(QStringLiteral("quantise"))) settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
+    if (line.Has(QStringLiteral("quantise")) && line.Has(QStringLiteral("bpp")))
+        throw UsageError(QStringLiteral("Nur eine der Optionen --quantise und --bpp angeben."));
+    // A sweep takes lists of both.
+    if (single && line.Has(QStringLiteral("quantise")))
+        settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
+    if (single && line.Has(QStringLiteral("bpp"))) settings.bpp = ParseRate(line.Value(QStringLiteral("bpp")));
+    if (line.Has(QStringLiteral("padding"))) {
+        const QString padding = line.Value(QStringLiteral("padding"));
+        if (padding != QLatin1String("zero") && padding != QLatin1String("mirror"))
+            throw UsageError(QStringLiteral("--padding nimmt zero oder mirror, nicht \"%1\".").arg(padding));
+        settings.mirror = padding == QLatin1String("mirror");
+    }
     const bool levels = settings.rule.kind == 2;
     if (levels && (line.Has(QStringLiteral("epsilon")) || line.Has(QStringLiteral("epsilons"))))
         throw UsageError(QStringLiteral("--rule levels: bringt seine Epsilon mit; --epsilon nicht zusätzlich angeben."));
@@ -282,6 +312,20 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
         if (!warning.isEmpty()) context.warnings << warning;
     }
     if (!single) return settings;
+    if (line.Has(QStringLiteral("basis"))) settings.basis = ParseBasis(line.Value(QStringLiteral("basis")), "--basis");
+    if (settings.basis != 0) {
+        // Delta, the padding and the window's pictures belong to BLaC.
+        for (const char* option : {"position", "delta", "approximation", "coefficients", "reconstruction"})
+            if (line.Has(QString::fromLatin1(option)))
+                throw UsageError(QStringLiteral("--%1 gehört zu BLaC, nicht zu --basis %2.")
+                                     .arg(QString::fromLatin1(option), line.Value(QStringLiteral("basis"))));
+        if (settings.mirror) throw UsageError(QStringLiteral("--padding mirror gehört zu BLaC."));
+    }
+    if (settings.mirror)
+        for (const char* option : {"approximation", "coefficients", "reconstruction"})
+            if (line.Has(QString::fromLatin1(option)))
+                throw UsageError(QStringLiteral("--%1 zeigt das Fenster, das mit Nullen auffüllt: nicht mit "
+                                                "--padding mirror.").arg(QString::fromLatin1(option)));
     if (line.Has(QStringLiteral("position")) && line.Has(QStringLiteral("delta")))
         throw UsageError(QStringLiteral("Nur eine der Optionen --position und --delta angeben."));
     if (line.Has(QStringLiteral("position")))

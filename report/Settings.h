@@ -19,7 +19,10 @@ struct CompressSettings {
     std::optional<int> steps;         // levels below each picture's own
     RuleOption rule;                  // flat unless --rule
     std::optional<double> zeros;      // compress --zeros: a target share of own zeros
-    std::optional<double> quantise;   // --quantise Q
+    std::optional<double> quantise;   // --quantise Q, or
+    std::optional<double> bpp;        // --bpp B: the step that meets the rate
+    int basis = 0;                    // --basis: analysis::Basis (0 blac, 1 haar, 2 cdf53, 3 cdf97)
+    bool mirror = false;              // --padding mirror (BLaC only)
     std::optional<int> position;      // the Delta scroll bar, or
     std::optional<double> rawDelta;   // a Delta set directly
     std::optional<QString> epsilon;   // the Epsilon combo box's text; "Reduce" only if set
