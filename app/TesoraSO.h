@@ -163,4 +163,9 @@ private:
 
 extern TfrmTesora* frmTesora;
 
+template <typename Work>
+void TfrmTesora::Guarded(Work&& work) {
+    guard_.Run(std::forward<Work>(work));
+}
+
 }  // namespace tesora

@@ -5,12 +5,15 @@
 #include <optional>
 #include <vector>
 
+#include "mra/Lifting.h"
+#include "tools/Rule.h"
+
 namespace tesora::report {
 
 // A threshold rule as --rule names it.
 struct RuleOption {
     QString text = QStringLiteral("flat");
-    int kind = 0;  // 0 flat, 1 norm, 2 levels
+    analysis::RuleKind kind = analysis::RuleKind::Flat;
     std::vector<double> epsilons;
 };
 
@@ -21,7 +24,7 @@ struct CompressSettings {
     std::optional<double> zeros;      // compress --zeros: a target share of own zeros
     std::optional<double> quantise;   // --quantise Q, or
     std::optional<double> bpp;        // --bpp B: the step that meets the rate
-    int basis = 0;                    // --basis: analysis::Basis (0 blac, 1 haar, 2 cdf53, 3 cdf97)
+    Basis basis = Basis::Blac;        // --basis
     bool mirror = false;              // --padding mirror (BLaC only)
     std::optional<int> position;      // the Delta scroll bar, or
     std::optional<double> rawDelta;   // a Delta set directly
