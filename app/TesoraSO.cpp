@@ -152,9 +152,12 @@ void TfrmTesora::FormCreate() {
 
 void TfrmTesora::butBmpOpenClick() {
     Guarded([&] {
-        const QString folder = samplesFolder_.isEmpty() ? UserPicturesFolder() : samplesFolder_;
+        QString folder = openFolder_;
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = samplesFolder_.isEmpty() ? UserPicturesFolder() : samplesFolder_;
         const std::optional<QString> path = dialogs_->OpenPicture(this, folder);
         if (!path) return;
+        openFolder_ = QFileInfo(*path).absolutePath();
         OpenPicture(*path);
     });
 }
@@ -189,7 +192,10 @@ void TfrmTesora::OpenPicture(const QString& path) {
     // The window's own part: geometry and its two images; the rest is the core's.
     imgBild->SetImage(picture);
     SizeWindowsToPicture(picture.width(), picture.height());
+    // Whatever "Fehler?" or "Calc Delta" named it before, it now shows the new picture.
+    frmReducedImg->setWindowTitle(QStringLiteral("Reduziertes Bild"));
     frmReducedImg->show();
+    frmReducedImg->raise();
     frmReducedImg->ReducedImg->SetImage(picture);
     loadedFileName_ = path;
     loadedFitted_ = fitted;
