@@ -24,7 +24,7 @@ const char* const kOverview =
     "  plot        das Diagramm einer Tabelle von sweep, als PNG, SVG oder PDF\n"
     "  analyse     Koeffizientenmatrix, Bänder und eigene Koeffizienten als .npy-Dateien\n"
     "  synthesise  eine (veränderte) Koeffizientenmatrix zurück zum Bild\n"
-    "  bd        Bjøntegaard-Deltas der Kurven einer sweep-Tabelle gegen eine Bezugskurve\n"
+    "  bd          Bjøntegaard-Deltas der Kurven einer sweep-Tabelle gegen eine Bezugskurve\n"
     "  best-delta  das Delta mit der höchsten PSNR bei einer Rate, neben Delta 0 und \"Calc Delta\"\n"
     "\n"
     "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls.\n"
