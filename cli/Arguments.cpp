@@ -131,6 +131,19 @@ Synthesis ParseSynthesisOption(const QString& text) {
     return *synthesis;
 }
 
+double ParseRate(const QString& text) {
+    bool ok = false;
+    const double value = ParseDouble(text, &ok);
+    if (!ok || !(value > 0.0) || !std::isfinite(value)) Bad(QStringLiteral("--bpp"), text, QStringLiteral("Zahl über 0"));
+    return value;
+}
+
+std::vector<double> ParseList(const QString& text, double (*parse)(const QString&)) {
+    std::vector<double> values;
+    for (const QString& item : text.split(QLatin1Char(','))) values.push_back(parse(item));
+    return values;
+}
+
 RuleOption ParseRule(const QString& text) {
     const QString expected = QStringLiteral("flat, norm oder levels:E1,E2,...");
     RuleOption rule;

@@ -32,6 +32,10 @@ std::vector<double> ParseZeros(const QString& text, bool list);
 double ParseQuantise(const QString& text);
 // --synthesis: specified or exact.
 Synthesis ParseSynthesisOption(const QString& text);
+// --bpp: a rate in bits per pixel, above 0.
+double ParseRate(const QString& text);
+// A comma list, each item read by `parse` (a sweep's --quantise and --bpp).
+std::vector<double> ParseList(const QString& text, double (*parse)(const QString&));
 // --rule: flat, norm or levels:E1,E2,... (Epsilons from 0, coarsest step first).
 report::RuleOption ParseRule(const QString& text);
 // A non-negative number. The text itself is handed on, so the combo box's own

@@ -26,6 +26,8 @@ const char* const kOverview =
     "  synthesise  eine (veränderte) Koeffizientenmatrix zurück zum Bild\n"
     "  encode    das Bild als komprimierte Datei (.tsr)\n"
     "  decode    eine komprimierte Datei zurück zum Bild\n"
+    "  bd          Bjøntegaard-Deltas der Kurven einer sweep-Tabelle gegen eine Bezugskurve\n"
+    "  best-delta  das Delta mit der höchsten PSNR bei einer Rate, neben Delta 0 und \"Calc Delta\"\n"
     "\n"
     "tesora-cli BEFEHL --help zeigt die Optionen eines Befehls.\n"
     "Jeder Befehl kennt --json; tesora-cli --version zeigt die Version.\n"
@@ -84,6 +86,8 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
         if (command == QLatin1String("synthesise")) return RunSynthesise(args, context);
         if (command == QLatin1String("encode")) return RunEncode(args, context);
         if (command == QLatin1String("decode")) return RunDecode(args, context);
+        if (command == QLatin1String("bd")) return RunBd(args, context);
+        if (command == QLatin1String("best-delta")) return RunBestDelta(args, context);
         throw UsageError(QStringLiteral("Unbekannter Befehl \"%1\" (tesora-cli --help zeigt alle).").arg(command));
     });
     const int checked = CheckStandardOutput(out, err, status);

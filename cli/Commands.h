@@ -19,6 +19,8 @@ int RunAnalyse(const QStringList& args, Context& context);
 int RunSynthesise(const QStringList& args, Context& context);
 int RunEncode(const QStringList& args, Context& context);
 int RunDecode(const QStringList& args, Context& context);
+int RunBd(const QStringList& args, Context& context);
+int RunBestDelta(const QStringList& args, Context& context);
 
 // What "info" says of a compressed file; nullopt for a file that does not begin as one.
 // Throws tesora::Error for a damaged one.

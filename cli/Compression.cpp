@@ -12,6 +12,7 @@
 #include "cli/Road.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "mra/Lifting.h"
 #include "blac/DeltaControl.h"
 #include "report/DataText.h"
 #include "tools/Reduction.h"
@@ -79,7 +80,11 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     settings.level = LevelFor(settings, opened.width(), picture);
     const double delta = settings.position ? DeltaFromPosition(*settings.position) : settings.rawDelta.value_or(0.0);
     const analysis::RedPicture red = RedBytes(opened);
-    analysis::PictureAnalysis analysis(red, delta, settings.level, nullptr, nullptr, settings.synthesis);
+    analysis::AnalysisOptions options;
+    options.basis = settings.basis;
+    options.padding = settings.mirror ? analysis::Padding::Mirror : analysis::Padding::Zero;
+    analysis::PictureAnalysis analysis(red, delta, settings.level, nullptr, nullptr, settings.synthesis,
+                                       options);
     const RowAsked row{settings.epsilon, settings.zeros};
     CompressResult result = AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, true);
 
@@ -97,7 +102,7 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
             rule.epsilons = result.levelEpsilons;
             analysis::ApplyRule(matrix, layout, rule, norms, &bild);
         }
-        if (settings.quantise) analysis::Quantise(matrix, layout, *settings.quantise, norms);
+        if (result.quantise) analysis::Quantise(matrix, layout, *result.quantise, norms);
     });
     return result;
 }
@@ -114,6 +119,19 @@ void AddMeasureOptions(CommandLine& line) {
     line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
                         QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
                                        "Umkehrung der Zerlegung)."));
+    line.AddValueOption(QStringLiteral("bpp"), QStringLiteral("B"),
+                        QStringLiteral("Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird "
+                                       "(Bisektion auf Q in 40 Schritten)."));
+    line.AddValueOption(QStringLiteral("padding"), QStringLiteral("RAND"),
+                        QStringLiteral("zero (Vorgabe, wie das Fenster) oder mirror: die Matrix jenseits des Bildes "
+                                       "mit dem gespiegelten Bild füllen (nur BLaC)."));
+}
+
+// --basis NAME: blac or a lifting basis.
+Basis ParseBasisOption(const QString& text, const QString& option) {
+    const std::optional<Basis> basis = ParseBasis(text.toStdString());
+    if (!basis) throw UsageError(QStringLiteral("%1 nimmt blac, haar, cdf53 oder cdf97, nicht \"%2\".").arg(option, text));
+    return *basis;
 }
 
 namespace {
@@ -137,6 +155,8 @@ void AddCompressOptions(CommandLine& line) {
                         QStringLiteral("Das Hauptbild nach \"Reduce\", mit roten Markierungen."));
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
                         QStringLiteral("Das Hauptbild nach der Rekonstruktion."));
+    line.AddValueOption(QStringLiteral("basis"), QStringLiteral("BASIS"),
+                        QStringLiteral("blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."));
     AddFitOption(line);
 }
 
@@ -145,7 +165,8 @@ void AddCompressOptions(CommandLine& line) {
 int RunCompress(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("compress"),
                      QStringLiteral("BILD (--level L | --steps N) [--position P | --delta D] [--epsilon E | --zeros P] "
-                                    "[--rule REGEL] [--quantise Q] [--synthesis ART] "
+                                    "[--rule REGEL] [--quantise Q | --bpp B] [--basis BASIS] [--padding RAND] "
+                                    "[--synthesis ART] "
                                     "[--approximation DATEI] [--coefficients DATEI] "
                                     "[--reconstruction DATEI] [--fit] [--json]"),
                      QStringLiteral("Öffnet das Bild (\"-\": von der Standardeingabe), setzt Delta, zieht "
@@ -178,8 +199,20 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     if (steps) settings.steps = ParseSteps(line.Value(QStringLiteral("steps")));
     else settings.level = ParseLevel(line.Value(QStringLiteral("level")));
     if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
-    if (line.Has(QStringLiteral("quantise"))) settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
-    if (line.Has(QStringLiteral("synthesis"))) settings.synthesis = ParseSynthesisOption(line.Value(QStringLiteral("synthesis")));
+    if (line.Has(QStringLiteral("quantise")) && line.Has(QStringLiteral("bpp")))
+        throw UsageError(QStringLiteral("Nur eine der Optionen --quantise und --bpp angeben."));
+    // A sweep takes lists of both.
+    if (single && line.Has(QStringLiteral("quantise")))
+        settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
+    if (single && line.Has(QStringLiteral("bpp"))) settings.bpp = ParseRate(line.Value(QStringLiteral("bpp")));
+    if (line.Has(QStringLiteral("padding"))) {
+        const QString padding = line.Value(QStringLiteral("padding"));
+        if (padding != QLatin1String("zero") && padding != QLatin1String("mirror"))
+            throw UsageError(QStringLiteral("--padding nimmt zero oder mirror, nicht \"%1\".").arg(padding));
+        settings.mirror = padding == QLatin1String("mirror");
+    }
+    if (line.Has(QStringLiteral("synthesis")))
+        settings.synthesis = ParseSynthesisOption(line.Value(QStringLiteral("synthesis")));
     // A sweep's --epsilons list counts as Epsilon here; the levels rule's list came with --rule.
     // Only sweep has --epsilons; asking the parser about an option it lacks warns.
     const bool epsilons = !single && line.Has(QStringLiteral("epsilons"));
@@ -204,6 +237,21 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
         if (!warning.isEmpty()) context.warnings << warning;
     }
     if (!single) return settings;
+    if (line.Has(QStringLiteral("basis")))
+        settings.basis = ParseBasisOption(line.Value(QStringLiteral("basis")), QStringLiteral("--basis"));
+    if (settings.basis != Basis::Blac) {
+        // Delta, the padding, the synthesis and the window's pictures belong to BLaC.
+        for (const char* option : {"position", "delta", "synthesis", "approximation", "coefficients", "reconstruction"})
+            if (line.Has(QString::fromLatin1(option)))
+                throw UsageError(QStringLiteral("--%1 gehört zu BLaC, nicht zu --basis %2.")
+                                     .arg(QString::fromLatin1(option), line.Value(QStringLiteral("basis"))));
+        if (settings.mirror) throw UsageError(QStringLiteral("--padding mirror gehört zu BLaC."));
+    }
+    if (settings.mirror)
+        for (const char* option : {"approximation", "coefficients", "reconstruction"})
+            if (line.Has(QString::fromLatin1(option)))
+                throw UsageError(QStringLiteral("--%1 zeigt das Fenster, das mit Nullen auffüllt: nicht mit "
+                                                "--padding mirror.").arg(QString::fromLatin1(option)));
     if (line.Has(QStringLiteral("position")) && line.Has(QStringLiteral("delta")))
         throw UsageError(QStringLiteral("Nur eine der Optionen --position und --delta angeben."));
     if (line.Has(QStringLiteral("position")))

@@ -30,6 +30,9 @@ report::CompressResult Compress(const QString& picture, const report::CompressSe
 // --steps, --rule and --quantise, shared by compress and sweep.
 void AddMeasureOptions(CommandLine& line);
 
+// --basis NAME (and each name of a sweep's --bases): blac or a lifting basis.
+Basis ParseBasisOption(const QString& text, const QString& option);
+
 report::CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Context& context);
 
 }  // namespace tesora::cli

@@ -20,6 +20,7 @@
 #include "python/Codec.h"
 #include "python/Compress.h"
 #include "python/Arguments.h"
+#include "python/Rates.h"
 #include "report/DataText.h"
 #include "tools/Analysis.h"
 #include "tools/Coding.h"
@@ -375,4 +376,5 @@ PYBIND11_MODULE(_tesora, m) {
     }, "picture"_a, py::kw_only(), "bpp"_a = py::none(), "size"_a = py::none(), "quantise"_a = py::none(),
           "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm");
     m.def("decode", &Decode, "data"_a);
+    BindRates(m);
 }

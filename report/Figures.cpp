@@ -71,7 +71,12 @@ CompressResult BaseResult(const QString& picture, const analysis::PictureAnalysi
     base.level = analysis.LayoutInUse().level;
     base.transformedRows = analysis::TransformedRows(red);
     base.position = settings.position;
-    base.delta = analysis.FiltersInUse().delta;
+    const bool blac = analysis.Options().basis == Basis::Blac;
+    base.delta = blac ? analysis.FiltersInUse().delta : NAN;  // a lifting basis has no Delta
+    base.basis = QString::fromLatin1(BasisName(analysis.Options().basis));
+    base.padding = analysis.Options().padding == analysis::Padding::Mirror ? QStringLiteral("mirror")
+                                                                            : QStringLiteral("zero");
+    base.bpp = settings.bpp;
     base.schranke = 50.0;  // a fresh program's Schranke: no road here sets it
     base.rule = settings.rule.text;
     base.quantise = settings.quantise;
@@ -91,8 +96,10 @@ CompressResult AnalyseRow(analysis::PictureAnalysis& analysis, const CompressRes
     if (asked.epsilon) request.rule.epsilon = ParseNumber(asked.epsilon->toStdString());
     request.zerosPercent = asked.zeros;
     request.quantiseStep = settings.quantise;
+    request.bppTarget = settings.bpp;
     request.withBands = bands;
     const analysis::RowResult row = analysis.Row(request);
+    result.quantise = row.quantiseStep;
     if (reduce && !levels) result.epsilon = row.rule.epsilon;
     if (levels) result.levelEpsilons = settings.rule.epsilons;
     result.zerosTarget = asked.zeros;
@@ -126,7 +133,7 @@ QJsonObject ToJson(const CompressResult& r) {
         {"level", r.level},
         {"transformed_rows", r.transformedRows},
         {"position", r.position ? QJsonValue(*r.position) : QJsonValue(QJsonValue::Null)},
-        {"delta", r.delta},
+        {"delta", JsonNumber(r.delta)},
         {"epsilon", Optional(r.epsilon)},
         {"schranke", JsonNumber(r.schranke)},
         {"zero_count", r.zeroCount},
@@ -148,6 +155,9 @@ QJsonObject ToJson(const CompressResult& r) {
         {"level_epsilons", LevelEpsilons(r)},
         {"zeros_target", Optional(r.zerosTarget)},
         {"quantise", Optional(r.quantise)},
+        {"bpp", Optional(r.bpp)},
+        {"basis", r.basis},
+        {"padding", r.padding},
         {"entropy_bpp", Optional(r.entropyBpp)},
         {"bands", Bands(r)},
         {"labels", QJsonObject{{"lab_prozent", QString::fromStdString(r.labProzent)},
@@ -165,9 +175,15 @@ QString ToText(const CompressResult& r) {
     if (r.transformedRows < r.height)
         out << "Hinweis: nur die oberen " << r.transformedRows << " Zeilen werden transformiert.\n";
     out << "Level: " << r.level << '\n';
-    out << "Delta: " << Shortest(r.delta);
-    if (r.position) out << " (Position " << *r.position << ')';
-    out << '\n';
+    if (r.basis != QLatin1String("blac")) {
+        out << "Basis: " << r.basis << '\n';
+    } else {
+        out << "Delta: " << Shortest(r.delta);
+        if (r.position) out << " (Position " << *r.position << ')';
+        out << '\n';
+    }
+    if (r.padding != QLatin1String("zero")) out << "Rand: " << r.padding << '\n';
+    if (r.bpp) out << "Zielrate: " << Shortest(*r.bpp) << " bit/Pixel\n";
     if (r.rule != QLatin1String("flat")) out << "Regel: " << r.rule << '\n';
     if (r.zerosTarget) out << "Ziel: " << Shortest(*r.zerosTarget) << " % eigene Nullkoeffs\n";
     if (r.epsilon) out << "Epsilon: " << Shortest(*r.epsilon) << '\n';

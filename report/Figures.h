@@ -50,7 +50,10 @@ struct CompressResult {
     QString rule = QStringLiteral("flat");
     std::vector<double> levelEpsilons;   // levels: one per step, coarsest first
     std::optional<double> zerosTarget;   // the --zeros share asked for
-    std::optional<double> quantise;
+    std::optional<double> quantise;  // the step quantised with (the one found for --bpp)
+    std::optional<double> bpp;       // the rate asked for
+    QString basis = QStringLiteral("blac");
+    QString padding = QStringLiteral("zero");
     std::optional<double> entropyBpp;
     std::vector<analysis::BandFigures> bands;
     // The labels as the window shows them.

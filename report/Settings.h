@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mra/BasisFunctions.h"
+#include "mra/Lifting.h"
 #include "tools/Rule.h"
 
 namespace tesora::report {
@@ -22,7 +23,10 @@ struct CompressSettings {
     std::optional<int> steps;         // levels below each picture's own
     RuleOption rule;                  // flat unless --rule
     std::optional<double> zeros;      // compress --zeros: a target share of own zeros
-    std::optional<double> quantise;   // --quantise Q
+    std::optional<double> quantise;   // --quantise Q, or
+    std::optional<double> bpp;        // --bpp B: the step that meets the rate
+    Basis basis = Basis::Blac;        // --basis
+    bool mirror = false;              // --padding mirror (BLaC only)
     Synthesis synthesis = Synthesis::Specified;  // --synthesis
     std::optional<int> position;      // the Delta scroll bar, or
     std::optional<double> rawDelta;   // a Delta set directly

@@ -7,8 +7,11 @@
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
 #include "tools/AnalysisParts.h"
+#include "tools/Bases.h"
 #include "tools/Coding.h"
+#include "tools/LiftingAnalysis.h"
 #include "tools/Loading.h"
+#include "tools/RateDistortion.h"
 
 namespace tesora::analysis {
 namespace {
@@ -96,11 +99,17 @@ Coefficients DecomposePicture(const RedPicture& picture, const Filters& filters,
 
 PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int level,
                                  std::shared_ptr<const Layout> layout,
-                                 std::shared_ptr<const std::vector<std::uint8_t>> columns, Synthesis synthesis)
+                                 std::shared_ptr<const std::vector<std::uint8_t>> columns, Synthesis synthesis,
+                                 AnalysisOptions options)
     : picture_(picture), filters_(FiltersOf(delta)), columns_(std::move(columns)), layout_(std::move(layout)),
-      synthesis_(synthesis) {
+      synthesis_(synthesis), options_(options) {
     if (!columns_ || columns_->size() != picture.red.size())
         columns_ = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
+    if (options.basis != Basis::Blac) {
+        lifting_ = std::make_shared<LiftingAnalysis>(picture, options.basis, level, columns_);
+        layout_ = std::shared_ptr<const Layout>(lifting_, &lifting_->LayoutInUse());
+        return;
+    }
     // Read from the columns: the matrix's order, walked in step.
     decomposed_ = ReadPicture(RedPicture{picture.width, 0, {}});
     const int rows = std::min(picture.height, decomposed_.side);
@@ -111,18 +120,28 @@ PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int le
             decomposed_.values.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(decomposed_.side);
         for (int y = 0; y < rows; ++y) row[y] = column[y];
     }
+    if (options.padding == Padding::Mirror && picture.width > 0 && rows > 0)
+        MirrorPadding(decomposed_, picture.width, rows);
     Decompose(decomposed_, filters_, level, workspace_);
-    if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height)
+    // A shared layout serves only BLaC's blocks of the same picture and level.
+    if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height ||
+        layout_->ownRuns.size() != static_cast<std::size_t>(decomposed_.pictureLevel - level))
         layout_ =
             std::make_shared<const Layout>(LayoutOf(decomposed_.pictureLevel, level, picture.width, picture.height));
 }
 
+PictureAnalysis::~PictureAnalysis() = default;
+
+const Coefficients& PictureAnalysis::Decomposed() const { return lifting_ ? lifting_->Decomposed() : decomposed_; }
+
 const Norms& PictureAnalysis::NormsInUse() {
+    if (lifting_) throw Error("Die Normen hier gehören zu BLaC.");
     if (!norms_) norms_ = NormsOf(filters_, decomposed_.pictureLevel, decomposed_.level, synthesis_);
     return *norms_;
 }
 
 const std::vector<std::uint8_t>& PictureAnalysis::CodedInUse() {
+    if (lifting_) throw Error("Die codierten Koeffizienten hier gehören zu BLaC.");
     if (!coded_) coded_ = CodedMask(*layout_, filters_, synthesis_);
     return *coded_;
 }
@@ -137,6 +156,7 @@ void PictureAnalysis::ReconstructScratch() {
 }
 
 const Quality& PictureAnalysis::Floor() {
+    if (lifting_) return lifting_->Floor();
     if (!floor_) {
         scratch_ = decomposed_;
         ReconstructScratch();
@@ -146,6 +166,7 @@ const Quality& PictureAnalysis::Floor() {
 }
 
 RowResult PictureAnalysis::Row(const RowRequest& request) {
+    if (lifting_) return lifting_->Row(request);
     RowResult result;
     const Norms* norms = request.rule.kind == RuleKind::Norm ? &NormsInUse() : nullptr;
     Rule rule = request.rule;
@@ -154,22 +175,37 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
     parts::CheckRuleFits(rule, *layout_, norms);
     // The copy reuses the scratch square's memory from row to row.
     result.rule = parts::CopyWithRule(decomposed_, scratch_, *layout_, rule, norms);
+    result.quantiseStep = request.quantiseStep;
+    const std::vector<std::uint8_t>* coded =
+        request.quantiseStep || request.bppTarget ? &CodedInUse() : nullptr;
+    // The search's rate is its step's entropy to the bit; the bands' own entropies are
+    // needed only when they are shown.
+    std::optional<double> searchedRate;
+    if (request.bppTarget) {
+        const RateOfStep rate(BandRateValues(scratch_, *layout_, norms, coded),
+                              static_cast<double>(picture_.width) * picture_.height);
+        const StepForRate found = FindStepForRate(rate, *request.bppTarget);
+        result.quantiseStep = found.step;
+        if (!request.withBands) searchedRate = found.rate;
+    }
     // The bands as the rule left them, then the entropy of the quantised values.
-    if (request.withBands || request.quantiseStep) result.bands = MeasureBands(scratch_, *layout_);
-    if (request.quantiseStep) {
+    if (request.withBands || (result.quantiseStep && !searchedRate))
+        result.bands = MeasureBands(scratch_, *layout_);
+    if (result.quantiseStep) {
         // What is not coded costs no bits, so the reconstruction must not use it either.
-        const std::vector<std::uint8_t>& coded = CodedInUse();
-        ZeroUncoded(scratch_.View(), coded);
-        const Quantised quantised = Quantise(scratch_.View(), *layout_, *request.quantiseStep, norms, &coded);
+        ZeroUncoded(scratch_.View(), *coded);
+        const Quantised quantised = Quantise(scratch_.View(), *layout_, *result.quantiseStep, norms, coded);
         long long codedCount = 0;
-        for (std::size_t b = 0; b < result.bands.size(); ++b) {
+        for (std::size_t b = 0; b < quantised.values.size(); ++b) {
             const std::vector<double>& q = quantised.values[b];
+            codedCount += static_cast<long long>(q.size());
+            if (searchedRate) continue;
             result.bands[b].codedCount = static_cast<long long>(q.size());
             result.bands[b].entropyBits = static_cast<double>(q.size()) * EntropyBits(q);
-            codedCount += static_cast<long long>(q.size());
         }
         result.codedCount = codedCount;
-        result.entropyBpp = EntropyPerPixel(result.bands, picture_.width, picture_.height);
+        result.entropyBpp =
+            searchedRate ? *searchedRate : EntropyPerPixel(result.bands, picture_.width, picture_.height);
     }
     ReconstructScratch();
     result.quality = Measure(scratch_.View(), picture_, *columns_);

@@ -11,6 +11,7 @@
 // pixel row y. After decomposing to level C, the band of level k (C <= k < L) is the
 // block of side 2^(k+1) + 1 minus the square of side 2^k + 1; the smoothing values are
 // that square at k = C.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "mra/BasisFunctions.h"
 #include "mra/LevelChange.h"
 #include "blac/Frontend.h"
+#include "mra/Lifting.h"
 #include "mra/Values.h"
 #include "tools/Rule.h"
 
@@ -179,6 +181,17 @@ RuleResult ApplyRule(Coefficients& square, const Layout& layout, const Rule& rul
 // own detail coefficient.
 double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKind kind, const Norms* norms,
                        double percent);
+// The same over scores gathered elsewhere: every own detail counts in `details`; a NaN
+// score is below no Epsilon and is left out of `bits` (the scores' bit patterns).
+struct OwnScores {
+    std::vector<std::uint64_t> bits;
+    long long details = 0;
+    void Add(double score) {
+        ++details;
+        if (score == score) bits.push_back(std::bit_cast<std::uint64_t>(score));
+    }
+};
+double EpsilonForScores(OwnScores scores, double percent);
 
 // ---------------------------------------------------------------------------------------
 // Quantisation and rate
@@ -245,6 +258,9 @@ struct RowRequest {
     Rule rule;
     std::optional<double> zerosPercent;  // a target instead of rule.epsilon (flat, norm)
     std::optional<double> quantiseStep;
+    // A rate in bits per pixel instead of a step: the step that brings entropy_bpp to at
+    // most this (FindStepForRate on the coefficients as the rule left them).
+    std::optional<double> bppTarget;
     bool withBands = false;
     bool withBytes = false;  // keep the reconstruction's bytes in the result
 };
@@ -255,8 +271,27 @@ struct RowResult {
     std::vector<BandFigures> bands;  // when asked for
     std::optional<double> entropyBpp;
     std::optional<long long> codedCount;  // when quantised
+    std::optional<double> quantiseStep;   // the step quantised with (the one found for a rate)
     std::vector<std::uint8_t> bytes;  // withBytes: width x height, row by row
 };
+
+// Per band, the values Quantise divides by its step, of the coefficients it counts (`coded`,
+// or the picture's own ones without it): c, or c * w with the norm rule's weights as
+// Quantise applies them, the smoothing values' included.
+std::vector<std::vector<double>> BandRateValues(const Coefficients& square, const Layout& layout, const Norms* norms,
+                                                const std::vector<std::uint8_t>* coded = nullptr);
+
+// What fills the square beyond the picture before BLaC decomposes it: zeros, as the
+// windows fill the working matrix, or the picture mirrored at its last column and row.
+enum class Padding : std::uint8_t { Zero, Mirror };
+
+// The basis a picture analysis decomposes with; Delta and the padding belong to BLaC.
+struct AnalysisOptions {
+    Basis basis = Basis::Blac;
+    Padding padding = Padding::Zero;
+};
+
+class LiftingAnalysis;
 
 class PictureAnalysis {
 public:
@@ -265,14 +300,18 @@ public:
     // The picture must outlive the analysis.
     // `columns`, when given, is ByColumns of the picture (shared between Deltas too).
     // `synthesis` reconstructs every row and the floor, and gives the norms and the coded set.
+    // A lifting basis in `options` decomposes with it instead (Delta and `synthesis` unused,
+    // `layout` ignored): rows and measures are defined the same way on its own band layout.
     PictureAnalysis(const RedPicture& picture, double delta, int level, std::shared_ptr<const Layout> layout = nullptr,
                     std::shared_ptr<const std::vector<std::uint8_t>> columns = nullptr,
-                    Synthesis synthesis = Synthesis::Specified);
+                    Synthesis synthesis = Synthesis::Specified, AnalysisOptions options = {});
+    ~PictureAnalysis();
 
     const Layout& LayoutInUse() const { return *layout_; }
     std::shared_ptr<const Layout> SharedLayout() const { return layout_; }
     std::shared_ptr<const std::vector<std::uint8_t>> SharedColumns() const { return columns_; }
-    const Coefficients& Decomposed() const { return decomposed_; }
+    const Coefficients& Decomposed() const;
+    const AnalysisOptions& Options() const { return options_; }
     const RedPicture& Picture() const { return picture_; }
     const Filters& FiltersInUse() const { return filters_; }
     Synthesis SynthesisInUse() const { return synthesis_; }
@@ -294,6 +333,8 @@ private:
     Synthesis synthesis_ = Synthesis::Specified;
     std::shared_ptr<const ExactLevels> exact_;  // exact synthesis only
     std::optional<std::vector<std::uint8_t>> coded_;
+    AnalysisOptions options_;
+    std::shared_ptr<LiftingAnalysis> lifting_;
 
     void ReconstructScratch();
 };

@@ -80,6 +80,22 @@ Quantised Quantise(const MatrixView& square, const Layout& layout, double step, 
     return result;
 }
 
+std::vector<std::vector<double>> BandRateValues(const Coefficients& square, const Layout& layout, const Norms* norms,
+                                                const std::vector<std::uint8_t>* coded) {
+    std::vector<std::vector<double>> values(layout.bands.size());
+    const std::vector<std::uint8_t>& counted = coded != nullptr ? *coded : layout.own;
+    for (int i = 0; i < layout.side; ++i)
+        for (int j = 0; j < layout.side; ++j) {
+            const std::size_t e = layout.Index(i, j);
+            const std::uint8_t b = layout.band[e];
+            if (b == Layout::kNoBand || !counted[e]) continue;
+            // Weighted exactly as Quantise weighs before dividing by its step, smoothing values too.
+            const double weight = norms != nullptr ? norms->Weight(layout.bands[b].level, i, j) : 1.0;
+            values[b].push_back(square.values[e] * weight);
+        }
+    return values;
+}
+
 double EntropyBits(std::vector<double> values) {
     if (values.empty()) return 0.0;
     std::sort(values.begin(), values.end());

@@ -193,26 +193,31 @@ double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKin
             static_cast<long long>(r.smoothX) * r.detailY + static_cast<long long>(r.detailX) * (r.smoothY + r.detailY);
     }
     if (details == 0) return 0.0;
-    std::vector<std::uint64_t> scores;
-    scores.reserve(static_cast<std::size_t>(details));
+    OwnScores scores;  // Add counts every own detail again
+    scores.bits.reserve(static_cast<std::size_t>(details));
     const bool weighted = kind == RuleKind::Norm;
     parts::ForEachOwn(layout, true, [&](std::uint8_t band, int i, int j) {
         const double weight = weighted ? norms->Weight(layout.bands[band].level, i, j) : 1.0;
-        const double score = std::fabs(square.At(i, j)) * weight;
-        if (!std::isnan(score)) scores.push_back(std::bit_cast<std::uint64_t>(score));  // NaN is below no Epsilon
+        scores.Add(std::fabs(square.At(i, j)) * weight);
     });
+    return EpsilonForScores(std::move(scores), percent);
+}
+
+double EpsilonForScores(OwnScores scores, double percent) {
+    const long long details = scores.details;
+    if (details == 0) return 0.0;
     // The fewest zeros whose share, computed as it is reported, reaches the target.
     const auto share = [details](long long zeros) { return OwnZeroShare(zeros, details); };
     auto needed = static_cast<long long>(std::ceil(percent * static_cast<double>(details) / 100.0));
     needed = std::clamp<long long>(needed, 1, details);
     while (needed > 1 && share(needed - 1) >= percent) --needed;
     while (needed < details && share(needed) < percent) ++needed;
-    const auto count = static_cast<long long>(scores.size());
+    const auto count = static_cast<long long>(scores.bits.size());
     if (count == 0) return 0.0;
     needed = std::min(needed, count);
     // Everything up to and including that score falls below the next double: equal
     // magnitudes go together, and the same Epsilon given again picks the same set.
-    return std::nextafter(NthSmallest(scores, static_cast<std::size_t>(needed)), INFINITY);
+    return std::nextafter(NthSmallest(scores.bits, static_cast<std::size_t>(needed)), INFINITY);
 }
 
 }  // namespace tesora::analysis

@@ -23,8 +23,8 @@ from ._tesora import Decomposition
 __version__: str = _tesora.__version__
 MAX_WIDTH: int = _tesora.MAX_WIDTH
 
-__all__ = ["Decomposition", "MAX_WIDTH", "compress", "decode", "decompose", "encode", "filters", "propose_delta",
-           "read_picture", "synthesise", "to_bytes"]
+__all__ = ["Decomposition", "MAX_WIDTH", "best_delta", "compress", "decode", "decompose", "encode", "filters",
+           "propose_delta", "read_picture", "synthesise", "to_bytes"]
 
 PictureLike = Union[np.ndarray, Sequence[Sequence[float]], str, "os.PathLike[str]"]
 
@@ -114,6 +114,25 @@ def propose_delta(picture: PictureLike, *, schranke: float = 50.0, position: Opt
     scroll bar ends at, Delta afterwards and the labels.
     """
     return _tesora.propose_delta(picture, schranke=schranke, position=position)
+
+
+def best_delta(picture: PictureLike, *, bpp: float, rule: str = "flat", level: Optional[int] = None,
+               steps: Optional[int] = None) -> dict:
+    """The Delta with the highest ``psnr_exact`` at ``bpp`` bits per pixel, as
+    ``tesora-cli best-delta --json`` gives it for one picture.
+
+    Every scroll position 0 ... 100 is tried, each with the quantiser step that brings
+    ``entropy_bpp`` to at most ``bpp`` (nothing removed before quantising; ``rule``
+    "flat" or "norm" weighs the coefficients); a golden-section search then refines the
+    best between its neighbours to 1e-3. Beside it: ``delta0_psnr``, the "Calc Delta"
+    proposal ``proposal_delta`` with ``proposal_psnr``, and ``regret_db``, what the
+    proposal gives up. Default level: five steps below the picture's own, at least 2.
+    """
+    name = None
+    if isinstance(picture, (str, os.PathLike)):
+        name = os.fspath(picture)
+        picture = read_picture(picture)
+    return _tesora.best_delta(picture, name, bpp=bpp, rule=rule, level=level, steps=steps)
 
 
 def encode(picture: PictureLike, *, bpp: Optional[float] = None, size: Optional[int] = None,
