@@ -434,5 +434,24 @@ TEST_F(ResearchTest, ExactSynthesisShowsItsFloorAndCountsTheCodedCoefficients) {
     EXPECT_EQ(Run({"compress", picture, "--steps", "3", "--synthesis", "inverse"}).status, 2);
 }
 
+TEST_F(ResearchTest, RateTargetsAndLiftingBasesCountTheCodedCoefficients) {
+    const CliRun exact = Run({"compress", picture, "--steps", "3", "--rule", "norm", "--bpp", "1", "--synthesis",
+                              "exact", "--json"});
+    ASSERT_EQ(exact.status, 0) << exact.err.toStdString();
+    const QJsonObject r = exact.Json();
+    EXPECT_EQ(r["synthesis"].toString(), QStringLiteral("exact"));
+    EXPECT_LE(r["entropy_bpp"].toDouble(), 1.0);
+    EXPECT_GE(r["coded_count"].toDouble(), r["own_detail_count"].toDouble());
+
+    const CliRun haar = Run({"compress", picture, "--steps", "2", "--basis", "haar", "--quantise", "4", "--json"});
+    ASSERT_EQ(haar.status, 0) << haar.err.toStdString();
+    double coded = 0;
+    for (const QJsonValue band : haar.Json()["bands"].toArray()) coded += band.toObject()["coded_count"].toDouble();
+    EXPECT_GT(coded, 0);
+    EXPECT_EQ(coded, haar.Json()["coded_count"].toDouble());
+    // The exact synthesis inverts BLaC's decomposition only.
+    EXPECT_EQ(Run({"compress", picture, "--steps", "2", "--basis", "haar", "--synthesis", "exact"}).status, 2);
+}
+
 }  // namespace
 }  // namespace tesora::testing
