@@ -56,11 +56,12 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
             Refuse("the rule \"levels\" takes epsilons, one per step, not epsilon or zeros");
         if (epsilons.is_none()) Refuse("the rule \"levels\" needs epsilons, one per step");
         QStringList texts;
+        const auto count = static_cast<std::size_t>(pictureLevel - settings.level);
         for (const py::handle& e : py::iter(epsilons)) {
             settings.rule.epsilons.push_back(RequireNumber(e, "epsilons", 0.0, true));
             texts << report::Shortest(settings.rule.epsilons.back());
+            if (settings.rule.epsilons.size() > count) break;  // an endless iterator ends here
         }
-        const auto count = static_cast<std::size_t>(pictureLevel - settings.level);
         if (settings.rule.epsilons.size() != count)
             Refuse("epsilons must hold " + std::to_string(count) + " values (one per step, coarsest first), got " +
                    std::to_string(settings.rule.epsilons.size()));
