@@ -145,7 +145,8 @@ std::vector<double> ChooseTicks(const PlotScale& scale, double length, const std
             for (double e = firstDecade; e <= lastDecade; ++e)
                 for (double m : mantissas) {
                     const double v = m * std::pow(10.0, e);
-                    if (v >= scale.low * (1 - 1e-12) && v <= scale.high * (1 + 1e-12)) ticks.push_back(v);
+                    if (std::isfinite(v) && v >= scale.low * (1 - 1e-12) && v <= scale.high * (1 + 1e-12))
+                        ticks.push_back(v);
                 }
             if (!fits(ticks)) break;
             best = ticks;
