@@ -17,7 +17,7 @@
 namespace tesora::cli {
 namespace {
 
-QString G(double v) { return QString::fromStdString(FormatG(std::abs(v) < 1e-12 ? 0.0 : v)); }
+QString G(double v) { return PlotNumber(v); }
 
 // What the plot says about a column: its axis title, its short name in the title, and
 // which way is better (+1 more, -1 less, 0 neither) with the words for it.

@@ -28,6 +28,8 @@ void RequirePage(const QImage& image, const QString& path) {
 
 }  // namespace
 
+QString PlotNumber(double v) { return QString::fromStdString(FormatG(std::abs(v) < 1e-12 ? 0.0 : v)); }
+
 double TickStep(double span) {
     if (!(span > 0) || !std::isfinite(span)) return 1;
     const double raw = span / 5;
@@ -49,22 +51,20 @@ Axis Axis::Around(double low, double high) {
 
 void DrawFrame(QPainter& painter, const Frame& frame, const QString& xTitle, const QString& yTitle) {
     const QPen grid(QColor(225, 225, 225), 1);
-    // Tick texts are axis marks, not data: "%g" keeps them short.
-    auto number = [](double v) { return QString::fromStdString(FormatG(std::abs(v) < 1e-12 ? 0.0 : v)); };
     const double xStep = TickStep(frame.x.high - frame.x.low), yStep = TickStep(frame.y.high - frame.y.low);
     for (double x = frame.x.low; x <= frame.x.high + xStep / 2; x += xStep) {
         const QPointF p = frame.At(x, frame.y.low);
         painter.setPen(grid);
         painter.drawLine(p, frame.At(x, frame.y.high));
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(p.x() - 40, p.y() + 4, 80, 16), Qt::AlignHCenter | Qt::AlignTop, number(x));
+        painter.drawText(QRectF(p.x() - 40, p.y() + 4, 80, 16), Qt::AlignHCenter | Qt::AlignTop, PlotNumber(x));
     }
     for (double y = frame.y.low; y <= frame.y.high + yStep / 2; y += yStep) {
         const QPointF p = frame.At(frame.x.low, y);
         painter.setPen(grid);
         painter.drawLine(p, frame.At(frame.x.high, y));
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(p.x() - 76, p.y() - 8, 70, 16), Qt::AlignRight | Qt::AlignVCenter, number(y));
+        painter.drawText(QRectF(p.x() - 76, p.y() - 8, 70, 16), Qt::AlignRight | Qt::AlignVCenter, PlotNumber(y));
     }
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::NoBrush);

@@ -13,6 +13,9 @@
 
 namespace tesora::cli {
 
+// The text of a tick or a value in every plot: "%g", with rounding noise around 0 shown as 0.
+QString PlotNumber(double v);
+
 // A round step that splits `span` into about five parts.
 double TickStep(double span);
 
