@@ -1,8 +1,10 @@
 #pragma once
-// The About window ("?"): six labels on sky blue, shown non-modally.
+// The About window ("?"): six labels on sky blue, shown non-modally; "OK" or Escape
+// closes it.
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 
 namespace tesora {
 
@@ -18,6 +20,10 @@ public:
     QLabel* Label4;
     QLabel* Label5;
     QLabel* Label6;
+    QPushButton* butOK;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 extern TfrmAbout* frmAbout;

@@ -9,7 +9,8 @@ namespace tesora {
 
 void CreateForms() {
     frmTesora = new TfrmTesora;
-    frmReducedImg = new TfrmReducedImg;
+    // A window of the main window's: the window manager keeps it above that one.
+    frmReducedImg = new TfrmReducedImg(frmTesora);
     frmWarten = new TfrmWarten;
     frmAbout = new TfrmAbout;
 }

@@ -28,8 +28,8 @@ const char* const kHelp =
     "Exit-Status: 0 beendet, 1 kein Bildschirm, 2 falscher Aufruf.\n";
 
 const char* const kNoDisplay =
-    "tesora: Kein Bildschirm (DISPLAY ist leer). Ohne Bildschirm: \"make test\" für die Tests "
-    "oder \"tesora-cli --help\" für das Werkzeug ohne Fenster.\n";
+    "tesora: Kein Bildschirm (DISPLAY ist leer). Ohne Fenster rechnet tesora-cli dieselben Schritte "
+    "(tesora-cli --help zeigt die Befehle).\n";
 
 EarlyExit UsageError(const QString& message) {
     return {QStringLiteral("tesora: ") + message + QStringLiteral(" (tesora --help zeigt die Optionen)\n"), true, 2};

@@ -6,7 +6,7 @@ namespace tesora {
 
 TfrmReducedImg* frmReducedImg = nullptr;
 
-TfrmReducedImg::TfrmReducedImg(QWidget* parent) : QWidget(parent) {
+TfrmReducedImg::TfrmReducedImg(QWidget* parent) : QWidget(parent, Qt::Tool) {
     ApplyFormStyle(*this);
     setWindowTitle(QStringLiteral("Reduziertes Bild"));
     // Only closing the main window ends the program.

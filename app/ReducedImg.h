@@ -1,6 +1,7 @@
 #pragma once
 // The reduced-picture window: shows what the program computes from the picture and is
-// the picture that "Speichern" writes. Its caption is a second status line.
+// the picture that "Speichern" writes. Its caption is a second status line. A tool
+// window of the main window's, so it stays above that one.
 #include <QWidget>
 
 #include "app/ImageSurface.h"

@@ -9,7 +9,7 @@ namespace tesora {
 
 std::optional<QString> QtFileDialogs::OpenPicture(QWidget* parent, const QString& folder) {
     const QString name = QFileDialog::getOpenFileName(
-        parent, QString(), folder, QStringLiteral("BMP-Grafiken (*.bmp);;alle Dateien (*)"));
+        parent, QString(), folder, QStringLiteral("BMP-Grafiken (*.bmp);;alle Dateien (*)"), &openFilter_);
     if (name.isEmpty()) return std::nullopt;
     return name;
 }

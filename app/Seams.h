@@ -19,11 +19,15 @@ public:
     virtual std::optional<QString> SavePicture(QWidget* parent, const QString& folder) = 0;
 };
 
-// QFileDialog with the program's filters.
+// QFileDialog with the program's filters. The open dialog keeps the filter last chosen
+// for the rest of the session, so JPEG after JPEG needs "alle Dateien" only once.
 class QtFileDialogs : public FileDialogs {
 public:
     std::optional<QString> OpenPicture(QWidget* parent, const QString& folder) override;
     std::optional<QString> SavePicture(QWidget* parent, const QString& folder) override;
+
+private:
+    QString openFilter_;
 };
 
 // The standard error box (QMessageBox::critical).

@@ -1,7 +1,6 @@
 #include "app/TesoraSO.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
@@ -15,132 +14,23 @@
 #include <QSlider>
 
 #include "app/About.h"
+#include "app/Controls.h"
 #include "app/DataFolders.h"
 #include "picture/PictureFile.h"
-#include "picture/SameFile.h"
-#include "tools/FitPicture.h"
+#include "picture/FitPicture.h"
 #include "app/ReducedImg.h"
 #include "app/ScreenFit.h"
 #include "app/Style.h"
 #include "app/ToolTips.h"
-#include "blac/Bank.h"
-#include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
 #include "blac/Start.h"
 #include "blac/State.h"
 #include "matrix/Error.h"
-#include "matrix/Numbers.h"
-#include "mra/LevelChange.h"
-#include "tools/DeltaProposal.h"
-#include "tools/ErrorMeasurement.h"
 #include "tools/Loading.h"
-#include "tools/Reduction.h"
 
 namespace tesora {
 
 TfrmTesora* frmTesora = nullptr;
-
-namespace {
-
-// Return and keypad Enter click a focused button, as Space does.
-class EnterButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
-            event->accept();
-            click();
-            return;
-        }
-        QPushButton::keyPressEvent(event);
-    }
-};
-
-// The wheel changes a value only on the control that has the keyboard: a wheel turned
-// over the window to scroll must not decompose a level or change Epsilon.
-class FocusedWheelOnly : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Wheel) return false;
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->hasFocus()) return false;
-        event->ignore();
-        return true;
-    }
-};
-
-QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width,
-                        int height, bool enabled) {
-    auto* button = new EnterButton(caption, parent);
-    button->setGeometry(left, top, width, height);
-    button->setEnabled(enabled);
-    return button;
-}
-
-// Left and right arrows as on the platform's scroll bars: left lowers the position,
-// right raises it, like up and down (Qt's horizontal scroll bar turns them round).
-class ArrowScrollBar : public QScrollBar {
-public:
-    using QScrollBar::QScrollBar;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() != Qt::Key_Left && event->key() != Qt::Key_Right) {
-            QScrollBar::keyPressEvent(event);
-            return;
-        }
-        const bool raise = (event->key() == Qt::Key_Right) != isRightToLeft();
-        triggerAction(raise ? SliderSingleStepAdd : SliderSingleStepSub);
-        event->accept();
-    }
-    // The style draws no focus mark on a scroll bar; Tab must show where it went.
-    void paintEvent(QPaintEvent* event) override {
-        QScrollBar::paintEvent(event);
-        if (!hasFocus()) return;
-        QPainter painter(this);
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect().adjusted(1, 1, -1, -1);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
-    }
-    void focusInEvent(QFocusEvent* event) override {
-        QScrollBar::focusInEvent(event);
-        update();
-    }
-    void focusOutEvent(QFocusEvent* event) override {
-        QScrollBar::focusOutEvent(event);
-        update();
-    }
-};
-
-QComboBox* MakeCombo(QWidget* parent, int left, int top, int width, const QStringList& items,
-                     const QString& text) {
-    auto* combo = new QComboBox(parent);
-    combo->setEditable(true);
-    // The typed text is the value: no inline completion from the items, no new item.
-    combo->setCompleter(nullptr);
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    combo->addItems(items);
-    combo->setCurrentIndex(int(items.indexOf(text)));
-    combo->setEditText(text);
-    combo->setGeometry(left, top, width, 21);
-    return combo;
-}
-
-QFrame* MakeDivider(QWidget* parent, QFrame::Shape shape, int left, int top, int width, int height) {
-    auto* frame = new QFrame(parent);
-    frame->setFrameShape(shape);
-    frame->setFrameShadow(QFrame::Sunken);
-    frame->setGeometry(left, top, width, height);
-    return frame;
-}
-
-}  // namespace
 
 // ---- TfrmTesora ----------------------------------------------------------------------
 
@@ -184,7 +74,7 @@ void TfrmTesora::CreateControls() {
     trbLevel->setEnabled(false);
 
     labDelta = MakeLabel(this, 8, 56, QStringLiteral("Delta:"));
-    scrDelta = new ArrowScrollBar(Qt::Horizontal, this);
+    scrDelta = MakeArrowScrollBar(this);
     scrDelta->setGeometry(8, 74, 121, 16);
     scrDelta->setRange(0, 100);
     scrDelta->setValue(0);
@@ -218,18 +108,9 @@ void TfrmTesora::CreateControls() {
     butEnde = MakeButton(this, QStringLiteral("Ende"), 320, 272, 57, 25, true);
 
     // The dividers take no focus; they stand where the design puts them.
-    QWidget* const tabOrder[] = {Panel1,     butEnde,    trbLevel,   scrDelta,    butKompress,
-                                 butCalcDelta, cmbEpsilon, Panel2,   butBmpOpen,  butBMPSave,
-                                 cmbSchranke, butFehler,  butAbout};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
-
-    auto* wheel = new FocusedWheelOnly(this);
-    for (QWidget* control : {static_cast<QWidget*>(trbLevel), static_cast<QWidget*>(scrDelta),
-                             static_cast<QWidget*>(cmbEpsilon), static_cast<QWidget*>(cmbSchranke)}) {
-        // The wheel does not take the keyboard either.
-        control->setFocusPolicy(Qt::StrongFocus);
-        control->installEventFilter(wheel);
-    }
+    ChainTabOrder({Panel1, butEnde, trbLevel, scrDelta, butKompress, butCalcDelta, cmbEpsilon, Panel2, butBmpOpen,
+                   butBMPSave, cmbSchranke, butFehler, butAbout});
+    WheelOnlyWhenFocused(this, {trbLevel, scrDelta, cmbEpsilon, cmbSchranke});
 }
 
 // All wiring in one place; connected after the design values are set, so building the
@@ -246,11 +127,6 @@ void TfrmTesora::ConnectHandlers() {
     connect(butCalcDelta, &QPushButton::clicked, this, &TfrmTesora::butCalcDeltaClick);
     connect(cmbSchranke, &QComboBox::editTextChanged, this, &TfrmTesora::cmbSchrankeChange);
     connect(butFehler, &QPushButton::clicked, this, &TfrmTesora::butFehlerClick);
-}
-
-template <typename Work>
-void TfrmTesora::Guarded(Work&& work) {
-    guard_.Run(std::forward<Work>(work));
 }
 
 void TfrmTesora::ShowError(const QString& message) {
@@ -276,9 +152,12 @@ void TfrmTesora::FormCreate() {
 
 void TfrmTesora::butBmpOpenClick() {
     Guarded([&] {
-        const QString folder = samplesFolder_.isEmpty() ? UserPicturesFolder() : samplesFolder_;
+        QString folder = openFolder_;
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = samplesFolder_.isEmpty() ? UserPicturesFolder() : samplesFolder_;
         const std::optional<QString> path = dialogs_->OpenPicture(this, folder);
         if (!path) return;
+        openFolder_ = QFileInfo(*path).absolutePath();
         OpenPicture(*path);
     });
 }
@@ -313,7 +192,10 @@ void TfrmTesora::OpenPicture(const QString& path) {
     // The window's own part: geometry and its two images; the rest is the core's.
     imgBild->SetImage(picture);
     SizeWindowsToPicture(picture.width(), picture.height());
+    // Whatever "Fehler?" or "Calc Delta" named it before, it now shows the new picture.
+    frmReducedImg->setWindowTitle(QStringLiteral("Reduziertes Bild"));
     frmReducedImg->show();
+    frmReducedImg->raise();
     frmReducedImg->ReducedImg->SetImage(picture);
     loadedFileName_ = path;
     loadedFitted_ = fitted;
@@ -399,81 +281,6 @@ void TfrmTesora::SizeWindowsToPicture(int width, int height) {
     PlacePicture(reduced, *reduced.ReducedImg, reduced.sclReduced, QRect(QPoint(0, 0), reducedClient.size),
                  reducedClient.scrolls);
     reduced.move(outer.topLeft());
-}
-
-void TfrmTesora::butEndeClick() {
-    Guarded([&] {
-        delete frmReducedImg;
-        frmReducedImg = nullptr;
-        delete frmAbout;
-        frmAbout = nullptr;
-        exitProcess_(0);
-    });
-}
-
-void TfrmTesora::trbLevelChange() {
-    Guarded([&] {
-        // Below level 2 there is nothing to decompose; a level-1 picture never gets here
-        // through the disabled track bar, this keeps it so.
-        if (PictureLevel < 2) return;
-        // A closed reduced-picture window comes back with the next level it shows.
-        if (frmReducedImg && !frmReducedImg->isVisible() && PictureWidth > 0) frmReducedImg->show();
-        LevelChange(frontend_, trbLevel->value());
-    });
-}
-
-void TfrmTesora::scrDeltaChange() {
-    Guarded([&] { DeltaPositionChanged(frontend_, scrDelta->value()); });
-}
-
-void TfrmTesora::butBMPSaveClick() {
-    Guarded([&] {
-        const QString folder = SaveFolderFor(loadedFileName_);
-        const std::optional<QString> chosen = dialogs_->SavePicture(this, folder);
-        if (!chosen) {
-            frontend_.SetStatus("Datei nicht gesichert!");
-            return;
-        }
-        // A bare name belongs in the folder the dialog showed, not wherever the process
-        // was started. Case-sensitive: "bild.BMP" becomes "bild.BMP.bmp", short names
-        // always grow.
-        QString name = QDir(folder).filePath(*chosen);
-        if (!name.endsWith(QStringLiteral(".bmp"), Qt::CaseSensitive)) name += QStringLiteral(".bmp");
-        if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
-        // "Fehler?" compares with the opened file: replacing it would lose the original.
-        if (SameExistingFile(name, loadedFileName_)) {
-            frontend_.SetStatus("Datei nicht gesichert!");
-            if (notice_)
-                notice_(QStringLiteral("Nicht gesichert"),
-                        QStringLiteral("„%1“ ist das geöffnete Bild (oder ein Verweis darauf). "
-                                       "„Fehler?“ vergleicht mit dieser Datei; sie wird daher nicht "
-                                       "überschrieben.\n\nBitte einen anderen Namen wählen.")
-                            .arg(name));
-            return;
-        }
-        SavePictureFile(frmReducedImg->ReducedImg->Image(), name);
-        frontend_.SetStatus("Datei gesichert!");
-    });
-}
-
-void TfrmTesora::butKompressClick() {
-    Guarded([&] { Reduce(frontend_); });
-}
-
-void TfrmTesora::cmbEpsilonChange() {
-    Guarded([&] { EpsilonChanged(cmbEpsilon->currentText().toStdString()); });
-}
-
-void TfrmTesora::butCalcDeltaClick() {
-    Guarded([&] { CalcDelta(frontend_); });
-}
-
-void TfrmTesora::cmbSchrankeChange() {
-    Guarded([&] { SchrankeChanged(cmbSchranke->currentText().toStdString()); });
-}
-
-void TfrmTesora::butFehlerClick() {
-    Guarded([&] { MeasureError(frontend_); });
 }
 
 void TfrmTesora::butAboutClick() {

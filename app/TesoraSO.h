@@ -44,7 +44,8 @@ public:
     void SetLevelRange(int finest) override;
     void ReloadOriginal() override;
 
-    // Shows the last caption and the last painted pixels.
+    // Shows the last caption and the last painted pixels, and brings the reduced-picture
+    // window to the front when something was drawn into it.
     void Flush();
 
     // Tests switch this on to see every caption in order, not only the last.
@@ -55,6 +56,7 @@ private:
     TfrmTesora& form_;
     std::string status_;
     bool statusPending_ = false;
+    bool reducedDrawn_ = false;
     QElapsedTimer sinceStatus_;
 };
 
@@ -150,6 +152,8 @@ private:
     WindowFrontend frontend_;
     std::unique_ptr<FileDialogs> dialogs_;
     QString samplesFolder_;
+    // Where "Öffnen" found its last picture in this session; the next dialog starts there.
+    QString openFolder_;
     ErrorDisplay errorDisplay_;
     ProcessExit exitProcess_;
     ScreenArea screenArea_;
@@ -162,5 +166,10 @@ private:
 };
 
 extern TfrmTesora* frmTesora;
+
+template <typename Work>
+void TfrmTesora::Guarded(Work&& work) {
+    guard_.Run(std::forward<Work>(work));
+}
 
 }  // namespace tesora

@@ -20,7 +20,7 @@ void SetToolTips(TfrmTesora& form) {
         "setzt es wieder zusammen; Level L heißt 2^L + 1 Werte je Zeile.");
     tip(form.labLevel, "Das Level, auf das das Bild gerade zerlegt ist.");
     tip(form.scrDelta,
-        "Stellt Delta in Schritten von 0.01 ein: 0 ist die Kastenfunktion, 1 die Hutfunktion; "
+        "Stellt Delta in Schritten von 0.01 ein: 0 ist die Box-Funktion, 1 die Hut-Funktion; "
         "es wirkt ab dem nächsten Levelwechsel.");
     tip(form.labDelta, "Der Parameter Delta der BLaC-Wavelets zwischen 0 und 1.");
     tip(form.butKompress,

@@ -23,6 +23,7 @@ PictureSurface& WindowFrontend::Bild() { return *form_.imgBild; }
 
 PictureSurface& WindowFrontend::Reduced() {
     if (!frmReducedImg) throw Error("Das Fenster \"Reduziertes Bild\" existiert nicht mehr.");
+    reducedDrawn_ = true;
     return *frmReducedImg->ReducedImg;
 }
 
@@ -92,6 +93,9 @@ void WindowFrontend::Flush() {
     }
     form_.imgBild->Flush();
     if (frmReducedImg) frmReducedImg->ReducedImg->Flush();
+    // What was just computed must not stay hidden behind the main window.
+    if (reducedDrawn_ && frmReducedImg && frmReducedImg->isVisible()) frmReducedImg->raise();
+    reducedDrawn_ = false;
 }
 
 }  // namespace tesora

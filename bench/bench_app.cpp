@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "matrix/Platform.h"
+#include "platform/Platform.h"
 #include "app/Forms.h"
 #include "app/TesoraSO.h"
 #include "blac/State.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "matrix/Platform.h"
+#include "platform/Platform.h"
 
 namespace {
 

@@ -90,7 +90,7 @@ analysis::RedPicture SweepPicture() {
 void BM_ReconstructFiveToTenAndFehler(benchmark::State& state) {
     SetTransformThreads(1);
     const analysis::RedPicture picture = SweepPicture();
-    const Filters filters = analysis::FiltersOf(DeltaFromPosition(50));
+    const Filters filters = FiltersOf(DeltaFromPosition(50));
     TransformWorkspace workspace;
     const analysis::Coefficients decomposed = analysis::DecomposePicture(picture, filters, 5, workspace);
     analysis::Coefficients square = decomposed;
@@ -124,7 +124,7 @@ BENCHMARK(BM_SweepExtraEpsilon)->Unit(benchmark::kMillisecond)->Repetitions(7)->
 // module's own cost.
 void BM_DecomposeReconstructValues(benchmark::State& state) {
     const analysis::RedPicture picture = SweepPicture();
-    const Filters filters = analysis::FiltersOf(0.5);
+    const Filters filters = FiltersOf(0.5);
     TransformWorkspace workspace;
     std::vector<double> out(static_cast<std::size_t>(kSide) * kSide);
     analysis::Coefficients copy;

@@ -2,15 +2,19 @@
 // back with its last coefficient 1; then
 //   WaveletLeft = W(1..4, 1),  WaveletInner = W(2..6, 2),  WaveletRight = W(6..9, 4)
 //   OneMinusHalfDelta = 1 - Delta * 0.5,  HalfDelta = 1 - OneMinusHalfDelta
-// for the wavelet matrix W of level index 2. Delta = 0 uses fixed filters.
+// for the wavelet matrix W of level index 2 (FiltersOf takes them from the solves, which
+// fill W). Delta = 0 uses fixed filters.
 #include "blac/Coefficients.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "blac/Bank.h"
 #include "blac/Blocks.h"
 #include "blac/State.h"
+#include "matrix/Error.h"
 #include "matrix/Extended.h"
+#include "matrix/Numbers.h"
 
 namespace tesora {
 
@@ -79,13 +83,31 @@ Matrix BuildWaveletMatrix(double D, int j) {
     return W;
 }
 
+Filters FiltersOf(double delta) {
+    Filters f;
+    f.delta = delta;
+    Matrix left = LeftBlock(delta), inner = InnerBlock(delta), right = RightBlock(delta);
+    const auto l = CalcKoeff(left, delta, 3, kLeftWavelet);
+    const auto w = CalcKoeff(inner, delta, 4, kInnerWavelet);
+    const auto r = CalcKoeff(right, delta, 3, kRightWavelet);
+    if (!l || !w || !r) throw Error("Die Filter für Delta " + FormatG(delta) + " sind nicht bestimmbar.");
+    std::copy(l.get(), l.get() + 4, f.left);
+    std::copy(w.get(), w.get() + 5, f.inner);
+    std::copy(r.get(), r.get() + 4, f.right);
+    f.oneMinusHalfDelta = 1 - delta * 0.5;
+    f.halfDelta = 1 - f.oneMinusHalfDelta;
+    return f;
+}
+
 void RebuildWaveletCoeffs() {
+    // The matrix is program state of its own; the filters are the same solves' values.
     WaveletMatrix = BuildWaveletMatrix(Delta, 2);
-    for (int i = 1; i <= 4; ++i) WaveletLeft[i - 1] = WaveletMatrix.Get(i, 1);
-    for (int i = 1; i <= 5; ++i) WaveletInner[i - 1] = WaveletMatrix.Get(i + 1, 2);
-    for (int i = 1; i <= 4; ++i) WaveletRight[i - 1] = WaveletMatrix.Get(i + 5, 4);
-    OneMinusHalfDelta = 1 - Delta * 0.5;
-    HalfDelta = 1 - OneMinusHalfDelta;
+    const Filters f = FiltersOf(Delta);
+    std::copy(f.left, f.left + 4, WaveletLeft);
+    std::copy(f.inner, f.inner + 5, WaveletInner);
+    std::copy(f.right, f.right + 4, WaveletRight);
+    OneMinusHalfDelta = f.oneMinusHalfDelta;
+    HalfDelta = f.halfDelta;
 }
 
 }  // namespace tesora

@@ -3,6 +3,7 @@
 // wavelet matrix of level index 2 and copy out the three filters every level uses.
 #include <memory>
 
+#include "blac/Filters.h"
 #include "matrix/Matrix.h"
 
 namespace tesora {
@@ -19,7 +20,8 @@ std::unique_ptr<double[]> CalcKoeff(Matrix& M, double D, int n, int kind);
 // (2^(j+1) + 1) x 2^j: column c holds wavelet c of level j in the finer scaling functions.
 Matrix BuildWaveletMatrix(double D, int j);
 
-// Reads Delta; writes WaveletMatrix, WaveletLeft/Inner/Right, OneMinusHalfDelta, HalfDelta.
+// Reads Delta; writes WaveletMatrix and, from FiltersOf(Delta), WaveletLeft/Inner/Right,
+// OneMinusHalfDelta, HalfDelta.
 void RebuildWaveletCoeffs();
 
 }  // namespace tesora

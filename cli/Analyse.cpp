@@ -95,77 +95,10 @@ std::string ReadMatrixFile(const QString& path) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-}  // namespace
-
-int RunAnalyse(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("analyse"),
-                     QStringLiteral("BILD [--level L | --steps N] [--position P | --delta D] --save DATEI.npy "
-                                    "[--bands DATEI.npy] [--own DATEI.npy] [--json]"),
-                     QStringLiteral("Zerlegt das Bild bis Level L (Vorgabe 2) und schreibt die Koeffizientenmatrix "
-                                    "(float64, Element [x, y]), die Nummer des Bandes jedes Elements (int32, -1 "
-                                    "für keines) und die Maske der Koeffizienten im Bild (bool) als .npy-Dateien."));
-    line.AddValueOption(QStringLiteral("level"), QStringLiteral("L"),
-                        QStringLiteral("Level, auf den zerlegt wird (2 bis Level des Bildes)."));
-    line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
-                        QStringLiteral("Statt --level: N Stufen unter dem Level des Bildes."));
-    AddDeltaOptions(line);
-    line.AddValueOption(QStringLiteral("save"), QStringLiteral("DATEI"), QStringLiteral("Die Koeffizientenmatrix (.npy)."));
-    line.AddValueOption(QStringLiteral("bands"), QStringLiteral("DATEI"), QStringLiteral("Die Bänder (.npy)."));
-    line.AddValueOption(QStringLiteral("own"), QStringLiteral("DATEI"),
-                        QStringLiteral("Die Maske der eigenen Koeffizienten des Bildes (.npy)."));
-    if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
-
-    if (line.Has(QStringLiteral("level")) && line.Has(QStringLiteral("steps")))
-        throw UsageError(QStringLiteral("Nur eine der Optionen --level und --steps angeben."));
-    std::optional<int> level, steps;
-    if (line.Has(QStringLiteral("level"))) level = ParseLevel(line.Value(QStringLiteral("level")));
-    if (line.Has(QStringLiteral("steps"))) {
-        bool ok = false;
-        steps = line.Value(QStringLiteral("steps")).trimmed().toInt(&ok);
-        if (!ok || *steps < 0 || *steps > 8)
-            throw UsageError(QStringLiteral("Ungültiger Wert für --steps: \"%1\" (erwartet: ganze Zahl von 0 bis 8).")
-                                 .arg(line.Value(QStringLiteral("steps"))));
-    }
-    const DeltaSetting delta = ReadDelta(line);
-    if (!line.Has(QStringLiteral("save"))) throw UsageError(QStringLiteral("Die Option --save fehlt."));
-    std::vector<OutputOption> outputs;
-    for (const char* option : {"save", "bands", "own"}) {
-        const QString name = QString::fromLatin1(option);
-        if (!line.Has(name)) continue;
-        CheckNpyName(line.Value(name), "--" + name);
-        outputs.push_back({"--" + name, line.Value(name)});
-    }
-    CheckOutputsApart(line.Positional(), outputs);
-    for (const OutputOption& output : outputs) CheckWritable(output.path);
-
-    const QString path = line.Positional().constFirst();
-    const analysis::RedPicture picture = RedBytes(LoadUsable(path));
-    const int pictureLevel = analysis::PictureLevelOf(picture.width);
-    if (steps && pictureLevel - *steps < 2)
-        throw UsageError(QStringLiteral("--steps %1: das Bild \"%2\" hat Level %3 und erlaubt höchstens %4 Schritte.")
-                             .arg(*steps).arg(path).arg(pictureLevel).arg(std::max(pictureLevel - 2, 0)));
-    const int target = level ? *level : steps ? pictureLevel - *steps : 2;
-    if (pictureLevel < 2 || target < 2 || target > pictureLevel)
-        throw UsageError(QStringLiteral("Level %1 liegt außerhalb von 2 bis %2, dem Level des Bildes \"%3\".")
-                             .arg(target).arg(pictureLevel).arg(path));
-
-    TransformWorkspace workspace;
-    const analysis::Coefficients square =
-        analysis::DecomposePicture(picture, analysis::FiltersOf(delta.delta), target, workspace);
-    const analysis::Layout layout = analysis::LayoutOf(pictureLevel, target, picture.width, picture.height);
-
-    OutputFiles files;
-    files.AddText(line.Value(QStringLiteral("save")), Bytes(npy::EncodeDoubles(square.values, square.side, square.side)));
-    if (line.Has(QStringLiteral("bands"))) {
-        std::vector<std::int32_t> bands(layout.band.size());
-        for (std::size_t e = 0; e < bands.size(); ++e)
-            bands[e] = layout.band[e] == analysis::Layout::kNoBand ? -1 : layout.band[e];
-        files.AddText(line.Value(QStringLiteral("bands")), Bytes(npy::EncodeInts(bands, layout.side, layout.side)));
-    }
-    if (line.Has(QStringLiteral("own")))
-        files.AddText(line.Value(QStringLiteral("own")), Bytes(npy::EncodeBools(layout.own, layout.side, layout.side)));
-    files.WriteAll();
-
+void ReportAnalysis(const CommandLine& line, Context& context, const QString& path,
+                    const analysis::RedPicture& picture, const DeltaSetting& delta,
+                    const analysis::Coefficients& square, const analysis::Layout& layout) {
+    const int pictureLevel = layout.pictureLevel, target = layout.level;
     if (line.Json()) {
         QJsonArray legend;
         for (const analysis::Band& band : layout.bands)
@@ -182,15 +115,95 @@ int RunAnalyse(const QStringList& args, Context& context) {
         context.out << "Matrix: " << square.side << " x " << square.side << " in " << line.Value(QStringLiteral("save"))
                     << '\n';
     }
+}
+
+// The .npy outputs: named so, apart from the picture and each other, writable.
+void CheckAnalyseOutputs(const CommandLine& line) {
+    std::vector<OutputOption> outputs;
+    for (const char* option : {"save", "bands", "own"}) {
+        const QString name = QString::fromLatin1(option);
+        if (!line.Has(name)) continue;
+        CheckNpyName(line.Value(name), "--" + name);
+        outputs.push_back({"--" + name, line.Value(name)});
+    }
+    CheckOutputsApart(line.Positional(), outputs);
+    for (const OutputOption& output : outputs) CheckWritable(output.path);
+}
+
+void AddAnalyseOptions(CommandLine& line) {
+    line.AddValueOption(QStringLiteral("level"), QStringLiteral("L"),
+                        QStringLiteral("Level, auf den zerlegt wird (2 bis Level des Bildes)."));
+    line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
+                        QStringLiteral("Statt --level: N Stufen unter dem Level des Bildes."));
+    AddDeltaOptions(line);
+    line.AddValueOption(QStringLiteral("save"), QStringLiteral("DATEI"), QStringLiteral("Die Koeffizientenmatrix (.npy)."));
+    line.AddValueOption(QStringLiteral("bands"), QStringLiteral("DATEI"), QStringLiteral("Die Bänder (.npy)."));
+    line.AddValueOption(QStringLiteral("own"), QStringLiteral("DATEI"),
+                        QStringLiteral("Die Maske der eigenen Koeffizienten des Bildes (.npy)."));
+}
+
+}  // namespace
+
+int RunAnalyse(const QStringList& args, Context& context) {
+    CommandLine line(QStringLiteral("analyse"),
+                     QStringLiteral("BILD [--level L | --steps N] [--position P | --delta D] --save DATEI.npy "
+                                    "[--bands DATEI.npy] [--own DATEI.npy] [--json]"),
+                     QStringLiteral("Zerlegt das Bild bis Level L (Vorgabe 2) und schreibt die Koeffizientenmatrix "
+                                    "(float64, Element [x, y]), die Nummer des Bandes jedes Elements (int32, -1 "
+                                    "für keines) und die Maske der Koeffizienten im Bild (bool) als .npy-Dateien."));
+    AddAnalyseOptions(line);
+    if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
+
+    if (line.Has(QStringLiteral("level")) && line.Has(QStringLiteral("steps")))
+        throw UsageError(QStringLiteral("Nur eine der Optionen --level und --steps angeben."));
+    std::optional<int> level, steps;
+    if (line.Has(QStringLiteral("level"))) level = ParseLevel(line.Value(QStringLiteral("level")));
+    if (line.Has(QStringLiteral("steps"))) {
+        bool ok = false;
+        steps = line.Value(QStringLiteral("steps")).trimmed().toInt(&ok);
+        if (!ok || *steps < 0 || *steps > 8)
+            throw UsageError(QStringLiteral("Ungültiger Wert für --steps: \"%1\" (erwartet: ganze Zahl von 0 bis 8).")
+                                 .arg(line.Value(QStringLiteral("steps"))));
+    }
+    const DeltaSetting delta = ReadDelta(line);
+    if (!line.Has(QStringLiteral("save"))) throw UsageError(QStringLiteral("Die Option --save fehlt."));
+    CheckAnalyseOutputs(line);
+
+    const QString path = line.Positional().constFirst();
+    const analysis::RedPicture picture = RedBytes(LoadUsable(path));
+    const int pictureLevel = analysis::PictureLevelOf(picture.width);
+    if (steps && pictureLevel - *steps < 2)
+        throw UsageError(QStringLiteral("--steps %1: das Bild \"%2\" hat Level %3 und erlaubt höchstens %4 Schritte.")
+                             .arg(*steps).arg(path).arg(pictureLevel).arg(std::max(pictureLevel - 2, 0)));
+    const int target = level ? *level : steps ? pictureLevel - *steps : 2;
+    if (pictureLevel < 2 || target < 2 || target > pictureLevel)
+        throw UsageError(QStringLiteral("Level %1 liegt außerhalb von 2 bis %2, dem Level des Bildes \"%3\".")
+                             .arg(target).arg(pictureLevel).arg(path));
+
+    TransformWorkspace workspace;
+    const analysis::Coefficients square =
+        analysis::DecomposePicture(picture, FiltersOf(delta.delta), target, workspace);
+    const analysis::Layout layout = analysis::LayoutOf(pictureLevel, target, picture.width, picture.height);
+
+    OutputFiles files;
+    files.AddText(line.Value(QStringLiteral("save")), Bytes(npy::EncodeDoubles(square.values, square.side, square.side)));
+    if (line.Has(QStringLiteral("bands"))) {
+        std::vector<std::int32_t> bands(layout.band.size());
+        for (std::size_t e = 0; e < bands.size(); ++e)
+            bands[e] = layout.band[e] == analysis::Layout::kNoBand ? -1 : layout.band[e];
+        files.AddText(line.Value(QStringLiteral("bands")), Bytes(npy::EncodeInts(bands, layout.side, layout.side)));
+    }
+    if (line.Has(QStringLiteral("own")))
+        files.AddText(line.Value(QStringLiteral("own")), Bytes(npy::EncodeBools(layout.own, layout.side, layout.side)));
+    files.WriteAll();
+
+    ReportAnalysis(line, context, path, picture, delta, square, layout);
     return kExitOk;
 }
 
-int RunSynthesise(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("synthesise"),
-                     QStringLiteral("MATRIX.npy --level L --width B --height H [--picture-level P] "
-                                    "[--position P | --delta D] --reconstruction DATEI [--json]"),
-                     QStringLiteral("Liest eine (auch veränderte) Koeffizientenmatrix von Level L, rekonstruiert "
-                                    "sie bis zum Level des Bildes und schreibt das Bild, wie das Fenster es malt."));
+namespace {
+
+void AddSynthesiseOptions(CommandLine& line) {
     line.AddValueOption(QStringLiteral("level"), QStringLiteral("L"), QStringLiteral("Level der Matrix (2 bis P)."));
     line.AddValueOption(QStringLiteral("picture-level"), QStringLiteral("P"),
                         QStringLiteral("Level des Bildes; folgt sonst aus der Seitenlänge 2^P + 1."));
@@ -200,39 +213,23 @@ int RunSynthesise(const QStringList& args, Context& context) {
     AddDeltaOptions(line);
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
                         QStringLiteral("Das rekonstruierte Bild (.bmp/.png)."));
-    line.NameInput(QStringLiteral("eine Matrixdatei"));
-    if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
+}
 
-    for (const char* option : {"level", "width", "height", "reconstruction"})
-        if (!line.Has(QString::fromLatin1(option)))
-            throw UsageError(QStringLiteral("Die Option --%1 fehlt.").arg(QString::fromLatin1(option)));
-    const int level = ParseLevel(line.Value(QStringLiteral("level")));
-    auto size = [&](const char* option) {
-        bool ok = false;
-        const QString text = line.Value(QString::fromLatin1(option));
-        const int value = text.trimmed().toInt(&ok);
-        if (!ok || value < 1 || value > kMaxSide)
-            throw UsageError(QStringLiteral("Ungültiger Wert für --%1: \"%2\" (erwartet: ganze Zahl von 1 bis %3).")
-                                 .arg(QString::fromLatin1(option), text).arg(kMaxSide));
-        return value;
-    };
-    const int width = size("width"), height = size("height");
-    std::optional<int> givenPictureLevel;
-    if (line.Has(QStringLiteral("picture-level"))) {
-        bool ok = false;
-        givenPictureLevel = line.Value(QStringLiteral("picture-level")).trimmed().toInt(&ok);
-        if (!ok || *givenPictureLevel < 2 || *givenPictureLevel > kMaxLevel)
-            throw UsageError(QStringLiteral("Ungültiger Wert für --picture-level: \"%1\" (erwartet: ganze Zahl von 2 bis %2).")
-                                 .arg(line.Value(QStringLiteral("picture-level"))).arg(kMaxLevel));
-    }
-    const DeltaSetting delta = ReadDelta(line);
-    const QString output = line.Value(QStringLiteral("reconstruction"));
-    PictureFormatFor(output, QStringLiteral("--reconstruction"));
-    CheckOutputsApart(line.Positional(), {{QStringLiteral("--reconstruction"), output}}, {"die Matrixdatei", "die"});
-    CheckWritable(output);
+// --picture-level, when given.
+std::optional<int> ReadPictureLevel(const CommandLine& line) {
+    if (!line.Has(QStringLiteral("picture-level"))) return std::nullopt;
+    bool ok = false;
+    const int level = line.Value(QStringLiteral("picture-level")).trimmed().toInt(&ok);
+    if (!ok || level < 2 || level > kMaxLevel)
+        throw UsageError(QStringLiteral("Ungültiger Wert für --picture-level: \"%1\" (erwartet: ganze Zahl von 2 bis %2).")
+                             .arg(line.Value(QStringLiteral("picture-level"))).arg(kMaxLevel));
+    return level;
+}
 
-    const QString path = line.Positional().constFirst();
-    const npy::Doubles matrix = npy::DecodeDoubles(ReadMatrixFile(path), path.toStdString());
+// The picture level of a matrix file's square, checked against the options and for
+// finite values.
+int CheckedMatrixLevel(const npy::Doubles& matrix, const QString& path, std::optional<int> givenPictureLevel,
+                       int level, int width, int height) {
     int pictureLevel = 2;
     while (pictureLevel < kMaxLevel && (1 << pictureLevel) + 1 < matrix.rows) ++pictureLevel;
     const int side = (1 << pictureLevel) + 1;
@@ -252,22 +249,61 @@ int RunSynthesise(const QStringList& args, Context& context) {
             throw Error("Die Matrix in \"" + path.toStdString() + "\" enthält bei [" + FormatD(static_cast<long long>(e) / side) +
                         ", " + FormatD(static_cast<long long>(e) % side) + "] keine endliche Zahl.");
 
+    return pictureLevel;
+}
+
+}  // namespace
+
+int RunSynthesise(const QStringList& args, Context& context) {
+    CommandLine line(QStringLiteral("synthesise"),
+                     QStringLiteral("MATRIX.npy --level L --width B --height H [--picture-level P] "
+                                    "[--position P | --delta D] --reconstruction DATEI [--json]"),
+                     QStringLiteral("Liest eine (auch veränderte) Koeffizientenmatrix von Level L, rekonstruiert "
+                                    "sie bis zum Level des Bildes und schreibt das Bild, wie das Fenster es malt."));
+    AddSynthesiseOptions(line);
+    line.NameInput(QStringLiteral("eine Matrixdatei"));
+    if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
+
+    for (const char* option : {"level", "width", "height", "reconstruction"})
+        if (!line.Has(QString::fromLatin1(option)))
+            throw UsageError(QStringLiteral("Die Option --%1 fehlt.").arg(QString::fromLatin1(option)));
+    const int level = ParseLevel(line.Value(QStringLiteral("level")));
+    auto size = [&](const char* option) {
+        bool ok = false;
+        const QString text = line.Value(QString::fromLatin1(option));
+        const int value = text.trimmed().toInt(&ok);
+        if (!ok || value < 1 || value > kMaxSide)
+            throw UsageError(QStringLiteral("Ungültiger Wert für --%1: \"%2\" (erwartet: ganze Zahl von 1 bis %3).")
+                                 .arg(QString::fromLatin1(option), text).arg(kMaxSide));
+        return value;
+    };
+    const int width = size("width"), height = size("height");
+    const std::optional<int> givenPictureLevel = ReadPictureLevel(line);
+    const DeltaSetting delta = ReadDelta(line);
+    const QString output = line.Value(QStringLiteral("reconstruction"));
+    PictureFormatFor(output, QStringLiteral("--reconstruction"));
+    CheckOutputsApart(line.Positional(), {{QStringLiteral("--reconstruction"), output}}, {"die Matrixdatei", "die"});
+    CheckWritable(output);
+
+    const QString path = line.Positional().constFirst();
+    const npy::Doubles matrix = npy::DecodeDoubles(ReadMatrixFile(path), path.toStdString());
+    const int pictureLevel = CheckedMatrixLevel(matrix, path, givenPictureLevel, level, width, height);
+    const int side = (1 << pictureLevel) + 1;
+
     analysis::Coefficients square;
     square.pictureLevel = pictureLevel;
     square.level = level;
     square.side = side;
     square.values = matrix.values;
     TransformWorkspace workspace;
-    analysis::Reconstruct(square, analysis::FiltersOf(delta.delta), pictureLevel, workspace);
+    analysis::Reconstruct(square, FiltersOf(delta.delta), pictureLevel, workspace);
     for (const double value : square.values)
         if (!std::isfinite(value))
             throw Error("Die Rekonstruktion der Matrix in \"" + path.toStdString() +
                         "\" läuft über: sie enthält Werte, die nicht endlich sind.");
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            bytes[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
-                static_cast<std::uint8_t>(ClampToByte(square.At(x, y)));
+    // Every row is transformed (height <= side), so no byte of the blank picture survives.
+    const analysis::RedPicture blank{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height))};
+    const std::vector<std::uint8_t> bytes = analysis::ToBytes(square.View(), blank);
     OutputFiles files;
     files.AddPicture(output, GreyImage(bytes, width, height));
     files.WriteAll();

@@ -132,11 +132,11 @@ RuleOption ParseRule(const QString& text) {
     rule.text = text.trimmed();
     if (rule.text == QLatin1String("flat")) return rule;
     if (rule.text == QLatin1String("norm")) {
-        rule.kind = 1;
+        rule.kind = analysis::RuleKind::Norm;
         return rule;
     }
     if (!rule.text.startsWith(QLatin1String("levels:"))) Bad(QStringLiteral("--rule"), text, expected);
-    rule.kind = 2;
+    rule.kind = analysis::RuleKind::Levels;
     for (const QString& part : rule.text.mid(7).split(QLatin1Char(','))) {
         bool ok = false;
         const double value = ParseDouble(part, &ok);

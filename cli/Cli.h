@@ -4,12 +4,9 @@
 #include <QTextStream>
 #include <functional>
 
-namespace tesora::cli {
+#include "cli/ExitCodes.h"
 
-// Exit statuses scripts can rely on.
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // a picture or output file that cannot be used
-constexpr int kExitUsage = 2;    // the command line itself is wrong
+namespace tesora::cli {
 
 // args[0] is the program name, args[1] the subcommand. Reports go to `out`, the one
 // error line (and progress, when `progress` is set) to `err`. Needs a QGuiApplication

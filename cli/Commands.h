@@ -2,8 +2,8 @@
 // The subcommands. Each returns the exit status or throws UsageError / tesora::Error.
 #include <QStringList>
 
-#include "cli/Cli.h"
 #include "cli/CommandLine.h"
+#include "cli/ExitCodes.h"
 
 namespace tesora::cli {
 

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <vector>
 
-#include "blac/Bank.h"
 #include "blac/State.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
@@ -23,8 +22,6 @@ using report::AnalyseRow;
 using report::BaseResult;
 using report::CompressResult;
 using report::CompressSettings;
-using report::MeasureQuality;
-using report::OwnZeros;
 using report::RedBytes;
 using report::RowAsked;
 using report::ToJson;
@@ -33,110 +30,26 @@ using report::kDataFormat;
 
 namespace {
 
-// Where index c = 0 ... 2n of a coefficient made by the step to level k (n = 2^k)
-// stands on the finest grid: smoothing value c at c * 2^(L-k), detail m = c - n - 1 at
-// the middle of its wavelet, fine point 2m + 1 of level k + 1.
-std::vector<long long> GridPoints(int k) {
-    const int n = Pow2Int[k];
-    std::vector<long long> points(static_cast<std::size_t>(2 * n + 1));
-    for (int c = 0; c <= 2 * n; ++c)
-        points[static_cast<std::size_t>(c)] = c <= n ? static_cast<long long>(c) << (PictureLevel - k)
-                                                     : static_cast<long long>(2 * (c - n - 1) + 1)
-                                                           << (PictureLevel - k - 1);
-    return points;
+// The pictures a compress writes, painted by the window's road on a MemoryFrontend: the
+// reduced window at the level, the main picture after `reduce` zeroed and marked on the
+// working matrix, and again after the track bar went back up.
+void PaintPictures(const QString& picture, const CompressSettings& settings, const QImage& opened,
+                   OutputFiles& outputs, const std::function<void(const MatrixView&, PictureSurface&)>& reduce) {
+    Road road(picture, opened, settings.fit);
+    if (settings.position) road.SetDeltaPosition(*settings.position);
+    if (settings.rawDelta) road.SetRawDelta(*settings.rawDelta);
+    // The reduced-picture window is seen only through the approximation file.
+    road.Frontend().reducedWatched = !settings.approximation.isEmpty();
+    road.MoveTrackBar(settings.level);
+    if (!settings.approximation.isEmpty()) outputs.AddPicture(settings.approximation, road.ReducedPicture());
+    road.Frontend().reducedWatched = false;
+    reduce(WorkingMatrix(), road.Frontend().bild);
+    if (!settings.coefficients.isEmpty()) outputs.AddPicture(settings.coefficients, road.MainPicture());
+    road.MoveTrackBar(PictureLevel);
+    if (!settings.reconstruction.isEmpty()) outputs.AddPicture(settings.reconstruction, road.MainPicture());
 }
 
 }  // namespace
-
-OwnZeros CountOwnZeros() {
-    OwnZeros own;
-    const double* elements = CoeffMatrix.Data();
-    const auto stride = static_cast<std::size_t>(CoeffMatrix.Cols());
-    // Band k: what the step from level k + 1 to k made, the block of 2n + 1 minus the
-    // n + 1 square of the next coarser step.
-    for (int k = CurrentLevel; k < PictureLevel; ++k) {
-        const int n = Pow2Int[k];
-        const std::vector<long long> at = GridPoints(k);
-        for (int i = 0; i <= 2 * n; ++i) {
-            if (at[static_cast<std::size_t>(i)] >= PictureWidth) continue;
-            const double* row = elements + static_cast<std::size_t>(i) * stride;
-            for (int j = (i <= n ? n + 1 : 0); j <= 2 * n; ++j) {
-                if (at[static_cast<std::size_t>(j)] >= PictureHeight) continue;
-                ++own.details;
-                own.zeros += row[j] == 0.0;
-            }
-        }
-    }
-    return own;
-}
-
-Decomposition::Decomposition(const QString& picture, const CompressSettings& settings, OutputFiles& outputs,
-                             int reductions, const QImage& opened)
-    : road_(picture, opened, settings.fit) {
-    if (settings.level > PictureLevel)
-        throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 des Bildes \"%3\".")
-                             .arg(settings.level).arg(PictureLevel).arg(picture));
-    base_.picture = picture;
-    base_.width = PictureWidth;
-    base_.height = PictureHeight;
-    base_.pictureLevel = PictureLevel;
-    base_.level = settings.level;
-    base_.transformedRows = std::min(PictureHeight, Pow2Int[PictureLevel] + 1);
-    base_.position = settings.position;
-
-    if (settings.position) road_.SetDeltaPosition(*settings.position);
-    if (settings.rawDelta) road_.SetRawDelta(*settings.rawDelta);
-    // Until "Fehler?" reads the picture into it again, the reduced-picture window is
-    // seen only through the approximation file.
-    road_.Frontend().reducedWatched = !settings.approximation.isEmpty();
-    road_.MoveTrackBar(settings.level);
-    // "Speichern" now would write the reduced-picture window.
-    if (!settings.approximation.isEmpty()) outputs.AddPicture(settings.approximation, road_.ReducedPicture());
-    road_.Frontend().reducedWatched = false;
-    if (reductions > 1) decomposed_ = road_.Take();
-    // Several reductions would read the same bytes again for each "Fehler?".
-    if (reductions > 1 || !opened.isNull()) road_.CompareWithOpenedPicture();
-}
-
-CompressResult Decomposition::Finish(const std::optional<QString>& epsilon, const CompressSettings& settings,
-                                     OutputFiles& outputs) {
-    if (finished_++ > 0) {
-        if (!decomposed_) throw Error("Die Zerlegung ist schon verbraucht.");
-        road_.Restore(*decomposed_);
-    }
-    CompressResult result = base_;
-    if (epsilon) {
-        road_.SetEpsilonText(*epsilon);
-        result.epsilon = Epsilon;
-        result.zeroCount = road_.PressReduce();
-        result.zeroShare = ReductionShare(result.zeroCount);
-    }
-    result.own = CountOwnZeros();
-    if (!settings.coefficients.isEmpty()) outputs.AddPicture(settings.coefficients, road_.MainPicture());
-    road_.MoveTrackBar(PictureLevel);
-    if (!settings.reconstruction.isEmpty()) outputs.AddPicture(settings.reconstruction, road_.MainPicture());
-    result.meanError = road_.PressFehler();
-
-    result.delta = Delta;
-    result.schranke = Schranke;
-    // "Fehler?" has just read the picture again into the reduced picture.
-    result.quality = MeasureQuality(road_.MainPicture(), road_.ReducedPicture(), PictureWidth, result.transformedRows);
-    const MemoryFrontend& frontend = road_.Frontend();
-    result.labProzent = frontend.Text(Label::Prozent);
-    result.labFehler = frontend.Text(Label::Fehler);
-    result.labDelta = frontend.Text(Label::Delta);
-    result.labLevel = frontend.Text(Label::Level);
-    return result;
-}
-
-void Decomposition::FinishWith(const std::function<int(const MatrixView&, PictureSurface&)>& reduce,
-                               const CompressSettings& settings, OutputFiles& outputs) {
-    const int count = reduce(WorkingMatrix(), road_.Frontend().bild);
-    road_.Frontend().SetLabel(Label::Prozent, FormatShare(ReductionShare(count)));
-    if (!settings.coefficients.isEmpty()) outputs.AddPicture(settings.coefficients, road_.MainPicture());
-    road_.MoveTrackBar(PictureLevel);
-    if (!settings.reconstruction.isEmpty()) outputs.AddPicture(settings.reconstruction, road_.MainPicture());
-}
 
 int LevelFor(const CompressSettings& settings, int width, const QString& picture) {
     const int own = analysis::PictureLevelOf(width);
@@ -149,7 +62,8 @@ int LevelFor(const CompressSettings& settings, int width, const QString& picture
                              .arg(settings.level).arg(own).arg(picture));
     }
     const int level = settings.steps ? own - *settings.steps : settings.level;
-    if (settings.rule.kind == 2 && settings.rule.epsilons.size() != static_cast<std::size_t>(own - level))
+    const analysis::RuleAsked asked{settings.rule.kind, false, false, settings.rule.epsilons.size(), false};
+    if (analysis::CheckRule(asked, own - level) == analysis::RuleProblem::WrongListLength)
         throw UsageError(QStringLiteral("--rule levels: braucht für \"%1\" %2 Epsilon (eins je Level von %3 bis %4).")
                              .arg(picture).arg(own - level).arg(level).arg(own - 1));
     return level;
@@ -168,28 +82,18 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     // The pictures come from the window's road, with the same rule and Epsilon.
     if (settings.approximation.isEmpty() && settings.coefficients.isEmpty() && settings.reconstruction.isEmpty())
         return result;
-    Decomposition road(picture, settings, outputs, 1, opened);
-    const bool flat = settings.rule.kind == 0 && !settings.zeros && !settings.quantise;
-    if (flat) {
-        road.Finish(settings.epsilon, settings, outputs);
-        return result;
-    }
-    road.FinishWith(
-        [&](const MatrixView& matrix, PictureSurface& bild) {
-            const analysis::Layout& layout = analysis.LayoutInUse();
-            const analysis::Norms* norms = settings.rule.kind == 1 ? &analysis.NormsInUse() : nullptr;
-            int count = 0;
-            if (result.epsilon || !result.levelEpsilons.empty()) {
-                analysis::Rule rule;
-                rule.kind = static_cast<analysis::RuleKind>(settings.rule.kind);
-                rule.epsilon = result.epsilon.value_or(0.0);
-                rule.epsilons = result.levelEpsilons;
-                count = analysis::ApplyRule(matrix, layout, rule, norms, &bild).zeroCount;
-            }
-            if (settings.quantise) analysis::Quantise(matrix, layout, *settings.quantise, norms);
-            return count;
-        },
-        settings, outputs);
+    PaintPictures(picture, settings, opened, outputs, [&](const MatrixView& matrix, PictureSurface& bild) {
+        const analysis::Layout& layout = analysis.LayoutInUse();
+        const analysis::Norms* norms = settings.rule.kind == analysis::RuleKind::Norm ? &analysis.NormsInUse() : nullptr;
+        if (result.epsilon || !result.levelEpsilons.empty()) {
+            analysis::Rule rule;
+            rule.kind = settings.rule.kind;
+            rule.epsilon = result.epsilon.value_or(0.0);
+            rule.epsilons = result.levelEpsilons;
+            analysis::ApplyRule(matrix, layout, rule, norms, &bild);
+        }
+        if (settings.quantise) analysis::Quantise(matrix, layout, *settings.quantise, norms);
+    });
     return result;
 }
 
@@ -266,15 +170,22 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     else settings.level = ParseLevel(line.Value(QStringLiteral("level")));
     if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
     if (line.Has(QStringLiteral("quantise"))) settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
-    const bool levels = settings.rule.kind == 2;
-    if (levels && (line.Has(QStringLiteral("epsilon")) || line.Has(QStringLiteral("epsilons"))))
-        throw UsageError(QStringLiteral("--rule levels: bringt seine Epsilon mit; --epsilon nicht zusätzlich angeben."));
-    if (line.Has(QStringLiteral("zeros"))) {
-        if (levels) throw UsageError(QStringLiteral("--zeros geht nur mit den Regeln flat und norm."));
-        if (line.Has(QStringLiteral("epsilon")) || line.Has(QStringLiteral("epsilons")))
+    // A sweep's --epsilons list counts as Epsilon here; the levels rule's list came with --rule.
+    // Only sweep has --epsilons; asking the parser about an option it lacks warns.
+    const bool epsilons = !single && line.Has(QStringLiteral("epsilons"));
+    analysis::RuleAsked asked{settings.rule.kind, line.Has(QStringLiteral("epsilon")) || epsilons,
+                              line.Has(QStringLiteral("zeros")), std::nullopt, false};
+    if (settings.rule.kind == analysis::RuleKind::Levels) asked.epsilons = settings.rule.epsilons.size();
+    switch (analysis::CheckRule(asked, std::nullopt)) {
+        case analysis::RuleProblem::LevelsWithEpsilon:
+            throw UsageError(QStringLiteral("--rule levels: bringt seine Epsilon mit; --epsilon nicht zusätzlich angeben."));
+        case analysis::RuleProblem::LevelsWithZeros:
+            throw UsageError(QStringLiteral("--zeros geht nur mit den Regeln flat und norm."));
+        case analysis::RuleProblem::EpsilonAndZeros:
             throw UsageError(QStringLiteral("Nur eine der Optionen --epsilon und --zeros angeben."));
-        if (single) settings.zeros = ParseZeros(line.Value(QStringLiteral("zeros")), false).front();
+        default: break;
     }
+    if (asked.zeros && single) settings.zeros = ParseZeros(line.Value(QStringLiteral("zeros")), false).front();
     settings.fit = line.Has(QStringLiteral("fit"));
     if (line.Has(QStringLiteral("epsilon"))) {
         QString warning;

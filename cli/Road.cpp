@@ -1,6 +1,5 @@
 #include "cli/Road.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "cli/StandardInput.h"
@@ -12,9 +11,7 @@
 #include "mra/LevelChange.h"
 #include "report/Opening.h"
 #include "tools/DeltaProposal.h"
-#include "tools/ErrorMeasurement.h"
 #include "tools/Loading.h"
-#include "tools/Reduction.h"
 
 namespace tesora::cli {
 
@@ -41,32 +38,10 @@ Road::Road(const QString& path, const QImage& opened, bool fit) : path_(path) {
     StartProgram();
     ShowLevelAndDelta(frontend_);  // as the window's creation leaves the labels
     // The state steps of the window's "Öffnen", in its order.
-    original_ = opened.isNull() ? LoadUsable(path, fit) : opened;
-    CopyToSurface(original_, frontend_.bild);
+    CopyToSurface(opened.isNull() ? LoadUsable(path, fit) : opened, frontend_.bild);
     frontend_.reduced = frontend_.bild;
     frontend_.reloadOriginal = [path, fit](MemorySurface& reduced) { CopyToSurface(LoadUsable(path, fit), reduced); };
     OpenLoadedPicture(frontend_, path.toStdString());
-}
-
-Road::Snapshot Road::Take() const {
-    const auto side = static_cast<std::size_t>(Pow2Int[PictureLevel] + 1);
-    const double* elements = CoeffMatrix.Data();
-    const std::size_t stride = static_cast<std::size_t>(CoeffMatrix.Cols());
-    return {frontend_.bild, frontend_.labels, frontend_.enabled,
-            std::vector<double>(elements, elements + side * stride), CurrentLevel, frontend_.trackPosition};
-}
-
-void Road::CompareWithOpenedPicture() {
-    frontend_.reloadOriginal = [this](MemorySurface& reduced) { CopyToSurface(original_, reduced); };
-}
-
-void Road::Restore(const Snapshot& snapshot) {
-    frontend_.bild = snapshot.bild;
-    frontend_.labels = snapshot.labels;
-    frontend_.enabled = snapshot.enabled;
-    std::copy(snapshot.coefficients.begin(), snapshot.coefficients.end(), CoeffMatrix.Data());
-    CurrentLevel = snapshot.currentLevel;
-    frontend_.trackPosition = snapshot.trackPosition;
 }
 
 void Road::SetRawDelta(double delta) {
@@ -77,10 +52,7 @@ void Road::SetRawDelta(double delta) {
 
 void Road::MoveTrackBar(int level) { frontend_.MoveTrackBar(level); }
 
-void Road::SetEpsilonText(const QString& text) { EpsilonChanged(text.toStdString()); }
 void Road::SetSchrankeText(const QString& text) { SchrankeChanged(text.toStdString()); }
-int Road::PressReduce() { return Reduce(frontend_); }
-double Road::PressFehler() { return MeasureError(frontend_); }
 void Road::PressCalcDelta() { CalcDelta(frontend_); }
 
 }  // namespace tesora::cli

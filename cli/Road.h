@@ -4,9 +4,6 @@
 // "Calc Delta". Each road starts from the state of a freshly started program.
 #include <QImage>
 #include <QString>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "blac/Start.h"
 #include "tools/MemoryFrontend.h"
@@ -42,32 +39,10 @@ public:
     void SetRawDelta(double delta);
     // The track bar moved to `level`.
     void MoveTrackBar(int level);
-    // The combo boxes' texts.
-    void SetEpsilonText(const QString& text);
+    // The Schranke combo box's text.
     void SetSchrankeText(const QString& text);
-    // The buttons; Reduce returns the count it shows as a share.
-    int PressReduce();
-    double PressFehler();
+    // "Calc Delta".
     void PressCalcDelta();
-
-    // What "Reduce" and the way back up read after the track bar went down: the main
-    // picture, the labels and enabled states, the matrix block in use and the level. The
-    // reduced-picture window is left out: the way up repaints all of it and "Fehler?"
-    // reloads it. Restoring a snapshot puts the road back, so one decomposition serves
-    // several reductions.
-    struct Snapshot {
-        MemorySurface bild;
-        std::map<Label, std::string> labels;
-        std::map<Control, bool> enabled;
-        std::vector<double> coefficients;
-        int currentLevel;
-        int trackPosition;
-    };
-    Snapshot Take() const;
-    // "Fehler?" compares with the picture as opened instead of reading the file again:
-    // for a run of several reductions, which would read the same bytes each time.
-    void CompareWithOpenedPicture();
-    void Restore(const Snapshot& snapshot);
 
     MemoryFrontend& Frontend() { return frontend_; }
     const QString& Path() const { return path_; }
@@ -77,7 +52,6 @@ public:
 private:
     MemoryFrontend frontend_;
     QString path_;
-    QImage original_;  // as opened: several reductions compare with it
 };
 
 }  // namespace tesora::cli

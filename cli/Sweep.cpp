@@ -14,6 +14,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Compression.h"
+#include "cli/Road.h"
 #include "cli/FileIdentity.h"
 #include "cli/OutputFiles.h"
 #include "cli/Plot.h"
@@ -286,7 +287,7 @@ QStringList ReadEpsilons(const CommandLine& line, Context& context, const Compre
     const bool one = line.Has(QStringLiteral("epsilon")), many = line.Has(QStringLiteral("epsilons"));
     if (one && many) throw UsageError(QStringLiteral("Nur eine der Optionen --epsilon und --epsilons angeben."));
     // A target or the levels rule stands in for the Epsilon.
-    if (line.Has(QStringLiteral("zeros")) || settings.rule.kind == 2) return {};
+    if (line.Has(QStringLiteral("zeros")) || settings.rule.kind == analysis::RuleKind::Levels) return {};
     if (!one && !many) throw UsageError(QStringLiteral("Die Option --epsilon fehlt."));
     if (one) return {*settings.epsilon};
     QStringList warnings;

@@ -7,7 +7,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Interrupt.h"
-#include "matrix/Platform.h"
+#include "platform/Platform.h"
 #include "report/NativeNames.h"
 
 namespace {

@@ -12,7 +12,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TESORA_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TESORA_HOMEPAGE}")
+if(TESORA_HOMEPAGE)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TESORA_HOMEPAGE}")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so invisible to dpkg-shlibdeps: the windows need Qt's display
 # plugins (xcb, wayland).
@@ -25,6 +27,11 @@ endif()
 # Qt's German texts for the file dialogs and message boxes; the face the plots are set in.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+if(TESORA_PYTHON)
+  # Byte code compiled on installation and removed with the package, as Debian's Python
+  # packages do.
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/data/postinst ${PROJECT_SOURCE_DIR}/data/prerm)
+endif()
 # The synopsis is the summary above; this is the long text only.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Tesora splits a picture into a two-dimensional multi-resolution analysis

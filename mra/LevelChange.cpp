@@ -13,14 +13,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
-#include <exception>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "blac/Bank.h"
 #include "blac/DeltaControl.h"
 #include "blac/State.h"
+#include "mra/Pass.h"
 #include "mra/Rendering.h"
 
 namespace tesora {
@@ -93,131 +92,6 @@ HelperCrew& TransformWorkspace::Crew(std::size_t helpers) {
 namespace {
 
 std::atomic<int> transformThreads{0};  // 0: DefaultTransformThreads()
-
-// One pass over the chunks of `lines` lines. compute(k, in, out, scratch, words) may run
-// on any thread with scratch `in`, `out` and `scratch` (words) of its own; it reads and
-// writes only chunk k's lines of the matrix (chunks are disjoint lines) and leaves the
-// chunk's grey words in `words`, or paints them into the picture itself where `words`
-// is null (the calling thread's own chunks). finish(k, words) runs on the calling thread in chunk order, so the
-// picture and the status texts see exactly the sequence of a serial pass.
-//
-// The caller takes chunks from the front and finishes each at once; helper threads take
-// them from the back. So the caller never waits for a helper that the system has not
-// scheduled yet, only at the end of the pass for the chunks helpers are still on.
-// A helper needs at least kMinChunksPerThread chunks to be worth starting.
-constexpr std::size_t kMinChunksPerThread = 2;
-
-template <typename Compute, typename Finish>
-void RunPass(std::size_t lines, TransformWorkspace& workspace, Compute compute, Finish finish) {
-    const std::size_t chunks = (lines + kChunk - 1) / kChunk;
-    const std::size_t threads =
-        std::min(static_cast<std::size_t>(TransformThreads()), chunks / kMinChunksPerThread);
-    double* const own = workspace.out.data();
-    if (threads <= 1) {
-        for (std::size_t k = 0; k < chunks; ++k) {
-            compute(k, workspace.in.data(), own, workspace.wordScratch.data(), nullptr);
-            finish(k, nullptr);
-        }
-        return;
-    }
-
-    const std::size_t slot = lines * kChunk;
-    if (workspace.results.size() < chunks * slot) workspace.results.resize(chunks * slot);
-    if (workspace.helperIn.size() < threads - 1) workspace.helperIn.resize(threads - 1);
-    if (workspace.helperOut.size() < threads - 1) workspace.helperOut.resize(threads - 1);
-    if (workspace.helperWords.size() < threads - 1) workspace.helperWords.resize(threads - 1);
-    for (std::size_t h = 0; h + 1 < threads; ++h) {
-        if (workspace.helperIn[h].size() < slot) workspace.helperIn[h].resize(slot);
-        if (workspace.helperOut[h].size() < slot) workspace.helperOut[h].resize(slot);
-        if (workspace.helperWords[h].size() < slot) workspace.helperWords[h].resize(slot);
-    }
-    std::uint32_t* const results = workspace.results.data();
-
-    std::vector<std::atomic<unsigned char>> done(chunks);  // set when a helper's chunk is ready
-    std::mutex claimMutex;
-    std::size_t front = 0, back = chunks;  // chunks front ... back-1 are unclaimed
-    std::atomic<bool> failed{false};
-    std::exception_ptr failure;
-    auto fail = [&] {
-        const std::lock_guard<std::mutex> lock(claimMutex);
-        if (!failure) failure = std::current_exception();
-        failed.store(true);
-    };
-
-    HelperCrew& crew = workspace.Crew(threads - 1);
-    crew.Start(threads - 1, [&](std::size_t h) {
-        double* const in = workspace.helperIn[h].data();
-        double* const out = workspace.helperOut[h].data();
-        std::uint32_t* const scratch = workspace.helperWords[h].data();
-        for (;;) {
-            std::size_t k = 0;
-            {
-                const std::lock_guard<std::mutex> lock(claimMutex);
-                if (front == back) return;
-                k = --back;
-            }
-            if (!failed.load()) {
-                try {
-                    compute(k, in, out, scratch, results + k * slot);
-                } catch (...) {
-                    fail();
-                }
-            }
-            done[k].store(1, std::memory_order_release);
-            done[k].notify_all();
-        }
-    });
-    // The helpers use this frame: on every way out of it they are stopped from taking
-    // more chunks and waited for.
-    struct Waited {
-        HelperCrew& crew;
-        std::mutex& claimMutex;
-        std::size_t& front;
-        std::size_t& back;
-        bool done = false;
-        void Stop() {
-            const std::lock_guard<std::mutex> lock(claimMutex);
-            back = front;
-        }
-        ~Waited() {
-            if (done) return;
-            try {
-                Stop();
-                crew.Wait();
-            } catch (...) {  // the pass is failing already
-            }
-        }
-    } waited{crew, claimMutex, front, back};
-
-    for (std::size_t k = 0; k < chunks && !failed.load(); ++k) {
-        bool mine = false;
-        {
-            const std::lock_guard<std::mutex> lock(claimMutex);
-            if (front == k && front < back) {
-                ++front;
-                mine = true;
-            }
-        }
-        if (mine) {
-            try {
-                compute(k, workspace.in.data(), own, workspace.wordScratch.data(), nullptr);
-            } catch (...) {
-                fail();
-                break;
-            }
-            finish(k, nullptr);
-        } else {
-            done[k].wait(0, std::memory_order_acquire);
-            if (failed.load()) break;
-            finish(k, results + k * slot);
-        }
-    }
-    // The pass may have ended early: the helpers take no more chunks.
-    waited.Stop();
-    waited.done = true;
-    crew.Wait();
-    if (failure) std::rethrow_exception(failure);
-}
 
 }  // namespace
 

@@ -5,17 +5,9 @@
 // so a kernel can run on any matrix, in any thread.
 #include <cstddef>
 
-namespace tesora {
+#include "blac/Filters.h"
 
-// The wavelet filters of one Delta, as RebuildWaveletCoeffs leaves them.
-struct Filters {
-    double delta = 0.0;
-    double halfDelta = 0.0;          // Delta / 2
-    double oneMinusHalfDelta = 1.0;  // 1 - Delta / 2
-    double left[4] = {};             // the left boundary wavelet
-    double inner[5] = {};            // every interior wavelet
-    double right[4] = {};            // the right boundary wavelet
-};
+namespace tesora {
 
 // One step between coarse level L and fine level L + 1: n = 2^L smoothing intervals,
 // lines of 2n + 1 values. The formulas need two interior wavelets (L >= 2), and a fine

@@ -8,7 +8,7 @@
 
 #include "picture/Decoding.h"
 #include "picture/ReplacingFile.h"
-#include "tools/FitPicture.h"
+#include "picture/FitPicture.h"
 
 namespace tesora {
 namespace {

@@ -28,6 +28,75 @@ py::object Get(const py::kwargs& settings, const char* key) {
 
 }  // namespace
 
+void RefuseBadRule(const analysis::RuleAsked& asked, std::optional<int> steps) {
+    switch (analysis::CheckRule(asked, steps)) {
+        case analysis::RuleProblem::None: return;
+        case analysis::RuleProblem::LevelsWithEpsilon:
+        case analysis::RuleProblem::LevelsWithZeros:
+            Refuse("the rule \"levels\" takes epsilons, one per step, not epsilon or zeros");
+        case analysis::RuleProblem::LevelsWithoutList: Refuse("the rule \"levels\" needs epsilons, one per step");
+        case analysis::RuleProblem::WrongListLength:
+            Refuse("epsilons must hold " + std::to_string(steps.value_or(0)) +
+                   " values (one per step, coarsest first), got " + std::to_string(asked.epsilons.value_or(0)));
+        case analysis::RuleProblem::ListWithoutLevels: Refuse("epsilons belongs to the rule \"levels\"");
+        case analysis::RuleProblem::EpsilonAndZeros:
+            if (asked.oneRequired) Refuse("give exactly one of epsilon and zeros");
+            Refuse("give epsilon or zeros, not both");
+        case analysis::RuleProblem::NeitherEpsilonNorZeros: Refuse("give exactly one of epsilon and zeros");
+    }
+}
+
+std::vector<double> LevelEpsilons(const py::object& epsilons, int steps, analysis::RuleAsked asked) {
+    std::vector<double> values;
+    // One value more than the steps is enough to refuse: an endless iterator ends there.
+    for (const py::handle& e : py::iter(epsilons)) {
+        values.push_back(RequireNumber(e, "epsilons", 0.0, true));
+        if (values.size() > static_cast<std::size_t>(steps)) break;
+    }
+    asked.epsilons = values.size();
+    RefuseBadRule(asked, steps);
+    return values;
+}
+
+namespace {
+
+// The rule, its Epsilon or target and the quantisation step, checked into `settings`.
+void ReadRuleKeywords(const py::kwargs& keywords, int pictureLevel, report::CompressSettings& settings) {
+    const py::object ruleName = Get(keywords, "rule");
+    const analysis::RuleKind kind = RuleKindOf(ruleName.is_none() ? "flat" : ruleName.cast<std::string>());
+    settings.rule.kind = kind;
+    settings.rule.text = ruleName.is_none() ? "flat" : QString::fromStdString(ruleName.cast<std::string>());
+    const py::object epsilon = Get(keywords, "epsilon"), zeros = Get(keywords, "zeros");
+    const py::object epsilons = Get(keywords, "epsilons");
+    analysis::RuleAsked asked{kind, !epsilon.is_none(), !zeros.is_none(), std::nullopt, false};
+    if (!epsilons.is_none()) asked.epsilons = 0;  // counted once read
+    RefuseBadRule(asked, std::nullopt);
+    if (kind == analysis::RuleKind::Levels) {
+        settings.rule.epsilons = LevelEpsilons(epsilons, pictureLevel - settings.level, asked);
+        // The text the command line would show for the same values.
+        QStringList texts;
+        for (const double e : settings.rule.epsilons) texts << report::Shortest(e);
+        settings.rule.text = "levels:" + texts.join(QLatin1Char(','));
+    }
+    std::optional<QString> epsilonText;
+    // The shortest text that reads back as the same double: the box reads exactly it.
+    if (!epsilon.is_none()) epsilonText = report::Shortest(RequireNumber(epsilon, "epsilon", 0.0, true));
+    if (!zeros.is_none()) {
+        const double z = RequireNumber(zeros, "zeros", 0.0, false);
+        if (!(z > 0.0 && z <= 100.0)) Refuse("zeros is a share in percent, above 0 and at most 100, got " + FormatG(z));
+        settings.zeros = z;
+    }
+    const py::object quantise = Get(keywords, "quantise");
+    if (!quantise.is_none()) {
+        const double q = RequireNumber(quantise, "quantise", 0.0, false);
+        if (!(q > 0.0)) Refuse("quantise must be above 0");
+        settings.quantise = q;
+    }
+    settings.epsilon = epsilonText;
+}
+
+}  // namespace
+
 py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& keywords) {
     static const std::set<std::string> known = {"level", "steps", "delta", "position", "epsilon",
                                                 "zeros", "rule", "epsilons", "quantise"};
@@ -45,47 +114,7 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
     settings.position = delta.position;
     if (!delta.position) settings.rawDelta = delta.delta;
 
-    const py::object ruleName = Get(keywords, "rule");
-    const analysis::RuleKind kind = RuleKindOf(ruleName.is_none() ? "flat" : ruleName.cast<std::string>());
-    settings.rule.kind = static_cast<int>(kind);
-    settings.rule.text = ruleName.is_none() ? "flat" : QString::fromStdString(ruleName.cast<std::string>());
-    const py::object epsilon = Get(keywords, "epsilon"), zeros = Get(keywords, "zeros");
-    const py::object epsilons = Get(keywords, "epsilons");
-    if (kind == analysis::RuleKind::Levels) {
-        if (!epsilon.is_none() || !zeros.is_none())
-            Refuse("the rule \"levels\" takes epsilons, one per step, not epsilon or zeros");
-        if (epsilons.is_none()) Refuse("the rule \"levels\" needs epsilons, one per step");
-        QStringList texts;
-        const auto count = static_cast<std::size_t>(pictureLevel - settings.level);
-        for (const py::handle& e : py::iter(epsilons)) {
-            settings.rule.epsilons.push_back(RequireNumber(e, "epsilons", 0.0, true));
-            texts << report::Shortest(settings.rule.epsilons.back());
-            if (settings.rule.epsilons.size() > count) break;  // an endless iterator ends here
-        }
-        if (settings.rule.epsilons.size() != count)
-            Refuse("epsilons must hold " + std::to_string(count) + " values (one per step, coarsest first), got " +
-                   std::to_string(settings.rule.epsilons.size()));
-        // The text the command line would show for the same values.
-        settings.rule.text = "levels:" + texts.join(QLatin1Char(','));
-    } else {
-        if (!epsilons.is_none()) Refuse("epsilons belongs to the rule \"levels\"");
-        if (!epsilon.is_none() && !zeros.is_none()) Refuse("give epsilon or zeros, not both");
-    }
-    std::optional<QString> epsilonText;
-    // The shortest text that reads back as the same double: the box reads exactly it.
-    if (!epsilon.is_none()) epsilonText = report::Shortest(RequireNumber(epsilon, "epsilon", 0.0, true));
-    if (!zeros.is_none()) {
-        const double z = RequireNumber(zeros, "zeros", 0.0, false);
-        if (!(z > 0.0 && z <= 100.0)) Refuse("zeros is a share in percent, above 0 and at most 100, got " + FormatG(z));
-        settings.zeros = z;
-    }
-    const py::object quantise = Get(keywords, "quantise");
-    if (!quantise.is_none()) {
-        const double q = RequireNumber(quantise, "quantise", 0.0, false);
-        if (!(q > 0.0)) Refuse("quantise must be above 0");
-        settings.quantise = q;
-    }
-    settings.epsilon = epsilonText;
+    ReadRuleKeywords(keywords, pictureLevel, settings);
 
     const QString path = name.is_none() ? QString() : QString::fromStdString(name.cast<std::string>());
     const QByteArray json = Unlocked([&] {
@@ -115,12 +144,10 @@ Proposal Propose(const analysis::RedPicture& picture, double schranke, int posit
     Proposal proposal;
     DifferencePicture(DifferenceKernel, {MatrixView{matrix.data(), static_cast<std::size_t>(kMaxSide), kMaxSide}, schranke, picture.width, picture.height},
                       reduced, proposal.sums);
-    const double start = DeltaFromPosition(position);
-    const double proposed = ProposedDelta(proposal.sums, start);
-    proposal.label = " " + FormatG(proposed);
-    proposal.position = PositionFromDelta(proposed);
-    // The scroll bar's handler runs only when its position changes; it sets Delta anew.
-    proposal.delta = proposal.position != position ? DeltaFromPosition(proposal.position) : proposed;
+    const DeltaProposal proposed = ProposalOf(proposal.sums, DeltaFromPosition(position), position);
+    proposal.label = proposed.label;
+    proposal.position = proposed.position;
+    proposal.delta = proposed.delta;
     proposal.shownDelta = DeltaFromPosition(proposal.position);
     return proposal;
 }

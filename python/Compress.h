@@ -3,7 +3,9 @@
 // documents, for a picture the caller owns.
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tools/Analysis.h"
 #include "tools/DeltaProposal.h"
@@ -15,6 +17,11 @@ namespace py = pybind11;
 // The fields of `tesora-cli compress --json` for the picture; `name` is its "picture"
 // field (the path, or None for an array). `settings` are compress()'s keywords.
 py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& settings);
+
+// Refuses a rule asked wrongly, in the module's words (analysis::CheckRule decides).
+void RefuseBadRule(const analysis::RuleAsked& asked, std::optional<int> steps);
+// The levels rule's Epsilons, read and counted against `steps`.
+std::vector<double> LevelEpsilons(const py::object& epsilons, int steps, analysis::RuleAsked asked);
 
 // "Calc Delta" on the freshly opened picture with the scroll bar at `position`.
 struct Proposal {

@@ -52,7 +52,7 @@ public:
     Decomposition(analysis::RedPicture picture, const DeltaChoice& delta, int level)
         : picture_(std::move(picture)), delta_(delta) {
         Unlocked([&] {
-            filters_ = analysis::FiltersOf(delta_.delta);
+            filters_ = FiltersOf(delta_.delta);
             square_ = analysis::DecomposePicture(picture_, filters_, level, ThreadWorkspace());
             layout_ = analysis::LayoutOf(square_.pictureLevel, level, picture_.width, picture_.height);
             return 0;
@@ -91,22 +91,12 @@ public:
         analysis::Rule rule;
         rule.kind = RuleKindOf(ruleName);
         std::optional<double> target;
+        analysis::RuleAsked asked{rule.kind, !epsilon.is_none(), !zeros.is_none(), std::nullopt, true};
+        if (!epsilons.is_none()) asked.epsilons = 0;  // counted once read
+        RefuseBadRule(asked, std::nullopt);
         if (rule.kind == analysis::RuleKind::Levels) {
-            if (!epsilon.is_none() || !zeros.is_none())
-                Refuse("the rule \"levels\" takes epsilons, one per step, not epsilon or zeros");
-            if (epsilons.is_none()) Refuse("the rule \"levels\" needs epsilons, one per step");
-            const auto steps = static_cast<std::size_t>(layout_.pictureLevel - layout_.level);
-            // One more than needed is enough to refuse: an endless iterator ends here.
-            for (const py::handle& e : py::iter(epsilons)) {
-                rule.epsilons.push_back(RequireNumber(e, "epsilons", 0.0, true));
-                if (rule.epsilons.size() > steps) break;
-            }
-            if (rule.epsilons.size() != steps)
-                Refuse("epsilons must hold " + std::to_string(steps) + " values (one per step, coarsest first), got " +
-                       std::to_string(rule.epsilons.size()));
+            rule.epsilons = LevelEpsilons(epsilons, layout_.pictureLevel - layout_.level, asked);
         } else {
-            if (!epsilons.is_none()) Refuse("epsilons belongs to the rule \"levels\"");
-            if (epsilon.is_none() == zeros.is_none()) Refuse("give exactly one of epsilon and zeros");
             if (!epsilon.is_none()) rule.epsilon = RequireNumber(epsilon, "epsilon", 0.0, true);
             if (!zeros.is_none()) {
                 const double z = RequireNumber(zeros, "zeros", 0.0, false);
@@ -226,7 +216,7 @@ analysis::RedPicture PictureArgument(const py::object& picture) {
 
 py::dict FiltersDict(const py::object& delta, const py::object& position) {
     const DeltaChoice choice = ChooseDelta(delta, position);
-    const tesora::Filters f = Unlocked([&] { return analysis::FiltersOf(choice.delta); });
+    const tesora::Filters f = Unlocked([&] { return FiltersOf(choice.delta); });
     auto array = [](const double* values, py::ssize_t count) {
         py::array_t<double> a(count);
         std::copy(values, values + count, a.mutable_data());
@@ -250,7 +240,7 @@ py::array_t<double> Synthesise(const py::object& matrix, const py::object& level
         Refuse("width and height must lie in 1 ... " + std::to_string(square.side) + ", got " + std::to_string(w) +
                " x " + std::to_string(h));
     Unlocked([&] {
-        analysis::Reconstruct(square, analysis::FiltersOf(choice.delta), P, ThreadWorkspace());
+        analysis::Reconstruct(square, FiltersOf(choice.delta), P, ThreadWorkspace());
         return 0;
     });
     RequireFinite(square.values, "the reconstruction");

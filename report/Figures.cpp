@@ -43,27 +43,7 @@ QJsonArray Bands(const CompressResult& r) {
 
 }  // namespace
 
-double OwnZeros::Share() const { return details == 0 ? NAN : static_cast<double>(zeros) * 100.0 / static_cast<double>(details); }
-
-Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int width, int height) {
-    double squaredError = 0, reconstructedEnergy = 0, originalEnergy = 0;
-    for (int y = 0; y < height; ++y) {
-        const QRgb* rebuilt = Row(reconstructed, y);
-        const QRgb* file = Row(original, y);
-        for (int x = 0; x < width; ++x) {
-            const double a = qRed(rebuilt[x]);
-            const double b = qRed(file[x]);
-            squaredError += (a - b) * (a - b);
-            reconstructedEnergy += a * a;
-            originalEnergy += b * b;
-        }
-    }
-    const double mse = squaredError / (static_cast<double>(width) * height);
-    Quality quality;
-    quality.psnr = mse == 0 ? INFINITY : 10.0 * std::log10(255.0 * 255.0 / mse);
-    quality.energyKept = originalEnergy == 0 ? NAN : reconstructedEnergy / originalEnergy * 100.0;
-    return quality;
-}
+double OwnZeros::Share() const { return analysis::OwnZeroShare(zeros, details); }
 
 analysis::RedPicture RedBytes(const QImage& image) {
     analysis::RedPicture red;
@@ -101,7 +81,7 @@ CompressResult AnalyseRow(analysis::PictureAnalysis& analysis, const CompressRes
                           const CompressSettings& settings, const RowAsked& asked, bool bands) {
     CompressResult result = base;
     analysis::RowRequest request;
-    request.rule.kind = static_cast<analysis::RuleKind>(settings.rule.kind);
+    request.rule.kind = settings.rule.kind;
     request.rule.epsilons = settings.rule.epsilons;
     const bool levels = request.rule.kind == analysis::RuleKind::Levels;
     const bool reduce = asked.epsilon || asked.zeros || levels;

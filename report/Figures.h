@@ -54,9 +54,6 @@ struct CompressResult {
     std::string labProzent, labFehler, labDelta, labLevel;
 };
 
-// PSNR and energy kept over the red bytes of width x height pixels of both pictures.
-Quality MeasureQuality(const QImage& reconstructed, const QImage& original, int width, int height);
-
 // What one row asks of a decomposed picture: an Epsilon text as the box gets it, or a
 // target share of own zeros (or neither: no "Reduce", unless the rule is levels).
 struct RowAsked {

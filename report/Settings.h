@@ -5,12 +5,14 @@
 #include <optional>
 #include <vector>
 
+#include "tools/Rule.h"
+
 namespace tesora::report {
 
 // A threshold rule as --rule names it.
 struct RuleOption {
     QString text = QStringLiteral("flat");
-    int kind = 0;  // 0 flat, 1 norm, 2 levels
+    analysis::RuleKind kind = analysis::RuleKind::Flat;
     std::vector<double> epsilons;
 };
 

@@ -13,7 +13,9 @@ packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev l
           # Reading plots back in the tests.
           librsvg2-bin poppler-utils
           # The Python module and its tests.
-          python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest)
+          python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest
+          # The windows under a virtual display with a window manager.
+          xvfb openbox xdotool x11-utils)
 case "${1:-}" in
   --bench) packages+=(python3-pywt python3-numpy python3-pil) ;;
   # docs/python.md's example in full: the comparison and its plot.

@@ -11,6 +11,24 @@ build=${1:-build}
 if [[ -z ${SCREENSHOT_DISPLAY_READY:-} ]]; then
   exec env SCREENSHOT_DISPLAY_READY=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
+# The picture where a student finds it, /usr/share/tesora/samples, so the path under it
+# is one the reader has: as root, shown there by an overlay in a mount namespace of this
+# script's own (nothing outside it changes); otherwise from a plain temporary folder.
+pictures=${TMPDIR:-/tmp}/tesora-anleitung
+if [[ -z ${SCREENSHOT_SAMPLES_READY:-} && $(id -u) == 0 ]] && unshare -m true 2>/dev/null; then
+  exec env SCREENSHOT_SAMPLES_READY=1 unshare -m "$0" "$@"
+fi
+rm -rf "$pictures"
+mkdir -p "$pictures/up/tesora/samples" "$pictures/work"
+picture=$pictures/up/tesora/samples/chelsea-451x300.bmp
+cp samples/chelsea-451x300.bmp "$picture"
+if [[ -n ${SCREENSHOT_SAMPLES_READY:-} ]] &&
+   mount -t overlay overlay -o "lowerdir=/usr/share,upperdir=$pictures/up,workdir=$pictures/work" /usr/share; then
+  picture=/usr/share/tesora/samples/chelsea-451x300.bmp
+  mounted=1
+else
+  echo "the screenshots show the picture under $pictures (not root, or no mount namespace)" >&2
+fi
 # ImageMagick itself, whatever else on PATH is called convert.
 convert=convert
 [[ -x /usr/bin/convert ]] && convert=/usr/bin/convert
@@ -20,15 +38,10 @@ sleep 1
 
 out=docs
 font=DejaVu-Sans
-# From a folder with a fixed, plain name: the window shows the picture's full path.
-pictures=${TMPDIR:-/tmp}/tesora-anleitung
-rm -rf "$pictures"
-mkdir -p "$pictures/Bilder"
-cp samples/chelsea-451x300.bmp "$pictures/Bilder/"
 export LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
-"$build/app/tesora" "$pictures/Bilder/chelsea-451x300.bmp" &
+"$build/app/tesora" "$picture" &
 program=$!
-trap 'kill "$program" "$wm" 2>/dev/null || true; rm -rf "$pictures"' EXIT
+trap 'kill "$program" "$wm" 2>/dev/null || true; [[ -z ${mounted:-} ]] || umount /usr/share; rm -rf "$pictures"' EXIT
 
 main=$(xdotool search --sync --onlyvisible --name "^Level: 9$" | head -1)
 wait_title() {  # waits until the main window's caption (the status line) reads $1

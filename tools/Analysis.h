@@ -21,6 +21,7 @@
 #include "mra/LevelChange.h"
 #include "blac/Frontend.h"
 #include "mra/Values.h"
+#include "tools/Rule.h"
 
 namespace tesora::analysis {
 
@@ -33,7 +34,9 @@ struct RedPicture {
     int height = 0;
     std::vector<std::uint8_t> red;
 
-    std::uint8_t At(int x, int y) const { return red[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    std::uint8_t At(int x, int y) const {
+        return red[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+    }
 };
 
 // The level L of a picture of `width` pixels: the smallest L >= 1 with 2^L + 1 >= width.
@@ -50,17 +53,14 @@ struct Coefficients {
     std::vector<double> values;  // side * side
 
     MatrixView View() { return MatrixView{values.data(), static_cast<std::size_t>(side), side}; }
-    double At(int i, int j) const { return values[static_cast<std::size_t>(i) * static_cast<std::size_t>(side) + static_cast<std::size_t>(j)]; }
+    double At(int i, int j) const {
+        return values[static_cast<std::size_t>(i) * static_cast<std::size_t>(side) + static_cast<std::size_t>(j)];
+    }
 };
 
 // The red values as opening reads them: (i, j) = red(x = i, y = j) inside the picture,
 // 0 elsewhere in the square. Throws Error for a picture wider than the working matrix.
 Coefficients ReadPicture(const RedPicture& picture);
-
-// The filters of `delta` without touching the program's state (the same bits as the
-// Delta scroll bar's handler leaves in the globals). DeltaFromPosition gives the Delta of
-// a scroll position.
-Filters FiltersOf(double delta);
 
 // Decomposition from the square's level down to `level` (2 <= level <= its level), and
 // reconstruction up to `level`, in place, with the kernels the windows use (nothing is
@@ -106,7 +106,9 @@ struct Layout {
     };
     std::vector<OwnRuns> ownRuns;
 
-    std::size_t Index(int i, int j) const { return static_cast<std::size_t>(i) * static_cast<std::size_t>(side) + static_cast<std::size_t>(j); }
+    std::size_t Index(int i, int j) const {
+        return static_cast<std::size_t>(i) * static_cast<std::size_t>(side) + static_cast<std::size_t>(j);
+    }
 };
 
 // A coefficient made by the step to level k stands at one point of the finest grid:
@@ -120,20 +122,11 @@ struct OwnCount {
     long long details = 0;
 };
 OwnCount CountOwnDetails(const MatrixView& square, const Layout& layout);
+// The share of zeros among them in percent, as every face reports it; NaN without details.
+double OwnZeroShare(long long zeros, long long details);
 
 // ---------------------------------------------------------------------------------------
 // Threshold rules
-
-enum class RuleKind { Flat, Norm, Levels };
-
-// flat: |c| < epsilon, as "Reduce" does it; norm: |c| * w < epsilon with w the L2 norm of
-// the coefficient's basis function (below); levels: |c| < epsilons[k - level], one
-// Epsilon per step, coarsest first.
-struct Rule {
-    RuleKind kind = RuleKind::Flat;
-    double epsilon = 0.0;           // flat and norm
-    std::vector<double> epsilons;   // levels
-};
 
 // The L2 norms of the one-dimensional functions of a square decomposed to `level`:
 // norms[k - level][c] for index c = 0 ... 2^(k+1) of the step to level k. A function is
@@ -203,8 +196,8 @@ double EntropyBits(std::vector<double> values);
 struct BandFigures {
     Band band;
     long long ownCount = 0;
-    long long zeros = 0;     // among the own coefficients
-    double energy = 0.0;     // sum of squares of the own coefficients
+    long long zeros = 0;  // among the own coefficients
+    double energy = 0.0;  // sum of squares of the own coefficients
     double maxAbs = 0.0;
     std::optional<double> entropyBits;  // own count x entropy of the q values, when quantised
 };
@@ -215,10 +208,10 @@ std::vector<BandFigures> MeasureBands(const Coefficients& square, const Layout& 
 
 // A square reconstructed to the picture's level against the picture.
 struct Quality {
-    double meanError = 0.0;  // "Fehler?": mean |red - byte| over width x height
-    double psnr = 0.0;       // bytes against the file over the transformed rows; +inf when equal
-    double psnrExact = 0.0;  // the doubles against the file, same rows; +inf when equal
-    double energyKept = 0.0; // %, bytes; NaN for an all-black picture
+    double meanError = 0.0;   // "Fehler?": mean |red - byte| over width x height
+    double psnr = 0.0;        // bytes against the file over the transformed rows; +inf when equal
+    double psnrExact = 0.0;   // the doubles against the file, same rows; +inf when equal
+    double energyKept = 0.0;  // %, bytes; NaN for an all-black picture
 };
 // Bytes as the window paints them: ClampToByte of each value; rows below the
 // transformed ones keep the file's values.
@@ -258,8 +251,7 @@ public:
     // when given, is LayoutOf the same picture and level (it is shared between Deltas).
     // The picture must outlive the analysis.
     // `columns`, when given, is ByColumns of the picture (shared between Deltas too).
-    PictureAnalysis(const RedPicture& picture, double delta, int level,
-                    std::shared_ptr<const Layout> layout = nullptr,
+    PictureAnalysis(const RedPicture& picture, double delta, int level, std::shared_ptr<const Layout> layout = nullptr,
                     std::shared_ptr<const std::vector<std::uint8_t>> columns = nullptr);
 
     const Layout& LayoutInUse() const { return *layout_; }

@@ -218,12 +218,24 @@ double ProposedDelta(const DifferenceSums& sums, double current) {
     return std::isnan(proposal) ? current : proposal;
 }
 
+DeltaProposal ProposalOf(const DifferenceSums& sums, double current, int position) {
+    DeltaProposal p;
+    p.proposed = ProposedDelta(sums, current);
+    // Built as before: " " + text makes GCC 12 warn falsely about the copy.
+    std::string label = " ";
+    label += FormatG(p.proposed);
+    p.label = std::move(label);
+    p.position = PositionFromDelta(p.proposed);
+    p.delta = p.position != position ? DeltaFromPosition(p.position) : p.proposed;
+    return p;
+}
+
 void ProposeDelta(Frontend& frontend) {
-    Delta = ProposedDelta({DifferenceSumBelow, DifferenceSumTotal}, Delta);
-    std::string text = " ";
-    text += FormatG(Delta);
-    frontend.SetLabel(Label::DeltaVorgeschlagen, text);
-    frontend.SetDeltaPosition(PositionFromDelta(Delta));
+    const DeltaProposal p = ProposalOf({DifferenceSumBelow, DifferenceSumTotal}, Delta, PositionFromDelta(Delta));
+    Delta = p.proposed;
+    frontend.SetLabel(Label::DeltaVorgeschlagen, p.label);
+    // The scroll bar's handler sets Delta to p.delta when the position changes.
+    frontend.SetDeltaPosition(p.position);
 }
 
 void SchrankeChanged(const std::string& text) { Schranke = ParseNumber(text); }

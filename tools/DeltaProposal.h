@@ -53,6 +53,17 @@ void ProposeDelta(Frontend& frontend);
 // 0 or the quotient NaN, which keep `current`.
 double ProposedDelta(const DifferenceSums& sums, double current);
 
+// What "Calc Delta" ends with, from the sums and the scroll bar at `position` (Delta
+// `current`): the proposal, its label, where the scroll bar goes, and Delta afterwards
+// (the scroll bar's handler sets it anew only when the position changes).
+struct DeltaProposal {
+    double proposed = 0.0;
+    std::string label;
+    int position = 0;
+    double delta = 0.0;
+};
+DeltaProposal ProposalOf(const DifferenceSums& sums, double current, int position);
+
 // The bound combo box's change handler: Schranke = ParseNumber(text).
 void SchrankeChanged(const std::string& text);
 

@@ -186,6 +186,9 @@ TEST_F(ClassroomTest, ReturnAndEnterClickTheFocusedButton) {
     QTest::keyClick(form->butFehler, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(Statuses().back(), "Fertig!");
     EXPECT_EQ(frmReducedImg->windowTitle(), QStringLiteral("Originalbild"));
+    // A new picture is no longer the original of the last one.
+    Open(Write(Pattern(30, 20), "q.bmp"));
+    EXPECT_EQ(frmReducedImg->windowTitle(), QStringLiteral("Reduziertes Bild"));
     EXPECT_TRUE(errors.empty());
 }
 

@@ -84,6 +84,18 @@ TEST_F(StartFolderTest, OpenStartsInTheSamplesElseInThePicturesFolder) {
     form->SetSamplesFolder(QString());
     Open(std::nullopt);
     EXPECT_EQ(dialogs->openFolder, pictures);
+
+    // Within the session the next dialog starts where the last picture was found, a
+    // cancelled one changes nothing, and a folder that has gone falls back.
+    const QString folder = Make(QDir(dir.path()), QStringLiteral("fotos"));
+    Open(Write(Pattern(20, 10), QStringLiteral("fotos/a.bmp")));
+    Open(std::nullopt);
+    EXPECT_EQ(dialogs->openFolder, folder);
+    Open(std::nullopt);
+    EXPECT_EQ(dialogs->openFolder, folder);
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    Open(std::nullopt);
+    EXPECT_EQ(dialogs->openFolder, pictures);
 }
 
 TEST_F(StartFolderTest, SaveStartsBesideTheLastPictureAndKeepsBareNamesThere) {

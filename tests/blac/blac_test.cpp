@@ -8,7 +8,6 @@
 #include "blac/DeltaControl.h"
 #include "blac/Start.h"
 #include "blac/State.h"
-#include "matrix/Extended.h"
 
 using namespace tesora;
 
@@ -75,13 +74,20 @@ TEST_F(Blac, BlocksFollowTheirTables) {
 }
 
 TEST_F(Blac, SixthIsExtendedPrecision) {
-    // With a double 1/6 the product rounds differently for some Deltas; here it must be
-    // D times the 64-bit-mantissa sixth, rounded once to double.
-    for (int p = 0; p <= 100; ++p) {
-        const double d = DeltaFromPosition(p);
-        const Extended exact = Extended(d) * (Extended(1) / Extended(6));
-        EXPECT_EQ(ComputeBlacValues(d).S, static_cast<double>(exact)) << p;
-    }
+    // D times the 64-bit-mantissa sixth, rounded to 64 bits and then to double, worked
+    // out in exact rational arithmetic; a double 1/6 gives one ulp less at these Deltas.
+    const struct {
+        int position;
+        double sixth;
+    } cases[] = {{1, 0x1.b4e81b4e81b4fp-10}, {3, 0x1.47ae147ae147bp-8}, {37, 0x1.f92c5f92c5f93p-5},
+                 {50, 0x1.5555555555555p-4}, {99, 0x1.51eb851eb851fp-3}};
+    for (const auto& c : cases) EXPECT_EQ(ComputeBlacValues(DeltaFromPosition(c.position)).S, c.sixth) << c.position;
+}
+
+TEST_F(Blac, HalfDeltaIsOneMinusItsComplement) {
+    // 1 - (1 - D/2) with each step rounded to double, not D/2 itself: worked out apart.
+    EXPECT_EQ(FiltersOf(DeltaFromPosition(1)).halfDelta, 0x1.47ae147ae1480p-8);
+    EXPECT_EQ(FiltersOf(DeltaFromPosition(37)).halfDelta, 0x1.7ae147ae147b0p-3);
 }
 
 TEST_F(Blac, NormaliseWaveletExamples) {

@@ -2,7 +2,8 @@
 # Installs the build into a temporary prefix and checks it.
 #   copy BUILD SOURCE VERSION  the installed programs run from a copy far from the source
 #                              and build trees, and find their example pictures there
-#   desktop BUILD              menu entry, AppStream metadata and manual pages validate
+#   desktop BUILD              menu entry, AppStream metadata and manual pages validate; the
+#                              pages fit 80 columns and describe every tesora-cli command
 #   nodisplay BUILD SOURCE     without a display, tesora and `make run` say so in one line
 set -euo pipefail
 mode=$1 build=$2
@@ -65,6 +66,14 @@ desktop)
     text=$(MANWIDTH=80 LC_ALL=C.UTF-8 man -l "$page" 2>/dev/null)
     [[ $text == *--help* ]] || fail "$page has no options"
     [[ $text != *Ã* ]] || fail "$page: text encoded twice"
+    # Columns, not bytes: an umlaut is one column.
+    width=$(LC_ALL=C.UTF-8 wc -L <<<"$text")
+    ((width <= 80)) || fail "$page: $width columns wide at MANWIDTH=80"
+  done
+  # Every command the overview lists has its section.
+  commands=$("$work/prefix/bin/tesora-cli" --help | awk '/^Befehle:/ { on = 1; next } on && /^$/ { exit } on { print $1 }')
+  for command in $commands; do
+    zcat "$share/man/man1/tesora-cli.1.gz" | grep -q "^\.SS $command\$" || fail "man tesora-cli lacks $command"
   done
   ;;
 nodisplay)

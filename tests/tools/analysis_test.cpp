@@ -82,6 +82,11 @@ TEST_F(AnalysisTest, FlatRuleIsTheWindowsRoadBitForBit) {
             for (int x = 0; x < c.width; ++x)
                 ASSERT_EQ(row.bytes[static_cast<std::size_t>(y * c.width + x)], frontend.bild.GetValue(x, y))
                     << x << ", " << y;
+        // An Epsilon equal to a magnitude keeps that coefficient both ways: "below" is strict.
+        analysis::Coefficients tied = decomposed;
+        request.rule.epsilon = std::fabs(decomposed.At(side - 1, side - 1));
+        EXPECT_EQ(values.Row(request).rule.zeroCount,
+                  analysis::ApplyRule(tied, values.LayoutInUse(), request.rule, nullptr).zeroCount);
         // With nothing removed the row is the floor.
         request.rule.epsilon = 0;
         const analysis::RowResult nothing = values.Row(request);
@@ -193,7 +198,7 @@ double IntegratedNorm(const analysis::Coefficients& rebuilt, double delta) {
 TEST_F(AnalysisTest, NormsEqualTheIntegralOfTheDrawnFunctions) {
     constexpr int kPictureLevel = 5, kLevel = 2;
     for (const double delta : {0.0, 0.5, 1.0}) {
-        const Filters filters = analysis::FiltersOf(delta);
+        const Filters filters = FiltersOf(delta);
         const analysis::Norms norms = analysis::NormsOf(filters, kPictureLevel, kLevel);
         TransformWorkspace workspace;
         struct Element {

@@ -1,4 +1,4 @@
-#include "tools/FitPicture.h"
+#include "picture/FitPicture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,12 +7,12 @@ namespace tesora {
 
 FitSize FittedSize(int width, int height) {
     if (width <= 0 || height <= 0) return {width, height};
-    if (width <= kFitWidth && std::int64_t{width} * height <= kFitPixels) return {width, height};
+    if (width <= kMaxSide && std::int64_t{width} * height <= kFitPixels) return {width, height};
     const auto heightFor = [&](std::int64_t w) {
         // Nearest integer to height * w / width, halves up.
         return static_cast<int>(std::max<std::int64_t>(1, (std::int64_t{height} * w * 2 + width) / (2 * width)));
     };
-    std::int64_t w = std::min(width, kFitWidth);
+    std::int64_t w = std::min(width, kMaxSide);
     // A tall picture is bound by its pixels: start near the root of the ratio, then step
     // down until the rounded height keeps the product inside the bound.
     if (w * heightFor(w) > kFitPixels) {

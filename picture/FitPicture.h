@@ -1,16 +1,17 @@
 #pragma once
-// Scaling a picture down until the working matrix can hold it: at most kFitWidth pixels
+// Scaling a picture down until the working matrix can hold it: at most kMaxSide pixels
 // wide and at most kFitPixels pixels in all. Each new pixel is the area average of the
 // part of the old picture it covers, computed exactly in integers, so the same file
 // always gives the same pixels (the windows, "Fehler?" and tesora-cli --fit agree).
 #include <cstdint>
 #include <vector>
 
+#include "blac/Bank.h"
+
 namespace tesora {
 
-// The bounds of CoeffMatrix and of the loader: 2^10 + 1 columns, 1025 x 4096 pixels.
-inline constexpr int kFitWidth = 1025;
-inline constexpr std::int64_t kFitPixels = std::int64_t{1025} * 4096;
+// The bounds of CoeffMatrix and of the loader: kMaxSide columns, kMaxSide x 4096 pixels.
+inline constexpr std::int64_t kFitPixels = std::int64_t{kMaxSide} * 4096;
 
 struct FitSize {
     int width;

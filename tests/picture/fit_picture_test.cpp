@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "tools/FitPicture.h"
+#include "picture/FitPicture.h"
 
 namespace tesora {
 namespace {
@@ -46,13 +46,13 @@ TEST(FitPicture, SizesKeepTheAspectAndBothBounds) {
     // Bound by the pixels: narrow enough, but too tall.
     for (const auto& [W, H] : {std::pair{1000, 5000}, std::pair{2000, 20000}, std::pair{1, 5000000}, std::pair{1025, 4097}}) {
         const FitSize s = FittedSize(W, H);
-        EXPECT_LE(s.width, kFitWidth) << W << "x" << H;
+        EXPECT_LE(s.width, kMaxSide) << W << "x" << H;
         EXPECT_LE(std::int64_t{s.width} * s.height, kFitPixels) << W << "x" << H;
         if (s.width == 1) continue;  // the aspect cannot be kept below one column
         // The largest such width: one column more would break the bound.
         const std::int64_t wider = s.width + 1;
         const std::int64_t widerHeight = (std::int64_t{H} * wider * 2 + W) / (2 * W);
-        EXPECT_TRUE(wider > W || wider > kFitWidth || wider * widerHeight > kFitPixels) << W << "x" << H;
+        EXPECT_TRUE(wider > W || wider > kMaxSide || wider * widerHeight > kFitPixels) << W << "x" << H;
     }
 }
 

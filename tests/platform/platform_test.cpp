@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "matrix/Platform.h"
+#include "platform/Platform.h"
 
 namespace platform = tesora::platform;
 

@@ -1,7 +1,7 @@
-#include "matrix/Platform.h"
+#include "platform/Platform.h"
 
 #if !defined(__unix__) && !defined(__APPLE__)
-#error "tesora: implement matrix/Platform.cpp for this operating system"
+#error "tesora: implement platform/Platform.cpp for this operating system"
 #endif
 
 #include <fcntl.h>
