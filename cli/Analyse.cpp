@@ -1,6 +1,7 @@
 #include "cli/Analyse.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <cmath>
@@ -18,7 +19,7 @@
 #include "matrix/Numbers.h"
 #include "report/DataText.h"
 #include "report/NativeNames.h"
-#include "tools/Npy.h"
+#include "report/Npy.h"
 
 namespace tesora::cli {
 
@@ -74,9 +75,18 @@ void CheckNpyName(const QString& path, const QString& option) {
 QByteArray Bytes(const std::string& text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
 
 std::string ReadMatrixFile(const QString& path) {
-    QFile file(QtReadableName(path));
+    if (path == QLatin1String("-"))
+        throw UsageError(QStringLiteral("synthesise liest keine Matrix von der Standardeingabe: \"-\" ist kein "
+                                        "Name einer Matrixdatei (./- nennt eine Datei dieses Namens)."));
+    const QString qtName = QtReadableName(path);
+    // A FIFO or a device would block or never end, as for pictures.
+    const QFileInfo info(qtName);
+    if (info.exists() && !info.isFile())
+        throw Error("\"" + path.toStdString() +
+                    "\" ist keine reguläre Datei (etwa ein FIFO oder Gerät), keine Matrixdatei.");
+    QFile file(qtName);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error("Die Datei \"" + path.toStdString() + "\" kann nicht gelesen werden.");
+        throw Error("Die Matrixdatei \"" + path.toStdString() + "\" kann nicht gelesen werden.");
     if (file.size() > kMaxMatrixFileBytes)
         throw Error("Die Datei \"" + path.toStdString() + "\" ist zu groß für eine Koeffizientenmatrix.");
     const QByteArray bytes = file.read(kMaxMatrixFileBytes + 1);
@@ -164,6 +174,9 @@ int RunAnalyse(const QStringList& args, Context& context) {
     const QString path = line.Positional().constFirst();
     const analysis::RedPicture picture = RedBytes(LoadUsable(path));
     const int pictureLevel = analysis::PictureLevelOf(picture.width);
+    if (steps && pictureLevel - *steps < 2)
+        throw UsageError(QStringLiteral("--steps %1: das Bild \"%2\" hat Level %3 und erlaubt höchstens %4 Schritte.")
+                             .arg(*steps).arg(path).arg(pictureLevel).arg(std::max(pictureLevel - 2, 0)));
     const int target = level ? *level : steps ? pictureLevel - *steps : 2;
     if (pictureLevel < 2 || target < 2 || target > pictureLevel)
         throw UsageError(QStringLiteral("Level %1 liegt außerhalb von 2 bis %2, dem Level des Bildes \"%3\".")
@@ -256,6 +269,7 @@ int RunSynthesise(const QStringList& args, Context& context) {
                      QStringLiteral("Liest eine (auch veränderte) Koeffizientenmatrix von Level L, rekonstruiert "
                                     "sie bis zum Level des Bildes und schreibt das Bild, wie das Fenster es malt."));
     AddSynthesiseOptions(line);
+    line.NameInput(QStringLiteral("eine Matrixdatei"));
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
 
     for (const char* option : {"level", "width", "height", "reconstruction"})
@@ -276,7 +290,7 @@ int RunSynthesise(const QStringList& args, Context& context) {
     const DeltaSetting delta = ReadDelta(line);
     const QString output = line.Value(QStringLiteral("reconstruction"));
     PictureFormatFor(output, QStringLiteral("--reconstruction"));
-    CheckOutputsApart(line.Positional(), {{QStringLiteral("--reconstruction"), output}});
+    CheckOutputsApart(line.Positional(), {{QStringLiteral("--reconstruction"), output}}, {"die Matrixdatei", "die"});
     CheckWritable(output);
 
     const QString path = line.Positional().constFirst();
@@ -291,6 +305,10 @@ int RunSynthesise(const QStringList& args, Context& context) {
     square.values = matrix.values;
     TransformWorkspace workspace;
     analysis::Reconstruct(square, FiltersOf(delta.delta), pictureLevel, workspace);
+    for (const double value : square.values)
+        if (!std::isfinite(value))
+            throw Error("Die Rekonstruktion der Matrix in \"" + path.toStdString() +
+                        "\" läuft über: sie enthält Werte, die nicht endlich sind.");
     // Every row is transformed (height <= side), so no byte of the blank picture survives.
     const analysis::RedPicture blank{
         width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height))};

@@ -6,7 +6,10 @@
 #include <cmath>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
+#include <vector>
 #include <locale.h>
 
 #include "matrix/Error.h"
@@ -240,6 +243,30 @@ PictureFormat PictureFormatFor(const QString& path, const QString& option) {
     throw UsageError(QStringLiteral("%1: \"%2\" endet weder auf .bmp noch auf .png.").arg(option, path));
 }
 
+namespace {
+
+// FIFOs named as outputs, open for writing from the start to the end of the run: one
+// without a reader is refused before any work, and a reader sees no end of file before
+// the output is written.
+std::vector<int>& HeldFifos() {
+    static std::vector<int> held;
+    return held;
+}
+
+void HoldFifo(const QByteArray& native, const std::string& quoted) {
+    const int fd = open(native.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 && errno == ENXIO) throw Error("Die Ausgabedatei " + quoted + " ist ein FIFO ohne Leser.");
+    if (fd < 0) throw Error("Die Datei " + quoted + " kann nicht geschrieben werden.");
+    HeldFifos().push_back(fd);
+}
+
+}  // namespace
+
+void ReleaseFifos() {
+    for (const int fd : HeldFifos()) close(fd);
+    HeldFifos().clear();
+}
+
 void CheckWritable(const QString& path) {
     // On the name's bytes: Qt cannot spell every name a command line may hold.
     const QByteArray native = NativeName(path);
@@ -253,6 +280,7 @@ void CheckWritable(const QString& path) {
     if (access(folder.constData(), W_OK) != 0) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");
     if (exists && access(native.constData(), W_OK) != 0)
         throw Error("Die Datei " + quoted + " ist schreibgeschützt.");
+    if (exists && S_ISFIFO(status.st_mode)) HoldFifo(native, quoted);
     // Found now, not at the rename after other outputs already took their names.
     const long nameMax = pathconf(folder.constData(), _PC_NAME_MAX);
     const long pathMax = pathconf(folder.constData(), _PC_PATH_MAX);

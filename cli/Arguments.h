@@ -69,7 +69,9 @@ enum class PictureFormat { Bmp, Png };
 PictureFormat PictureFormatFor(const QString& path, const QString& option);
 
 // The folder must exist and be writable and the path must not name a folder; throws
-// tesora::Error (exit status 1) otherwise.
+// tesora::Error (exit status 1) otherwise. A FIFO must have a reader now; it is held
+// open until ReleaseFifos.
 void CheckWritable(const QString& path);
+void ReleaseFifos();
 
 }  // namespace tesora::cli

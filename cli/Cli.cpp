@@ -42,21 +42,34 @@ int CheckStandardOutput(QTextStream& out, QTextStream& err, int status) {
     return status == kExitOk ? kExitFailure : status;
 }
 
+QString OneLine(const QString& message) {
+    // Names and fields from files may hold control characters: shown, never obeyed by the terminal.
+    QString line;
+    for (const QChar c : message) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
+            line += QStringLiteral("\\x%1").arg(static_cast<int>(u), 2, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
+    return line;
+}
+
 }  // namespace
 
 int RunGuarded(QTextStream& err, const std::function<int()>& body) {
     try {
         return body();
     } catch (const UsageError& e) {
-        err << "tesora-cli: " << QString::fromUtf8(e.what()) << '\n';
+        err << "tesora-cli: " << OneLine(QString::fromUtf8(e.what())) << '\n';
         return kExitUsage;
     } catch (const Error& e) {
-        err << "tesora-cli: " << QString::fromUtf8(e.what()) << '\n';
+        err << "tesora-cli: " << OneLine(QString::fromUtf8(e.what())) << '\n';
     } catch (const std::bad_alloc&) {
         err << "tesora-cli: Zu wenig Speicher.\n";
     } catch (const std::exception& e) {
         // Anything else a library throws: still one line and a failure, never an abort.
-        err << "tesora-cli: Unerwarteter Fehler: " << QString::fromUtf8(e.what()) << '\n';
+        err << "tesora-cli: Unerwarteter Fehler: " << OneLine(QString::fromUtf8(e.what())) << '\n';
     }
     return kExitFailure;
 }
@@ -92,7 +105,7 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
     });
     const int checked = CheckStandardOutput(out, err, status);
     if (checked == kExitOk)
-        for (const QString& warning : context.warnings) err << "tesora-cli: " << warning << '\n';
+        for (const QString& warning : context.warnings) err << "tesora-cli: " << OneLine(warning) << '\n';
     err.flush();
     return checked;
 }

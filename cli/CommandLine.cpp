@@ -74,6 +74,9 @@ bool CommandLine::Parse(const QStringList& args, QTextStream& out, int minPositi
                                  .arg(option.size() == 1 ? "-" : "--", option) + hint);
         }
         const auto match = QRegularExpression(QStringLiteral("'([^']*)'")).match(parser_.errorText());
+        // A switch given a value ("--progress=yes") is not a value missing.
+        if (match.hasMatch() && parser_.errorText().startsWith(QLatin1String("Unexpected value")))
+            throw UsageError(QStringLiteral("Die Option \"%1\" nimmt keinen Wert.").arg(match.captured(1)) + hint);
         if (match.hasMatch())
             throw UsageError(QStringLiteral("Zur Option \"%1\" fehlt der Wert.").arg(match.captured(1)) + hint);
         throw UsageError(QStringLiteral("Ungültiger Aufruf.") + hint);
@@ -85,7 +88,7 @@ bool CommandLine::Parse(const QStringList& args, QTextStream& out, int minPositi
     }
     const int count = static_cast<int>(parser_.positionalArguments().size());
     if (count < minPositional)
-        throw UsageError(QStringLiteral("Es fehlt ein Bild.") + hint);
+        throw UsageError(QStringLiteral("Es fehlt %1.").arg(input_) + hint);
     if (count > maxPositional)
         throw UsageError(QStringLiteral("Unerwartetes Argument \"%1\".")
                              .arg(parser_.positionalArguments().at(maxPositional)) + hint);

@@ -34,6 +34,8 @@ public:
     // count of positional arguments outside [minPositional, maxPositional] and an
     // option given twice.
     bool Parse(const QStringList& args, QTextStream& out, int minPositional, int maxPositional);
+    // What the positional argument is, for the message when it is missing ("ein Bild").
+    void NameInput(const QString& input) { input_ = input; }
 
     bool Has(const QString& name) const { return parser_.isSet(name); }
     QString Value(const QString& name) const { return parser_.value(name); }
@@ -49,6 +51,7 @@ private:
     QCommandLineParser parser_;
     QString name_;
     QString syntax_;
+    QString input_ = QStringLiteral("ein Bild");
     QStringList repeatable_;
 };
 

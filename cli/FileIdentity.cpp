@@ -41,16 +41,17 @@ std::optional<Identity> IdentityOf(const QString& path) {
 
 }  // namespace
 
-void CheckOutputsApart(const QStringList& inputs, const std::vector<OutputOption>& outputs) {
+void CheckOutputsApart(const QStringList& inputs, const std::vector<OutputOption>& outputs, InputKind input) {
     std::vector<std::pair<const OutputOption*, Identity>> seen;
     for (const OutputOption& output : outputs) {
         if (output.path.isEmpty() || IsStandardStream(output.path)) continue;  // "-": standard output
         const std::optional<Identity> identity = IdentityOf(output.path);
         if (!identity) continue;
-        for (const QString& input : inputs)
-            if (IdentityOf(input) == identity)
-                throw UsageError(QStringLiteral("%1 \"%2\" würde das Bild \"%3\" überschreiben, das gelesen wird.")
-                                     .arg(output.option, output.path, input));
+        for (const QString& name : inputs)
+            if (IdentityOf(name) == identity)
+                throw UsageError(QStringLiteral("%1 \"%2\" würde %3 \"%4\" überschreiben, %5 gelesen wird.")
+                                     .arg(output.option, output.path, QString::fromUtf8(input.noun), name,
+                                          QString::fromUtf8(input.pronoun)));
         for (const auto& [other, otherIdentity] : seen)
             if (otherIdentity == *identity)
                 throw UsageError(QStringLiteral("%1 \"%2\" und %3 \"%4\" nennen dieselbe Datei.")

@@ -13,8 +13,14 @@ struct OutputOption {
     QString path;    // empty: not asked for
 };
 
-// Throws UsageError when an output names one of the input pictures or when two outputs
-// name the same file. Paths that cannot be examined are left to the later checks.
-void CheckOutputsApart(const QStringList& inputs, const std::vector<OutputOption>& outputs);
+// Throws UsageError when an output names one of the inputs or when two outputs name the
+// same file. Paths that cannot be examined are left to the later checks. `input` names
+// what is read, with its relative pronoun ("das Bild", "das"; "die Tabelle", "die").
+struct InputKind {
+    const char* noun = "das Bild";
+    const char* pronoun = "das";
+};
+void CheckOutputsApart(const QStringList& inputs, const std::vector<OutputOption>& outputs,
+                       InputKind input = InputKind{});
 
 }  // namespace tesora::cli

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace tesora::cli {
@@ -14,7 +15,16 @@ constexpr std::size_t kNameSize = 4096;
 char names[kSlots][kNameSize];
 volatile std::sig_atomic_t inUse[kSlots];
 
+// The thread that renames the outputs with the signals held. A signal the system hands
+// to another thread (the transform's helpers) is passed on to it, so that holding them
+// there holds them for the whole process.
+pthread_t mainThread;
+
 extern "C" void RemoveTemporariesAndDie(int signal) {
+    if (!pthread_equal(pthread_self(), mainThread)) {
+        pthread_kill(mainThread, signal);
+        return;
+    }
     for (int i = 0; i < kSlots; ++i)
         if (inUse[i]) unlink(names[i]);
     // The default action, so the parent sees the run ended by this signal.
@@ -25,6 +35,7 @@ extern "C" void RemoveTemporariesAndDie(int signal) {
 }  // namespace
 
 void InstallInterruptCleanup() {
+    mainThread = pthread_self();
     std::signal(SIGINT, RemoveTemporariesAndDie);
     std::signal(SIGTERM, RemoveTemporariesAndDie);
     std::signal(SIGXFSZ, SIG_IGN);

@@ -127,6 +127,10 @@ Earlier Keep(const QString& path, std::size_t index) {
 }  // namespace
 
 void OutputFiles::WriteAll() {
+    // Whatever happens, the FIFOs held since the start are written to or given up now.
+    struct Release {
+        ~Release() { ReleaseFifos(); }
+    } release;
     struct Written {
         std::unique_ptr<StandIn> standIn;  // only for names Qt cannot spell
         std::unique_ptr<ReplacingFile> file;

@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QPainterPath>
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -15,7 +17,7 @@
 namespace tesora::cli {
 namespace {
 
-QString G(double v) { return QString::fromStdString(FormatG(std::abs(v) < 1e-12 ? 0.0 : v)); }
+QString G(double v) { return PlotNumber(v); }
 
 // What the plot says about a column: its axis title, its short name in the title, and
 // which way is better (+1 more, -1 less, 0 neither) with the words for it.
@@ -95,13 +97,20 @@ QString AxisColumn(const QString& value, const char* defaultColumn) {
 
 // ---- Axes -----------------------------------------------------------------------
 
+constexpr double kLargest = std::numeric_limits<double>::max();
+// The decades a log axis may reach: normal doubles only.
+const double kLowestDecade = std::log10(std::numeric_limits<double>::min());
+const double kHighestDecade = std::log10(kLargest);
+
 // Round steps 1, 2, 2.5, 5 times a power of ten, from `smallest` up.
 std::vector<double> RoundSteps(double smallest) {
     std::vector<double> steps;
     double magnitude = std::pow(10.0, std::floor(std::log10(smallest)));
     while (steps.size() < 40) {
         for (double factor : {1.0, 2.0, 2.5, 5.0})
-            if (factor * magnitude >= smallest * (1 - 1e-9)) steps.push_back(factor * magnitude);
+            if (factor * magnitude >= smallest * (1 - 1e-9) && std::isfinite(factor * magnitude))
+                steps.push_back(factor * magnitude);
+        if (!std::isfinite(magnitude * 10)) break;
         magnitude *= 10;
     }
     return steps;
@@ -109,7 +118,9 @@ std::vector<double> RoundSteps(double smallest) {
 
 std::vector<double> LinearTicks(double low, double high, double step) {
     std::vector<double> ticks;
-    for (double k = std::ceil(low / step - 1e-9); k * step <= high + step * 1e-9 && ticks.size() < 1000; ++k)
+    // The tolerance never lifts the end past the largest double.
+    const double end = std::isfinite(high + step * 1e-9) ? high + step * 1e-9 : high;
+    for (double k = std::ceil(low / step - 1e-9); k * step <= end && ticks.size() < 1000; ++k)
         ticks.push_back(k * step);
     return ticks;
 }
@@ -124,25 +135,39 @@ std::vector<double> ChooseTicks(const PlotScale& scale, double length, const std
         }
         return true;
     };
-    if (scale.log) {
+    const double firstDecade = std::floor(std::log10(scale.low)), lastDecade = std::ceil(std::log10(scale.high));
+    if (scale.log && std::isfinite(firstDecade) && std::isfinite(lastDecade)) {
         // Decades, then 1-2-5, then every digit: the sparsest that has three ticks and fits.
         std::vector<double> best;
         for (const std::vector<double>& mantissas :
              {std::vector<double>{1}, std::vector<double>{1, 2, 5}, std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 9}}) {
             std::vector<double> ticks;
-            for (double e = std::floor(std::log10(scale.low)); e <= std::ceil(std::log10(scale.high)); ++e)
+            for (double e = firstDecade; e <= lastDecade; ++e)
                 for (double m : mantissas) {
                     const double v = m * std::pow(10.0, e);
-                    if (v >= scale.low * (1 - 1e-12) && v <= scale.high * (1 + 1e-12)) ticks.push_back(v);
+                    if (std::isfinite(v) && v >= scale.low * (1 - 1e-12) && v <= scale.high * (1 + 1e-12))
+                        ticks.push_back(v);
                 }
             if (!fits(ticks)) break;
             best = ticks;
             if (best.size() >= 3) return best;
         }
         if (best.size() >= 2) return best;
+        // Too many decades for one tick each: every k-th decade, k itself round.
+        if (best.empty())
+            for (double k : RoundSteps(2)) {
+                if (k != std::floor(k)) continue;  // whole decades only
+                std::vector<double> ticks;
+                for (double e = std::ceil(std::log10(scale.low) / k) * k; e <= std::log10(scale.high); e += k)
+                    ticks.push_back(std::pow(10.0, e));
+                if (ticks.size() < 2) break;
+                if (fits(ticks)) return ticks;
+            }
     }
+    // A span beyond the largest double is taken in halves, so that steps stay finite.
     const double span = scale.high - scale.low;
-    for (double step : RoundSteps(span / 50)) {
+    const double smallest = std::isfinite(span) ? span / 50 : (scale.high / 2 - scale.low / 2) / 25;
+    for (double step : RoundSteps(smallest)) {
         std::vector<double> ticks = LinearTicks(scale.low, scale.high, step);
         if (scale.log) std::erase_if(ticks, [](double v) { return v <= 0; });
         if (fits(ticks)) return ticks;
@@ -166,7 +191,9 @@ PlotScale FitScale(std::vector<double> values, const PlotAxisOptions& options) {
         double a = std::log10(low), b = std::log10(high);
         if (!(b > a)) a -= 0.5, b += 0.5;
         const double margin = 0.05 * (b - a);
-        scale.low = std::pow(10.0, a - margin), scale.high = std::pow(10.0, b + margin);
+        // The margin never leaves the doubles: beyond them the axis would have no end.
+        scale.low = std::max(std::pow(10.0, std::max(a - margin, kLowestDecade)), std::numeric_limits<double>::min());
+        scale.high = std::min(std::pow(10.0, std::min(b + margin, kHighestDecade)), kLargest);
         return scale;
     }
     if (!(high > low)) {
@@ -175,6 +202,12 @@ PlotScale FitScale(std::vector<double> values, const PlotAxisOptions& options) {
     }
     const double span = high - low, margin = 0.05 * span;
     scale.low = low - margin, scale.high = high + margin;
+    if (!std::isfinite(span) || !std::isfinite(scale.low) || !std::isfinite(scale.high)) {
+        // Values near the largest doubles: margins taken without overflowing.
+        const double half = high / 2 - low / 2;
+        scale.low = std::max(low - 0.1 * half, -kLargest), scale.high = std::min(high + 0.1 * half, kLargest);
+        return scale;
+    }
     if (low >= 0 && low <= 0.15 * span) scale.low = 0;
     if (high <= 0 && -high <= 0.15 * span) scale.high = 0;
     return scale;
@@ -390,7 +423,8 @@ void AddPlotOptions(CommandLine& line) {
     add("plot-y-range", "VON:BIS", "Bereich der y-Achse statt des Bereichs der Daten.");
     add("plot-log", "ACHSEN", "Logarithmische Achse: x, y oder xy.");
     add("plot-title", "TEXT", "Überschrift des Diagramms (\"\" für keine).");
-    add("size", "BxH", "Größe des Diagramms: BREITExHÖHEmm (z. B. 85x60mm) oder in Pixeln (Vorgabe 900x600).");
+    add("size", "BxH", "Größe des Diagramms: BREITExHÖHEmm (z. B. 85x60mm, je Seite 20 bis 2000) oder in Pixeln "
+        "(Vorgabe 900x600, je Seite 100 bis 10000); höchstens 100 Megapixel (PNG mit 300 dpi).");
     add("labels", "SPRACHE", "Sprache der Texte im Diagramm: de (Vorgabe) oder en.");
 }
 
@@ -469,15 +503,16 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
         return false;
     }();
 
-    std::map<QString, std::size_t> curveOf;
+    std::map<QString, std::size_t> curveOf, pictureOf;  // maps: tables of many thousand pictures
     std::vector<std::vector<double>> order;  // the moving value of each point
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const QString picture = PictureName(field(r, pictureColumn), options.language);
-        if (!plot.pictures.contains(picture)) plot.pictures << picture;
+        const auto [known, first] = pictureOf.emplace(picture, static_cast<std::size_t>(plot.pictures.size()));
+        if (first) plot.pictures << picture;
         const auto [it, added] = curveOf.emplace(key(r, plot.byDelta), plot.curves.size());
         if (added) {
             PlotCurve curve;
-            curve.picture = static_cast<std::size_t>(plot.pictures.indexOf(picture));
+            curve.picture = known->second;
             curve.name = picture;
             if (severalRules) curve.name += QStringLiteral(", ") + field(r, ruleColumn);
             if (plot.byDelta) {
@@ -570,6 +605,7 @@ QColor ScaleColour(double fraction) {
 
 double PlotScale::Fraction(double v) const {
     if (log) return (std::log10(v) - std::log10(low)) / (std::log10(high) - std::log10(low));
+    if (!std::isfinite(high - low)) return (v / 2 - low / 2) / (high / 2 - low / 2);  // spans beyond the doubles
     return (v - low) / (high - low);
 }
 
@@ -629,6 +665,10 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     }
     const double lineHeight = fonts.LineHeight(s.base), tickGap = s.base * 0.35;
     bottom -= s.pad * 0.4 + lineHeight + tickGap + lineHeight + tickGap;  // x title, x ticks
+    if (bottom - top < 2 * lineHeight)
+        throw Error(QStringLiteral("Titel und Hinweise lassen auf %1 x %2 mm keinen Platz für die Achsen "
+                                   "(--plot-title, --size).")
+                        .arg(qRound(w * 25.4 / 72)).arg(qRound(h * 25.4 / 72)).toStdString());
 
     // The legend: beside the axes in as many columns as it needs, or below them.
     std::vector<LegendItem> items;
@@ -668,7 +708,11 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     const double xHalf = fonts.Width(tickText(layout.x.high), s.base) / 2 + 2;
     LegendShape shape;
     bool beside = true;
-    for (double size = s.legend; !items.empty(); size -= 0.5) {
+    // More entries than the page could hold at the smallest size, each at its narrowest:
+    // refused before every size is tried on every entry.
+    const double narrowest = (2.6 + 0.4 + 1.2) * 4.5, lowest = fonts.LineHeight(4.5) * 1.08;
+    const double capacity = std::floor(w / narrowest) * std::floor(h / lowest);
+    for (double size = static_cast<double>(items.size()) > capacity ? 0 : s.legend; !items.empty(); size -= 0.5) {
         if (size < 4.5)
             throw Error(QStringLiteral("Die Legende der %1 Kurven passt nicht auf %2 x %3 mm (--size).")
                             .arg(plot.curves.size()).arg(qRound(w * 25.4 / 72)).arg(qRound(h * 25.4 / 72)).toStdString());
@@ -813,6 +857,46 @@ std::vector<PlacedLabel> PlaceLabels(const PlotLayout& layout, const std::vector
     return labels;
 }
 
+namespace {
+
+// Curves of more points than this are drawn thinned: a point on the device pixel of the one
+// before adds nothing, and a stroke's cost grows faster than its length, so long curves
+// are stroked in pieces. Curves up to it are drawn exactly as they always were.
+constexpr std::size_t kDensePoints = 2000;
+constexpr std::size_t kPiece = 32;
+
+// Whether p falls on `last`, the device pixel of the point before; `last` becomes p's.
+bool SamePixel(const QPainter& painter, QPointF p, QPoint& last) {
+    const QPoint pixel = painter.transform().map(p).toPoint();
+    if (pixel == last) return true;
+    last = pixel;
+    return false;
+}
+
+std::vector<QPainterPath> CurvePaths(const QPainter& painter, const PlotLayout& layout,
+                                     const std::vector<PlotPoint>& points) {
+    const bool dense = points.size() > kDensePoints;
+    std::vector<QPainterPath> paths(1);
+    QPoint last(INT_MIN, INT_MIN);
+    std::size_t inPiece = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const QPointF p = layout.At(points[i].x, points[i].y);
+        if (dense && i + 1 < points.size() && i > 0 && SamePixel(painter, p, last)) continue;
+        if (dense && inPiece == kPiece) {
+            // The next piece starts where this one ends, so the line stays unbroken.
+            const QPointF end = paths.back().currentPosition();
+            paths.emplace_back().moveTo(end);
+            inPiece = 1;
+        }
+        if (paths.back().elementCount() == 0) paths.back().moveTo(p);
+        else paths.back().lineTo(p);
+        ++inPiece;
+    }
+    return paths;
+}
+
+}  // namespace
+
 void DrawPlot(QPainter& painter, const RateDistortionPlot& plot, const PlotLayout& layout, const PlotFonts& fonts) {
     const QRectF& area = layout.area;
     // Grid, then the curves inside the box, then the box over them.
@@ -824,22 +908,20 @@ void DrawPlot(QPainter& painter, const RateDistortionPlot& plot, const PlotLayou
     painter.save();
     painter.setClipRect(area);
     for (std::size_t c = 0; c < plot.curves.size(); ++c) {
-        QPainterPath path;
-        for (std::size_t i = 0; i < plot.curves[c].points.size(); ++i) {
-            const QPointF p = layout.At(plot.curves[c].points[i].x, plot.curves[c].points[i].y);
-            if (i == 0) path.moveTo(p);
-            else path.lineTo(p);
-        }
         painter.setPen(CurvePen(layout.styles[c], width));
         painter.setBrush(Qt::NoBrush);
-        painter.drawPath(path);
+        for (const QPainterPath& path : CurvePaths(painter, layout, plot.curves[c].points)) painter.drawPath(path);
     }
     painter.setClipRect(area.adjusted(-r, -r, r, r));
-    for (std::size_t c = 0; c < plot.curves.size(); ++c)
+    for (std::size_t c = 0; c < plot.curves.size(); ++c) {
+        const bool dense = plot.curves[c].points.size() > kDensePoints;
+        QPoint last(INT_MIN, INT_MIN);
         for (const PlotPoint& point : plot.curves[c].points) {
             const QPointF p = layout.At(point.x, point.y);
+            if (dense && SamePixel(painter, p, last)) continue;
             if (area.contains(p)) DrawMarker(painter, p, r, layout.styles[c]);
         }
+    }
     painter.restore();
     painter.setPen(QPen(Qt::black, 0.8));
     painter.setBrush(Qt::NoBrush);

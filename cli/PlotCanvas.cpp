@@ -17,6 +17,19 @@
 
 namespace tesora::cli {
 
+namespace {
+
+// An image Qt could not allocate is null: painting it would write an empty file.
+void RequirePage(const QImage& image, const QString& path) {
+    if (image.isNull())
+        throw Error("Für das Diagramm \"" + path.toStdString() + "\" (" + std::to_string(image.width()) + " x " +
+                    std::to_string(image.height()) + " Pixel) reicht der Speicher nicht.");
+}
+
+}  // namespace
+
+QString PlotNumber(double v) { return QString::fromStdString(FormatG(std::abs(v) < 1e-12 ? 0.0 : v)); }
+
 double TickStep(double span) {
     if (!(span > 0) || !std::isfinite(span)) return 1;
     const double raw = span / 5;
@@ -38,22 +51,20 @@ Axis Axis::Around(double low, double high) {
 
 void DrawFrame(QPainter& painter, const Frame& frame, const QString& xTitle, const QString& yTitle) {
     const QPen grid(QColor(225, 225, 225), 1);
-    // Tick texts are axis marks, not data: "%g" keeps them short.
-    auto number = [](double v) { return QString::fromStdString(FormatG(std::abs(v) < 1e-12 ? 0.0 : v)); };
     const double xStep = TickStep(frame.x.high - frame.x.low), yStep = TickStep(frame.y.high - frame.y.low);
     for (double x = frame.x.low; x <= frame.x.high + xStep / 2; x += xStep) {
         const QPointF p = frame.At(x, frame.y.low);
         painter.setPen(grid);
         painter.drawLine(p, frame.At(x, frame.y.high));
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(p.x() - 40, p.y() + 4, 80, 16), Qt::AlignHCenter | Qt::AlignTop, number(x));
+        painter.drawText(QRectF(p.x() - 40, p.y() + 4, 80, 16), Qt::AlignHCenter | Qt::AlignTop, PlotNumber(x));
     }
     for (double y = frame.y.low; y <= frame.y.high + yStep / 2; y += yStep) {
         const QPointF p = frame.At(frame.x.low, y);
         painter.setPen(grid);
         painter.drawLine(p, frame.At(frame.x.high, y));
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(p.x() - 76, p.y() - 8, 70, 16), Qt::AlignRight | Qt::AlignVCenter, number(y));
+        painter.drawText(QRectF(p.x() - 76, p.y() - 8, 70, 16), Qt::AlignRight | Qt::AlignVCenter, PlotNumber(y));
     }
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::NoBrush);
@@ -106,6 +117,7 @@ void AddPlot(OutputFiles& outputs, const QString& path, QSize size, const std::f
     };
     if (PlotFormatFor(path, QString()) == PlotFormat::Png) {
         QImage image(size, QImage::Format_RGB32);
+        RequirePage(image, path);
         QPainter painter(&image);
         paint(painter);
         outputs.AddPicture(path, image);
@@ -136,12 +148,23 @@ PlotPage PlotPage::Parse(const QString& text, const QString& option) {
         throw UsageError(QStringLiteral("Ungültiger Wert für %1: \"%2\" (erwartet: BREITExHÖHEmm von 20 bis 2000 "
                                         "oder BREITExHÖHE in Pixeln von 100 bis 10000).")
                              .arg(option, text));
+    PlotPage page;
     if (mm) {
-        const QSizeF points(w * 72 / 25.4, h * 72 / 25.4);
-        return {points, QSize(qRound(points.width() * 300 / 72), qRound(points.height() * 300 / 72))};
+        page.points = QSizeF(w * 72 / 25.4, h * 72 / 25.4);
+        page.pixels = QSize(qRound(page.points.width() * 300 / 72), qRound(page.points.height() * 300 / 72));
+    } else {
+        page.pixels = QSize(qRound(w), qRound(h));
+        page.points = QSizeF(page.pixels) * 0.75;
     }
-    const QSize pixels(qRound(w), qRound(h));
-    return {QSizeF(pixels) * 0.75, pixels};
+    // Each side may reach its bound, not both: a PNG page is held in memory whole.
+    if (qint64{page.pixels.width()} * page.pixels.height() > kMaxPagePixels)
+        throw UsageError(QStringLiteral("Ungültiger Wert für %1: \"%2\" ergibt %3 x %4 Pixel; höchstens %5 Megapixel "
+                                        "sind möglich (bei 300 dpi etwa 850 x 850 mm).")
+                             .arg(option, text)
+                             .arg(page.pixels.width())
+                             .arg(page.pixels.height())
+                             .arg(kMaxPagePixels / 1000000));
+    return page;
 }
 
 PlotFonts::PlotFonts(const QPaintDevice& device)
@@ -220,6 +243,7 @@ void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, co
     switch (PlotFormatFor(path, QString())) {
     case PlotFormat::Png: {
         QImage image(page.pixels, QImage::Format_RGB32);
+        RequirePage(image, path);
         image.fill(Qt::white);
         // The resolution that makes the page's points fill the pixels, kept in the file.
         const double dpi = std::round(72.0 * page.pixels.width() / page.points.width());

@@ -13,6 +13,9 @@
 
 namespace tesora::cli {
 
+// The text of a tick or a value in every plot: "%g", with rounding noise around 0 shown as 0.
+QString PlotNumber(double v);
+
 // A round step that splits `span` into about five parts.
 double TickStep(double span);
 
@@ -46,11 +49,15 @@ PlotFormat PlotFormatFor(const QString& path, const QString& option);
 // the path's extension. Needs a QGuiApplication (fonts).
 void AddPlot(OutputFiles& outputs, const QString& path, QSize size, const std::function<void(QPainter&)>& draw);
 
+// The largest page: 100 megapixels (as a PNG, 400 MB in memory while drawn).
+constexpr qint64 kMaxPagePixels = 100'000'000;
+
 // A page: its size in points (1/72 inch) for SVG and PDF, in pixels for PNG.
 struct PlotPage {
     QSizeF points;
     QSize pixels;
-    // "WxHmm" (PNG at 300 pixels per inch) or "WxH" pixels (96 per inch for SVG and PDF).
+    // "WxHmm" (PNG at 300 pixels per inch) or "WxH" pixels (96 per inch for SVG and PDF),
+    // at most kMaxPagePixels.
     static PlotPage Parse(const QString& text, const QString& option);
 };
 

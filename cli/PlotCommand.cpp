@@ -25,7 +25,7 @@ namespace {
 constexpr qint64 kLargestTable = qint64(1) << 30;
 
 QByteArray ReadTable(const QString& path) {
-    if (IsStandardStream(path)) return StandardInputBytes();
+    if (IsStandardStream(path)) return StandardInputBytes("Tabellen");
     std::string quoted = path.toStdString();
     quoted.insert(quoted.begin(), '"');
     quoted.push_back('"');
@@ -65,6 +65,7 @@ int RunPlot(const QStringList& args, Context& context) {
     line.AllowRepeated(QStringLiteral("o"));
     line.AllowRepeated(QStringLiteral("output"));
     AddPlotOptions(line);
+    line.NameInput(QStringLiteral("eine Tabelle"));
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
     if (line.Json()) throw UsageError(QStringLiteral("plot schreibt kein JSON."));
     const QString table = line.Positional().constFirst();
@@ -76,7 +77,7 @@ int RunPlot(const QStringList& args, Context& context) {
         PlotFormatFor(path, QStringLiteral("-o"));
         outputs.push_back({QStringLiteral("-o"), path});
     }
-    CheckOutputsApart(IsStandardStream(table) ? QStringList() : QStringList{table}, outputs);
+    CheckOutputsApart(IsStandardStream(table) ? QStringList() : QStringList{table}, outputs, {"die Tabelle", "die"});
     for (const QString& path : paths) CheckWritable(path);
     RequireFonts();
 

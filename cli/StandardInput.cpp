@@ -26,7 +26,7 @@ Input ReadAll() {
         if (at > kMaxPictureFileBytes) {
             input.bytes = QByteArray();
             input.failure = "Die Eingabe \"-\" ist größer als " + std::to_string(kMaxPictureFileBytes >> 20) +
-                            " MiB; so große Bilddateien werden nicht gelesen.";
+                            " MiB; so große %s werden nicht gelesen.";
             break;
         }
         const qsizetype room = std::min<qsizetype>(qsizetype{1} << 20, kMaxPictureFileBytes + 1 - at);
@@ -45,9 +45,13 @@ Input ReadAll() {
 
 }  // namespace
 
-const QByteArray& StandardInputBytes() {
+const QByteArray& StandardInputBytes(const char* files) {
     static const Input input = ReadAll();
-    if (input.failure) throw Error(*input.failure);
+    if (input.failure) {
+        std::string message = *input.failure;
+        if (const std::size_t at = message.find("%s"); at != std::string::npos) message.replace(at, 2, files);
+        throw Error(message);
+    }
     return input.bytes;
 }
 

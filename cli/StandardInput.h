@@ -10,7 +10,8 @@ namespace tesora::cli {
 inline bool IsStandardStream(const QString& path) { return path == QLatin1String("-"); }
 
 // Every byte of standard input, read on the first call: at most kMaxPictureFileBytes, as
-// for a file. Throws tesora::Error (on every call) when there is more or it cannot be read.
-const QByteArray& StandardInputBytes();
+// for a file. Throws tesora::Error (on every call) when there is more or it cannot be read;
+// `files` names what is too large ("Bilddateien", "Tabellen").
+const QByteArray& StandardInputBytes(const char* files = "Bilddateien");
 
 }  // namespace tesora::cli

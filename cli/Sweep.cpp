@@ -189,6 +189,9 @@ private:
     std::shared_ptr<const std::vector<std::uint8_t>> columns_;
 };
 
+// Far beyond any table a plot can show; keeps every count of pairs and rows inside an int.
+constexpr long long kMaxSweepRows = 10'000'000;
+
 int DeltaCount(const SweepOptions& options) {
     return static_cast<int>(options.deltas.empty() ? options.positions.size() : options.deltas.size());
 }
@@ -322,6 +325,15 @@ SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
     o.plots = line.Values(QStringLiteral("plot"));
     o.json = line.Json();
     o.progress = line.Has(QStringLiteral("progress"));
+    // The rows are counted before any work: their product must not wrap, and a run of more
+    // rows than a table can sensibly hold is refused.
+    const long long pairs = static_cast<long long>(o.pictures.size()) * DeltaCount(o);
+    const qsizetype perPair = o.zeros.empty() ? o.epsilons.size() : static_cast<qsizetype>(o.zeros.size());
+    const auto rowsPerPair = static_cast<long long>(std::max<qsizetype>(1, perPair));
+    if (pairs * rowsPerPair > kMaxSweepRows)
+        throw UsageError(QStringLiteral("Der Lauf hätte %1 Zeilen (Bilder x Deltas x Epsilon); höchstens %2 "
+                                        "sind möglich.")
+                             .arg(pairs * rowsPerPair).arg(kMaxSweepRows));
     o.plot = ReadPlotOptions(line);
     CheckPlotColumns(o.plot, QString::fromLatin1(kCsvHeader).trimmed().split(QLatin1Char(',')));
     if (o.json && IsStandardStream(o.csv))

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QImageWriter>
 #include <cerrno>
+#include <csignal>
+#include <poll.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +17,14 @@ namespace {
 
 [[noreturn]] void CannotWrite(const QString& path) {
     throw Error("Die Datei \"" + path.toStdString() + "\" kann nicht geschrieben werden.");
+}
+
+// Whether SIGINT, SIGTERM or SIGHUP waits, held back while outputs take their names.
+bool StopAsked() {
+    sigset_t pending;
+    if (sigpending(&pending) != 0) return false;
+    return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1 ||
+           sigismember(&pending, SIGHUP) == 1;
 }
 
 }  // namespace
@@ -63,14 +73,22 @@ void ReplacingFile::Commit() {
         if (!file_.commit()) CannotWrite(path_);
         return;
     }
-    // No O_CREAT: should the device vanish, nothing takes its place.
-    const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    // No O_CREAT: should the device vanish, nothing takes its place. Never blocking: a FIFO
+    // without a reader is a failure, not a wait with the run's signals held.
+    const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ENXIO)
+        throw Error("Die Datei \"" + path_.toStdString() + "\" ist ein FIFO ohne Leser.");
     if (fd < 0) CannotWrite(path_);
     const char* at = bytes_.constData();
     qsizetype left = bytes_.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, at, static_cast<std::size_t>(left));
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            // A slow reader is waited for; a signal that arrived meanwhile ends the wait.
+            pollfd ready{fd, POLLOUT, 0};
+            ::poll(&ready, 1, 100);
+            if (!StopAsked()) continue;
+        }
         if (n <= 0) {
             ::close(fd);
             CannotWrite(path_);

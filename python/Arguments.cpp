@@ -11,6 +11,7 @@
 #include "picture/PictureFile.h"
 #include "matrix/Numbers.h"
 #include "report/Figures.h"
+#include "report/NativeNames.h"
 #include "report/Opening.h"
 #include "tools/DeltaBound.h"
 #include "tools/Reduction.h"
@@ -29,32 +30,75 @@ std::string Shape(const py::array& array) {
     return text + (array.ndim() == 1 ? ",)" : ")");
 }
 
-// Any numeric 2-D array as float64 in C order; booleans, complex numbers, strings and
-// objects are refused rather than silently converted.
-py::array_t<double> Float2D(const py::handle& object, const char* name) {
+// Python's int as long long: beyond 64 bits a ValueError, never pybind11's RuntimeError.
+long long IntValue(const py::handle& value, const char* name) {
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+    if (overflow != 0) Refuse(std::string(name) + " is out of range (beyond 64 bits)");
+    if (v == -1 && PyErr_Occurred()) throw py::error_already_set();
+    return v;
+}
+
+// A float or int as double: an int beyond the doubles' range is a ValueError.
+double NumberValue(const py::handle& value, const char* name) {
+    const double v = PyFloat_AsDouble(value.ptr());
+    if (v == -1.0 && PyErr_Occurred()) {
+        PyErr_Clear();
+        Refuse(std::string(name) + " is out of range (too large for a float)");
+    }
+    return v;
+}
+
+}  // namespace
+
+// Any numeric 2-D array; booleans, complex numbers, strings and objects are refused rather
+// than silently converted.
+py::array_t<double> Float2D(const py::handle& object, const char* name, py::ssize_t maxColumns,
+                            py::ssize_t maxElements, const char* unit) {
     py::array array = py::array::ensure(object);
     if (!array) Refuse(std::string(name) + " must be a 2-D numpy array or nested sequence of numbers");
     const char kind = array.dtype().kind();
     if (kind != 'i' && kind != 'u' && kind != 'f')
         Refuse(std::string(name) + " must hold integers or floats, not dtype " +
                py::str(array.dtype()).cast<std::string>());
-    if (array.ndim() != 2)
-        Refuse(std::string(name) + " must be 2-D, got shape " + Shape(array));
-    return py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
+    if (array.ndim() != 2) Refuse(std::string(name) + " must be 2-D, got shape " + Shape(array));
+    // A broadcast view costs nothing until it is copied: its shape decides first.
+    const py::ssize_t rows = array.shape(0), columns = array.shape(1);
+    if (columns > maxColumns)
+        Refuse(std::string(name) + " is " + std::to_string(columns) + " " + unit + " wide; at most " +
+               std::to_string(maxColumns) + " are possible");
+    if (columns > 0 && rows > maxElements / columns)
+        Refuse(std::string(name) + " has shape " + Shape(array) + "; at most " + std::to_string(maxElements) +
+               " elements are possible");
+    auto values = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
+    if (!values) {
+        PyErr_Clear();
+        Refuse(std::string(name) + " cannot be converted to float64 (shape " + Shape(array) + ")");
+    }
+    return values;
 }
 
-}  // namespace
+std::string PathBytes(const py::handle& path, const char* name) {
+    const py::bytes encoded = py::module_::import("os").attr("fsencode")(path);
+    std::string bytes = encoded;
+    if (bytes.find('\0') != std::string::npos) Refuse(std::string(name) + " contains a NUL character");
+    if (bytes.empty()) Refuse(std::string(name) + " is empty");
+    return bytes;
+}
+
+bool IsPath(const py::handle& object) {
+    return py::isinstance<py::str>(object) || py::isinstance<py::bytes>(object) || py::hasattr(object, "__fspath__");
+}
+
+void RequireFinite(const std::vector<double>& values, const char* what) {
+    for (const double v : values)
+        if (!std::isfinite(v)) Refuse(std::string(what) + " overflowed: it holds values that are not finite");
+}
 
 analysis::RedPicture PictureFrom(const py::handle& object, const char* name) {
-    const py::array_t<double> values = Float2D(object, name);
+    const py::array_t<double> values = Float2D(object, name, kMaxSide, kMaxPicturePixels, "pixels");
     const py::ssize_t height = values.shape(0), width = values.shape(1);
     if (height == 0 || width == 0) Refuse(std::string(name) + " is empty: shape " + Shape(values));
-    if (width > kMaxSide)
-        Refuse(std::string(name) + " is " + std::to_string(width) + " pixels wide; at most " +
-               std::to_string(kMaxSide) + " are possible");
-    if (height > kMaxPicturePixels / width)
-        Refuse(std::string(name) + " has " + std::to_string(width * height) + " pixels; at most " +
-               std::to_string(kMaxPicturePixels) + " are possible");
     analysis::RedPicture picture;
     picture.width = static_cast<int>(width);
     picture.height = static_cast<int>(height);
@@ -80,7 +124,7 @@ analysis::RedPicture PictureFrom(const py::handle& object, const char* name) {
 
 analysis::RedPicture ReadPictureFile(const std::string& path) {
     // "-" names standard input on the command line; here it is a file like any other.
-    const QString name = QString::fromStdString(path == "-" ? "./-" : path);
+    const QString name = report::DecodeName(QByteArray::fromStdString(path == "-" ? "./-" : path));
     QImage image;
     {
         py::gil_scoped_release unlocked;
@@ -89,13 +133,16 @@ analysis::RedPicture ReadPictureFile(const std::string& path) {
         } catch (const Error& e) {
             // A file that is not there or may not be read is the system's refusal, the
             // rest (damaged, too large, no picture) the content's.
-            const QByteArray native = name.toLocal8Bit();
+            const QByteArray native = report::NativeName(name);
             struct stat status;
             const bool missing = stat(native.constData(), &status) != 0;
             const bool unreadable = !missing && S_ISREG(status.st_mode) && access(native.constData(), R_OK) != 0;
             py::gil_scoped_acquire locked;
             if (missing || unreadable) {
-                PyErr_SetObject(PyExc_OSError, py::make_tuple(missing ? ENOENT : EACCES, e.what(), path).ptr());
+                PyErr_SetObject(PyExc_OSError,
+                                py::make_tuple(missing ? ENOENT : EACCES, e.what(),
+                                               py::module_::import("os").attr("fsdecode")(py::bytes(path)))
+                                    .ptr());
                 throw py::error_already_set();
             }
             throw py::value_error(e.what());
@@ -110,7 +157,7 @@ DeltaChoice ChooseDelta(const py::object& delta, const py::object& position) {
     if (!position.is_none()) {
         if (py::isinstance<py::bool_>(position) || !py::isinstance<py::int_>(position))
             Refuse("position must be an int 0 ... 100, not " + py::repr(position).cast<std::string>());
-        const long long p = position.cast<long long>();
+        const long long p = IntValue(position, "position");
         if (p < 0 || p > 100) Refuse("position must lie in 0 ... 100, got " + std::to_string(p));
         choice.position = static_cast<int>(p);
         choice.delta = DeltaFromPosition(*choice.position);
@@ -119,7 +166,7 @@ DeltaChoice ChooseDelta(const py::object& delta, const py::object& position) {
     if (delta.is_none()) return choice;  // the program's start: Delta 0, scroll bar untouched
     if (py::isinstance<py::bool_>(delta) || !(py::isinstance<py::float_>(delta) || py::isinstance<py::int_>(delta)))
         Refuse("delta must be a number 0 ... 1, not " + py::repr(delta).cast<std::string>());
-    const double d = delta.cast<double>();
+    const double d = NumberValue(delta, "delta");
     if (std::isnan(d) || d < 0.0 || d > 1.0)
         Refuse("delta must lie in 0 ... 1, got " + py::repr(delta).cast<std::string>());
     // Smaller values leave no usable filters.
@@ -136,8 +183,8 @@ analysis::Coefficients SquareFrom(const py::handle& object, int pictureLevel, in
     if (level < 2 || level > pictureLevel)
         Refuse("level must lie in 2 ... picture_level = " + std::to_string(pictureLevel) + ", got " +
                std::to_string(level));
-    const py::array_t<double> values = Float2D(object, "matrix");
     const int side = (1 << pictureLevel) + 1;
+    const py::array_t<double> values = Float2D(object, "matrix", side, py::ssize_t{side} * side);
     if (values.shape(0) != side || values.shape(1) != side)
         Refuse("matrix must have shape (" + std::to_string(side) + ", " + std::to_string(side) +
                ") for picture_level " + std::to_string(pictureLevel) + ", got " + Shape(values));
@@ -169,7 +216,7 @@ py::array_t<std::uint8_t> BytesArray(const std::vector<std::uint8_t>& bytes, int
 double RequireNumber(const py::handle& value, const char* name, double low, bool allowInfinity) {
     if (py::isinstance<py::bool_>(value) || !(py::isinstance<py::float_>(value) || py::isinstance<py::int_>(value)))
         Refuse(std::string(name) + " must be a number, not " + py::repr(value).cast<std::string>());
-    const double v = value.cast<double>();
+    const double v = NumberValue(value, name);
     if (std::isnan(v) || v < low || (!allowInfinity && std::isinf(v)))
         Refuse(std::string(name) + " must be a " + (allowInfinity ? "" : "finite ") + "number of at least " +
                FormatG(low) + ", got " + py::repr(value).cast<std::string>());
@@ -179,7 +226,7 @@ double RequireNumber(const py::handle& value, const char* name, double low, bool
 int RequireInt(const py::handle& value, const char* name) {
     if (py::isinstance<py::bool_>(value) || !py::isinstance<py::int_>(value))
         Refuse(std::string(name) + " must be an int, not " + py::repr(value).cast<std::string>());
-    const long long v = value.cast<long long>();
+    const long long v = IntValue(value, name);
     if (v < -1000 || v > 1000) Refuse(std::string(name) + " is out of range: " + std::to_string(v));
     return static_cast<int>(v);
 }
@@ -218,8 +265,8 @@ py::dict RuleDict(const analysis::RuleResult& r, int pictureLevel) {
 py::object Finite(double value) { return std::isfinite(value) ? py::object(py::float_(value)) : py::object(py::none()); }
 
 py::dict QualityDict(const analysis::Quality& q) {
-    return py::dict("mean_error"_a = q.meanError, "psnr"_a = q.psnr, "psnr_exact"_a = q.psnrExact,
-                    "energy_kept"_a = q.energyKept);
+    return py::dict("mean_error"_a = Finite(q.meanError), "psnr"_a = Finite(q.psnr),
+                    "psnr_exact"_a = Finite(q.psnrExact), "energy_kept"_a = Finite(q.energyKept));
 }
 
 analysis::RuleKind RuleKindOf(const std::string& rule) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include "matrix/Error.h"
 #include <string>
+#include <vector>
 
 #include "mra/Values.h"
 #include "tools/Analysis.h"
@@ -21,7 +22,13 @@ namespace py = pybind11;
 // strides), height x width, at most 1025 wide.
 analysis::RedPicture PictureFrom(const py::handle& picture, const char* name = "picture");
 
-// The file read and checked exactly as the command-line tool opens it.
+// A path as the system names it: str (surrogate-escaped bytes included), bytes or any
+// os.PathLike, turned into bytes by os.fsencode; a NUL is refused.
+std::string PathBytes(const py::handle& path, const char* name = "path");
+// Whether an argument names a file rather than holding values.
+bool IsPath(const py::handle& object);
+
+// The file (its name's bytes) read and checked exactly as the command-line tool opens it.
 analysis::RedPicture ReadPictureFile(const std::string& path);
 
 // The Delta of a scroll position (0 ... 100) or a Delta given directly; neither gives
@@ -31,6 +38,12 @@ struct DeltaChoice {
     std::optional<int> position;
 };
 DeltaChoice ChooseDelta(const py::object& delta, const py::object& position);
+
+// A 2-D numeric array's values as float64 in C order, copied once. Its shape is checked
+// on the caller's view first, before any memory is taken: at most `maxColumns` columns
+// and `maxElements` elements.
+py::array_t<double> Float2D(const py::handle& object, const char* name, py::ssize_t maxColumns,
+                            py::ssize_t maxElements, const char* columns = "columns");
 
 // A float64 square of side 2^pictureLevel + 1 copied out of any 2-D float array.
 analysis::Coefficients SquareFrom(const py::handle& matrix, int pictureLevel, int level);
@@ -45,6 +58,8 @@ py::array_t<std::uint8_t> BytesArray(const std::vector<std::uint8_t>& bytes, int
 // A number of at least `low` (NaN never; infinity only when allowed), an int.
 double RequireNumber(const py::handle& value, const char* name, double low, bool allowInfinity);
 int RequireInt(const py::handle& value, const char* name);
+// Every value finite, or a ValueError naming `what` (a computation that overflowed).
+void RequireFinite(const std::vector<double>& values, const char* what);
 // The level a decomposition goes down to: `level` itself, or `steps` below the
 // picture's own; the coarsest, 2, when neither is given.
 int ChooseLevel(const py::object& level, const py::object& steps, int pictureLevel);

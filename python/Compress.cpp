@@ -48,7 +48,11 @@ void RefuseBadRule(const analysis::RuleAsked& asked, std::optional<int> steps) {
 
 std::vector<double> LevelEpsilons(const py::object& epsilons, int steps, analysis::RuleAsked asked) {
     std::vector<double> values;
-    for (const py::handle& e : py::iter(epsilons)) values.push_back(RequireNumber(e, "epsilons", 0.0, true));
+    // One value more than the steps is enough to refuse: an endless iterator ends there.
+    for (const py::handle& e : py::iter(epsilons)) {
+        values.push_back(RequireNumber(e, "epsilons", 0.0, true));
+        if (values.size() > static_cast<std::size_t>(steps)) break;
+    }
     asked.epsilons = values.size();
     RefuseBadRule(asked, steps);
     return values;

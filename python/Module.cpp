@@ -19,6 +19,7 @@
 #include "matrix/Numbers.h"
 #include "python/Codec.h"
 #include "python/Compress.h"
+#include "picture/PictureFile.h"
 #include "python/Arguments.h"
 #include "python/Rates.h"
 #include "report/DataText.h"
@@ -233,11 +234,7 @@ private:
 
 // A picture argument: an array, or a path to open as the command-line tool does.
 analysis::RedPicture PictureArgument(const py::object& picture) {
-    if (py::isinstance<py::str>(picture) || py::hasattr(picture, "__fspath__")) {
-        const py::object path = py::module_::import("os").attr("fspath")(picture);
-        if (!py::isinstance<py::str>(path)) Refuse("a picture path must be text, not bytes");
-        return ReadPictureFile(path.cast<std::string>());
-    }
+    if (IsPath(picture)) return ReadPictureFile(PathBytes(picture, "picture path"));
     return PictureFrom(picture);
 }
 
@@ -271,6 +268,7 @@ py::array_t<double> Synthesise(const py::object& matrix, const py::object& level
         analysis::Reconstruct(square, FiltersOf(choice.delta), P, ThreadWorkspace(), s);
         return 0;
     });
+    RequireFinite(square.values, "the reconstruction");
     py::array_t<double> array({h, w});
     double* out = array.mutable_data();
     for (int y = 0; y < h; ++y)
@@ -281,11 +279,8 @@ py::array_t<double> Synthesise(const py::object& matrix, const py::object& level
 }
 
 py::array_t<std::uint8_t> ToBytes(const py::object& values) {
-    py::array array = py::array::ensure(values);
-    if (!array || array.ndim() != 2 ||
-        (array.dtype().kind() != 'f' && array.dtype().kind() != 'i' && array.dtype().kind() != 'u'))
-        Refuse("values must be a 2-D array of numbers");
-    const auto v = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
+    // Values of a reconstruction: no more than the largest picture holds.
+    const auto v = Float2D(values, "values", kMaxSide, kMaxPicturePixels);
     py::array_t<std::uint8_t> bytes({v.shape(0), v.shape(1)});
     std::uint8_t* out = bytes.mutable_data();
     for (py::ssize_t e = 0; e < v.size(); ++e) out[e] = static_cast<std::uint8_t>(ClampToByte(v.data()[e]));
@@ -296,8 +291,7 @@ py::dict ProposalDict(const py::object& picture, const py::object& schranke, con
     const double bound = RequireNumber(schranke, "schranke", -INFINITY, true);
     const DeltaChoice start = ChooseDelta(py::none(), position);
     py::object name = py::none();
-    if (py::isinstance<py::str>(picture) || py::hasattr(picture, "__fspath__"))
-        name = py::module_::import("os").attr("fspath")(picture);
+    if (IsPath(picture)) name = py::module_::import("os").attr("fspath")(picture);
     const analysis::RedPicture red = PictureArgument(picture);
     const Proposal proposal = Unlocked([&] { return Propose(red, bound, start.position.value_or(0)); });
     return py::dict("format"_a = report::kDataFormat, "picture"_a = name, "schranke"_a = Finite(bound),
@@ -322,9 +316,7 @@ PYBIND11_MODULE(_tesora, m) {
 
     m.def("filters", &FiltersDict, "delta"_a = py::none(), py::kw_only(), "position"_a = py::none());
     m.def("read_picture", [](const py::object& path) {
-        const py::object text = py::module_::import("os").attr("fspath")(path);
-        if (!py::isinstance<py::str>(text)) Refuse("path must be text, not bytes");
-        const analysis::RedPicture picture = ReadPictureFile(text.cast<std::string>());
+        const analysis::RedPicture picture = ReadPictureFile(PathBytes(path));
         return BytesArray(picture.red, picture.width, picture.height);
     }, "path"_a);
 
@@ -364,8 +356,7 @@ PYBIND11_MODULE(_tesora, m) {
     m.def("to_bytes", &ToBytes, "values"_a);
     m.def("compress", [](const py::object& picture, const py::kwargs& settings) {
         py::object name = py::none();
-        if (py::isinstance<py::str>(picture) || py::hasattr(picture, "__fspath__"))
-            name = py::module_::import("os").attr("fspath")(picture);
+        if (IsPath(picture)) name = py::module_::import("os").attr("fspath")(picture);
         return Compress(PictureArgument(picture), name, settings);
     }, "picture"_a);
     m.def("propose_delta", &ProposalDict, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());

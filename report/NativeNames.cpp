@@ -62,6 +62,8 @@ QStringList DecodeArguments(int argc, char** argv) {
     return arguments;
 }
 
+QString DecodeName(const QByteArray& bytes) { return Decode(bytes); }
+
 QByteArray NativeName(const QString& name) {
     QByteArray bytes;
     qsizetype start = 0;

@@ -10,6 +10,8 @@
 namespace tesora::report {
 
 QStringList DecodeArguments(int argc, char** argv);
+// One name's bytes decoded the same way.
+QString DecodeName(const QByteArray& bytes);
 // The bytes of a decoded name: the inverse of DecodeArguments.
 QByteArray NativeName(const QString& name);
 // The bytes of the folder a name lies in ("." for a bare name) and of the name in it.

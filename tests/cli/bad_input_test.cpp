@@ -171,5 +171,51 @@ TEST_F(BadInputTest, FifosAndDevicesAreNoRegularFiles) {
     Expect({"device", {"compress", "/dev/null", "--level", "3"}, 1, "keine reguläre Datei"});
 }
 
+// A .npy file of `count` float64 values `value` (5 x 5 unless told), with the header given.
+QByteArray Npy(const QByteArray& header, double value = 0, int count = 25) {
+    QByteArray dict = header;
+    dict.append(QByteArray(static_cast<qsizetype>((64 - (10 + dict.size() + 1) % 64) % 64), ' ')).append('\n');
+    QByteArray file("\x93NUMPY\x01\x00", 8);
+    file.append(static_cast<char>(dict.size() & 0xFF)).append(static_cast<char>(dict.size() >> 8)).append(dict);
+    for (int e = 0; e < count; ++e) file.append(reinterpret_cast<const char*>(&value), sizeof value);
+    return file;
+}
+
+TEST_F(BadInputTest, MatricesTablesAndOptionsAreReadStrictlyAndNamedForWhatTheyAre) {
+    Text("twice.npy", Npy("{'descr': '<f8', 'fortran_order': False, 'shape': (5, 5), 'shape': (5, 5), }"));
+    Text("split.npy", Npy("{'descr': '<f8', 'fortran_order': False, 'shape': (5 5, 5), }"));
+    Text("extra.npy", Npy("{'descr': '<f8', 'fortran_order': False, 'shape': (5, 5), 'x': 1}"));
+    Text("huge.npy", Npy("{'descr': '<f8', 'fortran_order': False, 'shape': (9, 9), }", 1e308, 81));
+    Text("escape.csv", "picture,\x1b[31mrot\n\"a\",1\n");
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("fifo.npy")).constData(), 0600), 0);
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("fifo.png")).constData(), 0600), 0);
+    const QStringList synthesise{"--level", "2", "--width", "5", "--height", "5", "--reconstruction", "@DIR@/r.png"};
+    const BadCase cases[] = {
+        {"a key twice", QStringList{"synthesise", "@DIR@/twice.npy"} + synthesise, 1, "shape steht zweimal"},
+        {"a shape numpy refuses", QStringList{"synthesise", "@DIR@/split.npy"} + synthesise, 1, "Form ist unlesbar"},
+        {"a key numpy refuses", QStringList{"synthesise", "@DIR@/extra.npy"} + synthesise, 1, "einen Eintrag außer"},
+        {"an overflowing reconstruction", {"synthesise", "@DIR@/huge.npy", "--level", "2", "--width", "9", "--height",
+                                           "9", "--reconstruction", "@DIR@/r.png"}, 1, "läuft über"},
+        {"a FIFO as matrix", QStringList{"synthesise", "@DIR@/fifo.npy"} + synthesise, 1, "keine reguläre Datei"},
+        {"standard input as matrix", QStringList{"synthesise", "-"} + synthesise, 2, "Standardeingabe"},
+        {"no matrix", QStringList{"synthesise"} + synthesise, 2, "Es fehlt eine Matrixdatei"},
+        {"no table", {"plot", "-o", "@DIR@/p.png"}, 2, "Es fehlt eine Tabelle"},
+        {"control characters", {"plot", "@DIR@/escape.csv", "-o", "@DIR@/p.png"}, 2, "\\x1b[31mrot"},
+        {"a page of 558 megapixels", {"plot", "@DIR@/escape.csv", "-o", "@DIR@/p.png", "--size", "2000x2000mm"}, 2,
+         "höchstens 100 Megapixel"},
+        {"a FIFO output without reader", {"compress", "@IN@", "--level", "3", "--epsilon", "1", "--approximation",
+                                          "@DIR@/a.png", "--reconstruction", "@DIR@/fifo.png"}, 1, "FIFO ohne Leser"},
+        {"more steps than levels", {"analyse", "@IN@", "--steps", "5", "--save", "@DIR@/c.npy"}, 2,
+         "erlaubt höchstens 4 Schritte"},
+        {"a value for a switch", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--progress=yes"}, 2,
+         "\"--progress\" nimmt keinen Wert"},
+        {"rows beyond every table",
+         QStringList{"sweep"} + QStringList(10, QStringLiteral("@IN@")) +
+             QStringList{"--epsilons", "0:10000:1", "--positions", "0:100:1", "--level", "3"},
+         2, "höchstens 10000000"},
+    };
+    for (const BadCase& c : cases) Expect(c);
+}
+
 }  // namespace
 }  // namespace tesora::testing

@@ -4,8 +4,13 @@
 #include <QFile>
 #include <QJsonArray>
 #include <cmath>
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "CliHarness.h"
 #include "cli/Interrupt.h"
@@ -84,6 +89,34 @@ TEST_F(OutputSafetyTest, TerminationRemovesTrackedTemporariesAndStillEndsTheRun)
         Text(".tesora-a", "partial");
         Text(".tesora-b", "partial");
     }
+}
+
+TEST_F(OutputSafetyTest, ASignalHandedToAHelperThreadWaitsWhileTheRenamesHoldIt) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    const QString temporary = Text(".tesora-a", "partial");
+    const QByteArray held = QFile::encodeName(dir.filePath(QStringLiteral("held")));
+    EXPECT_EXIT(
+        {
+            cli::InstallInterruptCleanup();
+            const cli::TrackedTemporary tracked(QFile::encodeName(temporary));
+            std::atomic<bool> go{false};
+            std::thread helper([&] {
+                while (!go) std::this_thread::yield();
+                pthread_kill(pthread_self(), SIGTERM);
+            });
+            sigset_t terms;
+            sigemptyset(&terms);
+            sigaddset(&terms, SIGTERM);
+            pthread_sigmask(SIG_BLOCK, &terms, nullptr);
+            go = true;
+            helper.join();
+            // Still alive with the temporary in place: the signal waits for the main thread.
+            if (access(QFile::encodeName(temporary).constData(), F_OK) == 0) close(creat(held.constData(), 0600));
+            pthread_sigmask(SIG_UNBLOCK, &terms, nullptr);
+            _exit(0);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(Files(), QStringList{"held"});
 }
 
 TEST_F(OutputSafetyTest, SmallestUsableDeltaWorksEverywhere) {

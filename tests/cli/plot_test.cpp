@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -169,6 +170,30 @@ TEST(PlotLayout, AxesFitTheDataWithRoundTicks) {
     EXPECT_EQ(log.y.high, 40);
     EXPECT_EQ(log.x.ticks, (std::vector<double>{1, 10, 100}));
     EXPECT_DOUBLE_EQ(log.x.Fraction(std::sqrt(0.5 * 500)), 0.5);
+}
+
+TEST(PlotLayout, SpansUpToTheLargestDoublesGetFewRoundTicks) {
+    QImage image = Canvas(QSize(900, 600));
+    const cli::PlotFonts fonts(image);
+    const auto table = [](const char* x, const char* y) {
+        return QStringLiteral("picture,epsilon,zero_share,mean_error\na,1,%1,1\na,2,%2,2\n").arg(x, y);
+    };
+    for (bool log : {true, false}) {
+        for (const auto& [low, high] : {std::pair("1", "1e308"), std::pair("-1.7e308", "1.7e308"),
+                                        std::pair("1e-300", "1e300")}) {
+            cli::PlotOptions options;
+            options.x.log = log;
+            const cli::PlotLayout layout = cli::LayOutPlot(PlotOf(table(low, high), options), QSizeF(675, 450), fonts);
+            SCOPED_TRACE(std::string(low) + " ... " + high + (log ? " log" : ""));
+            EXPECT_TRUE(std::isfinite(layout.x.low) && std::isfinite(layout.x.high));
+            EXPECT_GE(layout.x.ticks.size(), log && low[0] == '-' ? 1u : 2u);
+            EXPECT_LE(layout.x.ticks.size(), 20u);
+            for (double t : layout.x.ticks) {
+                EXPECT_TRUE(std::isfinite(t)) << t;
+                EXPECT_NEAR(std::clamp(layout.x.Fraction(t), -1.0, 2.0), 0.5, 0.5 + 1e-9) << t;
+            }
+        }
+    }
 }
 
 TEST(PlotTable, ColumnsAreReadByNameAndBadRowsNamed) {

@@ -1,4 +1,9 @@
 """Hostile and odd input: every refusal is a ValueError naming the problem, never a crash."""
+import itertools
+import os
+import pathlib
+import shutil
+
 import numpy as np
 import pytest
 
@@ -77,7 +82,6 @@ def test_refused_reductions_and_matrices():
         (lambda: tesora.synthesise(np.zeros((65, 65)), level=2, picture_level=6, height=66), "height must lie"),
         (lambda: tesora.compress(np.zeros((5, 9))), "level"),
         (lambda: tesora.compress(np.zeros((5, 9)), level=3, rule="levels", epsilon=1.0), "takes epsilons"),
-        (lambda: tesora.read_picture(b"/tmp/x.png"), "path must be text"),
     ]:
         with pytest.raises((ValueError, TypeError), match=message):
             call()
@@ -89,3 +93,34 @@ def test_the_matrix_handed_out_is_a_copy():
     m[:] = 0
     assert d.matrix.any()
     assert np.array_equal(d.reconstruct(), tesora.decompose(random_picture(4, 17, 17), level=2).reconstruct())
+
+
+def test_hostile_sizes_and_values_raise_instead_of_crashing_or_running_away():
+    picture = random_picture(0, 10, 60)
+    d = tesora.decompose(picture, level=3)
+    for call, message in [
+        # Broadcast views cost nothing until copied: the shape is refused first.
+        (lambda: tesora.to_bytes(np.broadcast_to(np.uint8(0), (10**5, 10**5))), "at most"),
+        (lambda: tesora.decompose(np.broadcast_to(np.uint8(0), (1, 10**9))), "1000000000 pixels wide"),
+        (lambda: tesora.synthesise(np.full((65, 65), 1e308), level=2, picture_level=6), "overflowed"),
+        (lambda: d.quantise(1e-306), "1e-306"),
+        (lambda: d.reduce(rule="levels", epsilons=itertools.repeat(1.0)), "must hold 3 values"),
+        (lambda: tesora.compress(picture, level=3, rule="levels", epsilons=itertools.repeat(1.0)), "must hold 3"),
+        (lambda: tesora.decompose(picture, level=2**70), "out of range"),
+        (lambda: tesora.decompose(picture, position=-2**64), "out of range"),
+        (lambda: tesora.decompose(picture, delta=10**400), "out of range"),
+        (lambda: d.reduce(10**400), "out of range"),
+        (lambda: tesora.read_picture("a\0b.png"), "NUL"),
+    ]:
+        with pytest.raises(ValueError, match=message):
+            call()
+
+
+def test_paths_as_the_system_names_them(tmp_path, chelsea):
+    raw = os.fsencode(tmp_path) + b"/bild-\xff.bmp"
+    shutil.copy(chelsea, raw)
+    expected = tesora.read_picture(chelsea)
+    for name in (raw, os.fsdecode(raw), pathlib.Path(os.fsdecode(raw))):
+        assert np.array_equal(tesora.read_picture(name), expected)
+    with pytest.raises(OSError):
+        tesora.read_picture(b"/nonexistent/x.bmp")
