@@ -12,8 +12,7 @@ ImageSurface::ImageSurface(QWidget* parent) : QWidget(parent) {
 }
 
 void ImageSurface::SetImage(const QImage& image) {
-    image_ = image.format() == QImage::Format_RGB32 ? image
-                                                     : image.convertToFormat(QImage::Format_RGB32);
+    image_ = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
     // bits() detaches from the caller's copy, so the core writes into our own buffer.
     // Nothing else calls the non-const bits(), so the bound pointer stays valid until
     // the next SetImage.

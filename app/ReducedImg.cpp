@@ -15,9 +15,9 @@ TfrmReducedImg::TfrmReducedImg(QWidget* parent) : QWidget(parent, Qt::Tool) {
 
     ReducedImg = new ImageSurface(this);
     ReducedImg->setGeometry(0, 0, 321, 265);
-    ReducedImg->setToolTip(QString::fromUtf8(
-        "Die Näherung des Bildes auf dem gewählten Level; nach Calc Delta das Differenzenbild, "
-        "nach Fehler? das Originalbild."));
+    ReducedImg->setToolTip(
+        QString::fromUtf8("Die Näherung des Bildes auf dem gewählten Level; nach Calc Delta das Differenzenbild, "
+                          "nach Fehler? das Originalbild."));
 }
 
 }  // namespace tesora

@@ -19,9 +19,7 @@ QMargins FrameMargins(const QWidget& window) {
     return {side, kFrameHeight - side, side, side};
 }
 
-QRect OuterRect(const QWidget& window, const QMargins& frame) {
-    return {window.pos(), window.size().grownBy(frame)};
-}
+QRect OuterRect(const QWidget& window, const QMargins& frame) { return {window.pos(), window.size().grownBy(frame)}; }
 
 QRect PlaceBeside(const QRect& mainFrame, const QRect& mayCover, QSize wanted, const QRect& screen, QSize minimum) {
     if (screen.isEmpty()) return {QPoint(mainFrame.right() + 1, mainFrame.top()), wanted};
@@ -43,11 +41,11 @@ QRect PlaceBeside(const QRect& mainFrame, const QRect& mayCover, QSize wanted, c
         const int alongY = clamp(mainFrame.top(), a.top(), a.bottom() + 1 - size.height());
         const int alongX = clamp(mainFrame.left(), a.left(), a.right() + 1 - size.width());
         switch (region.anchor) {
-        case Right: return QRect(QPoint(a.left(), alongY), size);
-        case Left: return QRect(QPoint(a.right() + 1 - size.width(), alongY), size);
-        case Below: return QRect(QPoint(alongX, a.top()), size);
-        case Above: return QRect(QPoint(alongX, a.bottom() + 1 - size.height()), size);
-        case Over: break;
+            case Right: return QRect(QPoint(a.left(), alongY), size);
+            case Left: return QRect(QPoint(a.right() + 1 - size.width(), alongY), size);
+            case Below: return QRect(QPoint(alongX, a.top()), size);
+            case Above: return QRect(QPoint(alongX, a.bottom() + 1 - size.height()), size);
+            case Over: break;
         }
         return QRect(QPoint(a.right() + 1 - size.width(), a.top()), size);
     };
@@ -69,8 +67,7 @@ QRect PlaceBeside(const QRect& mainFrame, const QRect& mayCover, QSize wanted, c
 }
 
 FittedClient FitClient(QSize wanted, QSize content, QSize chrome, QSize minimum, QSize room, int barExtent) {
-    if (room.isEmpty() || (wanted.width() <= room.width() && wanted.height() <= room.height()))
-        return {wanted, false};
+    if (room.isEmpty() || (wanted.width() <= room.width() && wanted.height() <= room.height())) return {wanted, false};
     // A scroll bar in one direction takes room from the other, which may then scroll too.
     const QSize view = room - chrome;
     bool across = content.width() > view.width();
@@ -78,10 +75,8 @@ FittedClient FitClient(QSize wanted, QSize content, QSize chrome, QSize minimum,
     if (down && !across) across = content.width() + barExtent > view.width();
     if (across && !down) down = content.height() + barExtent > view.height();
     if (!across && !down) return {wanted, false};  // only the window's minimum is too large
-    const int width = across ? room.width()
-                             : std::max(wanted.width(), content.width() + barExtent + chrome.width());
-    const int height = down ? room.height()
-                            : std::max(wanted.height(), content.height() + barExtent + chrome.height());
+    const int width = across ? room.width() : std::max(wanted.width(), content.width() + barExtent + chrome.width());
+    const int height = down ? room.height() : std::max(wanted.height(), content.height() + barExtent + chrome.height());
     return {QSize(width, height).expandedTo(minimum), true};
 }
 

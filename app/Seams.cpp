@@ -17,9 +17,8 @@ std::optional<QString> QtFileDialogs::OpenPicture(QWidget* parent, const QString
 std::optional<QString> QtFileDialogs::SavePicture(QWidget* parent, const QString& folder) {
     // No default suffix and no overwrite question: the handler adds ".bmp" itself and
     // replaces an existing file.
-    const QString name = QFileDialog::getSaveFileName(
-        parent, QString(), folder, QStringLiteral("BMP-Dateien (*.bmp)"), nullptr,
-        QFileDialog::DontConfirmOverwrite);
+    const QString name = QFileDialog::getSaveFileName(parent, QString(), folder, QStringLiteral("BMP-Dateien (*.bmp)"),
+                                                      nullptr, QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty()) return std::nullopt;
     return name;
 }

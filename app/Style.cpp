@@ -20,8 +20,7 @@ void PlaceForm(QWidget& form, int left, int top, int outerWidth, int outerHeight
     form.resize(outerWidth - kFrameWidth, outerHeight - kFrameHeight);
 }
 
-QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text, int pixelHeight,
-                  bool bold) {
+QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text, int pixelHeight, bool bold) {
     auto* label = new QLabel(text, parent);
     if (pixelHeight > 0 || bold) {
         QFont font = label->font();

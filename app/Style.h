@@ -25,7 +25,6 @@ constexpr int kFrameHeight = 27;
 
 // A label at (left, top) that takes the size of its text; pixelHeight 0 keeps the
 // window's font.
-QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text,
-                  int pixelHeight = 0, bool bold = false);
+QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text, int pixelHeight = 0, bool bold = false);
 
 }  // namespace tesora

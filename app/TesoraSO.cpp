@@ -88,14 +88,12 @@ void TfrmTesora::CreateControls() {
     labProzentTitel = MakeLabel(this, 8, 145, QStringLiteral("Nullkoeffs:"));
     labProzent = MakeLabel(this, 64, 145, QStringLiteral("0 %"), 0, true);
     labEpsilon = MakeLabel(this, 8, 165, QStringLiteral("Epsilon:"));
-    cmbEpsilon = MakeCombo(this, 56, 162, 73,
-                           {"0.1", "0.5", "1", "2", "3", "5", "10", "15"}, QStringLiteral("5"));
+    cmbEpsilon = MakeCombo(this, 56, 162, 73, {"0.1", "0.5", "1", "2", "3", "5", "10", "15"}, QStringLiteral("5"));
     butCalcDelta = MakeButton(this, QStringLiteral("Calc Delta"), 16, 192, 97, 25, false);
     labDeltaVorschlag = MakeLabel(this, 8, 224, QStringLiteral("Vorschlag:"));
     labDeltaVorgeschlagen = MakeLabel(this, 64, 224, QStringLiteral("0"), 0, true);
     labSchranke = MakeLabel(this, 8, 243, QStringLiteral("Schranke:"));
-    cmbSchranke = MakeCombo(this, 64, 240, 65, {"25", "50", "75", "80", "90", "100"},
-                            QStringLiteral("50"));
+    cmbSchranke = MakeCombo(this, 64, 240, 65, {"25", "50", "75", "80", "90", "100"}, QStringLiteral("50"));
     butFehler = MakeButton(this, QStringLiteral("Fehler?"), 16, 272, 97, 25, false);
     labFehlerText = MakeLabel(this, 8, 304, QStringLiteral("Fehler:"));
     labFehler = MakeLabel(this, 48, 304, QStringLiteral("0"), 0, true);
@@ -212,17 +210,16 @@ QImage TfrmTesora::OfferFittedPicture(const QString& path, const TooLargePicture
     const FitSize fit = FittedSize(width, height);
     const QString limits =
         QStringLiteral("%1 Pixel Breite und %1 × %2 Pixel Fläche").arg(kMaxSide).arg(kMaxPicturePixels / kMaxSide);
-    const QString text =
-        (QStringLiteral("Das Bild „%1“ ist %2 × %3 Pixel groß. Tesora zerlegt Bilder bis ") + limits +
-         QStringLiteral(".\n\n"
-                       "Soll es verkleinert auf %4 × %5 Pixel geöffnet werden? Jedes neue Pixel ist "
-                       "dann der Mittelwert der Fläche, die es im Original bedeckt; „Fehler?“ "
-                       "vergleicht mit diesem verkleinerten Bild.\n\n„Nein“ öffnet das Bild nicht."))
-            .arg(QFileInfo(path).fileName())
-            .arg(width)
-            .arg(height)
-            .arg(fit.width)
-            .arg(fit.height);
+    const QString text = (QStringLiteral("Das Bild „%1“ ist %2 × %3 Pixel groß. Tesora zerlegt Bilder bis ") + limits +
+                          QStringLiteral(".\n\n"
+                                         "Soll es verkleinert auf %4 × %5 Pixel geöffnet werden? Jedes neue Pixel ist "
+                                         "dann der Mittelwert der Fläche, die es im Original bedeckt; „Fehler?“ "
+                                         "vergleicht mit diesem verkleinerten Bild.\n\n„Nein“ öffnet das Bild nicht."))
+                             .arg(QFileInfo(path).fileName())
+                             .arg(width)
+                             .arg(height)
+                             .arg(fit.width)
+                             .arg(fit.height);
     if (!question_ || !question_(QStringLiteral("Bild zu groß"), text)) return {};
     return LoadFittedPictureFile(path);
 }
@@ -251,13 +248,12 @@ void TfrmTesora::SizeWindowsToPicture(int width, int height) {
     const QMargins frame = frameSeam_ ? frameSeam_(*this) : FrameMargins(*this);
     const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    const FittedClient client = FitClient(designed, imgBild->size(), QSize(144, 64), QSize(383, 322),
-                                          screen.size() - frameSize, bar);
+    const FittedClient client =
+        FitClient(designed, imgBild->size(), QSize(144, 64), QSize(383, 322), screen.size() - frameSize, bar);
     const int clientHeight = client.size.height();
     Panel1->resize(Panel1->width(), clientHeight - 1);
     resize(client.size);
-    PlacePicture(*this, *imgBild, sclBild, QRect(144, 0, client.size.width() - 144, clientHeight - 64),
-                 client.scrolls);
+    PlacePicture(*this, *imgBild, sclBild, QRect(144, 0, client.size.width() - 144, clientHeight - 64), client.scrolls);
     // The whole frame on the screen, title bar included, so the window can be dragged.
     if (const QPoint onScreen = MoveInside(OuterRect(*this, frame), screen); onScreen != pos()) move(onScreen);
 
@@ -277,8 +273,8 @@ void TfrmTesora::SizeWindowsToPicture(int width, int height) {
                          QPoint(screen.right(), clientCorner.y() + buttonTop - 4));
     const QRect outer = PlaceBeside(OuterRect(*this, frame), mayCover, QSize(width, height).grownBy(reducedFrame),
                                     screen, QSize(160, 120).grownBy(reducedFrame));
-    const FittedClient reducedClient = FitClient(QSize(width, height), QSize(width, height), QSize(0, 0),
-                                                 QSize(0, 0), outer.size().shrunkBy(reducedFrame), bar);
+    const FittedClient reducedClient = FitClient(QSize(width, height), QSize(width, height), QSize(0, 0), QSize(0, 0),
+                                                 outer.size().shrunkBy(reducedFrame), bar);
     reduced.resize(reducedClient.size);
     PlacePicture(reduced, *reduced.ReducedImg, reduced.sclReduced, QRect(QPoint(0, 0), reducedClient.size),
                  reducedClient.scrolls);

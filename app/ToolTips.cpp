@@ -26,8 +26,7 @@ void SetToolTips(TfrmTesora& form) {
         "Stellt Delta in Schritten von 0.01 ein: 0 ist die Box-Funktion, 1 die Hut-Funktion; "
         "es wirkt ab dem nächsten Levelwechsel.");
     tip(form.labDelta, "Der Parameter Delta der BLaC-Wavelets zwischen 0 und 1.");
-    tip(form.butKompress,
-        "Setzt alle Details, deren Betrag kleiner als Epsilon ist, auf 0 und markiert sie rot.");
+    tip(form.butKompress, "Setzt alle Details, deren Betrag kleiner als Epsilon ist, auf 0 und markiert sie rot.");
     tip(form.labProzent, "Anteil der auf 0 gesetzten Koeffizienten an allen Koeffizienten in Prozent.");
     tip(form.cmbEpsilon, "Details, deren Betrag kleiner ist, werden bei Reduce auf 0 gesetzt.");
     tip(form.butCalcDelta,

@@ -50,12 +50,12 @@ void WindowFrontend::SetReducedStatus(const std::string& text) {
 void WindowFrontend::SetLabel(Label label, const std::string& text) {
     QLabel* target = nullptr;
     switch (label) {
-    case Label::Level: target = form_.labLevel; break;
-    case Label::Delta: target = form_.labDelta; break;
-    case Label::DeltaVorgeschlagen: target = form_.labDeltaVorgeschlagen; break;
-    case Label::Prozent: target = form_.labProzent; break;
-    case Label::Fehler: target = form_.labFehler; break;
-    case Label::DateiName: target = form_.labDateiName; break;
+        case Label::Level: target = form_.labLevel; break;
+        case Label::Delta: target = form_.labDelta; break;
+        case Label::DeltaVorgeschlagen: target = form_.labDeltaVorgeschlagen; break;
+        case Label::Prozent: target = form_.labProzent; break;
+        case Label::Fehler: target = form_.labFehler; break;
+        case Label::DateiName: target = form_.labDateiName; break;
     }
     if (target) form_.WriteLabel(target, ToQString(text));
 }
@@ -63,11 +63,11 @@ void WindowFrontend::SetLabel(Label label, const std::string& text) {
 void WindowFrontend::SetEnabled(Control control, bool enabled) {
     QWidget* target = nullptr;
     switch (control) {
-    case Control::trbLevel: target = form_.trbLevel; break;
-    case Control::butKompress: target = form_.butKompress; break;
-    case Control::butCalcDelta: target = form_.butCalcDelta; break;
-    case Control::butBMPSave: target = form_.butBMPSave; break;
-    case Control::butFehler: target = form_.butFehler; break;
+        case Control::trbLevel: target = form_.trbLevel; break;
+        case Control::butKompress: target = form_.butKompress; break;
+        case Control::butCalcDelta: target = form_.butCalcDelta; break;
+        case Control::butBMPSave: target = form_.butBMPSave; break;
+        case Control::butFehler: target = form_.butFehler; break;
     }
     if (target) target->setEnabled(enabled);
 }

@@ -127,9 +127,12 @@ void BM_ToolButton(benchmark::State& state) {
     frmTesora->butBmpOpen->click();
     QPushButton* button = nullptr;
     switch (state.range(0)) {
-    case 0: frmTesora->trbLevel->setValue(2); button = frmTesora->butKompress; break;
-    case 1: button = frmTesora->butCalcDelta; break;
-    default: button = frmTesora->butFehler; break;
+        case 0:
+            frmTesora->trbLevel->setValue(2);
+            button = frmTesora->butKompress;
+            break;
+        case 1: button = frmTesora->butCalcDelta; break;
+        default: button = frmTesora->butFehler; break;
     }
     if (!button->isEnabled()) state.SkipWithError("button disabled");
     for (auto _ : state) {

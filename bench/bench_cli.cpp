@@ -55,59 +55,99 @@ void RunProcess(benchmark::State& state, const std::vector<std::string>& args) {
 void BM_CompressProcess1025(benchmark::State& state) {
     RunProcess(state, {"compress", kPicture, "--level", "5", "--position", "50", "--epsilon", "5"});
 }
-BENCHMARK(BM_CompressProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5)->Repetitions(5)
+BENCHMARK(BM_CompressProcess1025)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 void BM_CompressWithOutputsProcess1025(benchmark::State& state) {
-    RunProcess(state, {"compress", kPicture, "--level", "5", "--position", "50", "--epsilon", "5",
-                       "--approximation", "/tmp/tesora-bench-a.bmp", "--coefficients", "/tmp/tesora-bench-c.png",
-                       "--reconstruction", "/tmp/tesora-bench-r.bmp"});
+    RunProcess(state, {"compress", kPicture, "--level", "5", "--position", "50", "--epsilon", "5", "--approximation",
+                       "/tmp/tesora-bench-a.bmp", "--coefficients", "/tmp/tesora-bench-c.png", "--reconstruction",
+                       "/tmp/tesora-bench-r.bmp"});
 }
-BENCHMARK(BM_CompressWithOutputsProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)
-    ->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_CompressWithOutputsProcess1025)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 void BM_HelpProcess(benchmark::State& state) { RunProcess(state, {"compress", "--help"}); }
-BENCHMARK(BM_HelpProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5)->Repetitions(5)
+BENCHMARK(BM_HelpProcess)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 void BM_SweepElevenPositionsProcess1025(benchmark::State& state) {
-    RunProcess(state, {"sweep", kPicture, "--level", "5", "--epsilon", "5", "--positions", "0:100:10",
-                       "--csv", "/tmp/tesora-bench.csv", "--plot", "/tmp/tesora-bench.png"});
+    RunProcess(state, {"sweep", kPicture, "--level", "5", "--epsilon", "5", "--positions", "0:100:10", "--csv",
+                       "/tmp/tesora-bench.csv", "--plot", "/tmp/tesora-bench.png"});
 }
-BENCHMARK(BM_SweepElevenPositionsProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
-    ->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SweepElevenPositionsProcess1025)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 // The sweep figures: 11 positions with 1 and with 10 Epsilons (one decomposition per
 // position serves all 10), serial and with 2 worker processes; and 21 positions with 10
 // Epsilons, for what a second worker gains on a longer sweep.
-void SweepProcess(benchmark::State& state, const char* epsilons, const char* jobs,
-                  const char* positions = "0:100:10") {
-    RunProcess(state, {"sweep", kPicture, "--level", "5", "--epsilons", epsilons, "--positions", positions,
-                       "--jobs", jobs, "--csv", "/tmp/tesora-bench-sweep.csv"});
+void SweepProcess(benchmark::State& state, const char* epsilons, const char* jobs, const char* positions = "0:100:10") {
+    RunProcess(state, {"sweep", kPicture, "--level", "5", "--epsilons", epsilons, "--positions", positions, "--jobs",
+                       jobs, "--csv", "/tmp/tesora-bench-sweep.csv"});
 }
 void BM_SweepElevenByOneJobs1(benchmark::State& state) { SweepProcess(state, "5", "1"); }
 void BM_SweepElevenByTenJobs1(benchmark::State& state) { SweepProcess(state, "1:10:1", "1"); }
 void BM_SweepElevenByOneJobs2(benchmark::State& state) { SweepProcess(state, "5", "2"); }
 void BM_SweepElevenByTenJobs2(benchmark::State& state) { SweepProcess(state, "1:10:1", "2"); }
-BENCHMARK(BM_SweepElevenByOneJobs1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
+BENCHMARK(BM_SweepElevenByOneJobs1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_SweepElevenByTenJobs1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
+BENCHMARK(BM_SweepElevenByTenJobs1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_SweepElevenByOneJobs2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
+BENCHMARK(BM_SweepElevenByOneJobs2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_SweepElevenByTenJobs2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)
+BENCHMARK(BM_SweepElevenByTenJobs2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 void BM_SweepTwentyOneByTenJobs1(benchmark::State& state) { SweepProcess(state, "1:10:1", "1", "0:100:5"); }
 void BM_SweepTwentyOneByTenJobs2(benchmark::State& state) { SweepProcess(state, "1:10:1", "2", "0:100:5"); }
-BENCHMARK(BM_SweepTwentyOneByTenJobs1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
-    ->Repetitions(3)->ReportAggregatesOnly(true);
-BENCHMARK(BM_SweepTwentyOneByTenJobs2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
-    ->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SweepTwentyOneByTenJobs1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SweepTwentyOneByTenJobs2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 void BM_CompressInProcess1025(benchmark::State& state) {
     WritePicture();
-    const QStringList args{"tesora-cli", "compress", QString::fromStdString(kPicture), "--level", "5",
-                           "--position", "50", "--epsilon", "5", "--json"};
+    const QStringList args{
+        "tesora-cli", "compress", QString::fromStdString(kPicture), "--level", "5", "--position", "50", "--epsilon",
+        "5",          "--json"};
     for (auto _ : state) {
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
@@ -117,7 +157,10 @@ void BM_CompressInProcess1025(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_CompressInProcess1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)
+BENCHMARK(BM_CompressInProcess1025)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 }  // namespace

@@ -69,8 +69,10 @@ void InterleavedSolve1025(benchmark::State& state) {
     std::vector<double> block;
     for (auto _ : state) {
         block = block0;
-        if (state.range(0) == 1) fast.SolveInterleavedOnDoubles(block.data(), 1025, 1025);
-        else fast.SolveInterleaved(block.data(), 1025, 1025);
+        if (state.range(0) == 1)
+            fast.SolveInterleavedOnDoubles(block.data(), 1025, 1025);
+        else
+            fast.SolveInterleaved(block.data(), 1025, 1025);
         benchmark::DoNotOptimize(block.data());
     }
 }
@@ -88,8 +90,10 @@ void InterleavedSolveChunk(benchmark::State& state) {
     std::vector<double> block;
     for (auto _ : state) {
         block = block0;
-        if (state.range(0) == 1) fast.SolveInterleavedOnDoubles(block.data(), kCount, kCount);
-        else fast.SolveInterleaved(block.data(), kCount, kCount);
+        if (state.range(0) == 1)
+            fast.SolveInterleavedOnDoubles(block.data(), kCount, kCount);
+        else
+            fast.SolveInterleaved(block.data(), kCount, kCount);
         benchmark::DoNotOptimize(block.data());
     }
 }

@@ -37,7 +37,13 @@ void BM_ReconstructSpecified(benchmark::State& state) {
     }
     SetTransformThreads(0);
 }
-BENCHMARK(BM_ReconstructSpecified)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReconstructSpecified)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 void BM_ReconstructExact(benchmark::State& state) {
     const Filters filters = FiltersOf(DeltaFromPosition(50));
@@ -56,7 +62,13 @@ void BM_ReconstructExact(benchmark::State& state) {
     }
     SetTransformThreads(0);
 }
-BENCHMARK(BM_ReconstructExact)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReconstructExact)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 // Factoring the systems of all eight levels, once per picture and Delta.
 void BM_PrepareExact(benchmark::State& state) {

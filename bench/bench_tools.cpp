@@ -140,7 +140,10 @@ void BM_DecomposeReconstructValues(benchmark::State& state) {
         benchmark::DoNotOptimize(layout.own.data());
     }
 }
-BENCHMARK(BM_DecomposeReconstructValues)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(25)
+BENCHMARK(BM_DecomposeReconstructValues)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(25)
     ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
     ->ReportAggregatesOnly(true);
 

@@ -15,10 +15,8 @@ struct MatrixBank {
     std::unique_ptr<Matrix> coeff;
 
     MatrixBank() {
-        for (int k = 1; k <= kMaxLevel; ++k)
-            scaling.push_back(std::make_unique<Matrix>((1 << k) + 1, (1 << k) + 1));
-        for (int k = 1; k <= kMaxLevel; ++k)
-            waveletGram.push_back(std::make_unique<Matrix>(1 << k, 1 << k));
+        for (int k = 1; k <= kMaxLevel; ++k) scaling.push_back(std::make_unique<Matrix>((1 << k) + 1, (1 << k) + 1));
+        for (int k = 1; k <= kMaxLevel; ++k) waveletGram.push_back(std::make_unique<Matrix>(1 << k, 1 << k));
         coeff = std::make_unique<Matrix>(kMaxSide, kMaxSide);
     }
 };

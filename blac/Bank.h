@@ -10,18 +10,18 @@
 
 namespace tesora {
 
-constexpr int kMaxLevel = 10;        // 1025 values per line
+constexpr int kMaxLevel = 10;  // 1025 values per line
 constexpr int kMaxSide = (1 << kMaxLevel) + 1;
 
-extern std::int32_t Pow2Int[12];    // 2^k
-extern double Pow2[12];             // 2^k
-extern double Pow2Inv[12];          // 2^-k
+extern std::int32_t Pow2Int[12];  // 2^k
+extern double Pow2[12];           // 2^k
+extern double Pow2Inv[12];        // 2^-k
 
 // Entries 0 ... 9: ScalingGram(1 ... 10); entries 10 ... 19: WaveletGram(1 ... 10).
 extern Matrix* LevelMatrices[20];
 
-extern Matrix& WaveletMatrix;       // 9 x 4, wavelets of level index 2
-extern Matrix& CoeffMatrix;         // 1025 x 1025, the picture and its coefficients
+extern Matrix& WaveletMatrix;  // 9 x 4, wavelets of level index 2
+extern Matrix& CoeffMatrix;    // 1025 x 1025, the picture and its coefficients
 
 extern double WaveletLeft[4];
 extern double WaveletInner[5];

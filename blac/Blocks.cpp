@@ -25,28 +25,48 @@ BlacValues ComputeBlacValues(double D) {
 Matrix LeftBlock(double D) {
     const auto [A, S, B, T] = ComputeBlacValues(D);
     Matrix m(3, 4);
-    m.Set(1, 1, 1 + S); m.Set(1, 2, S + B); m.Set(1, 3, S * B);
-    m.Set(2, 1, A * S); m.Set(2, 2, A + S); m.Set(2, 3, 1 + S); m.Set(2, 4, S + B);
-    m.Set(3, 3, A * S); m.Set(3, 4, A + S);
+    m.Set(1, 1, 1 + S);
+    m.Set(1, 2, S + B);
+    m.Set(1, 3, S * B);
+    m.Set(2, 1, A * S);
+    m.Set(2, 2, A + S);
+    m.Set(2, 3, 1 + S);
+    m.Set(2, 4, S + B);
+    m.Set(3, 3, A * S);
+    m.Set(3, 4, A + S);
     return m;
 }
 
 Matrix InnerBlock(double D) {
     const auto [A, S, B, T] = ComputeBlacValues(D);
     Matrix m(4, 5);
-    m.Set(1, 1, S + B); m.Set(1, 2, S * B);
-    m.Set(2, 1, A + S); m.Set(2, 2, 1 + S); m.Set(2, 3, B + S); m.Set(2, 4, B * S);
-    m.Set(3, 2, A * S); m.Set(3, 3, A + S); m.Set(3, 4, 1 + S); m.Set(3, 5, S + B);
-    m.Set(4, 4, A * S); m.Set(4, 5, A + S);
+    m.Set(1, 1, S + B);
+    m.Set(1, 2, S * B);
+    m.Set(2, 1, A + S);
+    m.Set(2, 2, 1 + S);
+    m.Set(2, 3, B + S);
+    m.Set(2, 4, B * S);
+    m.Set(3, 2, A * S);
+    m.Set(3, 3, A + S);
+    m.Set(3, 4, 1 + S);
+    m.Set(3, 5, S + B);
+    m.Set(4, 4, A * S);
+    m.Set(4, 5, A + S);
     return m;
 }
 
 Matrix RightBlock(double D) {
     const auto [A, S, B, T] = ComputeBlacValues(D);
     Matrix m(3, 4);
-    m.Set(1, 1, S + B); m.Set(1, 2, B * S);
-    m.Set(2, 1, A + S); m.Set(2, 2, 1 + S); m.Set(2, 3, B + S); m.Set(2, 4, B * S);
-    m.Set(3, 2, A * S); m.Set(3, 3, A + S); m.Set(3, 4, 1 + S);
+    m.Set(1, 1, S + B);
+    m.Set(1, 2, B * S);
+    m.Set(2, 1, A + S);
+    m.Set(2, 2, 1 + S);
+    m.Set(2, 3, B + S);
+    m.Set(2, 4, B * S);
+    m.Set(3, 2, A * S);
+    m.Set(3, 3, A + S);
+    m.Set(3, 4, 1 + S);
     return m;
 }
 

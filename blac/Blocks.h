@@ -15,9 +15,9 @@ struct BlacValues {
 };
 BlacValues ComputeBlacValues(double D);
 
-Matrix LeftBlock(double D);    // 3 x 4
-Matrix InnerBlock(double D);   // 4 x 5
-Matrix RightBlock(double D);   // 3 x 4
+Matrix LeftBlock(double D);   // 3 x 4
+Matrix InnerBlock(double D);  // 4 x 5
+Matrix RightBlock(double D);  // 3 x 4
 
 // x: n solved coefficients (n = 3 or 4); writes n + 1 normalised values into result,
 // the last one being the scale itself. D must not be 0.

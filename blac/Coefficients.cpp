@@ -27,8 +27,7 @@ constexpr double kFixedRight[4] = {0, 0, 0.70444, -0.70444};
 
 std::unique_ptr<double[]> CalcKoeff(Matrix& M, double D, int n, int kind) {
     if (M.Rows() != n || M.Cols() != n + 1) {
-        std::cout << "Fehler in CalcKoeff: Matrix muss eine Spalte mehr als Zeilen haben!"
-                  << std::endl;
+        std::cout << "Fehler in CalcKoeff: Matrix muss eine Spalte mehr als Zeilen haben!" << std::endl;
         return nullptr;
     }
     auto result = std::make_unique<double[]>(static_cast<std::size_t>(n + 1));
@@ -44,9 +43,7 @@ std::unique_ptr<double[]> CalcKoeff(Matrix& M, double D, int n, int kind) {
     // Forward elimination without pivoting: the blocks are upper Hessenberg.
     for (int r = 1; r <= n - 1; ++r) {
         const double f = M.Get(r + 1, r) / M.Get(r, r);
-        for (int c = r; c <= n + 1; ++c)
-            M.Set(r + 1, c,
-                  SubtractProduct(M.Get(r + 1, c), M.Get(r, c), f));
+        for (int c = r; c <= n + 1; ++c) M.Set(r + 1, c, SubtractProduct(M.Get(r + 1, c), M.Get(r, c), f));
     }
     // Back substitution with the last coefficient fixed to 1.
     auto x = std::make_unique<double[]>(static_cast<std::size_t>(n));

@@ -25,9 +25,7 @@ public:
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
 
     // Outside the picture: reads 0, writes are ignored.
-    Colour GetPixel(int x, int y) const {
-        return Contains(x, y) ? FromWord(Word(x, y)) : 0;
-    }
+    Colour GetPixel(int x, int y) const { return Contains(x, y) ? FromWord(Word(x, y)) : 0; }
     void SetPixel(int x, int y, Colour colour) {
         if (Contains(x, y)) Word(x, y) = ToWord(colour);
     }
@@ -116,8 +114,8 @@ class Frontend {
 public:
     virtual ~Frontend() = default;
 
-    virtual PictureSurface& Bild() = 0;      // the main window's picture (imgBild)
-    virtual PictureSurface& Reduced() = 0;   // the reduced-picture window's (ReducedImg)
+    virtual PictureSurface& Bild() = 0;     // the main window's picture (imgBild)
+    virtual PictureSurface& Reduced() = 0;  // the reduced-picture window's (ReducedImg)
 
     virtual void SetStatus(const std::string& text) = 0;         // main window caption
     virtual void SetReducedStatus(const std::string& text) = 0;  // reduced window caption

@@ -23,18 +23,18 @@
 
 namespace tesora::cli {
 
+using report::kDataFormat;
 using report::QtReadableName;
 using report::RedBytes;
 using report::Shortest;
-using report::kDataFormat;
 
 QImage GreyImage(const std::vector<std::uint8_t>& bytes, int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
         for (int x = 0; x < width; ++x)
-            line[x] = PictureSurface::GreyWord(bytes[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                                     static_cast<std::size_t>(x)]);
+            line[x] = PictureSurface::GreyWord(
+                bytes[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]);
     }
     return image;
 }
@@ -76,8 +76,9 @@ QByteArray Bytes(const std::string& text) { return QByteArray(text.data(), stati
 
 std::string ReadMatrixFile(const QString& path) {
     if (path == QLatin1String("-"))
-        throw UsageError(QStringLiteral("synthesise liest keine Matrix von der Standardeingabe: \"-\" ist kein "
-                                        "Name einer Matrixdatei (./- nennt eine Datei dieses Namens)."));
+        throw UsageError(
+            QStringLiteral("synthesise liest keine Matrix von der Standardeingabe: \"-\" ist kein "
+                           "Name einer Matrixdatei (./- nennt eine Datei dieses Namens)."));
     const QString qtName = QtReadableName(path);
     // A FIFO or a device would block or never end, as for pictures.
     const QFileInfo info(qtName);
@@ -95,9 +96,8 @@ std::string ReadMatrixFile(const QString& path) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-void ReportAnalysis(const CommandLine& line, Context& context, const QString& path,
-                    const analysis::RedPicture& picture, const DeltaSetting& delta,
-                    const analysis::Coefficients& square, const analysis::Layout& layout) {
+void ReportAnalysis(const CommandLine& line, Context& context, const QString& path, const analysis::RedPicture& picture,
+                    const DeltaSetting& delta, const analysis::Coefficients& square, const analysis::Layout& layout) {
     const int pictureLevel = layout.pictureLevel, target = layout.level;
     if (line.Json()) {
         QJsonArray legend;
@@ -105,10 +105,16 @@ void ReportAnalysis(const CommandLine& line, Context& context, const QString& pa
             legend.append(
                 QJsonObject{{"level", band.level}, {"kind", QString::fromLatin1(analysis::BandKindName(band.kind))}});
         WriteJson(context.out,
-                  QJsonObject{{"format", kDataFormat}, {"picture", path}, {"width", picture.width},
-                              {"height", picture.height}, {"picture_level", pictureLevel}, {"level", target},
+                  QJsonObject{{"format", kDataFormat},
+                              {"picture", path},
+                              {"width", picture.width},
+                              {"height", picture.height},
+                              {"picture_level", pictureLevel},
+                              {"level", target},
                               {"position", delta.position ? QJsonValue(*delta.position) : QJsonValue(QJsonValue::Null)},
-                              {"delta", delta.delta}, {"side", square.side}, {"bands", legend}});
+                              {"delta", delta.delta},
+                              {"side", square.side},
+                              {"bands", legend}});
     } else {
         context.out << "Bild: " << path << " (" << picture.width << " x " << picture.height << " Pixel, Level "
                     << pictureLevel << ")\n";
@@ -176,11 +182,16 @@ int RunAnalyse(const QStringList& args, Context& context) {
     const int pictureLevel = analysis::PictureLevelOf(picture.width);
     if (steps && pictureLevel - *steps < 2)
         throw UsageError(QStringLiteral("--steps %1: das Bild \"%2\" hat Level %3 und erlaubt höchstens %4 Schritte.")
-                             .arg(*steps).arg(path).arg(pictureLevel).arg(std::max(pictureLevel - 2, 0)));
+                             .arg(*steps)
+                             .arg(path)
+                             .arg(pictureLevel)
+                             .arg(std::max(pictureLevel - 2, 0)));
     const int target = level ? *level : steps ? pictureLevel - *steps : 2;
     if (pictureLevel < 2 || target < 2 || target > pictureLevel)
         throw UsageError(QStringLiteral("Level %1 liegt außerhalb von 2 bis %2, dem Level des Bildes \"%3\".")
-                             .arg(target).arg(pictureLevel).arg(path));
+                             .arg(target)
+                             .arg(pictureLevel)
+                             .arg(path));
 
     TransformWorkspace workspace;
     const analysis::Coefficients square =
@@ -233,8 +244,8 @@ std::optional<int> ReadPictureLevel(const CommandLine& line) {
 
 // The picture level of a matrix file's square, checked against the options and for
 // finite values.
-int CheckedMatrixLevel(const npy::Doubles& matrix, const QString& path, std::optional<int> givenPictureLevel,
-                       int level, int width, int height) {
+int CheckedMatrixLevel(const npy::Doubles& matrix, const QString& path, std::optional<int> givenPictureLevel, int level,
+                       int width, int height) {
     int pictureLevel = 2;
     while (pictureLevel < kMaxLevel && (1 << pictureLevel) + 1 < matrix.rows) ++pictureLevel;
     const int side = (1 << pictureLevel) + 1;
@@ -244,13 +255,16 @@ int CheckedMatrixLevel(const npy::Doubles& matrix, const QString& path, std::opt
                     FormatD(kMaxSide) + ").");
     if (givenPictureLevel && *givenPictureLevel != pictureLevel)
         throw UsageError(QStringLiteral("--picture-level %1 passt nicht zur Matrix der Seite %2 (Level %3).")
-                             .arg(*givenPictureLevel).arg(side).arg(pictureLevel));
+                             .arg(*givenPictureLevel)
+                             .arg(side)
+                             .arg(pictureLevel));
     if (level > pictureLevel)
-        throw UsageError(
-            QStringLiteral("--level %1 liegt über dem Level %2 der Matrix.").arg(level).arg(pictureLevel));
+        throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 der Matrix.").arg(level).arg(pictureLevel));
     if (width > side || height > side || analysis::PictureLevelOf(width) != pictureLevel)
         throw UsageError(QStringLiteral("Ein Bild von %1 x %2 Pixeln passt nicht zur Matrix der Seite %3.")
-                             .arg(width).arg(height).arg(side));
+                             .arg(width)
+                             .arg(height)
+                             .arg(side));
     for (std::size_t e = 0; e < matrix.values.size(); ++e)
         if (!std::isfinite(matrix.values[e]))
             throw Error("Die Matrix in \"" + path.toStdString() + "\" enthält bei [" +
@@ -282,7 +296,8 @@ int RunSynthesise(const QStringList& args, Context& context) {
         const int value = text.trimmed().toInt(&ok);
         if (!ok || value < 1 || value > kMaxSide)
             throw UsageError(QStringLiteral("Ungültiger Wert für --%1: \"%2\" (erwartet: ganze Zahl von 1 bis %3).")
-                                 .arg(QString::fromLatin1(option), text).arg(kMaxSide));
+                                 .arg(QString::fromLatin1(option), text)
+                                 .arg(kMaxSide));
         return value;
     };
     const int width = size("width"), height = size("height");
@@ -317,9 +332,14 @@ int RunSynthesise(const QStringList& args, Context& context) {
     files.AddPicture(output, GreyImage(bytes, width, height));
     files.WriteAll();
     if (line.Json())
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"matrix", path}, {"picture_level", pictureLevel},
-                                           {"level", level}, {"width", width}, {"height", height},
-                                           {"delta", delta.delta}, {"reconstruction", output}});
+        WriteJson(context.out, QJsonObject{{"format", kDataFormat},
+                                           {"matrix", path},
+                                           {"picture_level", pictureLevel},
+                                           {"level", level},
+                                           {"width", width},
+                                           {"height", height},
+                                           {"delta", delta.delta},
+                                           {"reconstruction", output}});
     else
         context.out << "Rekonstruktion (" << width << " x " << height << " Pixel) in " << output << '\n';
     return kExitOk;

@@ -28,8 +28,7 @@ using report::SplitNativeName;
 namespace {
 
 [[noreturn]] void Bad(const QString& option, const QString& text, const QString& expected) {
-    throw UsageError(QStringLiteral("Ungültiger Wert für %1: \"%2\" (erwartet: %3).")
-                         .arg(option, text, expected));
+    throw UsageError(QStringLiteral("Ungültiger Wert für %1: \"%2\" (erwartet: %3).").arg(option, text, expected));
 }
 
 int ParseInt(const QString& text, const QString& option, int low, int high, const QString& expected) {
@@ -61,10 +60,10 @@ QString CheckBoxText(const QString& text, const QString& option, const QString& 
     // "nan" is a prefix strtod reads, but no number a figure could be computed from.
     if (number.used == 0 || std::isnan(number.value) || number.value < low) Bad(option, text, expected);
     if (!number.ignored.isEmpty() && warning)
-        *warning = QStringLiteral("Hinweis: %1 \"%2\" wird wie im Eingabefeld als %3 gelesen "
-                                  "(\"%4\" ignoriert).")
-                       .arg(option, text.trimmed(), QString::fromStdString(ShortestText(number.value)),
-                            number.ignored);
+        *warning = QStringLiteral(
+                       "Hinweis: %1 \"%2\" wird wie im Eingabefeld als %3 gelesen "
+                       "(\"%4\" ignoriert).")
+                       .arg(option, text.trimmed(), QString::fromStdString(ShortestText(number.value)), number.ignored);
     return text.trimmed();
 }
 
@@ -85,8 +84,7 @@ int ParseJobs(const QString& text) {
 double ParseDelta(const QString& text, const QString& option) {
     bool ok = false;
     const double value = ParseDouble(text, &ok);
-    if (!ok || value < 0.0 || value > 1.0)
-        Bad(option, text, QStringLiteral("Zahl von 0 bis 1"));
+    if (!ok || value < 0.0 || value > 1.0) Bad(option, text, QStringLiteral("Zahl von 0 bis 1"));
     // Smaller values leave no usable filters (see DeltaBound.h).
     if (value > 0.0 && value < kSmallestUsableDelta)
         Bad(option, text,
@@ -108,8 +106,8 @@ int ParseSteps(const QString& text) {
 }
 
 std::vector<double> ParseZeros(const QString& text, bool list) {
-    const QString expected = list ? QStringLiteral("Liste von Prozentwerten über 0 bis 100")
-                                  : QStringLiteral("Prozentwert über 0 bis 100");
+    const QString expected =
+        list ? QStringLiteral("Liste von Prozentwerten über 0 bis 100") : QStringLiteral("Prozentwert über 0 bis 100");
     std::vector<double> shares;
     for (const QString& part : list ? text.split(QLatin1Char(',')) : QStringList{text}) {
         bool ok = false;
@@ -137,7 +135,8 @@ Synthesis ParseSynthesisOption(const QString& text) {
 double ParseRate(const QString& text) {
     bool ok = false;
     const double value = ParseDouble(text, &ok);
-    if (!ok || !(value > 0.0) || !std::isfinite(value)) Bad(QStringLiteral("--bpp"), text, QStringLiteral("Zahl über 0"));
+    if (!ok || !(value > 0.0) || !std::isfinite(value))
+        Bad(QStringLiteral("--bpp"), text, QStringLiteral("Zahl über 0"));
     return value;
 }
 
@@ -179,8 +178,7 @@ BoxNumber ReadBoxNumber(const QString& text) {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     const QByteArray bytes = text.toUtf8();
     const char* start = bytes.constData();
-    while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\r' || *start == '\v' ||
-           *start == '\f')
+    while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\r' || *start == '\v' || *start == '\f')
         ++start;
     char* end = nullptr;
     BoxNumber number;
@@ -211,8 +209,7 @@ QStringList ParseEpsilonList(const QString& text, QStringList* warnings) {
     const double start = ReadBoxNumber(CheckBoxText(range[0], option, expected, 0.0, &ignored)).value;
     const double stop = ReadBoxNumber(CheckBoxText(range[1], option, expected, 0.0, &ignored)).value;
     const double step = ReadBoxNumber(CheckBoxText(range[2], option, expected, 0.0, &ignored)).value;
-    if (!ignored.isEmpty() || !(step > 0) || !(stop >= start) || !std::isfinite(stop) ||
-        (stop - start) / step > 10000)
+    if (!ignored.isEmpty() || !(step > 0) || !(stop >= start) || !std::isfinite(stop) || (stop - start) / step > 10000)
         Bad(option, text, expected);
     const auto count = static_cast<long long>(std::floor((stop - start) / step * (1 + 1e-12)));
     for (long long i = 0; i <= count; ++i)
@@ -278,8 +275,7 @@ void CheckWritable(const QString& path) {
     if (stat(folder.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
         throw Error("Der Ordner für " + quoted + " existiert nicht.");
     if (access(folder.constData(), W_OK) != 0) throw Error("Der Ordner für " + quoted + " ist nicht beschreibbar.");
-    if (exists && access(native.constData(), W_OK) != 0)
-        throw Error("Die Datei " + quoted + " ist schreibgeschützt.");
+    if (exists && access(native.constData(), W_OK) != 0) throw Error("Die Datei " + quoted + " ist schreibgeschützt.");
     if (exists && S_ISFIFO(status.st_mode)) HoldFifo(native, quoted);
     // Found now, not at the rename after other outputs already took their names.
     const long nameMax = pathconf(folder.constData(), _PC_NAME_MAX);

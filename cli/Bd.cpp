@@ -15,8 +15,8 @@ namespace tesora::cli {
 
 using report::JsonName;
 using report::JsonNumber;
-using report::Shortest;
 using report::kDataFormat;
+using report::Shortest;
 
 namespace {
 
@@ -30,7 +30,8 @@ std::vector<analysis::TablePoint> Points(const Table& table, const QString& by) 
     std::vector<analysis::TablePoint> points;
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const QStringList& row = table.rows[r];
-        points.push_back({row.at(picture).toStdString(), row.at(curve).toStdString(),
+        points.push_back({row.at(picture).toStdString(),
+                          row.at(curve).toStdString(),
                           {table.Number(r, rate).value_or(NAN), table.Number(r, psnr).value_or(NAN)}});
     }
     return points;
@@ -79,8 +80,8 @@ int RunBd(const QStringList& args, Context& context) {
                                       {"points", c.points},
                                       {"bd_psnr", JsonNumber(c.delta.psnr)},
                                       {"bd_rate", JsonNumber(c.delta.rate)}});
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"by", by}, {"reference", reference},
-                                           {"curves", curves}});
+        WriteJson(context.out,
+                  QJsonObject{{"format", kDataFormat}, {"by", by}, {"reference", reference}, {"curves", curves}});
         return kExitOk;
     }
     for (const analysis::CurveComparison& c : rows)

@@ -19,8 +19,8 @@
 
 namespace tesora::cli {
 
-using report::Shortest;
 using report::kDataFormat;
+using report::Shortest;
 
 namespace {
 
@@ -74,7 +74,7 @@ int RunBestDelta(const QStringList& args, Context& context) {
         const analysis::RedPicture red = report::RedBytes(LoadUsable(picture, line.Has(QStringLiteral("fit"))));
         const int pictureLevel = analysis::PictureLevelOf(red.width);
         report::BestDeltaRun f{picture, red.width, red.height, pictureLevel, std::max(2, pictureLevel - steps),
-                               bpp, ruleText, {}};
+                               bpp,     ruleText,  {}};
         analysis::BestDeltaRequest request;
         request.bpp = bpp;
         request.rule = ruleText == QLatin1String("norm") ? analysis::RuleKind::Norm : analysis::RuleKind::Flat;

@@ -86,8 +86,7 @@ int RunCli(const QStringList& args, QTextStream& out, QTextStream& err, bool pro
             out << "tesora-cli " << TESORA_VERSION << '\n';
             return kExitOk;
         }
-        if (command.isEmpty())
-            throw UsageError(QStringLiteral("Es fehlt ein Befehl (tesora-cli --help zeigt alle)."));
+        if (command.isEmpty()) throw UsageError(QStringLiteral("Es fehlt ein Befehl (tesora-cli --help zeigt alle)."));
         StartProgram();
         if (command == QLatin1String("info")) return RunInfo(args, context);
         if (command == QLatin1String("filters")) return RunFilters(args, context);

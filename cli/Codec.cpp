@@ -31,7 +31,8 @@ QImage RgbImage(const std::vector<std::uint8_t>& rgb, int width, int height) {
     for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            const std::size_t n = 3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
+            const std::size_t n =
+                3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
             line[x] = qRgb(rgb[n], rgb[n + 1], rgb[n + 2]);
         }
     }
@@ -49,14 +50,16 @@ std::vector<analysis::RedPicture> PlanesOf(const QImage& opened, bool colour) {
     for (int y = 0; y < height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < width; ++x) {
-            const std::size_t n = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+            const std::size_t n =
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
             r[n] = static_cast<std::uint8_t>(qRed(line[x]));
             g[n] = static_cast<std::uint8_t>(qGreen(line[x]));
             b[n] = static_cast<std::uint8_t>(qBlue(line[x]));
         }
     }
     std::vector<analysis::RedPicture> planes(3, analysis::RedPicture{width, height, std::vector<std::uint8_t>(count)});
-    codec::RgbToYCbCr(r.data(), g.data(), b.data(), count, planes[0].red.data(), planes[1].red.data(), planes[2].red.data());
+    codec::RgbToYCbCr(r.data(), g.data(), b.data(), count, planes[0].red.data(), planes[1].red.data(),
+                      planes[2].red.data());
     return planes;
 }
 
@@ -89,24 +92,28 @@ QJsonValue JsonDb(double value) { return std::isfinite(value) ? QJsonValue(value
 codec::EncodeRequest ReadRequest(const CommandLine& line, const QImage& opened) {
     const int targets = int{line.Has(QStringLiteral("bpp"))} + int{line.Has(QStringLiteral("bytes"))} +
                         int{line.Has(QStringLiteral("quantise"))};
-    if (targets != 1) throw UsageError(QStringLiteral("Genau eine der Optionen --bpp, --bytes und --quantise angeben."));
+    if (targets != 1)
+        throw UsageError(QStringLiteral("Genau eine der Optionen --bpp, --bytes und --quantise angeben."));
     if (line.Has(QStringLiteral("position")) && line.Has(QStringLiteral("delta")))
         throw UsageError(QStringLiteral("Nur eine der Optionen --position und --delta angeben."));
     codec::EncodeRequest request;
-    if (line.Has(QStringLiteral("position"))) request.delta = DeltaFromPosition(ParsePosition(line.Value(QStringLiteral("position"))));
+    if (line.Has(QStringLiteral("position")))
+        request.delta = DeltaFromPosition(ParsePosition(line.Value(QStringLiteral("position"))));
     if (line.Has(QStringLiteral("delta"))) request.delta = ParseDelta(line.Value(QStringLiteral("delta")));
     if (line.Has(QStringLiteral("steps"))) request.steps = ParseSteps(line.Value(QStringLiteral("steps")));
     if (line.Has(QStringLiteral("rule"))) {
         const analysis::RuleKind kind = ParseRule(line.Value(QStringLiteral("rule"))).kind;
-        request.rule = kind == analysis::RuleKind::Norm ? codec::RuleCode::Norm
-                       : kind == analysis::RuleKind::Flat ? codec::RuleCode::Flat : codec::RuleCode::Levels;
+        request.rule = kind == analysis::RuleKind::Norm   ? codec::RuleCode::Norm
+                       : kind == analysis::RuleKind::Flat ? codec::RuleCode::Flat
+                                                          : codec::RuleCode::Levels;
     }
     if (line.Has(QStringLiteral("quantise"))) request.step = ParseQuantise(line.Value(QStringLiteral("quantise")));
     const double pixels = static_cast<double>(opened.width()) * opened.height();
     bool ok = false;
     if (line.Has(QStringLiteral("bpp"))) {
         const double bpp = line.Value(QStringLiteral("bpp")).toDouble(&ok);
-        if (!ok || !(bpp > 0.0) || bpp > 64.0) throw UsageError(QStringLiteral("--bpp erwartet eine Zahl über 0 bis 64."));
+        if (!ok || !(bpp > 0.0) || bpp > 64.0)
+            throw UsageError(QStringLiteral("--bpp erwartet eine Zahl über 0 bis 64."));
         request.bytes = static_cast<std::size_t>(std::floor(bpp * pixels / 8.0));
     }
     if (line.Has(QStringLiteral("bytes"))) {
@@ -144,23 +151,39 @@ std::optional<CodedFileInfo> ReadCodedFileInfo(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     const QByteArray start = file.read(8);
-    if (!codec::StartsAsFile(reinterpret_cast<const std::uint8_t*>(start.constData()), static_cast<std::size_t>(start.size())))
+    if (!codec::StartsAsFile(reinterpret_cast<const std::uint8_t*>(start.constData()),
+                             static_cast<std::size_t>(start.size())))
         return std::nullopt;
     const QByteArray bytes = ReadCodedBytes(path);
-    const codec::File coded =
-        codec::ReadFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+    const codec::File coded = codec::ReadFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                              static_cast<std::size_t>(bytes.size()));
     const codec::Header& h = coded.header;
     CodedFileInfo info;
-    info.json = QJsonObject{{"file", report::JsonName(path)}, {"bytes", static_cast<qint64>(bytes.size())},
-                            {"width", h.width}, {"height", h.height}, {"level", h.pictureLevel},
-                            {"steps", h.steps}, {"basis", BasisName(h.basis)}, {"delta", h.delta},
-                            {"rule", RuleName(h.rule)}, {"synthesis", h.synthesis == codec::Synthesis::Exact ? "exact" : "specified"},
-                            {"quantise", h.step}, {"planes", h.planes}};
-    info.text = QStringLiteral("%1: Tesora-Datei, %2 Byte, %3 x %4 Pixel, Level %5, %6 Stufen, Basis %7, Delta %8, "
-                               "Regel %9, Quantisierung %10, %11\n")
-                    .arg(path).arg(bytes.size()).arg(h.width).arg(h.height).arg(h.pictureLevel).arg(h.steps)
-                    .arg(QString::fromLatin1(BasisName(h.basis))).arg(report::Shortest(h.delta))
-                    .arg(QString::fromLatin1(RuleName(h.rule))).arg(report::Shortest(h.step))
+    info.json = QJsonObject{{"file", report::JsonName(path)},
+                            {"bytes", static_cast<qint64>(bytes.size())},
+                            {"width", h.width},
+                            {"height", h.height},
+                            {"level", h.pictureLevel},
+                            {"steps", h.steps},
+                            {"basis", BasisName(h.basis)},
+                            {"delta", h.delta},
+                            {"rule", RuleName(h.rule)},
+                            {"synthesis", h.synthesis == codec::Synthesis::Exact ? "exact" : "specified"},
+                            {"quantise", h.step},
+                            {"planes", h.planes}};
+    info.text = QStringLiteral(
+                    "%1: Tesora-Datei, %2 Byte, %3 x %4 Pixel, Level %5, %6 Stufen, Basis %7, Delta %8, "
+                    "Regel %9, Quantisierung %10, %11\n")
+                    .arg(path)
+                    .arg(bytes.size())
+                    .arg(h.width)
+                    .arg(h.height)
+                    .arg(h.pictureLevel)
+                    .arg(h.steps)
+                    .arg(QString::fromLatin1(BasisName(h.basis)))
+                    .arg(report::Shortest(h.delta))
+                    .arg(QString::fromLatin1(RuleName(h.rule)))
+                    .arg(report::Shortest(h.step))
                     .arg(h.planes == 3 ? QStringLiteral("Y, Cb, Cr") : QStringLiteral("grau"));
     return info;
 }
@@ -175,13 +198,18 @@ int RunEncode(const QStringList& args, Context& context) {
     line.AddValueOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DATEI"),
                         QStringLiteral("Die komprimierte Datei (.tsr)."));
     line.AddValueOption(QStringLiteral("bpp"), QStringLiteral("B"), QStringLiteral("Bit je Pixel, höchstens."));
-    line.AddValueOption(QStringLiteral("bytes"), QStringLiteral("N"), QStringLiteral("Größe der Datei in Byte, höchstens."));
-    line.AddValueOption(QStringLiteral("quantise"), QStringLiteral("Q"), QStringLiteral("Quantisierungsstufe, ganzer Datenstrom."));
+    line.AddValueOption(QStringLiteral("bytes"), QStringLiteral("N"),
+                        QStringLiteral("Größe der Datei in Byte, höchstens."));
+    line.AddValueOption(QStringLiteral("quantise"), QStringLiteral("Q"),
+                        QStringLiteral("Quantisierungsstufe, ganzer Datenstrom."));
     line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"), QStringLiteral("Delta von 0 bis 1 (sonst 0)."));
-    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"), QStringLiteral("Delta als Position 0 bis 100."));
-    line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"), QStringLiteral("Stufen unter dem Level des Bildes (5)."));
-    line.AddValueOption(QStringLiteral("rule"), QStringLiteral("R"),
-                        QStringLiteral("norm (Vorgabe): nach den Normen der Basisfunktionen gewichtet; flat: ungewichtet."));
+    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
+                        QStringLiteral("Delta als Position 0 bis 100."));
+    line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
+                        QStringLiteral("Stufen unter dem Level des Bildes (5)."));
+    line.AddValueOption(
+        QStringLiteral("rule"), QStringLiteral("R"),
+        QStringLiteral("norm (Vorgabe): nach den Normen der Basisfunktionen gewichtet; flat: ungewichtet."));
     line.AddFlag(QStringLiteral("colour"), QStringLiteral("Farbbild als Y, Cb, Cr (sonst der Rotkanal)."));
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("BILD"),
                         QStringLiteral("Das Bild, das die Datei ergibt (.png/.bmp)."));
@@ -202,7 +230,8 @@ int RunEncode(const QStringList& args, Context& context) {
     const codec::DecodedPicture decoded = codec::DecodePicture(file.data(), file.size());
     const std::vector<std::uint8_t> rgb = codec::ToRgbBytes(decoded);
     OutputFiles outputs;
-    outputs.AddText(output, QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
+    outputs.AddText(output,
+                    QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
     if (!reconstruction.isEmpty()) outputs.AddPicture(reconstruction, RgbImage(rgb, opened.width(), opened.height()));
     outputs.WriteAll();
 
@@ -210,15 +239,24 @@ int RunEncode(const QStringList& args, Context& context) {
     const double bpp = 8.0 * static_cast<double>(file.size()) / (static_cast<double>(opened.width()) * opened.height());
     const double psnr = Psnr(original, rgb, colour ? 1 : 3, 0);  // RGB, or the red channel
     if (line.Json()) {
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"picture", report::JsonName(input)},
-                                           {"file", report::JsonName(output)}, {"bytes", static_cast<qint64>(file.size())},
-                                           {"bpp", bpp}, {"width", opened.width()}, {"height", opened.height()},
-                                           {"planes", colour ? 3 : 1}, {"delta", decoded.header.delta},
-                                           {"steps", decoded.header.steps}, {"quantise", decoded.header.step},
+        WriteJson(context.out, QJsonObject{{"format", kDataFormat},
+                                           {"picture", report::JsonName(input)},
+                                           {"file", report::JsonName(output)},
+                                           {"bytes", static_cast<qint64>(file.size())},
+                                           {"bpp", bpp},
+                                           {"width", opened.width()},
+                                           {"height", opened.height()},
+                                           {"planes", colour ? 3 : 1},
+                                           {"delta", decoded.header.delta},
+                                           {"steps", decoded.header.steps},
+                                           {"quantise", decoded.header.step},
                                            {colour ? "psnr_rgb" : "psnr", JsonDb(psnr)}});
     } else {
         context.out << QStringLiteral("%1: %2 Byte, %3 Bit je Pixel, PSNR %4 dB%5\n")
-                           .arg(output).arg(file.size()).arg(QString::number(bpp, 'f', 4)).arg(QString::number(psnr, 'f', 2))
+                           .arg(output)
+                           .arg(file.size())
+                           .arg(QString::number(bpp, 'f', 4))
+                           .arg(QString::number(psnr, 'f', 2))
                            .arg(colour ? QStringLiteral(" (RGB)") : QString());
     }
     return kExitOk;
@@ -238,17 +276,22 @@ int RunDecode(const QStringList& args, Context& context) {
     CheckWritable(output);
 
     const QByteArray bytes = ReadCodedBytes(input);
-    const codec::DecodedPicture decoded =
-        codec::DecodePicture(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+    const codec::DecodedPicture decoded = codec::DecodePicture(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                               static_cast<std::size_t>(bytes.size()));
     const codec::Header& h = decoded.header;
     OutputFiles outputs;
     outputs.AddPicture(output, RgbImage(codec::ToRgbBytes(decoded), h.width, h.height));
     outputs.WriteAll();
     if (line.Json())
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"file", report::JsonName(input)},
-                                           {"picture", report::JsonName(output)}, {"width", h.width},
-                                           {"height", h.height}, {"planes", h.planes}, {"delta", h.delta},
-                                           {"steps", h.steps}, {"quantise", h.step}});
+        WriteJson(context.out, QJsonObject{{"format", kDataFormat},
+                                           {"file", report::JsonName(input)},
+                                           {"picture", report::JsonName(output)},
+                                           {"width", h.width},
+                                           {"height", h.height},
+                                           {"planes", h.planes},
+                                           {"delta", h.delta},
+                                           {"steps", h.steps},
+                                           {"quantise", h.step}});
     else
         context.out << QStringLiteral("%1: %2 x %3 Pixel\n").arg(output).arg(h.width).arg(h.height);
     return kExitOk;

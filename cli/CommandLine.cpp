@@ -13,19 +13,17 @@ CommandLine::CommandLine(const QString& name, const QString& syntax, const QStri
     : name_(name), syntax_(syntax) {
     parser_.setApplicationDescription(description);
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser_.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
-                                         QStringLiteral("Zeigt diese Hilfe.")));
+    parser_.addOption(
+        QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Zeigt diese Hilfe.")));
     AddFlag(QStringLiteral("json"),
             QStringLiteral("Ein JSON-Dokument auf der Standardausgabe statt des Textberichts."));
 }
 
-void CommandLine::AddValueOption(const QString& name, const QString& valueName,
-                                 const QString& description) {
+void CommandLine::AddValueOption(const QString& name, const QString& valueName, const QString& description) {
     parser_.addOption(QCommandLineOption(name, description, valueName));
 }
 
-void CommandLine::AddValueOption(const QStringList& names, const QString& valueName,
-                                 const QString& description) {
+void CommandLine::AddValueOption(const QStringList& names, const QString& valueName, const QString& description) {
     parser_.addOption(QCommandLineOption(names, description, valueName));
 }
 
@@ -56,8 +54,9 @@ void CommandLine::RefuseRepeatedOptions(const QString& hint) const {
     QStringList seen;
     for (const QString& name : parser_.optionNames()) {
         if (seen.contains(name) && !repeatable_.contains(name))
-            throw UsageError(QStringLiteral("Die Option \"%1%2\" ist mehrfach angegeben.")
-                                 .arg(name.size() == 1 ? "-" : "--", name) + hint);
+            throw UsageError(
+                QStringLiteral("Die Option \"%1%2\" ist mehrfach angegeben.").arg(name.size() == 1 ? "-" : "--", name) +
+                hint);
         seen << name;
     }
 }
@@ -70,8 +69,8 @@ bool CommandLine::Parse(const QStringList& args, QTextStream& out, int minPositi
     if (!parser_.parse(rest)) {
         if (!parser_.unknownOptionNames().isEmpty()) {
             const QString option = parser_.unknownOptionNames().constFirst();
-            throw UsageError(QStringLiteral("Unbekannte Option \"%1%2\".")
-                                 .arg(option.size() == 1 ? "-" : "--", option) + hint);
+            throw UsageError(
+                QStringLiteral("Unbekannte Option \"%1%2\".").arg(option.size() == 1 ? "-" : "--", option) + hint);
         }
         const auto match = QRegularExpression(QStringLiteral("'([^']*)'")).match(parser_.errorText());
         // A switch given a value ("--progress=yes") is not a value missing.
@@ -87,11 +86,11 @@ bool CommandLine::Parse(const QStringList& args, QTextStream& out, int minPositi
         return false;
     }
     const int count = static_cast<int>(parser_.positionalArguments().size());
-    if (count < minPositional)
-        throw UsageError(QStringLiteral("Es fehlt %1.").arg(input_) + hint);
+    if (count < minPositional) throw UsageError(QStringLiteral("Es fehlt %1.").arg(input_) + hint);
     if (count > maxPositional)
-        throw UsageError(QStringLiteral("Unerwartetes Argument \"%1\".")
-                             .arg(parser_.positionalArguments().at(maxPositional)) + hint);
+        throw UsageError(
+            QStringLiteral("Unerwartetes Argument \"%1\".").arg(parser_.positionalArguments().at(maxPositional)) +
+            hint);
     return true;
 }
 

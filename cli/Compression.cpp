@@ -23,19 +23,19 @@ using report::AnalyseRow;
 using report::BaseResult;
 using report::CompressResult;
 using report::CompressSettings;
+using report::kDataFormat;
 using report::RedBytes;
 using report::RowAsked;
 using report::ToJson;
 using report::ToText;
-using report::kDataFormat;
 
 namespace {
 
 // The pictures a compress writes, painted by the window's road on a MemoryFrontend: the
 // reduced window at the level, the main picture after `reduce` zeroed and marked on the
 // working matrix, and again after the track bar went back up.
-void PaintPictures(const QString& picture, const CompressSettings& settings, const QImage& opened,
-                   OutputFiles& outputs, const std::function<void(const MatrixView&, PictureSurface&)>& reduce) {
+void PaintPictures(const QString& picture, const CompressSettings& settings, const QImage& opened, OutputFiles& outputs,
+                   const std::function<void(const MatrixView&, PictureSurface&)>& reduce) {
     Road road(picture, opened, settings.fit);
     if (settings.position) road.SetDeltaPosition(*settings.position);
     if (settings.rawDelta) road.SetRawDelta(*settings.rawDelta);
@@ -64,13 +64,18 @@ int LevelFor(const CompressSettings& settings, int width, const QString& picture
                     .arg(std::max(0, own - 2)));
     } else if (settings.level > own) {
         throw UsageError(QStringLiteral("--level %1 liegt über dem Level %2 des Bildes \"%3\".")
-                             .arg(settings.level).arg(own).arg(picture));
+                             .arg(settings.level)
+                             .arg(own)
+                             .arg(picture));
     }
     const int level = settings.steps ? own - *settings.steps : settings.level;
     const analysis::RuleAsked asked{settings.rule.kind, false, false, settings.rule.epsilons.size(), false};
     if (analysis::CheckRule(asked, own - level) == analysis::RuleProblem::WrongListLength)
         throw UsageError(QStringLiteral("--rule levels: braucht für \"%1\" %2 Epsilon (eins je Level von %3 bis %4).")
-                             .arg(picture).arg(own - level).arg(level).arg(own - 1));
+                             .arg(picture)
+                             .arg(own - level)
+                             .arg(level)
+                             .arg(own - 1));
     return level;
 }
 
@@ -83,8 +88,7 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     analysis::AnalysisOptions options;
     options.basis = settings.basis;
     options.padding = settings.mirror ? analysis::Padding::Mirror : analysis::Padding::Zero;
-    analysis::PictureAnalysis analysis(red, delta, settings.level, nullptr, nullptr, settings.synthesis,
-                                       options);
+    analysis::PictureAnalysis analysis(red, delta, settings.level, nullptr, nullptr, settings.synthesis, options);
     const RowAsked row{settings.epsilon, settings.zeros};
     CompressResult result = AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, true);
 
@@ -114,8 +118,9 @@ void AddMeasureOptions(CommandLine& line) {
                         QStringLiteral("Schwellwertregel: flat (Vorgabe, wie \"Reduce\"), norm (Koeffizient mal "
                                        "L2-Norm seiner Basisfunktion) oder levels:E1,E2,... (ein Epsilon je Level, "
                                        "gröbster zuerst)."));
-    line.AddValueOption(QStringLiteral("quantise"), QStringLiteral("Q"),
-                        QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp."));
+    line.AddValueOption(
+        QStringLiteral("quantise"), QStringLiteral("Q"),
+        QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp."));
     line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
                         QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
                                        "Umkehrung der Zerlegung)."));
@@ -130,7 +135,8 @@ void AddMeasureOptions(CommandLine& line) {
 // --basis NAME: blac or a lifting basis.
 Basis ParseBasisOption(const QString& text, const QString& option) {
     const std::optional<Basis> basis = ParseBasis(text.toStdString());
-    if (!basis) throw UsageError(QStringLiteral("%1 nimmt blac, haar, cdf53 oder cdf97, nicht \"%2\".").arg(option, text));
+    if (!basis)
+        throw UsageError(QStringLiteral("%1 nimmt blac, haar, cdf53 oder cdf97, nicht \"%2\".").arg(option, text));
     return *basis;
 }
 
@@ -141,8 +147,7 @@ void AddCompressOptions(CommandLine& line) {
                         QStringLiteral("Level, auf den zerlegt wird (2 bis Level des Bildes)."));
     line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
                         QStringLiteral("Position der Delta-Scroll-Leiste, 0 bis 100 (Delta = P x 0.01)."));
-    line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"),
-                        QStringLiteral("Delta direkt, 0 bis 1."));
+    line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"), QStringLiteral("Delta direkt, 0 bis 1."));
     line.AddValueOption(QStringLiteral("epsilon"), QStringLiteral("E"),
                         QStringLiteral("Epsilon wie im Eingabefeld; ohne diese Option kein \"Reduce\"."));
     AddMeasureOptions(line);
@@ -196,8 +201,10 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
         throw UsageError(QStringLiteral("Nur eine der Optionen --level und --steps angeben."));
     if (!steps && !line.Has(QStringLiteral("level"))) throw UsageError(QStringLiteral("Die Option --level fehlt."));
     CompressSettings settings;
-    if (steps) settings.steps = ParseSteps(line.Value(QStringLiteral("steps")));
-    else settings.level = ParseLevel(line.Value(QStringLiteral("level")));
+    if (steps)
+        settings.steps = ParseSteps(line.Value(QStringLiteral("steps")));
+    else
+        settings.level = ParseLevel(line.Value(QStringLiteral("level")));
     if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
     if (line.Has(QStringLiteral("quantise")) && line.Has(QStringLiteral("bpp")))
         throw UsageError(QStringLiteral("Nur eine der Optionen --quantise und --bpp angeben."));
@@ -251,11 +258,11 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
         for (const char* option : {"approximation", "coefficients", "reconstruction"})
             if (line.Has(QString::fromLatin1(option)))
                 throw UsageError(QStringLiteral("--%1 zeigt das Fenster, das mit Nullen auffüllt: nicht mit "
-                                                "--padding mirror.").arg(QString::fromLatin1(option)));
+                                                "--padding mirror.")
+                                     .arg(QString::fromLatin1(option)));
     if (line.Has(QStringLiteral("position")) && line.Has(QStringLiteral("delta")))
         throw UsageError(QStringLiteral("Nur eine der Optionen --position und --delta angeben."));
-    if (line.Has(QStringLiteral("position")))
-        settings.position = ParsePosition(line.Value(QStringLiteral("position")));
+    if (line.Has(QStringLiteral("position"))) settings.position = ParsePosition(line.Value(QStringLiteral("position")));
     if (line.Has(QStringLiteral("delta"))) settings.rawDelta = ParseDelta(line.Value(QStringLiteral("delta")));
     const struct {
         const char* option;

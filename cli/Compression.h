@@ -21,8 +21,7 @@ namespace tesora::cli {
 int LevelFor(const report::CompressSettings& settings, int width, const QString& picture);
 
 // Runs the road once; pictures asked for are added to `outputs` (not yet written).
-report::CompressResult Compress(const QString& picture, const report::CompressSettings& settings,
-                                OutputFiles& outputs);
+report::CompressResult Compress(const QString& picture, const report::CompressSettings& settings, OutputFiles& outputs);
 
 // The level and Epsilon options, checked; for a `single` compress also Delta and the
 // output files. Throws UsageError, or tesora::Error for an output that cannot be written.

@@ -20,10 +20,10 @@ std::vector<double> Synthesise(int kind) {
     std::vector<double> c(static_cast<std::size_t>(n + 1), 0.0), d(static_cast<std::size_t>(n), 0.0);
     std::vector<double> v(static_cast<std::size_t>(2 * n + 1), 0.0);
     switch (kind) {
-    case kScaling: c[static_cast<std::size_t>(n / 2)] = 1; break;
-    case kLeftWavelet: d[0] = 1; break;
-    case kInnerWavelet: d[1] = 1; break;
-    default: d[static_cast<std::size_t>(n - 1)] = 1; break;
+        case kScaling: c[static_cast<std::size_t>(n / 2)] = 1; break;
+        case kLeftWavelet: d[0] = 1; break;
+        case kInnerWavelet: d[1] = 1; break;
+        default: d[static_cast<std::size_t>(n - 1)] = 1; break;
     }
     SynthesiseLine(kBasisLevel, c.data(), d.data(), v.data());
     return v;
@@ -51,8 +51,10 @@ void DrawPanel(QPainter& painter, int kind, const std::vector<BasisFunctions>& f
         const std::vector<QPointF>& line = functions[i].polylines[static_cast<std::size_t>(kind)];
         for (std::size_t k = 0; k < line.size(); ++k) {
             const QPointF p = frame.At(line[k].x(), line[k].y());
-            if (k == 0) path.moveTo(p);
-            else path.lineTo(p);
+            if (k == 0)
+                path.moveTo(p);
+            else
+                path.lineTo(p);
         }
         painter.setPen(QPen(CurveColour(i), 2));
         painter.setBrush(Qt::NoBrush);
@@ -77,10 +79,10 @@ void DrawLegend(QPainter& painter, const std::vector<BasisFunctions>& functions)
 
 QString BasisTitle(int kind) {
     switch (kind) {
-    case kScaling: return QStringLiteral("Skalierungsfunktion");
-    case kLeftWavelet: return QStringLiteral("linkes Randwavelet");
-    case kInnerWavelet: return QStringLiteral("inneres Wavelet");
-    default: return QStringLiteral("rechtes Randwavelet");
+        case kScaling: return QStringLiteral("Skalierungsfunktion");
+        case kLeftWavelet: return QStringLiteral("linkes Randwavelet");
+        case kInnerWavelet: return QStringLiteral("inneres Wavelet");
+        default: return QStringLiteral("rechtes Randwavelet");
     }
 }
 
@@ -118,8 +120,8 @@ BasisFunctions ComputeBasisFunctions() {
     for (int kind = 0; kind < kBasisKinds; ++kind) {
         const auto k = static_cast<std::size_t>(kind);
         functions.values[k] = Synthesise(kind);
-        functions.polylines[k] = kind == kScaling ? BlacPolyline(unit, Delta, 1.0)
-                                                  : BlacPolyline(functions.values[k], Delta, 0.5);
+        functions.polylines[k] =
+            kind == kScaling ? BlacPolyline(unit, Delta, 1.0) : BlacPolyline(functions.values[k], Delta, 0.5);
     }
     return functions;
 }

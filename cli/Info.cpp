@@ -21,8 +21,8 @@
 namespace tesora::cli {
 
 using report::JsonName;
-using report::Shortest;
 using report::kDataFormat;
+using report::Shortest;
 
 namespace {
 
@@ -32,7 +32,6 @@ struct PictureInfo {
     int height;
     int level;
 };
-
 
 QJsonArray JsonNumbers(const double* values, int count) {
     QJsonArray array;
@@ -79,8 +78,8 @@ int RunInfo(const QStringList& args, Context& context) {
     if (line.Json()) {
         QJsonArray array;
         for (const PictureInfo& p : pictures)
-            array.append(QJsonObject{{"picture", JsonName(p.path)}, {"width", p.width},
-                                     {"height", p.height}, {"level", p.level}});
+            array.append(QJsonObject{
+                {"picture", JsonName(p.path)}, {"width", p.width}, {"height", p.height}, {"level", p.level}});
         QJsonObject document{{"format", kDataFormat}, {"pictures", array}};
         if (!codedFiles.empty()) {
             QJsonArray files;
@@ -90,8 +89,8 @@ int RunInfo(const QStringList& args, Context& context) {
         WriteJson(context.out, document);
     } else {
         for (const PictureInfo& p : pictures)
-            context.out << QStringLiteral("%1: %2 x %3 Pixel, Level %4\n")
-                               .arg(p.path).arg(p.width).arg(p.height).arg(p.level);
+            context.out
+                << QStringLiteral("%1: %2 x %3 Pixel, Level %4\n").arg(p.path).arg(p.width).arg(p.height).arg(p.level);
         for (const CodedFileInfo& coded : codedFiles) context.out << coded.text;
     }
     return failures > 0 ? kExitFailure : kExitOk;
@@ -177,8 +176,7 @@ int RunFilters(const QStringList& args, Context& context) {
         PlotFilters(context, option, values, line.Value(QStringLiteral("plot")));
         return 0;
     }
-    if (values.size() != 1)
-        throw UsageError(QStringLiteral("Eine Liste für --%1 nur mit --plot.").arg(option));
+    if (values.size() != 1) throw UsageError(QStringLiteral("Eine Liste für --%1 nur mit --plot.").arg(option));
     MemoryFrontend frontend;
     SetDelta(frontend, option, values.constFirst());
     WriteFilters(context, line.Json(),

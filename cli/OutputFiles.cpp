@@ -76,9 +76,7 @@ void OutputFiles::AddPicture(const QString& path, const QImage& image) {
     pending_.push_back({path, image.copy(), {}});
 }
 
-void OutputFiles::AddText(const QString& path, const QByteArray& bytes) {
-    pending_.push_back({path, QImage(), bytes});
-}
+void OutputFiles::AddText(const QString& path, const QByteArray& bytes) { pending_.push_back({path, QImage(), bytes}); }
 
 namespace {
 
@@ -117,8 +115,8 @@ Earlier Keep(const QString& path, std::size_t index) {
         return earlier;
     }
     if (!S_ISREG(status.st_mode)) return earlier;
-    const QByteArray kept = SplitNativeName(path).folder + "/.tesora-cli-" + QByteArray::number(getpid()) +
-                            "-kept-" + QByteArray::number(index);
+    const QByteArray kept = SplitNativeName(path).folder + "/.tesora-cli-" + QByteArray::number(getpid()) + "-kept-" +
+                            QByteArray::number(index);
     // A file system without hard links: that output cannot be undone, the rest still can.
     if (link(earlier.target.constData(), kept.constData()) == 0) earlier.kept = kept;
     return earlier;
@@ -175,8 +173,10 @@ void OutputFiles::WriteAll() {
         // Back to the files as they were before this run.
         for (std::size_t i = done; i-- > 0;) {
             if (written[i].file->WritesInPlace()) continue;
-            if (!earlier[i].kept.isEmpty()) rename(earlier[i].kept.constData(), earlier[i].target.constData());
-            else if (!earlier[i].existed) unlink(earlier[i].target.constData());
+            if (!earlier[i].kept.isEmpty())
+                rename(earlier[i].kept.constData(), earlier[i].target.constData());
+            else if (!earlier[i].existed)
+                unlink(earlier[i].target.constData());
         }
         for (const Earlier& e : earlier)
             if (!e.kept.isEmpty()) unlink(e.kept.constData());

@@ -23,8 +23,8 @@ public:
 private:
     struct Pending {
         QString path;
-        QImage image;       // a picture, or
-        QByteArray bytes;   // text when image is null
+        QImage image;      // a picture, or
+        QByteArray bytes;  // text when image is null
     };
     static QByteArray Encoded(const Pending& picture);
 

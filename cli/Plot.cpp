@@ -41,8 +41,9 @@ ColumnText Describe(const QString& column, PlotLanguage language) {
          "more zeros", +1},
         {"mean_error", "mittlerer Fehler (Grauwerte)", "mean absolute error (grey levels)", "mittlerer Fehler",
          "mean error", "kleinerer Fehler", "smaller error", -1},
-        {"floor_mean_error", "mittlerer Fehler ohne Reduce (Grauwerte)", "mean absolute error without Reduce (grey levels)",
-         "Fehler ohne Reduce", "error without Reduce", "kleinerer Fehler", "smaller error", -1},
+        {"floor_mean_error", "mittlerer Fehler ohne Reduce (Grauwerte)",
+         "mean absolute error without Reduce (grey levels)", "Fehler ohne Reduce", "error without Reduce",
+         "kleinerer Fehler", "smaller error", -1},
         {"psnr", "PSNR (dB)", "PSNR (dB)", "PSNR", "PSNR", "höhere PSNR", "higher PSNR", +1},
         {"psnr_exact", "PSNR vor dem Runden (dB)", "PSNR before rounding (dB)", "PSNR vor dem Runden",
          "PSNR before rounding", "höhere PSNR", "higher PSNR", +1},
@@ -50,14 +51,14 @@ ColumnText Describe(const QString& column, PlotLanguage language) {
          "höhere PSNR", "higher PSNR", +1},
         {"energy_kept", "erhaltene Energie in %", "energy kept in %", "erhaltene Energie", "energy kept",
          "mehr Energie", "more energy", +1},
-        {"entropy_bpp", "Entropie (Bit je Pixel)", "entropy (bits per pixel)", "Entropie", "entropy",
-         "weniger Bits", "fewer bits", -1},
+        {"entropy_bpp", "Entropie (Bit je Pixel)", "entropy (bits per pixel)", "Entropie", "entropy", "weniger Bits",
+         "fewer bits", -1},
         {"delta", "Delta", "Delta", "Delta", "Delta", "", "", 0},
         {"epsilon", "Epsilon", "Epsilon", "Epsilon", "Epsilon", "", "", 0},
-        {"position", "Position der Delta-Scroll-Leiste", "position of the Delta scroll bar", "Position",
-         "position", "", "", 0},
-        {"zeros", "Ziel-Anteil der Nullen in %", "target share of zeros in %", "Ziel-Anteil", "target share",
-         "", "", 0},
+        {"position", "Position der Delta-Scroll-Leiste", "position of the Delta scroll bar", "Position", "position", "",
+         "", 0},
+        {"zeros", "Ziel-Anteil der Nullen in %", "target share of zeros in %", "Ziel-Anteil", "target share", "", "",
+         0},
     };
     for (const Known& k : known)
         if (column == QLatin1String(k.column))
@@ -72,7 +73,8 @@ bool IsRate(const QString& column) {
 }
 
 QString PictureName(const QString& path, PlotLanguage language) {
-    if (IsStandardStream(path)) return language == PlotLanguage::De ? QStringLiteral("Eingabe") : QStringLiteral("input");
+    if (IsStandardStream(path))
+        return language == PlotLanguage::De ? QStringLiteral("Eingabe") : QStringLiteral("input");
     return QFileInfo(path).fileName();
 }
 
@@ -81,7 +83,8 @@ std::pair<double, double> ParseRange(const QString& text, const QString& option)
     bool ok[2] = {false, false};
     const double low = parts.value(0).trimmed().toDouble(&ok[0]), high = parts.value(1).trimmed().toDouble(&ok[1]);
     if (parts.size() != 2 || !ok[0] || !ok[1] || !std::isfinite(low) || !std::isfinite(high) || !(high > low))
-        throw UsageError(QStringLiteral("Ungültiger Wert für %1: \"%2\" (erwartet: VON:BIS mit VON < BIS).").arg(option, text));
+        throw UsageError(
+            QStringLiteral("Ungültiger Wert für %1: \"%2\" (erwartet: VON:BIS mit VON < BIS).").arg(option, text));
     return {low, high};
 }
 
@@ -186,7 +189,8 @@ PlotScale FitScale(std::vector<double> values, const PlotAxisOptions& options) {
     }
     std::erase_if(values, [&](double v) { return !std::isfinite(v) || (options.log && v <= 0); });
     if (values.empty()) values = options.log ? std::vector<double>{1, 10} : std::vector<double>{0, 1};
-    double low = *std::min_element(values.begin(), values.end()), high = *std::max_element(values.begin(), values.end());
+    double low = *std::min_element(values.begin(), values.end()),
+           high = *std::max_element(values.begin(), values.end());
     if (options.log) {
         double a = std::log10(low), b = std::log10(high);
         if (!(b > a)) a -= 0.5, b += 0.5;
@@ -246,16 +250,18 @@ void DrawMarker(QPainter& painter, QPointF p, double r, const CurveStyle& style)
     painter.setBrush(style.colour);
     QPolygonF shape;
     switch (style.marker) {
-    case 0: painter.drawEllipse(p, r, r); return;
-    case 1: painter.drawRect(QRectF(p.x() - r * 0.85, p.y() - r * 0.85, r * 1.7, r * 1.7)); return;
-    case 2: shape << p + QPointF(0, -r * 1.1) << p + QPointF(r, r * 0.75) << p + QPointF(-r, r * 0.75); break;
-    case 3: shape << p + QPointF(0, -r * 1.2) << p + QPointF(r, 0) << p + QPointF(0, r * 1.2) << p + QPointF(-r, 0); break;
-    case 4: shape << p + QPointF(0, r * 1.1) << p + QPointF(r, -r * 0.75) << p + QPointF(-r, -r * 0.75); break;
-    default:
-        painter.setPen(QPen(style.colour, r * 0.55));
-        painter.drawLine(p + QPointF(-r, -r), p + QPointF(r, r));
-        painter.drawLine(p + QPointF(-r, r), p + QPointF(r, -r));
-        return;
+        case 0: painter.drawEllipse(p, r, r); return;
+        case 1: painter.drawRect(QRectF(p.x() - r * 0.85, p.y() - r * 0.85, r * 1.7, r * 1.7)); return;
+        case 2: shape << p + QPointF(0, -r * 1.1) << p + QPointF(r, r * 0.75) << p + QPointF(-r, r * 0.75); break;
+        case 3:
+            shape << p + QPointF(0, -r * 1.2) << p + QPointF(r, 0) << p + QPointF(0, r * 1.2) << p + QPointF(-r, 0);
+            break;
+        case 4: shape << p + QPointF(0, r * 1.1) << p + QPointF(r, -r * 0.75) << p + QPointF(-r, -r * 0.75); break;
+        default:
+            painter.setPen(QPen(style.colour, r * 0.55));
+            painter.drawLine(p + QPointF(-r, -r), p + QPointF(r, r));
+            painter.drawLine(p + QPointF(-r, r), p + QPointF(r, -r));
+            return;
     }
     painter.drawPolygon(shape);
 }
@@ -358,11 +364,13 @@ double PlaceGrid(PlotLayout* layout, const PlotFonts& fonts, const RateDistortio
             const double x0 = topLeft.x() + nameWidth + static_cast<double>(i - b * perBlock) * cellWidth;
             const double inner = cellWidth - 0.8 * size;  // header and samples centred in it
             const double textWidth = fonts.Width(G(deltas[i]), size);
-            layout->texts.push_back(TextAt(fonts, G(deltas[i]), size, false, QPointF(x0 + (inner - textWidth) / 2, y0)));
+            layout->texts.push_back(
+                TextAt(fonts, G(deltas[i]), size, false, QPointF(x0 + (inner - textWidth) / 2, y0)));
             for (std::size_t c = 0; c < plot.curves.size(); ++c) {
                 if (plot.curves[c].delta != deltas[i]) continue;
                 const double y = y0 + static_cast<double>(plot.curves[c].picture + 1) * rowHeight;
-                layout->samples.push_back({QRectF(x0 + (inner - 2.6 * size) / 2, y, 2.6 * size, fonts.LineHeight(size)), c, false});
+                layout->samples.push_back(
+                    {QRectF(x0 + (inner - 2.6 * size) / 2, y, 2.6 * size, fonts.LineHeight(size)), c, false});
             }
         }
     }
@@ -374,14 +382,18 @@ double PlaceGrid(PlotLayout* layout, const PlotFonts& fonts, const RateDistortio
 class Obstacles {
 public:
     explicit Obstacles(const QRectF& area)
-        : area_(area), columns_(std::max(1, static_cast<int>(area.width() / kCell) + 1)),
+        : area_(area),
+          columns_(std::max(1, static_cast<int>(area.width() / kCell) + 1)),
           rows_(std::max(1, static_cast<int>(area.height() / kCell) + 1)),
           cells_(static_cast<std::size_t>(columns_ * rows_)) {}
 
     void Add(const QRectF& box) {
         if (!box.intersects(area_)) return;  // labels stay inside: nothing outside matters
         boxes_.push_back(box);
-        Visit(box, [&](std::vector<std::size_t>& cell) { cell.push_back(boxes_.size() - 1); return false; });
+        Visit(box, [&](std::vector<std::size_t>& cell) {
+            cell.push_back(boxes_.size() - 1);
+            return false;
+        });
     }
     bool Hit(const QRectF& box) {
         return Visit(box, [&](std::vector<std::size_t>& cell) {
@@ -416,14 +428,16 @@ void AddPlotOptions(CommandLine& line) {
     const auto add = [&](const char* name, const char* value, const char* help) {
         line.AddValueOption(QString::fromLatin1(name), QString::fromLatin1(value), QString::fromUtf8(help));
     };
-    add("plot-x", "SPALTE", "x-Achse des Diagramms: eine Zahlenspalte der Tabelle, Vorgabe zero_share "
-                            "(auch nullkoeffs; eigene für own_zero_share).");
+    add("plot-x", "SPALTE",
+        "x-Achse des Diagramms: eine Zahlenspalte der Tabelle, Vorgabe zero_share "
+        "(auch nullkoeffs; eigene für own_zero_share).");
     add("plot-y", "SPALTE", "y-Achse des Diagramms: eine Zahlenspalte, Vorgabe mean_error (auch fehler; psnr, ...).");
     add("plot-x-range", "VON:BIS", "Bereich der x-Achse statt des Bereichs der Daten.");
     add("plot-y-range", "VON:BIS", "Bereich der y-Achse statt des Bereichs der Daten.");
     add("plot-log", "ACHSEN", "Logarithmische Achse: x, y oder xy.");
     add("plot-title", "TEXT", "Überschrift des Diagramms (\"\" für keine).");
-    add("size", "BxH", "Größe des Diagramms: BREITExHÖHEmm (z. B. 85x60mm, je Seite 20 bis 2000) oder in Pixeln "
+    add("size", "BxH",
+        "Größe des Diagramms: BREITExHÖHEmm (z. B. 85x60mm, je Seite 20 bis 2000) oder in Pixeln "
         "(Vorgabe 900x600, je Seite 100 bis 10000); höchstens 100 Megapixel (PNG mit 300 dpi).");
     add("labels", "SPRACHE", "Sprache der Texte im Diagramm: de (Vorgabe) oder en.");
 }
@@ -439,16 +453,19 @@ PlotOptions ReadPlotOptions(const CommandLine& line) {
     if (line.Has(QStringLiteral("plot-log"))) {
         const QString axes = line.Value(QStringLiteral("plot-log"));
         if (axes != QLatin1String("x") && axes != QLatin1String("y") && axes != QLatin1String("xy"))
-            throw UsageError(QStringLiteral("Ungültiger Wert für --plot-log: \"%1\" (erwartet: x, y oder xy).").arg(axes));
+            throw UsageError(
+                QStringLiteral("Ungültiger Wert für --plot-log: \"%1\" (erwartet: x, y oder xy).").arg(axes));
         o.x.log = axes.contains(QLatin1Char('x'));
         o.y.log = axes.contains(QLatin1Char('y'));
     }
     for (const PlotAxisOptions* axis : {&o.x, &o.y})
         if (axis->log && axis->range && axis->range->first <= 0)
             throw UsageError(QStringLiteral("Eine logarithmische Achse braucht einen Bereich über 0."));
-    if (line.Has(QStringLiteral("size"))) o.page = PlotPage::Parse(line.Value(QStringLiteral("size")), QStringLiteral("--size"));
+    if (line.Has(QStringLiteral("size")))
+        o.page = PlotPage::Parse(line.Value(QStringLiteral("size")), QStringLiteral("--size"));
     const QString labels = line.Value(QStringLiteral("labels"));
-    if (labels == QLatin1String("en")) o.language = PlotLanguage::En;
+    if (labels == QLatin1String("en"))
+        o.language = PlotLanguage::En;
     else if (!labels.isEmpty() && labels != QLatin1String("de"))
         throw UsageError(QStringLiteral("Ungültiger Wert für --labels: \"%1\" (erwartet: de oder en).").arg(labels));
     if (line.Has(QStringLiteral("plot-title"))) o.title = line.Value(QStringLiteral("plot-title"));
@@ -458,7 +475,8 @@ PlotOptions ReadPlotOptions(const CommandLine& line) {
 void CheckPlotColumns(const PlotOptions& options, const QStringList& columns) {
     for (const QString& column : {options.x.column, options.y.column})
         if (!columns.contains(column))
-            throw UsageError(QStringLiteral("Keine Spalte \"%1\" (Spalten: %2).").arg(column, columns.join(QStringLiteral(", "))));
+            throw UsageError(
+                QStringLiteral("Keine Spalte \"%1\" (Spalten: %2).").arg(column, columns.join(QStringLiteral(", "))));
 }
 
 // ---- Curves ----------------------------------------------------------------------------
@@ -468,7 +486,8 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
     RateDistortionPlot plot;
     plot.x = options.x, plot.y = options.y;
     const int xc = table.RequireColumn(options.x.column), yc = table.RequireColumn(options.y.column);
-    const int pictureColumn = table.Column(QStringLiteral("picture")), deltaColumn = table.Column(QStringLiteral("delta"));
+    const int pictureColumn = table.Column(QStringLiteral("picture")),
+              deltaColumn = table.Column(QStringLiteral("delta"));
     const int ruleColumn = table.Column(QStringLiteral("rule"));
     const auto field = [&](std::size_t r, int c) { return c < 0 ? QString() : table.rows[r][c].trimmed(); };
 
@@ -480,7 +499,8 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
                (withDelta ? field(r, deltaColumn) : QString());
     };
     for (std::size_t r = 0; r < table.rows.size(); ++r) ++perDelta[key(r, true)];
-    plot.byDelta = deltaColumn >= 0 && std::any_of(perDelta.begin(), perDelta.end(), [](const auto& e) { return e.second > 1; });
+    plot.byDelta =
+        deltaColumn >= 0 && std::any_of(perDelta.begin(), perDelta.end(), [](const auto& e) { return e.second > 1; });
     int labelColumn = deltaColumn;
     if (plot.byDelta) {
         labelColumn = table.Column(QStringLiteral("epsilon"));
@@ -504,7 +524,7 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
     }();
 
     std::map<QString, std::size_t> curveOf, pictureOf;  // maps: tables of many thousand pictures
-    std::vector<std::vector<double>> order;  // the moving value of each point
+    std::vector<std::vector<double>> order;             // the moving value of each point
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const QString picture = PictureName(field(r, pictureColumn), options.language);
         const auto [known, first] = pictureOf.emplace(picture, static_cast<std::size_t>(plot.pictures.size()));
@@ -525,7 +545,9 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
         const std::optional<double> x = table.Number(r, xc), y = table.Number(r, yc);
         double moving = NAN;
         if (labelColumn >= 0) moving = table.Number(r, labelColumn).value_or(NAN);
-        const auto usable = [](const std::optional<double>& v, bool log) { return v && std::isfinite(*v) && (!log || *v > 0); };
+        const auto usable = [](const std::optional<double>& v, bool log) {
+            return v && std::isfinite(*v) && (!log || *v > 0);
+        };
         if (!usable(x, options.x.log) || !usable(y, options.y.log)) continue;
         plot.curves[it->second].points.push_back({*x, *y, std::isfinite(moving) ? G(moving) : QString()});
         order[it->second].push_back(std::isfinite(moving) ? moving : 0);
@@ -534,14 +556,16 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
     for (std::size_t c = 0; c < plot.curves.size(); ++c) {
         std::vector<std::size_t> index(plot.curves[c].points.size());
         for (std::size_t i = 0; i < index.size(); ++i) index[i] = i;
-        std::stable_sort(index.begin(), index.end(), [&](std::size_t a, std::size_t b) { return order[c][a] < order[c][b]; });
+        std::stable_sort(index.begin(), index.end(),
+                         [&](std::size_t a, std::size_t b) { return order[c][a] < order[c][b]; });
         std::vector<PlotPoint> sorted;
         for (std::size_t i : index) sorted.push_back(plot.curves[c].points[i]);
         plot.curves[c].points = std::move(sorted);
     }
     if (plot.byDelta && plot.pictures.size() == 1 && !severalRules) plot.legendHeading = plot.pictures.constFirst();
 
-    const ColumnText xText = Describe(options.x.column, options.language), yText = Describe(options.y.column, options.language);
+    const ColumnText xText = Describe(options.x.column, options.language),
+                     yText = Describe(options.y.column, options.language);
     plot.xTitle = xText.axis;
     plot.yTitle = yText.axis;
     const QString over = de ? QStringLiteral("%1 über %2") : QStringLiteral("%1 over %2");
@@ -555,13 +579,17 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
     if (plot.byDelta) {
         curve = de ? QStringLiteral("ein Bild bei einem Delta") : QStringLiteral("one picture at one Delta");
         point = labelName == QLatin1String("zeros")
-                    ? (de ? QStringLiteral("ein Ziel-Anteil an Nullen (Zahl am Punkt)") : QStringLiteral("one target share of zeros (number at the point)"))
-                    : (de ? QStringLiteral("ein Epsilon (Zahl am Punkt)") : QStringLiteral("one Epsilon (number at the point)"));
+                    ? (de ? QStringLiteral("ein Ziel-Anteil an Nullen (Zahl am Punkt)")
+                          : QStringLiteral("one target share of zeros (number at the point)"))
+                    : (de ? QStringLiteral("ein Epsilon (Zahl am Punkt)")
+                          : QStringLiteral("one Epsilon (number at the point)"));
     } else {
         curve = de ? QStringLiteral("ein Bild") : QStringLiteral("one picture");
-        point = de ? QStringLiteral("eine Delta-Position (Zahl: Delta)") : QStringLiteral("one Delta position (number: Delta)");
+        point = de ? QStringLiteral("eine Delta-Position (Zahl: Delta)")
+                   : QStringLiteral("one Delta position (number: Delta)");
     }
-    plot.notes = (de ? QStringLiteral("Kurve: %1 · Punkt: %2") : QStringLiteral("Curve: %1 · point: %2")).arg(curve, point);
+    plot.notes =
+        (de ? QStringLiteral("Kurve: %1 · Punkt: %2") : QStringLiteral("Curve: %1 · point: %2")).arg(curve, point);
     if (xText.direction != 0 || yText.direction != 0) {
         QStringList where, why;
         if (xText.direction != 0) {
@@ -575,8 +603,11 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
             why << yText.better;
         }
         if (!de && where.size() == 2) std::swap(where[0], where[1]);  // "down and to the right"
-        const QString better = de ? QStringLiteral("Besser: nach %1 (%2)").arg(where.join(QLatin1Char(' ')), why.join(QStringLiteral(", ")))
-                                  : QStringLiteral("better: %1 (%2)").arg(where.join(QStringLiteral(" and to the ")), why.join(QStringLiteral(", ")));
+        const QString better =
+            de ? QStringLiteral("Besser: nach %1 (%2)")
+                     .arg(where.join(QLatin1Char(' ')), why.join(QStringLiteral(", ")))
+               : QStringLiteral("better: %1 (%2)")
+                     .arg(where.join(QStringLiteral(" and to the ")), why.join(QStringLiteral(", ")));
         plot.notes += QStringLiteral(" · ") + better;
     }
     return plot;
@@ -584,22 +615,24 @@ RateDistortionPlot PlotOfTable(const Table& table, const PlotOptions& options) {
 
 QColor PaletteColour(std::size_t index) {
     // Told apart with every common colour-vision deficiency.
-    static const QColor colours[] = {QColor(0, 114, 178),   QColor(213, 94, 0),   QColor(0, 158, 115),
-                                     QColor(230, 159, 0),   QColor(204, 121, 167), QColor(86, 180, 233),
-                                     QColor(0, 0, 0),       QColor(136, 136, 136)};
+    static const QColor colours[] = {QColor(0, 114, 178), QColor(213, 94, 0),    QColor(0, 158, 115),
+                                     QColor(230, 159, 0), QColor(204, 121, 167), QColor(86, 180, 233),
+                                     QColor(0, 0, 0),     QColor(136, 136, 136)};
     return colours[index % 8];
 }
 
 QColor ScaleColour(double fraction) {
     // A perceptually even scale from dark blue over teal to yellow-green, readable on
     // white to its end and in grey.
-    static const double stops[][3] = {{68, 1, 84},    {71, 44, 122},  {59, 81, 139},  {44, 113, 142}, {33, 144, 141},
-                                      {39, 173, 129}, {92, 200, 99},  {170, 220, 50}};
+    static const double stops[][3] = {{68, 1, 84},    {71, 44, 122},  {59, 81, 139}, {44, 113, 142},
+                                      {33, 144, 141}, {39, 173, 129}, {92, 200, 99}, {170, 220, 50}};
     constexpr int last = 7;
     const double f = std::clamp(std::isfinite(fraction) ? fraction : 0.5, 0.0, 1.0) * last;
     const int i = std::min(last - 1, static_cast<int>(f));
     const double t = f - i;
-    const auto mix = [&](int k) { return static_cast<int>(std::lround(stops[i][k] + t * (stops[i + 1][k] - stops[i][k]))); };
+    const auto mix = [&](int k) {
+        return static_cast<int>(std::lround(stops[i][k] + t * (stops[i + 1][k] - stops[i][k])));
+    };
     return {mix(0), mix(1), mix(2)};
 }
 
@@ -635,7 +668,8 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
         layout.deltaLow = INFINITY, layout.deltaHigh = -INFINITY;
         for (const PlotCurve& curve : plot.curves)
             if (std::isfinite(curve.delta))
-                layout.deltaLow = std::min(layout.deltaLow, curve.delta), layout.deltaHigh = std::max(layout.deltaHigh, curve.delta);
+                layout.deltaLow = std::min(layout.deltaLow, curve.delta),
+                layout.deltaHigh = std::max(layout.deltaHigh, curve.delta);
         if (!std::isfinite(layout.deltaLow)) layout.deltaLow = 0, layout.deltaHigh = 1;
     }
     layout.styles = Styles(plot, colourScale, layout.deltaLow, layout.deltaHigh);
@@ -668,7 +702,9 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     if (bottom - top < 2 * lineHeight)
         throw Error(QStringLiteral("Titel und Hinweise lassen auf %1 x %2 mm keinen Platz für die Achsen "
                                    "(--plot-title, --size).")
-                        .arg(qRound(w * 25.4 / 72)).arg(qRound(h * 25.4 / 72)).toStdString());
+                        .arg(qRound(w * 25.4 / 72))
+                        .arg(qRound(h * 25.4 / 72))
+                        .toStdString());
 
     // The legend: beside the axes in as many columns as it needs, or below them.
     std::vector<LegendItem> items;
@@ -676,7 +712,9 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     if (!colourScale) {
         heading = plot.legendHeading;
         for (std::size_t c = 0; c < plot.curves.size(); ++c)
-            items.push_back({heading.isEmpty() ? plot.curves[c].name : QStringLiteral("Delta ") + G(plot.curves[c].delta), c, false});
+            items.push_back(
+                {heading.isEmpty() ? plot.curves[c].name : QStringLiteral("Delta ") + G(plot.curves[c].delta), c,
+                 false});
         if (plot.curves.size() == 1 && !plot.byDelta) items.clear();  // one picture: the title says enough
     } else if (plot.pictures.size() > 1) {
         for (std::size_t p = 0; p < static_cast<std::size_t>(plot.pictures.size()); ++p)
@@ -701,7 +739,8 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     if (!(deltaScale.high > deltaScale.low)) deltaScale.low -= 0.05, deltaScale.high += 0.05;
     if (colourScale)
         barColumn = std::max(fonts.Width(QStringLiteral("Delta"), s.legend, true),
-                             s.base * 1.1 + s.base * 0.4 + yTickWidth(deltaScale, (bottom - top) * 0.8)) + s.pad;
+                             s.base * 1.1 + s.base * 0.4 + yTickWidth(deltaScale, (bottom - top) * 0.8)) +
+                    s.pad;
 
     const double left0 = s.pad + lineHeight + tickGap;  // page edge, y title, gap
     double left = left0 + yTickWidth(layout.y, bottom - top) + tickGap;
@@ -715,7 +754,10 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     for (double size = static_cast<double>(items.size()) > capacity ? 0 : s.legend; !items.empty(); size -= 0.5) {
         if (size < 4.5)
             throw Error(QStringLiteral("Die Legende der %1 Kurven passt nicht auf %2 x %3 mm (--size).")
-                            .arg(plot.curves.size()).arg(qRound(w * 25.4 / 72)).arg(qRound(h * 25.4 / 72)).toStdString());
+                            .arg(plot.curves.size())
+                            .arg(qRound(w * 25.4 / 72))
+                            .arg(qRound(h * 25.4 / 72))
+                            .toStdString());
         shape = ShapeLegend(fonts, items, heading, size);
         const double besideHeight = bottom - top;
         LegendShape right = shape, under = shape;
@@ -732,7 +774,8 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
                                right.Width() <= w - 2 * s.pad;
         const bool underFits = underArea >= 0.4 * h && under.columns * shape.columnWidth <= w - 2 * s.pad + 1e-9;
         if (!rightFits && !underFits) continue;
-        beside = rightFits && (!underFits || rightArea * (bottom - top) >= (w - left - std::max(s.pad, xHalf) - barColumn) * underArea);
+        beside = rightFits && (!underFits || rightArea * (bottom - top) >=
+                                                 (w - left - std::max(s.pad, xHalf) - barColumn) * underArea);
         shape = beside ? right : under;
         if (grid) shape.headingHeight = gridHeight, shape.rows = 0;  // its height below the axes
         break;
@@ -759,7 +802,8 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     }
     for (double t : layout.y.ticks) {
         PlotText text = TextAt(fonts, tickText(t), s.base, false, QPointF(0, 0));
-        text.box.moveTopRight(QPointF(layout.area.left() - tickGap, layout.At(layout.x.low, t).y() - text.box.height() / 2));
+        text.box.moveTopRight(
+            QPointF(layout.area.left() - tickGap, layout.At(layout.x.low, t).y() - text.box.height() / 2));
         text.baseline = text.box.topLeft() + QPointF(0, fonts.Ascent(s.base));
         // The lowest y text may meet the first x text at the corner: the x axis keeps it.
         if (std::none_of(xTicks.begin(), xTicks.end(), [&](const PlotText& x) { return x.box.intersects(text.box); }))
@@ -775,8 +819,10 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
     };
     {
         const double size = fitted(plot.xTitle, w - 2 * s.pad);
-        PlotText text = TextAt(fonts, plot.xTitle, size, false, QPointF(0, layout.area.bottom() + tickGap + lineHeight + tickGap));
-        const double centre = std::clamp(layout.area.center().x(), s.pad + text.box.width() / 2, w - s.pad - text.box.width() / 2);
+        PlotText text =
+            TextAt(fonts, plot.xTitle, size, false, QPointF(0, layout.area.bottom() + tickGap + lineHeight + tickGap));
+        const double centre =
+            std::clamp(layout.area.center().x(), s.pad + text.box.width() / 2, w - s.pad - text.box.width() / 2);
         text.box.moveLeft(centre - text.box.width() / 2);
         text.baseline.setX(text.box.left());
         layout.texts.push_back(text);
@@ -785,15 +831,22 @@ PlotLayout LayOutPlot(const RateDistortionPlot& plot, QSizeF page, const PlotFon
         const double size = fitted(plot.yTitle, h - 2 * s.pad);
         const QRectF b = fonts.Bounds(plot.yTitle, size);
         const double centre = std::clamp(layout.area.center().y(), s.pad + b.width() / 2, h - s.pad - b.width() / 2);
-        PlotText text{QRectF(s.pad, centre - b.width() / 2, b.height(), b.width()), QPointF(s.pad - b.top(), centre + b.width() / 2),
-                      plot.yTitle, size, false, true};
+        PlotText text{QRectF(s.pad, centre - b.width() / 2, b.height(), b.width()),
+                      QPointF(s.pad - b.top(), centre + b.width() / 2),
+                      plot.yTitle,
+                      size,
+                      false,
+                      true};
         layout.texts.push_back(text);
     }
     if (!items.empty()) {
-        const QPointF at = beside ? QPointF(layout.area.right() + std::max(s.pad, xHalf), top)
-                                  : QPointF(s.pad, areaBottom + tickGap + lineHeight + tickGap + lineHeight + s.pad * 0.9);
-        if (grid) PlaceGrid(&layout, fonts, plot, shape.size, at, w - 2 * s.pad);
-        else PlaceLegend(layout, fonts, items, heading, shape, at);
+        const QPointF at = beside
+                               ? QPointF(layout.area.right() + std::max(s.pad, xHalf), top)
+                               : QPointF(s.pad, areaBottom + tickGap + lineHeight + tickGap + lineHeight + s.pad * 0.9);
+        if (grid)
+            PlaceGrid(&layout, fonts, plot, shape.size, at, w - 2 * s.pad);
+        else
+            PlaceLegend(layout, fonts, items, heading, shape, at);
     }
     if (colourScale) {
         const double x0 = w - barColumn;
@@ -838,12 +891,19 @@ std::vector<PlacedLabel> PlaceLabels(const PlotLayout& layout, const std::vector
             const QPointF p = layout.At(point.x, point.y);
             auto known = bounds.find(point.label);
             if (known == bounds.end())
-                known = bounds.emplace(point.label, fonts.Bounds(point.label, size).adjusted(-0.5, -0.5, 0.5, 0.5)).first;
+                known =
+                    bounds.emplace(point.label, fonts.Bounds(point.label, size).adjusted(-0.5, -0.5, 0.5, 0.5)).first;
             const QRectF text = known->second;
             const double w = text.width(), h = text.height();
             // Beside the point: right, left, above, below, then the four corners.
-            const QPointF corners[] = {{d, -h / 2}, {-d - w, -h / 2}, {-w / 2, -d - h}, {-w / 2, d},
-                                       {d * 0.8, -d * 0.8 - h}, {d * 0.8, d * 0.8}, {-d * 0.8 - w, -d * 0.8 - h}, {-d * 0.8 - w, d * 0.8}};
+            const QPointF corners[] = {{d, -h / 2},
+                                       {-d - w, -h / 2},
+                                       {-w / 2, -d - h},
+                                       {-w / 2, d},
+                                       {d * 0.8, -d * 0.8 - h},
+                                       {d * 0.8, d * 0.8},
+                                       {-d * 0.8 - w, -d * 0.8 - h},
+                                       {-d * 0.8 - w, d * 0.8}};
             for (const QPointF& corner : corners) {
                 const QRectF box(p + corner, QSizeF(w, h));
                 if (!layout.area.contains(box)) continue;
@@ -888,8 +948,10 @@ std::vector<QPainterPath> CurvePaths(const QPainter& painter, const PlotLayout& 
             paths.emplace_back().moveTo(end);
             inPiece = 1;
         }
-        if (paths.back().elementCount() == 0) paths.back().moveTo(p);
-        else paths.back().lineTo(p);
+        if (paths.back().elementCount() == 0)
+            paths.back().moveTo(p);
+        else
+            paths.back().lineTo(p);
         ++inPiece;
     }
     return paths;
@@ -984,7 +1046,8 @@ void DrawPlot(QPainter& painter, const RateDistortionPlot& plot, const PlotLayou
     }
 }
 
-void AddPlots(OutputFiles& outputs, const QStringList& paths, const RateDistortionPlot& plot, const PlotOptions& options) {
+void AddPlots(OutputFiles& outputs, const QStringList& paths, const RateDistortionPlot& plot,
+              const PlotOptions& options) {
     for (const QString& path : paths)
         AddPage(outputs, path, options.page, plot.title, [&](QPainter& painter, const PlotFonts& fonts) {
             DrawPlot(painter, plot, LayOutPlot(plot, options.page.points, fonts), fonts);

@@ -45,8 +45,8 @@ struct PlotPoint {
 
 struct PlotCurve {
     QString name;
-    std::size_t picture = 0;  // index into RateDistortionPlot::pictures
-    double delta = 0;         // for the colour scale when curves follow Delta
+    std::size_t picture = 0;        // index into RateDistortionPlot::pictures
+    double delta = 0;               // for the colour scale when curves follow Delta
     std::vector<PlotPoint> points;  // in the order of the moving value
 };
 
@@ -55,7 +55,7 @@ struct RateDistortionPlot {
     QString notes;          // what a curve and a point are, and which way is better
     QString legendHeading;  // the one picture all curves share, when they follow Delta
     QStringList pictures;
-    bool byDelta = false;   // a curve per picture and Delta
+    bool byDelta = false;  // a curve per picture and Delta
     PlotAxisOptions x, y;
     std::vector<PlotCurve> curves;
 };

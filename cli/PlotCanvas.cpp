@@ -70,8 +70,8 @@ void DrawFrame(QPainter& painter, const Frame& frame, const QString& xTitle, con
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(frame.area);
     if (!xTitle.isEmpty())
-        painter.drawText(QRectF(frame.area.left(), frame.area.bottom() + 22, frame.area.width(), 20),
-                         Qt::AlignHCenter, xTitle);
+        painter.drawText(QRectF(frame.area.left(), frame.area.bottom() + 22, frame.area.width(), 20), Qt::AlignHCenter,
+                         xTitle);
     if (yTitle.isEmpty()) return;
     painter.save();
     painter.translate(frame.area.left() - 62, frame.area.center().y());
@@ -81,7 +81,7 @@ void DrawFrame(QPainter& painter, const Frame& frame, const QString& xTitle, con
 }
 
 QColor CurveColour(std::size_t index) {
-    static const QColor colours[] = {QColor(31, 119, 180), QColor(214, 39, 40), QColor(44, 160, 44),
+    static const QColor colours[] = {QColor(31, 119, 180),  QColor(214, 39, 40),  QColor(44, 160, 44),
                                      QColor(148, 103, 189), QColor(255, 127, 14), QColor(23, 190, 207)};
     return colours[index % (sizeof colours / sizeof colours[0])];
 }
@@ -98,12 +98,13 @@ void AddPlot(OutputFiles& outputs, const QString& path, QSize size, const std::f
     if (PlotFormatFor(path, QString()) == PlotFormat::Pdf) {
         // The drawing is laid out in pixels; on paper they are 1/96 inch.
         PlotPage page{QSizeF(size) * 0.75, size};
-        AddPage(outputs, path, page, QFileInfo(path).completeBaseName(), [&](QPainter& painter, const PlotFonts& fonts) {
-            painter.scale(0.75, 0.75);
-            QFont font = fonts.Font(12);  // 12 of its pixels, as on the PNG
-            painter.setFont(font);
-            draw(painter);
-        });
+        AddPage(outputs, path, page, QFileInfo(path).completeBaseName(),
+                [&](QPainter& painter, const PlotFonts& fonts) {
+                    painter.scale(0.75, 0.75);
+                    QFont font = fonts.Font(12);  // 12 of its pixels, as on the PNG
+                    painter.setFont(font);
+                    draw(painter);
+                });
         return;
     }
     auto paint = [&](QPainter& painter) {
@@ -167,8 +168,7 @@ PlotPage PlotPage::Parse(const QString& text, const QString& option) {
     return page;
 }
 
-PlotFonts::PlotFonts(const QPaintDevice& device)
-    : device_(device), scale_(device.logicalDpiY() / 72.0) {}
+PlotFonts::PlotFonts(const QPaintDevice& device) : device_(device), scale_(device.logicalDpiY() / 72.0) {}
 
 QFont PlotFonts::Font(double points, bool bold) const {
     QFont font(QString::fromLatin1(kPlotFontFamily));
@@ -241,47 +241,48 @@ void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, co
         painter.end();
     };
     switch (PlotFormatFor(path, QString())) {
-    case PlotFormat::Png: {
-        QImage image(page.pixels, QImage::Format_RGB32);
-        RequirePage(image, path);
-        image.fill(Qt::white);
-        // The resolution that makes the page's points fill the pixels, kept in the file.
-        const double dpi = std::round(72.0 * page.pixels.width() / page.points.width());
-        image.setDotsPerMeterX(qRound(dpi / 0.0254));
-        image.setDotsPerMeterY(qRound(dpi / 0.0254));
-        QPainter painter(&image);
-        paint(painter, image);
-        outputs.AddPicture(path, image);
-        return;
-    }
-    case PlotFormat::Svg: {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setResolution(72);
-        generator.setSize(QSize(qCeil(page.points.width()), qCeil(page.points.height())));
-        generator.setViewBox(QRectF(QPointF(0, 0), page.points));
-        generator.setTitle(title);
-        QPainter painter(&generator);
-        paint(painter, generator);
-        outputs.AddText(path, FinishSvg(buffer.data(), page));
-        return;
-    }
-    case PlotFormat::Pdf: {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setResolution(72);
-        writer.setPageSize(QPageSize(page.points * (25.4 / 72), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setTitle(title);
-        writer.setCreator(QStringLiteral("tesora-cli"));
-        QPainter painter(&writer);
-        paint(painter, writer);
-        outputs.AddText(path, FinishPdf(buffer.data(), page));
-        return;
-    }
+        case PlotFormat::Png: {
+            QImage image(page.pixels, QImage::Format_RGB32);
+            RequirePage(image, path);
+            image.fill(Qt::white);
+            // The resolution that makes the page's points fill the pixels, kept in the file.
+            const double dpi = std::round(72.0 * page.pixels.width() / page.points.width());
+            image.setDotsPerMeterX(qRound(dpi / 0.0254));
+            image.setDotsPerMeterY(qRound(dpi / 0.0254));
+            QPainter painter(&image);
+            paint(painter, image);
+            outputs.AddPicture(path, image);
+            return;
+        }
+        case PlotFormat::Svg: {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            QSvgGenerator generator;
+            generator.setOutputDevice(&buffer);
+            generator.setResolution(72);
+            generator.setSize(QSize(qCeil(page.points.width()), qCeil(page.points.height())));
+            generator.setViewBox(QRectF(QPointF(0, 0), page.points));
+            generator.setTitle(title);
+            QPainter painter(&generator);
+            paint(painter, generator);
+            outputs.AddText(path, FinishSvg(buffer.data(), page));
+            return;
+        }
+        case PlotFormat::Pdf: {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            QPdfWriter writer(&buffer);
+            writer.setResolution(72);
+            writer.setPageSize(
+                QPageSize(page.points * (25.4 / 72), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+            writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+            writer.setTitle(title);
+            writer.setCreator(QStringLiteral("tesora-cli"));
+            QPainter painter(&writer);
+            paint(painter, writer);
+            outputs.AddText(path, FinishPdf(buffer.data(), page));
+            return;
+        }
     }
 }
 

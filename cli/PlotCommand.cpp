@@ -43,9 +43,12 @@ QByteArray ReadTable(const QString& path) {
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) bytes.append(buffer, static_cast<qsizetype>(n));
-        else if (n == 0) break;
-        else if (errno != EINTR) throw Error("Die Tabelle " + quoted + " lässt sich nicht lesen.");
+        if (n > 0)
+            bytes.append(buffer, static_cast<qsizetype>(n));
+        else if (n == 0)
+            break;
+        else if (errno != EINTR)
+            throw Error("Die Tabelle " + quoted + " lässt sich nicht lesen.");
         if (bytes.size() > kLargestTable) throw Error("Die Tabelle " + quoted + " ist zu groß.");
     }
     return bytes;
@@ -60,8 +63,9 @@ int RunPlot(const QStringList& args, Context& context) {
                                     "[--size BxH] [--labels de|en] [--plot-title TEXT]"),
                      QStringLiteral("Das Rate-Distortion-Diagramm einer Tabelle von sweep (oder einer Tabelle mit "
                                     "denselben Spalten), je Ausgabedatei als PNG, SVG oder PDF."));
-    line.AddValueOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DATEI"),
-                        QStringLiteral("Ausgabedatei (.png, .svg oder .pdf); mehrfach angegeben eine Datei je Angabe."));
+    line.AddValueOption(
+        QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DATEI"),
+        QStringLiteral("Ausgabedatei (.png, .svg oder .pdf); mehrfach angegeben eine Datei je Angabe."));
     line.AllowRepeated(QStringLiteral("o"));
     line.AllowRepeated(QStringLiteral("output"));
     AddPlotOptions(line);

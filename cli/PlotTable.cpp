@@ -30,7 +30,8 @@ std::optional<double> Table::Number(std::size_t r, int c) const {
     if (text == QLatin1String("-inf")) return -INFINITY;
     const BoxNumber number = ReadBoxNumber(text);
     // strtod would also take "infinity", hex and "nan(...)": a table of ours has none.
-    const bool plain = !text.contains(QLatin1Char('x'), Qt::CaseInsensitive) && !text.contains(QLatin1Char('n'), Qt::CaseInsensitive);
+    const bool plain =
+        !text.contains(QLatin1Char('x'), Qt::CaseInsensitive) && !text.contains(QLatin1Char('n'), Qt::CaseInsensitive);
     if (number.used != text.toUtf8().size() || !plain)
         Malformed(name, lines[r], QStringLiteral("\"%1\" in Spalte %2 ist keine Zahl.").arg(text, columns[c]));
     return number.value;
@@ -58,8 +59,9 @@ Table ParseTable(const QByteArray& bytes, const QString& name) {
                         Malformed(name, recordLine, QStringLiteral("Spalte \"%1\" doppelt.").arg(table.columns[i]));
                 }
             } else if (fields.size() != table.columns.size()) {
-                Malformed(name, recordLine, QStringLiteral("%1 Felder, die Kopfzeile hat %2.")
-                                                .arg(fields.size()).arg(table.columns.size()));
+                Malformed(
+                    name, recordLine,
+                    QStringLiteral("%1 Felder, die Kopfzeile hat %2.").arg(fields.size()).arg(table.columns.size()));
             } else {
                 table.rows.push_back(fields);
                 table.lines.push_back(recordLine);
@@ -85,8 +87,7 @@ Table ParseTable(const QByteArray& bytes, const QString& name) {
             continue;
         }
         if (ch == QLatin1Char('"')) {
-            if (!field.trimmed().isEmpty())
-                Malformed(name, line, QStringLiteral("Anführungszeichen mitten im Feld."));
+            if (!field.trimmed().isEmpty()) Malformed(name, line, QStringLiteral("Anführungszeichen mitten im Feld."));
             quoted = fieldQuoted = true;
             field.clear();
         } else if (ch == QLatin1Char(',')) {

@@ -26,7 +26,9 @@ QString Duration(double seconds) {
 }
 
 Progress::Progress(QTextStream& err, ProgressMode mode, long long total, std::function<double()> now)
-    : err_(err), mode_(total > 0 ? mode : ProgressMode::Off), total_(total),
+    : err_(err),
+      mode_(total > 0 ? mode : ProgressMode::Off),
+      total_(total),
       now_(now ? std::move(now) : std::function<double()>(SteadySeconds)) {
     start_ = now_();
 }

@@ -17,8 +17,8 @@ namespace tesora::cli {
 
 using report::JsonName;
 using report::JsonNumber;
-using report::Shortest;
 using report::kDataFormat;
+using report::Shortest;
 
 namespace {
 
@@ -26,17 +26,17 @@ namespace {
 void WriteProposal(Context& context, bool json, const QString& picture, const MemoryFrontend& frontend) {
     const QString proposal = QString::fromStdString(frontend.Text(Label::DeltaVorgeschlagen));
     if (json) {
-        WriteJson(context.out,
-                  QJsonObject{{"format", kDataFormat},
-                              {"picture", JsonName(picture)},
-                              {"schranke", JsonNumber(Schranke)},
-                              {"difference_sum_below", JsonNumber(DifferenceSumBelow)},
-                              {"difference_sum_total", JsonNumber(DifferenceSumTotal)},
-                              {"position", frontend.deltaPosition},
-                              {"delta", Delta},
-                              {"labels", QJsonObject{{"lab_delta_vorgeschlagen", proposal},
-                                                     {"lab_delta", QString::fromStdString(
-                                                                      frontend.Text(Label::Delta))}}}});
+        WriteJson(
+            context.out,
+            QJsonObject{{"format", kDataFormat},
+                        {"picture", JsonName(picture)},
+                        {"schranke", JsonNumber(Schranke)},
+                        {"difference_sum_below", JsonNumber(DifferenceSumBelow)},
+                        {"difference_sum_total", JsonNumber(DifferenceSumTotal)},
+                        {"position", frontend.deltaPosition},
+                        {"delta", Delta},
+                        {"labels", QJsonObject{{"lab_delta_vorgeschlagen", proposal},
+                                               {"lab_delta", QString::fromStdString(frontend.Text(Label::Delta))}}}});
     } else {
         QTextStream& out = context.out;
         out << "Bild: " << picture << '\n';
@@ -70,8 +70,7 @@ int RunPropose(const QStringList& args, Context& context) {
         if (!warning.isEmpty()) context.warnings << warning;
     }
     std::optional<int> position;
-    if (line.Has(QStringLiteral("position")))
-        position = ParsePosition(line.Value(QStringLiteral("position")));
+    if (line.Has(QStringLiteral("position"))) position = ParsePosition(line.Value(QStringLiteral("position")));
     const QString difference = line.Value(QStringLiteral("difference"));
     if (!difference.isEmpty()) {
         PictureFormatFor(difference, QStringLiteral("--difference"));

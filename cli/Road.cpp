@@ -22,8 +22,8 @@ QImage LoadUsable(const QString& path, bool fit) {
 }
 
 QImage SurfaceImage(const MemorySurface& surface) {
-    return QImage(reinterpret_cast<const uchar*>(surface.Words().data()), surface.Width(),
-                  surface.Height(), surface.Width() * 4, QImage::Format_RGB32);
+    return QImage(reinterpret_cast<const uchar*>(surface.Words().data()), surface.Width(), surface.Height(),
+                  surface.Width() * 4, QImage::Format_RGB32);
 }
 
 void CopyToSurface(const QImage& image, MemorySurface& surface) {

@@ -34,11 +34,11 @@ using report::BaseResult;
 using report::CompressResult;
 using report::CompressSettings;
 using report::CsvField;
+using report::kDataFormat;
 using report::NativeName;
 using report::RedBytes;
 using report::Shortest;
 using report::ToJson;
-using report::kDataFormat;
 
 namespace {
 
@@ -50,8 +50,8 @@ struct SweepOptions {
     QStringList epsilons;        // the Epsilon texts, as the box gets them
     std::vector<double> zeros;   // --zeros: targets in place of Epsilons
     int jobs = 1;
-    QString csv;           // "-": standard output
-    QStringList plots;     // one file each, the format by its extension
+    QString csv;        // "-": standard output
+    QStringList plots;  // one file each, the format by its extension
     PlotOptions plot;
     bool json = false, progress = false;
 };
@@ -65,12 +65,21 @@ QByteArray Csv(const std::vector<CompressResult>& rows) {
     // The name as its bytes: two names that differ only in bytes that are not UTF-8 stay apart.
     for (const CompressResult& r : rows)
         text += CsvField(NativeName(r.picture)) + ',' +
-                QStringList{QString::number(r.level), r.position ? QString::number(*r.position) : QString(),
-                            Shortest(r.delta), r.epsilon ? Shortest(*r.epsilon) : QString(), Shortest(r.schranke),
-                            Shortest(r.zeroShare), Shortest(r.own.Share()), Shortest(r.meanError),
-                            Shortest(r.quality.psnr), Shortest(r.quality.energyKept), Shortest(r.floorMeanError),
-                            Shortest(r.floorPsnr), Shortest(r.psnrExact),
-                            r.entropyBpp ? Shortest(*r.entropyBpp) : QString(), r.synthesis,
+                QStringList{QString::number(r.level),
+                            r.position ? QString::number(*r.position) : QString(),
+                            Shortest(r.delta),
+                            r.epsilon ? Shortest(*r.epsilon) : QString(),
+                            Shortest(r.schranke),
+                            Shortest(r.zeroShare),
+                            Shortest(r.own.Share()),
+                            Shortest(r.meanError),
+                            Shortest(r.quality.psnr),
+                            Shortest(r.quality.energyKept),
+                            Shortest(r.floorMeanError),
+                            Shortest(r.floorPsnr),
+                            Shortest(r.psnrExact),
+                            r.entropyBpp ? Shortest(*r.entropyBpp) : QString(),
+                            r.synthesis,
                             Shortest(r.floorPsnrExact),
                             r.codedCount ? QString::number(*r.codedCount) : QString()}
                     .join(QLatin1Char(','))
@@ -86,14 +95,14 @@ QByteArray Pack(const std::vector<CompressResult>& rows) {
     s << quint32(rows.size());
     for (const CompressResult& r : rows) {
         s << r.picture << r.width << r.height << r.pictureLevel << r.level << r.transformedRows
-          << r.position.value_or(-1) << r.delta << bool(r.epsilon) << r.epsilon.value_or(0) << r.schranke
-          << r.zeroCount << r.zeroShare << qint64(r.own.zeros) << qint64(r.own.details) << r.meanError
-          << r.quality.psnr << r.quality.energyKept << QString::fromStdString(r.labProzent)
-          << QString::fromStdString(r.labFehler) << QString::fromStdString(r.labDelta)
-          << QString::fromStdString(r.labLevel);
-        s << r.psnrExact << r.floorMeanError << r.floorPsnr << r.rule << QList<double>(r.levelEpsilons.begin(), r.levelEpsilons.end())
-          << bool(r.zerosTarget) << r.zerosTarget.value_or(0) << bool(r.quantise) << r.quantise.value_or(0)
-          << bool(r.entropyBpp) << r.entropyBpp.value_or(0) << r.synthesis << r.floorPsnrExact << bool(r.codedCount)
+          << r.position.value_or(-1) << r.delta << bool(r.epsilon) << r.epsilon.value_or(0) << r.schranke << r.zeroCount
+          << r.zeroShare << qint64(r.own.zeros) << qint64(r.own.details) << r.meanError << r.quality.psnr
+          << r.quality.energyKept << QString::fromStdString(r.labProzent) << QString::fromStdString(r.labFehler)
+          << QString::fromStdString(r.labDelta) << QString::fromStdString(r.labLevel);
+        s << r.psnrExact << r.floorMeanError << r.floorPsnr << r.rule
+          << QList<double>(r.levelEpsilons.begin(), r.levelEpsilons.end()) << bool(r.zerosTarget)
+          << r.zerosTarget.value_or(0) << bool(r.quantise) << r.quantise.value_or(0) << bool(r.entropyBpp)
+          << r.entropyBpp.value_or(0) << r.synthesis << r.floorPsnrExact << bool(r.codedCount)
           << qint64(r.codedCount.value_or(0)) << quint32(r.bands.size());
         for (const analysis::BandFigures& b : r.bands)
             s << b.band.level << quint8(b.band.kind) << qint64(b.ownCount) << qint64(b.zeros) << b.energy << b.maxAbs
@@ -242,7 +251,8 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
     const int pairs = static_cast<int>(options.pictures.size()) * positions;
     if (options.pictures.contains(QStringLiteral("-"))) StandardInputBytes();  // once, before the workers
     // A pair gives one row per Epsilon or per zero target.
-    const auto rowsPerPair = static_cast<long long>(options.zeros.empty() ? options.epsilons.size() : options.zeros.size());
+    const auto rowsPerPair =
+        static_cast<long long>(options.zeros.empty() ? options.epsilons.size() : options.zeros.size());
     Progress progress(context.err, ChooseProgress(context.progress, options.progress), pairs * rowsPerPair);
     const auto done = [&](int) { progress.Advance(rowsPerPair); };
     PictureCache cache(options.settings.fit);
@@ -263,8 +273,8 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
         int threads;
         ~RestoreThreads() { SetTransformThreads(threads); }
     } restoreThreads{threadsBefore};
-    const std::vector<QByteArray> packed =
-        RunTasks(pairs, options.jobs, [&](int pair) { return RunPair(options, pair, cache); }, done);
+    const std::vector<QByteArray> packed = RunTasks(
+        pairs, options.jobs, [&](int pair) { return RunPair(options, pair, cache); }, done);
     progress.Finish();  // the closing lines start on a clean line
     std::vector<CompressResult> rows;
     for (const QByteArray& bytes : packed) Unpack(bytes, rows);
@@ -317,7 +327,7 @@ SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
         o.deltas = ParseDeltaList(line.Value(QStringLiteral("deltas")));
     } else {
         o.positions = ParsePositions(line.Has(QStringLiteral("positions")) ? line.Value(QStringLiteral("positions"))
-                                                                            : QStringLiteral("0:100:10"));
+                                                                           : QStringLiteral("0:100:10"));
     }
     o.jobs = line.Has(QStringLiteral("jobs")) ? ParseJobs(line.Value(QStringLiteral("jobs"))) : CoreCount();
     o.pictures = line.Positional();
@@ -333,7 +343,8 @@ SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
     if (pairs * rowsPerPair > kMaxSweepRows)
         throw UsageError(QStringLiteral("Der Lauf hätte %1 Zeilen (Bilder x Deltas x Epsilon); höchstens %2 "
                                         "sind möglich.")
-                             .arg(pairs * rowsPerPair).arg(kMaxSweepRows));
+                             .arg(pairs * rowsPerPair)
+                             .arg(kMaxSweepRows));
     o.plot = ReadPlotOptions(line);
     CheckPlotColumns(o.plot, QString::fromLatin1(kCsvHeader).trimmed().split(QLatin1Char(',')));
     if (o.json && IsStandardStream(o.csv))
@@ -381,13 +392,14 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
 }  // namespace
 
 int RunSweep(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("sweep"),
-                     QStringLiteral("BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
-                                    "[--rule REGEL] [--quantise Q] [--synthesis ART] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
-                                    "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
-                                    "[--labels de|en] [--progress] [--fit] [--json]"),
-                     QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
-                                    "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
+    CommandLine line(
+        QStringLiteral("sweep"),
+        QStringLiteral("BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
+                       "[--rule REGEL] [--quantise Q] [--synthesis ART] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
+                       "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
+                       "[--labels de|en] [--progress] [--fit] [--json]"),
+        QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
+                       "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
     AddSweepOptions(line);
     if (!line.Parse(args, context.out, 1, 1 << 20)) return kExitOk;
     const SweepOptions options = ReadSweepOptions(line, context);

@@ -37,8 +37,14 @@ void Sha256::Block(const std::uint8_t* block) {
             h + (std::rotr(e, 6) ^ std::rotr(e, 11) ^ std::rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
         const std::uint32_t t2 =
             (std::rotr(a, 2) ^ std::rotr(a, 13) ^ std::rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-        h = g; g = f; f = e; e = d + t1;
-        d = c; c = b; b = a; a = t1 + t2;
+        h = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
     }
     const std::uint32_t add[8] = {a, b, c, d, e, f, g, h};
     for (int i = 0; i < 8; ++i) state_[static_cast<std::size_t>(i)] += add[i];

@@ -190,10 +190,10 @@ SoftExtended::SoftExtended(std::int64_t x) {
 SoftExtended::operator double() const {
     const std::uint64_t sign = negative_ ? 1ULL << 63 : 0;
     switch (kind_) {
-    case Kind::NaN: return std::bit_cast<double>(0xFFF8000000000000ULL);
-    case Kind::Infinite: return std::bit_cast<double>(sign | 0x7FF0000000000000ULL);
-    case Kind::Zero: return std::bit_cast<double>(sign);
-    case Kind::Finite: break;
+        case Kind::NaN: return std::bit_cast<double>(0xFFF8000000000000ULL);
+        case Kind::Infinite: return std::bit_cast<double>(sign | 0x7FF0000000000000ULL);
+        case Kind::Zero: return std::bit_cast<double>(sign);
+        case Kind::Finite: break;
     }
     std::uint64_t m;
     std::int32_t e;
@@ -262,18 +262,20 @@ SoftExtended SoftExtended::FromX87(std::uint64_t mantissa, std::uint16_t signExp
 
 std::uint64_t SoftExtended::X87Mantissa() const {
     switch (kind_) {
-    case Kind::Finite: return mantissa_;
-    case Kind::Infinite: return 1ULL << 63;
-    case Kind::NaN: return 0xC000000000000000ULL;
-    case Kind::Zero: break;
+        case Kind::Finite: return mantissa_;
+        case Kind::Infinite: return 1ULL << 63;
+        case Kind::NaN: return 0xC000000000000000ULL;
+        case Kind::Zero: break;
     }
     return 0;
 }
 
 std::uint16_t SoftExtended::X87SignExponent() const {
     int field = 0;
-    if (kind_ == Kind::Infinite || kind_ == Kind::NaN) field = 0x7FFF;
-    else if (kind_ == Kind::Finite && (mantissa_ >> 63) != 0) field = exponent_ + 16383;
+    if (kind_ == Kind::Infinite || kind_ == Kind::NaN)
+        field = 0x7FFF;
+    else if (kind_ == Kind::Finite && (mantissa_ >> 63) != 0)
+        field = exponent_ + 16383;
     return static_cast<std::uint16_t>((negative_ ? 0x8000 : 0) | field);
 }
 

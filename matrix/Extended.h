@@ -30,7 +30,10 @@ public:
     friend SoftExtended operator-(SoftExtended a, SoftExtended b);
     friend SoftExtended operator*(SoftExtended a, SoftExtended b);
     friend SoftExtended operator/(SoftExtended a, SoftExtended b);
-    friend SoftExtended operator-(SoftExtended a) { a.negative_ = !a.negative_; return a; }
+    friend SoftExtended operator-(SoftExtended a) {
+        a.negative_ = !a.negative_;
+        return a;
+    }
     friend SoftExtended Sqrt(SoftExtended a);
     friend std::partial_ordering operator<=>(SoftExtended a, SoftExtended b);
     friend bool operator==(SoftExtended a, SoftExtended b) { return (a <=> b) == 0; }

@@ -32,8 +32,7 @@ Matrix::Matrix(double* elements, std::int32_t rows, std::int32_t cols)
     : rows_(rows), cols_(cols), elements_(elements), owns_(false) {}
 
 Matrix::Matrix(const Matrix& other)
-    : rows_(other.rows_), cols_(other.cols_),
-      elements_(Allocate(Count(other.rows_, other.cols_), false)), owns_(true) {
+    : rows_(other.rows_), cols_(other.cols_), elements_(Allocate(Count(other.rows_, other.cols_), false)), owns_(true) {
     std::copy_n(other.elements_, Count(rows_, cols_), elements_);
 }
 

@@ -39,8 +39,7 @@ public:
 
 private:
     std::size_t Index(std::int32_t i, std::int32_t j) const {
-        return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(cols_) +
-               static_cast<std::size_t>(j - 1);
+        return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(j - 1);
     }
 
     std::int32_t rows_;

@@ -43,8 +43,8 @@ void TridiagonalCholesky::Factor(const double* diagonal, const double* subdiagon
         double s = diagonal[u];
         if (i > 0) s = SubtractProduct(s, subdiagonal_[u - 1], subdiagonal_[u - 1]);
         if (!(s > 0.0))
-            throw Error("Fehler in SolveCholesky: Matrix nicht positiv definit (Spalte " +
-                        std::to_string(i + 1) + ")!");
+            throw Error("Fehler in SolveCholesky: Matrix nicht positiv definit (Spalte " + std::to_string(i + 1) +
+                        ")!");
         diagonal_[u] = SquareRoot(s);
         inverse_[u] = 1.0 / diagonal_[u];
         if (i + 1 < n) {
@@ -114,21 +114,22 @@ inline __attribute__((always_inline)) void SweepWith(const Sweep& s, double* b, 
                                         unsure);
     for (std::size_t i = 1; i < n; ++i)
         SolveRowWith<Fused, Mode, Masks512>(b + i * stride, b + (i - 1) * stride, count,
-                                    ConstantsFor(s.subdiagonal[i - 1], s.diagonal[i], s.inverse[i]), saved, unsure);
+                                            ConstantsFor(s.subdiagonal[i - 1], s.diagonal[i], s.inverse[i]), saved,
+                                            unsure);
     SolveRowWith<Fused, Mode, Masks512>(b + (n - 1) * stride, nullptr, count,
-                                ConstantsFor(0.0, s.diagonal[n - 1], s.inverse[n - 1]), saved, unsure);
+                                        ConstantsFor(0.0, s.diagonal[n - 1], s.inverse[n - 1]), saved, unsure);
     for (std::size_t r = n - 1; r-- > 0;)
         SolveRowWith<Fused, Mode, Masks512>(b + r * stride, b + (r + 1) * stride, count,
-                                    ConstantsFor(s.subdiagonal[r], s.diagonal[r], s.inverse[r]), saved, unsure);
+                                            ConstantsFor(s.subdiagonal[r], s.diagonal[r], s.inverse[r]), saved, unsure);
 }
 
 using SweepFunction = void (*)(const Sweep&, double*, std::size_t, std::size_t, double*, Flags*);
 
 // masks: the quotients of AVX-512 with their flags in mask registers.
-#define TESORA_SWEEP(name, attributes, fused, mode, masks)                                                  \
+#define TESORA_SWEEP(name, attributes, fused, mode, masks)                                                \
     attributes void name(const Sweep& s, double* b, std::size_t stride, std::size_t count, double* saved, \
-                         Flags* unsure) {                                                                  \
-        SweepWith<fused, Steps::mode, masks>(s, b, stride, count, saved, unsure);                          \
+                         Flags* unsure) {                                                                 \
+        SweepWith<fused, Steps::mode, masks>(s, b, stride, count, saved, unsure);                         \
     }
 
 TESORA_SWEEP(SweepBaseline, TESORA_WIDE_VECTORS, TESORA_BASELINE_FMA != 0, Emulated, false)
@@ -150,7 +151,8 @@ struct Clone {
     SweepFunction sweep;
     const char* name;
 };
-#define TESORA_CLONE(function) Clone{function, #function}
+#define TESORA_CLONE(function) \
+    Clone { function, #function }
 
 Clone CloneFor(VectorLevel level) {
 #if TESORA_FMA_CLONES
@@ -234,8 +236,8 @@ void TridiagonalCholesky::RunSweep(SweepFn sweep, double* b, std::size_t stride,
     }
     Scratch& scratch = ThreadScratch();
     scratch.Reserve(count);
-    sweep(Sweep{diagonal_.data(), subdiagonal_.data(), inverse_.data(), static_cast<std::size_t>(n_)}, b, stride,
-          count, scratch.saved.data(), scratch.unsure.data());
+    sweep(Sweep{diagonal_.data(), subdiagonal_.data(), inverse_.data(), static_cast<std::size_t>(n_)}, b, stride, count,
+          scratch.saved.data(), scratch.unsure.data());
 }
 
 const char* InterleavedSolveName() { return InterleavedClone().name; }

@@ -17,7 +17,6 @@
 namespace tesora {
 namespace {  // one includer: the steps stay internal to it
 
-
 // One step of the interleaved solve, w = (r - l * p) / d with the product, difference
 // and quotient in extended precision, emulated on doubles so that it vectorises: the
 // exact product as a double pair (Dekker), its rounding to 64 bits with a magic
@@ -27,7 +26,7 @@ namespace {  // one includer: the steps stay internal to it
 
 constexpr std::uint64_t kExponentMask = 0x7FF0000000000000ULL;
 constexpr std::uint64_t kFractionMask = 0x000FFFFFFFFFFFFFULL;
-constexpr double kTieMargin = 0.5 - 0x1p-10;                 // of an ulp; the 64-bit grid is 2^-11
+constexpr double kTieMargin = 0.5 - 0x1p-10;  // of an ulp; the 64-bit grid is 2^-11
 
 struct Split {
     double hi, lo;
@@ -46,8 +45,10 @@ inline double SplitProductError(Split a, Split b, double product) {
 }
 template <bool Fused>
 inline double ProductError(double a, Split as, double b, double product) {
-    if constexpr (Fused) return std::fma(a, b, -product);
-    else return SplitProductError(as, SplitHalves(b), product);
+    if constexpr (Fused)
+        return std::fma(a, b, -product);
+    else
+        return SplitProductError(as, SplitHalves(b), product);
 }
 
 inline double PowerOfTwoBelow(double x) {  // 2^floor(log2 |x|), 0 for 0
@@ -103,8 +104,7 @@ inline double QuickQuotientOf(double v, double d, Split ds, double inverse, Flag
     const double offset = remainder * inverse;  // exact quotient - w
     const double bound = TieBound(w);
     // A zero w from a nonzero v underflowed: the range test sends it to Extended.
-    unsure = Flag(v != 0.0) &
-             (Flag(!(std::abs(offset) < bound)) | OutsideSafeRange(v) | OutsideSafeRange(w));
+    unsure = Flag(v != 0.0) & (Flag(!(std::abs(offset) < bound)) | OutsideSafeRange(v) | OutsideSafeRange(w));
     return w;
 }
 
@@ -118,8 +118,8 @@ struct QuotientConstants {
 };
 
 TESORA_TARGET_AVX512 inline __attribute__((always_inline)) __mmask8 QuotientLanes(const QuotientConstants& k,
-                                                                                 const double* v, double* w,
-                                                                                 __mmask8 lanes) {
+                                                                                  const double* v, double* w,
+                                                                                  __mmask8 lanes) {
     const __m512d x = _mm512_maskz_loadu_pd(lanes, v);
     const __m512d q = _mm512_mul_pd(x, k.inverse);
     const __m512d corrected = _mm512_fmadd_pd(_mm512_fnmadd_pd(q, k.d, x), k.inverse, q);
@@ -141,8 +141,8 @@ TESORA_TARGET_AVX512 inline __attribute__((always_inline)) __mmask8 QuotientLane
 
 // Returns whether any lane is unsure. A function of its own: the compiler inlines a
 // function with a target only into one with the same target.
-TESORA_TARGET_AVX512 bool QuotientsAvx512(const double* __restrict v, double* __restrict w, std::size_t count,
-                                          double d, double inverse, Flags* __restrict unsure) {
+TESORA_TARGET_AVX512 bool QuotientsAvx512(const double* __restrict v, double* __restrict w, std::size_t count, double d,
+                                          double inverse, Flags* __restrict unsure) {
     const QuotientConstants k{_mm512_set1_pd(d),
                               _mm512_set1_pd(inverse),
                               _mm512_set1_pd(kUlpMargin),

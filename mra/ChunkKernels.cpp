@@ -40,12 +40,12 @@ TESORA_TARGET_AVX512 void TransposeWordsAvx512(const std::uint32_t* scratch, std
         std::size_t k = 0;
         // The masked gather: the plain one reads an undefined register (a false warning).
         for (; k < full; k += 16)
-            _mm512_storeu_si512(line + k, _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, across,
-                                                                      column + k * kChunk, 4));
+            _mm512_storeu_si512(
+                line + k, _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, across, column + k * kChunk, 4));
         if (tail != 0)
-            _mm512_mask_storeu_epi32(line + k, tail,
-                                     _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), tail, across,
-                                                                 column + k * kChunk, 4));
+            _mm512_mask_storeu_epi32(
+                line + k, tail,
+                _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), tail, across, column + k * kChunk, 4));
     }
 }
 #endif
@@ -65,8 +65,7 @@ void SmoothChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
         const double* __restrict f1 = F + fs;
         const double* __restrict f2 = F + 2 * fs;
         double* __restrict a = out;
-        for (std::size_t m = 0; m < count; ++m)
-            a[m] = f.left[0] * f0[m] + f.left[1] * f1[m] + f.left[2] * f2[m];
+        for (std::size_t m = 0; m < count; ++m) a[m] = f.left[0] * f0[m] + f.left[1] * f1[m] + f.left[2] * f2[m];
     }
     for (int k = 1; k <= n - 1; ++k) {
         const double* __restrict f0 = F + static_cast<std::size_t>(2 * k - 2) * fs;
@@ -76,16 +75,14 @@ void SmoothChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
         const double* __restrict f4 = f3 + fs;
         double* __restrict a = out + static_cast<std::size_t>(k) * os;
         const double c0 = f.inner[0], c1 = f.inner[1], c2 = f.inner[2], c3 = f.inner[3], c4 = f.inner[4];
-        for (std::size_t m = 0; m < count; ++m)
-            a[m] = c0 * f0[m] + c1 * f1[m] + c2 * f2[m] + c3 * f3[m] + c4 * f4[m];
+        for (std::size_t m = 0; m < count; ++m) a[m] = c0 * f0[m] + c1 * f1[m] + c2 * f2[m] + c3 * f3[m] + c4 * f4[m];
     }
     {
         const double* __restrict f0 = F + static_cast<std::size_t>(2 * n - 2) * fs;
         const double* __restrict f1 = f0 + fs;
         const double* __restrict f2 = f1 + fs;
         double* __restrict a = out + static_cast<std::size_t>(n) * os;
-        for (std::size_t m = 0; m < count; ++m)
-            a[m] = f.right[0] * f0[m] + f.right[1] * f1[m] + f.right[2] * f2[m];
+        for (std::size_t m = 0; m < count; ++m) a[m] = f.right[0] * f0[m] + f.right[1] * f1[m] + f.right[2] * f2[m];
     }
     setup.scalingSolver.SolveInterleaved(out, os, count);
 }
@@ -105,11 +102,10 @@ void DetailChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
         const double* __restrict f4 = F + 4 * fs;
         double* __restrict d = details;
         for (std::size_t m = 0; m < count; ++m)
-            d[m] = f.left[0] * f0[m] + f.left[1] * f1[m] + f.left[2] * f2[m] + f.left[3] * f3[m] +
-                   f.left[4] * f4[m];
+            d[m] = f.left[0] * f0[m] + f.left[1] * f1[m] + f.left[2] * f2[m] + f.left[3] * f3[m] + f.left[4] * f4[m];
     }
-    const double c0 = f.inner[0], c1 = f.inner[1], c2 = f.inner[2], c3 = f.inner[3], c4 = f.inner[4],
-                 c5 = f.inner[5], c6 = f.inner[6];
+    const double c0 = f.inner[0], c1 = f.inner[1], c2 = f.inner[2], c3 = f.inner[3], c4 = f.inner[4], c5 = f.inner[5],
+                 c6 = f.inner[6];
     for (int w = 1; w <= n - 2; ++w) {
         const double* __restrict f0 = F + static_cast<std::size_t>(2 * w - 2) * fs;
         const double* __restrict f1 = f0 + fs;
@@ -130,8 +126,8 @@ void DetailChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
         const double* __restrict f4 = f3 + fs;
         double* __restrict d = details + static_cast<std::size_t>(n - 1) * os;
         for (std::size_t m = 0; m < count; ++m)
-            d[m] = f.right[0] * f0[m] + f.right[1] * f1[m] + f.right[2] * f2[m] + f.right[3] * f3[m] +
-                   f.right[4] * f4[m];
+            d[m] =
+                f.right[0] * f0[m] + f.right[1] * f1[m] + f.right[2] * f2[m] + f.right[3] * f3[m] + f.right[4] * f4[m];
     }
     setup.waveletSolver.SolveInterleaved(details, os, count);
 }
@@ -155,8 +151,8 @@ struct Terms {
 // first Fused terms, summed in registers left to right.
 template <bool Even, int Fused>
 inline __attribute__((always_inline)) void SynthesiseRow(double* __restrict v, const double* __restrict c0,
-                                                         const double* __restrict c1, double half,
-                                                         double oneMinusHalf, const Terms& t, std::size_t count) {
+                                                         const double* __restrict c1, double half, double oneMinusHalf,
+                                                         const Terms& t, std::size_t count) {
     const double* __restrict r0 = t.rows[0];
     const double* __restrict r1 = t.rows[1];
     const double* __restrict r2 = t.rows[2];
@@ -174,8 +170,8 @@ inline __attribute__((always_inline)) void SynthesiseRow(double* __restrict v, c
 
 template <bool Even>
 inline __attribute__((always_inline)) void SynthesiseRow(double* __restrict v, const double* __restrict c0,
-                                                         const double* __restrict c1, double half,
-                                                         double oneMinusHalf, const Terms& t, std::size_t count) {
+                                                         const double* __restrict c1, double half, double oneMinusHalf,
+                                                         const Terms& t, std::size_t count) {
     switch (t.count) {
         case 0: SynthesiseRow<Even, 0>(v, c0, c1, half, oneMinusHalf, t, count); break;
         case 1: SynthesiseRow<Even, 1>(v, c0, c1, half, oneMinusHalf, t, count); break;
@@ -216,8 +212,10 @@ void SynthesiseChunk(const Filters& filters, int n, const double* in, std::size_
         }
         if (p >= 2 * n - 3) t.Add(dRow(n - 1), filters.right[p - (2 * n - 3)]);
         const int k = p / 2;
-        if (p % 2 == 0) SynthesiseRow<true>(v, cRow(k), nullptr, half, oneMinusHalf, t, count);
-        else SynthesiseRow<false>(v, cRow(k), cRow(k + 1), half, oneMinusHalf, t, count);
+        if (p % 2 == 0)
+            SynthesiseRow<true>(v, cRow(k), nullptr, half, oneMinusHalf, t, count);
+        else
+            SynthesiseRow<false>(v, cRow(k), cRow(k + 1), half, oneMinusHalf, t, count);
     }
 }
 

@@ -71,7 +71,8 @@ void Eliminate(SparseRow& row, const SparseRow& pivot, int column, double factor
     const int end = std::max(row.End(), pivot.End());
     if (end > row.End()) row.values.resize(static_cast<std::size_t>(end - row.first), 0.0);
     for (int j = column; j < pivot.End(); ++j)
-        row.values[static_cast<std::size_t>(j - row.first)] -= factor * pivot.values[static_cast<std::size_t>(j - pivot.first)];
+        row.values[static_cast<std::size_t>(j - row.first)] -=
+            factor * pivot.values[static_cast<std::size_t>(j - pivot.first)];
     row.values[static_cast<std::size_t>(column - row.first)] = 0.0;
 }
 
@@ -89,7 +90,9 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
         const int last = std::min(size - 1, i + kReach);
         int best = i;
         for (int r = i + 1; r <= last; ++r)
-            if (std::fabs(rows[static_cast<std::size_t>(r)].At(i)) > std::fabs(rows[static_cast<std::size_t>(best)].At(i))) best = r;
+            if (std::fabs(rows[static_cast<std::size_t>(r)].At(i)) >
+                std::fabs(rows[static_cast<std::size_t>(best)].At(i)))
+                best = r;
         if (best != i) {
             std::swap(rows[static_cast<std::size_t>(i)], rows[static_cast<std::size_t>(best)]);
             ++swaps_;
@@ -217,15 +220,19 @@ void ExactSynthesis::Chunk(const double* in, std::size_t is, double* out, std::s
         const double* rhs[3] = {in + r.first * is, in + (r.first + 1) * is,
                                 r.count > 2 ? in + (r.first + 2) * is : nullptr};
         const int lower = static_cast<int>(std::min(lw, si));
-        for (int t = 0; t < lower; ++t) rows[static_cast<std::size_t>(t)] = out + (si - static_cast<std::size_t>(t) - 1) * os;
+        for (int t = 0; t < lower; ++t)
+            rows[static_cast<std::size_t>(t)] = out + (si - static_cast<std::size_t>(t) - 1) * os;
         const double* l = lower_.data() + si * lw;
-        if (r.count > 2) ForwardRow<3>(out + si * os, rhs, r.factors, rows, l, lower, count);
-        else ForwardRow<2>(out + si * os, rhs, r.factors, rows, l, lower, count);
+        if (r.count > 2)
+            ForwardRow<3>(out + si * os, rhs, r.factors, rows, l, lower, count);
+        else
+            ForwardRow<2>(out + si * os, rhs, r.factors, rows, l, lower, count);
     }
     for (int i = size - 1; i >= 0; --i) {
         const auto si = static_cast<std::size_t>(i);
         const int upper = static_cast<int>(std::min(uw, static_cast<std::size_t>(size - 1 - i)));
-        for (int t = 0; t < upper; ++t) rows[static_cast<std::size_t>(t)] = out + (si + static_cast<std::size_t>(t) + 1) * os;
+        for (int t = 0; t < upper; ++t)
+            rows[static_cast<std::size_t>(t)] = out + (si + static_cast<std::size_t>(t) + 1) * os;
         double* x = out + si * os;
         const double* u = upper_.data() + si * uw;
         switch (std::min(upper, 3)) {
@@ -272,8 +279,8 @@ namespace {
 // touched cache lines of the chunk in L1 while every line passes through.
 constexpr std::size_t kBlock = 64;
 
-void RowsThrough(const ExactSynthesis& exact, const MatrixView& M, std::size_t r0, std::size_t count,
-                 std::size_t lines, double* in, double* out) {
+void RowsThrough(const ExactSynthesis& exact, const MatrixView& M, std::size_t r0, std::size_t count, std::size_t lines,
+                 double* in, double* out) {
     for (std::size_t i0 = 0; i0 < lines; i0 += kBlock)
         for (std::size_t m = 0; m < count; ++m) {
             const double* src = M.Row(r0 + m);

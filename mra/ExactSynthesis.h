@@ -58,9 +58,9 @@ private:
     int swaps_ = 0;
     std::vector<RightHandSide> rhs_;
     std::vector<std::uint32_t> source_;  // row i of P M is row source_[i] of c, d (c first)
-    std::vector<double> lower_;    // L(i, i - t) at i * lowerWidth_ + t - 1
-    std::vector<double> upper_;    // U(i, i + t) at i * upperWidth_ + t - 1
-    std::vector<double> inverse_;  // 1 / U(i, i)
+    std::vector<double> lower_;          // L(i, i - t) at i * lowerWidth_ + t - 1
+    std::vector<double> upper_;          // U(i, i + t) at i * upperWidth_ + t - 1
+    std::vector<double> inverse_;        // 1 / U(i, i)
 };
 
 // From level L to level L + 1 of a square, in place, columns then rows (the order of the

@@ -34,8 +34,8 @@ struct HelperCrew::Shared {
     std::mutex mutex;
     std::condition_variable wake, finished;
     std::function<void(std::size_t)> task;
-    std::size_t count = 0;      // helpers of the current run
-    std::size_t remaining = 0;  // of them, still working
+    std::size_t count = 0;            // helpers of the current run
+    std::size_t remaining = 0;        // of them, still working
     std::atomic<std::size_t> run{0};  // counts runs, so that a helper takes each one once
     std::atomic<bool> stop{false};
     std::exception_ptr failure;

@@ -147,9 +147,8 @@ void PutRowWords(PictureSurface& picture, const Shown& rows, std::size_t k, std:
 }
 
 // Chunk k of matrix columns (pixel rows): one pixel row per line, `values` words each.
-void PaintColumns(PictureSurface& picture, const Shown& columns, std::size_t k, std::size_t count,
-                  const double* out, std::uint32_t* scratch, std::uint32_t* words, std::size_t plainCount,
-                  std::size_t firstInvertedLine) {
+void PaintColumns(PictureSurface& picture, const Shown& columns, std::size_t k, std::size_t count, const double* out,
+                  std::uint32_t* scratch, std::uint32_t* words, std::size_t plainCount, std::size_t firstInvertedLine) {
     const std::size_t visible = VisibleOf(columns, k, count);
     if (visible == 0 || columns.values == 0) return;
     std::uint32_t* const dst = words != nullptr ? words : picture.ScanLine(static_cast<int>(k * kChunk));

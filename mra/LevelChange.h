@@ -30,7 +30,7 @@ public:
     std::vector<double> out;
     std::vector<std::uint32_t> wordScratch;
     AnalysisSetup analysis;
-    std::vector<std::uint32_t> results;  // grey words, chunk k at k * lines * kChunk
+    std::vector<std::uint32_t> results;                    // grey words, chunk k at k * lines * kChunk
     std::vector<std::vector<double>> helperIn, helperOut;  // one of each per helper thread
     std::vector<std::vector<std::uint32_t>> helperWords;
 

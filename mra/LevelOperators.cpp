@@ -61,8 +61,8 @@ std::unique_ptr<double[]> ScalingInnerProducts(double Delta, int L) {
     auto a = std::make_unique<double[]>(static_cast<std::size_t>(n) + 1);
     a[0] = (1 + e) * F[0] + ((e + 1) - s) * F[1] + (1 - s) * e * F[2];
     for (int k = 1; k <= n - 1; ++k)
-        a[k] = s * e * F[2 * k - 2] + (s + e) * F[2 * k - 1] + (1 + e) * F[2 * k] +
-               ((e + 1) - s) * F[2 * k + 1] + (1 - s) * e * F[2 * k + 2];
+        a[k] = s * e * F[2 * k - 2] + (s + e) * F[2 * k - 1] + (1 + e) * F[2 * k] + ((e + 1) - s) * F[2 * k + 1] +
+               (1 - s) * e * F[2 * k + 2];
     a[n] = s * e * F[2 * n - 2] + (s + e) * F[2 * n - 1] + (1 + e) * F[2 * n];
     return a;
 }
@@ -112,8 +112,8 @@ std::unique_ptr<double[]> WaveletInnerProducts(const Filters& filters, int L) {
     const double* w = filters.inner;
     const double* r = filters.right;
     auto d = std::make_unique<double[]>(static_cast<std::size_t>(n));
-    d[0] = (l[0] + e * l[1]) * F[0] + (e * l[0] + l[1] + e * l[2]) * F[1] +
-           (e * l[1] + l[2] + e * l[3]) * F[2] + (e * l[2] + l[3]) * F[3] + e * l[3] * F[4];
+    d[0] = (l[0] + e * l[1]) * F[0] + (e * l[0] + l[1] + e * l[2]) * F[1] + (e * l[1] + l[2] + e * l[3]) * F[2] +
+           (e * l[2] + l[3]) * F[3] + e * l[3] * F[4];
     for (int m = 1; m <= n - 2; ++m) {
         const int j = 2 * m - 1;
         d[m] = e * w[0] * F[j - 1] + (w[0] + e * w[1]) * F[j] + (e * w[0] + w[1] + e * w[2]) * F[j + 1] +

@@ -28,14 +28,14 @@ std::unique_ptr<double[]> WaveletInnerProducts(const Filters& filters, int L);
 // the operators above so that a vectorised path rounds like them. Products are summed
 // left to right: a = f[0] * F[first] + f[1] * F[first + 1] + ...
 struct ScalingFactors {
-    double left[3];    // a[0]:   F[0 ... 2]
-    double inner[5];   // a[k]:   F[2k-2 ... 2k+2]
-    double right[3];   // a[n]:   F[2n-2 ... 2n]
+    double left[3];   // a[0]:   F[0 ... 2]
+    double inner[5];  // a[k]:   F[2k-2 ... 2k+2]
+    double right[3];  // a[n]:   F[2n-2 ... 2n]
 };
 struct WaveletFactors {
-    double left[5];    // d[0]:   F[0 ... 4]
-    double inner[7];   // d[m]:   F[2m-2 ... 2m+4]
-    double right[5];   // d[n-1]: F[2n-4 ... 2n]
+    double left[5];   // d[0]:   F[0 ... 4]
+    double inner[7];  // d[m]:   F[2m-2 ... 2m+4]
+    double right[5];  // d[n-1]: F[2n-4 ... 2n]
 };
 ScalingFactors ComputeScalingFactors(double delta);
 WaveletFactors ComputeWaveletFactors(const Filters& filters);

@@ -75,8 +75,7 @@ QImage DecodeJpeg(const std::uint8_t* data, std::size_t size, const Target& targ
     info.dct_method = JDCT_ISLOW;
     info.do_fancy_upsampling = TRUE;
     jpeg_start_decompress(&info);
-    if (info.output_width != info.image_width || info.output_height != info.image_height ||
-        info.output_components != 4)
+    if (info.output_width != info.image_width || info.output_height != info.image_height || info.output_components != 4)
         target.Unreadable();
 
     state->image = target.Allocate(info.output_width, info.output_height);

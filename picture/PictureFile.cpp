@@ -48,15 +48,15 @@ void Target::CheckSize(std::int64_t width, std::int64_t height) const {
                                               std::to_string(limits_.maxWidth) + " sind möglich."),
                                   shownWidth, shownHeight);
     if (width * height > limits_.maxPixels)
-        throw TooLargePictureError(Message("Das Bild ", name_,
-                                           " hat " + std::to_string(width * height) + " Pixel; höchstens " +
-                                               std::to_string(limits_.maxPixels) +
-                                               (limits_.maxPixels == kMaxPicturePixels
-                                                    ? " (" + std::to_string(kMaxSide) + " x " +
-                                                          std::to_string(kMaxPicturePixels / kMaxSide) + ")"
-                                                    : std::string()) +
-                                               " sind möglich."),
-                                   shownWidth, shownHeight);
+        throw TooLargePictureError(
+            Message(
+                "Das Bild ", name_,
+                " hat " + std::to_string(width * height) + " Pixel; höchstens " + std::to_string(limits_.maxPixels) +
+                    (limits_.maxPixels == kMaxPicturePixels
+                         ? " (" + std::to_string(kMaxSide) + " x " + std::to_string(kMaxPicturePixels / kMaxSide) + ")"
+                         : std::string()) +
+                    " sind möglich."),
+            shownWidth, shownHeight);
 }
 
 QImage Target::Allocate(std::int64_t width, std::int64_t height) const {
@@ -93,18 +93,16 @@ QImage DecodePicture(const QByteArray& bytes, const QString& name, const Picture
 
 QImage LoadPictureFile(const QString& path, const PictureLimits& limits) {
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
-        throw Error(Message("Die Datei ", path, " existiert nicht."));
+    if (!info.exists() || !info.isFile()) throw Error(Message("Die Datei ", path, " existiert nicht."));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
+    if (!file.open(QIODevice::ReadOnly)) throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
     const qint64 size = file.size();
     if (size == 0) throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
     const qint64 maxBytes = MaxPictureFileBytes(limits);
     if (size > maxBytes)
-        throw Error(Message("Die Datei ", path,
-                            " ist größer als " + std::to_string(maxBytes >> 20) +
-                                " MiB; so große Bilddateien werden nicht gelesen."));
+        throw Error(Message(
+            "Die Datei ", path,
+            " ist größer als " + std::to_string(maxBytes >> 20) + " MiB; so große Bilddateien werden nicht gelesen."));
     // Mapped, not read: only the pages the decoder touches cost memory.
     if (uchar* data = file.map(0, size)) {
         struct Unmap {

@@ -76,8 +76,7 @@ void ReplacingFile::Commit() {
     // No O_CREAT: should the device vanish, nothing takes its place. Never blocking: a FIFO
     // without a reader is a failure, not a wait with the run's signals held.
     const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0 && errno == ENXIO)
-        throw Error("Die Datei \"" + path_.toStdString() + "\" ist ein FIFO ohne Leser.");
+    if (fd < 0 && errno == ENXIO) throw Error("Die Datei \"" + path_.toStdString() + "\" ist ein FIFO ohne Leser.");
     if (fd < 0) CannotWrite(path_);
     const char* at = bytes_.constData();
     qsizetype left = bytes_.size();

@@ -53,8 +53,8 @@ double NumberValue(const py::handle& value, const char* name) {
 
 // Any numeric 2-D array; booleans, complex numbers, strings and objects are refused rather
 // than silently converted.
-py::array_t<double> Float2D(const py::handle& object, const char* name, py::ssize_t maxColumns,
-                            py::ssize_t maxElements, const char* unit) {
+py::array_t<double> Float2D(const py::handle& object, const char* name, py::ssize_t maxColumns, py::ssize_t maxElements,
+                            const char* unit) {
     py::array array = py::array::ensure(object);
     if (!array) Refuse(std::string(name) + " must be a 2-D numpy array or nested sequence of numbers");
     const char kind = array.dtype().kind();
@@ -179,7 +179,8 @@ DeltaChoice ChooseDelta(const py::object& delta, const py::object& position) {
 
 analysis::Coefficients SquareFrom(const py::handle& object, int pictureLevel, int level) {
     if (pictureLevel < 2 || pictureLevel > kMaxLevel)
-        Refuse("picture_level must lie in 2 ... " + std::to_string(kMaxLevel) + ", got " + std::to_string(pictureLevel));
+        Refuse("picture_level must lie in 2 ... " + std::to_string(kMaxLevel) + ", got " +
+               std::to_string(pictureLevel));
     if (level < 2 || level > pictureLevel)
         Refuse("level must lie in 2 ... picture_level = " + std::to_string(pictureLevel) + ", got " +
                std::to_string(level));
@@ -192,7 +193,8 @@ analysis::Coefficients SquareFrom(const py::handle& object, int pictureLevel, in
     square.pictureLevel = pictureLevel;
     square.level = level;
     square.side = side;
-    square.values.assign(values.data(), values.data() + static_cast<std::size_t>(side) * static_cast<std::size_t>(side));
+    square.values.assign(values.data(),
+                         values.data() + static_cast<std::size_t>(side) * static_cast<std::size_t>(side));
     for (std::size_t e = 0; e < square.values.size(); ++e)
         if (!std::isfinite(square.values[e]))
             Refuse("matrix holds " + py::repr(py::float_(square.values[e])).cast<std::string>() + " at [" +
@@ -256,13 +258,16 @@ int ChooseLevel(const py::object& level, const py::object& steps, int pictureLev
 
 py::dict RuleDict(const analysis::RuleResult& r, int pictureLevel) {
     const double ownShare = report::OwnZeros{r.ownZeros, r.ownDetails}.Share();
-    return py::dict("epsilon"_a = std::isnan(r.epsilon) ? py::object(py::none()) : py::object(py::float_(r.epsilon)),
-                    "zero_count"_a = r.zeroCount, "zero_share"_a = ReductionShare(r.zeroCount, pictureLevel),
-                    "own_zero_count"_a = r.ownZeros, "own_detail_count"_a = r.ownDetails,
-                    "own_zero_share"_a = std::isnan(ownShare) ? py::object(py::none()) : py::object(py::float_(ownShare)));
+    return py::dict(
+        "epsilon"_a = std::isnan(r.epsilon) ? py::object(py::none()) : py::object(py::float_(r.epsilon)),
+        "zero_count"_a = r.zeroCount, "zero_share"_a = ReductionShare(r.zeroCount, pictureLevel),
+        "own_zero_count"_a = r.ownZeros, "own_detail_count"_a = r.ownDetails,
+        "own_zero_share"_a = std::isnan(ownShare) ? py::object(py::none()) : py::object(py::float_(ownShare)));
 }
 
-py::object Finite(double value) { return std::isfinite(value) ? py::object(py::float_(value)) : py::object(py::none()); }
+py::object Finite(double value) {
+    return std::isfinite(value) ? py::object(py::float_(value)) : py::object(py::none());
+}
 
 py::dict QualityDict(const analysis::Quality& q) {
     return py::dict("mean_error"_a = Finite(q.meanError), "psnr"_a = Finite(q.psnr),

@@ -42,8 +42,8 @@ DeltaChoice ChooseDelta(const py::object& delta, const py::object& position);
 // A 2-D numeric array's values as float64 in C order, copied once. Its shape is checked
 // on the caller's view first, before any memory is taken: at most `maxColumns` columns
 // and `maxElements` elements.
-py::array_t<double> Float2D(const py::handle& object, const char* name, py::ssize_t maxColumns,
-                            py::ssize_t maxElements, const char* columns = "columns");
+py::array_t<double> Float2D(const py::handle& object, const char* name, py::ssize_t maxColumns, py::ssize_t maxElements,
+                            const char* columns = "columns");
 
 // A float64 square of side 2^pictureLevel + 1 copied out of any 2-D float array.
 analysis::Coefficients SquareFrom(const py::handle& matrix, int pictureLevel, int level);
@@ -82,7 +82,5 @@ inline auto Unlocked(Work work) {
         throw py::value_error(e.what());
     }
 }
-
-
 
 }  // namespace tesora::python

@@ -103,8 +103,8 @@ void ReadRuleKeywords(const py::kwargs& keywords, int pictureLevel, report::Comp
 }  // namespace
 
 py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& keywords) {
-    static const std::set<std::string> known = {"level", "steps", "delta", "position", "epsilon",
-                                                "zeros", "rule", "epsilons", "quantise", "synthesis"};
+    static const std::set<std::string> known = {"level", "steps", "delta",    "position", "epsilon",
+                                                "zeros", "rule",  "epsilons", "quantise", "synthesis"};
     for (const auto& item : keywords) {
         const std::string key = py::str(item.first).cast<std::string>();
         if (!known.count(key)) Refuse("compress() got an unexpected keyword argument '" + key + "'");

@@ -26,9 +26,9 @@ std::vector<double> LevelEpsilons(const py::object& epsilons, int steps, analysi
 // "Calc Delta" on the freshly opened picture with the scroll bar at `position`.
 struct Proposal {
     DifferenceSums sums;
-    int position = 0;     // where the scroll bar ends
-    double delta = 0.0;   // Delta afterwards
-    std::string label;    // the proposal's label
+    int position = 0;         // where the scroll bar ends
+    double delta = 0.0;       // Delta afterwards
+    std::string label;        // the proposal's label
     double shownDelta = 0.0;  // the Delta label: the scroll bar's last change set it
 };
 Proposal Propose(const analysis::RedPicture& picture, double schranke, int position);

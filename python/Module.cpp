@@ -128,8 +128,9 @@ public:
             std::optional<analysis::Norms> exactNorms;
             if (kind == analysis::RuleKind::Norm && s == Synthesis::Exact)
                 exactNorms = analysis::NormsOf(filters_, layout_.pictureLevel, layout_.level, s);
-            const analysis::Norms* norms =
-                kind != analysis::RuleKind::Norm ? nullptr : exactNorms ? &*exactNorms : &NormsLocked();
+            const analysis::Norms* norms = kind != analysis::RuleKind::Norm ? nullptr
+                                           : exactNorms                     ? &*exactNorms
+                                                                            : &NormsLocked();
             // As the command-line tool: what is not coded is dropped, the rest counted.
             const std::vector<std::uint8_t> coded = analysis::CodedMask(layout_, filters_, s);
             analysis::ZeroUncoded(square_.View(), coded);
@@ -155,8 +156,7 @@ public:
 
     py::array_t<bool> Coded(const std::string& synthesis) {
         const Synthesis s = SynthesisArgument(synthesis);
-        const std::vector<std::uint8_t> coded =
-            Unlocked([&] { return analysis::CodedMask(layout_, filters_, s); });
+        const std::vector<std::uint8_t> coded = Unlocked([&] { return analysis::CodedMask(layout_, filters_, s); });
         py::array_t<bool> array({layout_.side, layout_.side});
         bool* out = array.mutable_data();
         for (std::size_t e = 0; e < coded.size(); ++e) out[e] = coded[e] != 0;
@@ -315,10 +315,13 @@ PYBIND11_MODULE(_tesora, m) {
     m.attr("MAX_WIDTH") = kMaxSide;
 
     m.def("filters", &FiltersDict, "delta"_a = py::none(), py::kw_only(), "position"_a = py::none());
-    m.def("read_picture", [](const py::object& path) {
-        const analysis::RedPicture picture = ReadPictureFile(PathBytes(path));
-        return BytesArray(picture.red, picture.width, picture.height);
-    }, "path"_a);
+    m.def(
+        "read_picture",
+        [](const py::object& path) {
+            const analysis::RedPicture picture = ReadPictureFile(PathBytes(path));
+            return BytesArray(picture.red, picture.width, picture.height);
+        },
+        "path"_a);
 
     py::class_<Decomposition>(m, "Decomposition")
         .def(py::init([](const py::object& picture, const py::object& level, const py::object& steps,
@@ -354,18 +357,23 @@ PYBIND11_MODULE(_tesora, m) {
     m.def("synthesise", &Synthesise, "matrix"_a, py::kw_only(), "level"_a, "picture_level"_a, "delta"_a = py::none(),
           "position"_a = py::none(), "width"_a = py::none(), "height"_a = py::none(), "synthesis"_a = "specified");
     m.def("to_bytes", &ToBytes, "values"_a);
-    m.def("compress", [](const py::object& picture, const py::kwargs& settings) {
-        py::object name = py::none();
-        if (IsPath(picture)) name = py::module_::import("os").attr("fspath")(picture);
-        return Compress(PictureArgument(picture), name, settings);
-    }, "picture"_a);
+    m.def(
+        "compress",
+        [](const py::object& picture, const py::kwargs& settings) {
+            py::object name = py::none();
+            if (IsPath(picture)) name = py::module_::import("os").attr("fspath")(picture);
+            return Compress(PictureArgument(picture), name, settings);
+        },
+        "picture"_a);
     m.def("propose_delta", &ProposalDict, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());
-    m.def("encode", [](const py::object& picture, const py::object& bpp, const py::object& size,
-                       const py::object& quantise, const py::object& delta, const py::object& position, int steps,
-                       const std::string& rule) {
-        return Encode(PictureArgument(picture), bpp, size, quantise, delta, position, steps, rule);
-    }, "picture"_a, py::kw_only(), "bpp"_a = py::none(), "size"_a = py::none(), "quantise"_a = py::none(),
-          "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm");
+    m.def(
+        "encode",
+        [](const py::object& picture, const py::object& bpp, const py::object& size, const py::object& quantise,
+           const py::object& delta, const py::object& position, int steps, const std::string& rule) {
+            return Encode(PictureArgument(picture), bpp, size, quantise, delta, position, steps, rule);
+        },
+        "picture"_a, py::kw_only(), "bpp"_a = py::none(), "size"_a = py::none(), "quantise"_a = py::none(),
+        "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm");
     m.def("decode", &Decode, "data"_a);
     BindRates(m);
 }

@@ -15,13 +15,11 @@ std::string ShortestText(double value) {
 
 QString Shortest(double value) { return QString::fromStdString(ShortestText(value)); }
 
-QJsonValue JsonNumber(double value) {
-    return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
-}
+QJsonValue JsonNumber(double value) { return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null); }
 
 QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
         return text;
     return '"' + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) + '"';
 }

@@ -74,8 +74,8 @@ CompressResult BaseResult(const QString& picture, const analysis::PictureAnalysi
     const bool blac = analysis.Options().basis == Basis::Blac;
     base.delta = blac ? analysis.FiltersInUse().delta : NAN;  // a lifting basis has no Delta
     base.basis = QString::fromLatin1(BasisName(analysis.Options().basis));
-    base.padding = analysis.Options().padding == analysis::Padding::Mirror ? QStringLiteral("mirror")
-                                                                            : QStringLiteral("zero");
+    base.padding =
+        analysis.Options().padding == analysis::Padding::Mirror ? QStringLiteral("mirror") : QStringLiteral("zero");
     base.bpp = settings.bpp;
     base.schranke = 50.0;  // a fresh program's Schranke: no road here sets it
     base.rule = settings.rule.text;
@@ -170,8 +170,7 @@ QJsonObject ToJson(const CompressResult& r) {
 QString ToText(const CompressResult& r) {
     QString text;
     QTextStream out(&text);
-    out << "Bild: " << r.picture << " (" << r.width << " x " << r.height << " Pixel, Level "
-        << r.pictureLevel << ")\n";
+    out << "Bild: " << r.picture << " (" << r.width << " x " << r.height << " Pixel, Level " << r.pictureLevel << ")\n";
     if (r.transformedRows < r.height)
         out << "Hinweis: nur die oberen " << r.transformedRows << " Zeilen werden transformiert.\n";
     out << "Level: " << r.level << '\n';
@@ -187,10 +186,9 @@ QString ToText(const CompressResult& r) {
     if (r.rule != QLatin1String("flat")) out << "Regel: " << r.rule << '\n';
     if (r.zerosTarget) out << "Ziel: " << Shortest(*r.zerosTarget) << " % eigene Nullkoeffs\n";
     if (r.epsilon) out << "Epsilon: " << Shortest(*r.epsilon) << '\n';
-    out << "Nullkoeffs: " << QString::fromStdString(r.labProzent) << " (" << r.zeroCount
-        << " Koeffizienten)\n";
-    out << "Eigene Nullkoeffs: " << Shortest(r.own.Share()) << " % (" << r.own.zeros << " von "
-        << r.own.details << " Details im Bild)\n";
+    out << "Nullkoeffs: " << QString::fromStdString(r.labProzent) << " (" << r.zeroCount << " Koeffizienten)\n";
+    out << "Eigene Nullkoeffs: " << Shortest(r.own.Share()) << " % (" << r.own.zeros << " von " << r.own.details
+        << " Details im Bild)\n";
     const auto decibels = [](double psnr) { return std::isinf(psnr) ? QStringLiteral("inf") : Shortest(psnr) + " dB"; };
     out << "Fehler: " << QString::fromStdString(r.labFehler) << '\n';
     out << "Fehler ohne Reduce: " << QString::fromStdString(FormatG(r.floorMeanError)) << " (PSNR "

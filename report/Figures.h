@@ -40,18 +40,18 @@ struct CompressResult {
     double zeroShare = 0;
     OwnZeros own;
     double meanError = 0;
-    Quality quality{};  // over the transformed rows only
-    double psnrExact = 0;          // the reconstructed doubles, same rows
-    double floorMeanError = 0;     // the same picture, level and Delta with nothing removed
+    Quality quality{};          // over the transformed rows only
+    double psnrExact = 0;       // the reconstructed doubles, same rows
+    double floorMeanError = 0;  // the same picture, level and Delta with nothing removed
     double floorPsnr = 0;
     double floorPsnrExact = 0;
     QString synthesis = QStringLiteral("specified");
     std::optional<long long> codedCount;  // with a quantiser: the coefficients a decoder needs
     QString rule = QStringLiteral("flat");
-    std::vector<double> levelEpsilons;   // levels: one per step, coarsest first
-    std::optional<double> zerosTarget;   // the --zeros share asked for
-    std::optional<double> quantise;  // the step quantised with (the one found for --bpp)
-    std::optional<double> bpp;       // the rate asked for
+    std::vector<double> levelEpsilons;  // levels: one per step, coarsest first
+    std::optional<double> zerosTarget;  // the --zeros share asked for
+    std::optional<double> quantise;     // the step quantised with (the one found for --bpp)
+    std::optional<double> bpp;          // the rate asked for
     QString basis = QStringLiteral("blac");
     QString padding = QStringLiteral("zero");
     std::optional<double> entropyBpp;

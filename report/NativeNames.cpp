@@ -25,8 +25,7 @@ int SequenceLength(const QByteArray& bytes, qsizetype i) {
         return 3;
     }
     if (lead >= 0xF0 && lead <= 0xF4) {
-        if (left < 4 || !Continuation(at(i + 1)) || !Continuation(at(i + 2)) || !Continuation(at(i + 3)))
-            return 0;
+        if (left < 4 || !Continuation(at(i + 1)) || !Continuation(at(i + 2)) || !Continuation(at(i + 3))) return 0;
         if (lead == 0xF0 && at(i + 1) < 0x90) return 0;   // overlong
         if (lead == 0xF4 && at(i + 1) >= 0x90) return 0;  // beyond U+10FFFF
         return 4;

@@ -139,8 +139,8 @@ constexpr std::size_t kMaxHeader = 10000;
 }  // namespace
 
 std::string Encode(const std::string& descr, int rows, int cols, const void* data, std::size_t bytes) {
-    std::string header = "{'descr': '" + descr + "', 'fortran_order': False, 'shape': (" + std::to_string(rows) +
-                         ", " + std::to_string(cols) + "), }";
+    std::string header = "{'descr': '" + descr + "', 'fortran_order': False, 'shape': (" + std::to_string(rows) + ", " +
+                         std::to_string(cols) + "), }";
     // Magic, version, length, header and its '\n' end on a multiple of 64 bytes.
     const std::size_t used = kMagicLength + 2 + 2 + header.size() + 1;
     header.append((kAlign - used % kAlign) % kAlign, ' ');
@@ -173,11 +173,13 @@ Doubles DecodeDoubles(const std::string& bytes, const std::string& name) {
     const auto major = static_cast<unsigned char>(bytes[6]);
     std::size_t length = 0, start = 0;
     if (major == 1) {
-        length = static_cast<unsigned char>(bytes[8]) | static_cast<std::size_t>(static_cast<unsigned char>(bytes[9])) << 8;
+        length = static_cast<unsigned char>(bytes[8]) | static_cast<std::size_t>(static_cast<unsigned char>(bytes[9]))
+                                                            << 8;
         start = 10;
     } else if (major == 2 || major == 3) {
         if (bytes.size() < 12) Damaged(name, "der Kopf ist abgeschnitten");
-        for (int b = 3; b >= 0; --b) length = length << 8 | static_cast<unsigned char>(bytes[8 + static_cast<std::size_t>(b)]);
+        for (int b = 3; b >= 0; --b)
+            length = length << 8 | static_cast<unsigned char>(bytes[8 + static_cast<std::size_t>(b)]);
         start = 12;
     } else {
         Damaged(name, "die Formatversion " + std::to_string(major) + " ist unbekannt");

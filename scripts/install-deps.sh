@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation2 locales
           qt6-translations-l10n help2man desktop-file-utils appstream man-db file dpkg-dev
+          # The sources' format check.
+          clang-format
           # The picture decoders; zlib for the compressed file's CRC-32.
           libpng-dev libjpeg62-turbo-dev libgif-dev zlib1g-dev
           # Independent decoders the picture tests compare with.

@@ -101,8 +101,12 @@ PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int le
                                  std::shared_ptr<const Layout> layout,
                                  std::shared_ptr<const std::vector<std::uint8_t>> columns, Synthesis synthesis,
                                  AnalysisOptions options)
-    : picture_(picture), filters_(FiltersOf(delta)), columns_(std::move(columns)), layout_(std::move(layout)),
-      synthesis_(synthesis), options_(options) {
+    : picture_(picture),
+      filters_(FiltersOf(delta)),
+      columns_(std::move(columns)),
+      layout_(std::move(layout)),
+      synthesis_(synthesis),
+      options_(options) {
     if (!columns_ || columns_->size() != picture.red.size())
         columns_ = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
     if (options.basis != Basis::Blac) {
@@ -176,8 +180,7 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
     // The copy reuses the scratch square's memory from row to row.
     result.rule = parts::CopyWithRule(decomposed_, scratch_, *layout_, rule, norms);
     result.quantiseStep = request.quantiseStep;
-    const std::vector<std::uint8_t>* coded =
-        request.quantiseStep || request.bppTarget ? &CodedInUse() : nullptr;
+    const std::vector<std::uint8_t>* coded = request.quantiseStep || request.bppTarget ? &CodedInUse() : nullptr;
     // The search's rate is its step's entropy to the bit; the bands' own entropies are
     // needed only when they are shown.
     std::optional<double> searchedRate;
@@ -189,8 +192,7 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
         if (!request.withBands) searchedRate = found.rate;
     }
     // The bands as the rule left them, then the entropy of the quantised values.
-    if (request.withBands || (result.quantiseStep && !searchedRate))
-        result.bands = MeasureBands(scratch_, *layout_);
+    if (request.withBands || (result.quantiseStep && !searchedRate)) result.bands = MeasureBands(scratch_, *layout_);
     if (result.quantiseStep) {
         // What is not coded costs no bits, so the reconstruction must not use it either.
         ZeroUncoded(scratch_.View(), *coded);

@@ -272,7 +272,7 @@ struct RowResult {
     std::optional<double> entropyBpp;
     std::optional<long long> codedCount;  // when quantised
     std::optional<double> quantiseStep;   // the step quantised with (the one found for a rate)
-    std::vector<std::uint8_t> bytes;  // withBytes: width x height, row by row
+    std::vector<std::uint8_t> bytes;      // withBytes: width x height, row by row
 };
 
 // Per band, the values Quantise divides by its step, of the coefficients it counts (`coded`,
@@ -315,8 +315,8 @@ public:
     const RedPicture& Picture() const { return picture_; }
     const Filters& FiltersInUse() const { return filters_; }
     Synthesis SynthesisInUse() const { return synthesis_; }
-    const Norms& NormsInUse();                       // computed on first use
-    const std::vector<std::uint8_t>& CodedInUse();   // CodedMask, computed on first use
+    const Norms& NormsInUse();                      // computed on first use
+    const std::vector<std::uint8_t>& CodedInUse();  // CodedMask, computed on first use
     const Quality& Floor();
     RowResult Row(const RowRequest& request);
 

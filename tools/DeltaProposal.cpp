@@ -131,8 +131,8 @@ void InnerValues(const Weights& w, const double* left, std::size_t stripStride, 
     const double* __restrict a = left;
     const double* __restrict b = left + stripStride;
     const double* __restrict c = left + 2 * stripStride;
-    const double k00 = w.K[0][0], k01 = w.K[0][1], k02 = w.K[0][2], k10 = w.K[1][0], k11 = w.K[1][1],
-                 k12 = w.K[1][2], k20 = w.K[2][0], k21 = w.K[2][1], k22 = w.K[2][2];
+    const double k00 = w.K[0][0], k01 = w.K[0][1], k02 = w.K[0][2], k10 = w.K[1][0], k11 = w.K[1][1], k12 = w.K[1][2],
+                 k20 = w.K[2][0], k21 = w.K[2][1], k22 = w.K[2][2];
     const double full = w.full;
     for (int t = s; t <= fastEnd; ++t) {
         double response = 0.0;

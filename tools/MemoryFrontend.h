@@ -38,8 +38,10 @@ public:
 
     // Behaves like the track bar: range 2 ... finest, the handler only on a move.
     void SetLevelRange(int finest) override {
-        if (finest >= 2) MoveTrackBar(finest);
-        else trackPosition = 2;
+        if (finest >= 2)
+            MoveTrackBar(finest);
+        else
+            trackPosition = 2;
     }
     void MoveTrackBar(int level) {
         if (level == trackPosition) return;

@@ -79,8 +79,8 @@ Curve Checked(const std::vector<RatePoint>& points) {
 }
 
 // The mean difference of the two fits of y over x on the overlap of their x ranges.
-double MeanDifference(const std::vector<double>& xRef, const std::vector<double>& yRef,
-                      const std::vector<double>& x, const std::vector<double>& y) {
+double MeanDifference(const std::vector<double>& xRef, const std::vector<double>& yRef, const std::vector<double>& x,
+                      const std::vector<double>& y) {
     const double lo = std::max(*std::min_element(xRef.begin(), xRef.end()), *std::min_element(x.begin(), x.end()));
     const double hi = std::min(*std::max_element(xRef.begin(), xRef.end()), *std::max_element(x.begin(), x.end()));
     if (!(hi > lo)) throw Error("Die Kurven überlappen sich nicht.");
@@ -208,8 +208,10 @@ double RateOfStep::operator()(double step) const {
             std::size_t high = std::min(n, low + width - 1);  // band[high] is past the run, or high == n
             while (low < high) {
                 const std::size_t mid = low + (high - low) / 2;
-                if (inRun(mid)) low = mid + 1;
-                else high = mid;
+                if (inRun(mid))
+                    low = mid + 1;
+                else
+                    high = mid;
             }
             const double p = static_cast<double>(low - first) / total;
             entropy -= p * std::log2(p);

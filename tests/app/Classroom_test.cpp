@@ -24,8 +24,8 @@ protected:
     }
     void Wheel(QWidget* widget, int steps) {
         const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
-        QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, 120 * steps), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, 120 * steps), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
         QApplication::sendEvent(widget, &event);
     }
 };
@@ -119,8 +119,10 @@ TEST_P(PlacementTest, BothWindowsStayReachableAndTheControlsStayFree) {
     if (withFrame) form->SetFrameSeam([frame](const QWidget&) { return frame; });
 
     for (const QString& picture : {Write(Pattern(1025, 1025), "big.bmp"), kSample, Write(Pattern(200, 100), "s.bmp")}) {
-        if (atStart) form->OpenFile(picture);
-        else Open(picture);
+        if (atStart)
+            form->OpenFile(picture);
+        else
+            Open(picture);
         ASSERT_TRUE(errors.empty());
         const QPoint client = form->pos() + QPoint(frame.left(), frame.top());
         const Placed p{OuterRect(*form, frame), OuterRect(*frmReducedImg, frame),

@@ -62,8 +62,8 @@ TEST_F(GuardTest, NestedFailureOutsideASetterIsShownWhenTheOuterHandlerEnds) {
 
 TEST_F(GuardTest, OuterErrorWinsAndLaterNestedErrorsDoNotPile) {
     guard.Run([&] {
-        bar.setValue(80);                            // nested error, not through a setter
-        throw Error("äußerer Fehler");               // the outer handler's own
+        bar.setValue(80);               // nested error, not through a setter
+        throw Error("äußerer Fehler");  // the outer handler's own
     });
     EXPECT_EQ(shown, QStringList{QStringLiteral("äußerer Fehler")});
 

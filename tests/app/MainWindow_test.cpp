@@ -12,7 +12,6 @@
 namespace tesora::testing {
 namespace {
 
-
 using MainWindowTest = WindowTest;
 
 TEST_F(MainWindowTest, StartsWithTitleLabelsAndOnlyTheSafeControlsEnabled) {

@@ -227,7 +227,7 @@ TEST_F(SaveTest, FullDiskShowsTheErrorAndKeepsTheEarlierFile) {
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     const QByteArray earlier = kept.readAll();
     kept.close();
-    Save(std::nullopt);  // a caption that is not "Datei gesichert!"
+    Save(std::nullopt);                           // a caption that is not "Datei gesichert!"
     frmReducedImg->ReducedImg->SetGrey(1, 1, 9);  // so a new file would differ
     {
         const FileSizeLimit full(4096);  // the picture needs about 180 KB
@@ -238,8 +238,7 @@ TEST_F(SaveTest, FullDiskShowsTheErrorAndKeepsTheEarlierFile) {
     EXPECT_EQ(Caption(), QStringLiteral("Datei nicht gesichert!"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), earlier);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-              (QStringList{"kept.bmp", "src.bmp"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), (QStringList{"kept.bmp", "src.bmp"}));
 }
 
 TEST_F(SaveTest, WritesWhatTheReducedWindowShows) {

@@ -22,8 +22,7 @@ using RoadTest = WindowTest;
 void CopyInto(const QImage& image, MemorySurface& surface) {
     surface.Resize(image.width(), image.height());
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            surface.SetPixel(x, y, PictureSurface::FromWord(image.pixel(x, y)));
+        for (int x = 0; x < image.width(); ++x) surface.SetPixel(x, y, PictureSurface::FromWord(image.pixel(x, y)));
 }
 
 bool SamePixels(const QImage& image, const MemorySurface& surface) {

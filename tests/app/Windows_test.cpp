@@ -19,7 +19,6 @@
 namespace tesora::testing {
 namespace {
 
-
 const QString kChelsea = QStringLiteral(TESORA_SOURCE_DIR "/samples/chelsea-451x300.bmp");
 
 class StudentTest : public WindowTest {
@@ -73,10 +72,9 @@ TEST_F(StudentTest, TypedNumbersAreUsedAsTypedWithoutCompletionOrNewItems) {
 TEST_F(StudentTest, TabWalksTheDesignOrderAndKeysMoveTheDeltaBar) {
     Open(Write(Pattern(40, 40), "p.bmp"));
     Activate();
-    const std::vector<QWidget*> order = {form->butEnde,     form->trbLevel,   form->scrDelta,
-                                         form->butKompress, form->butCalcDelta, form->cmbEpsilon,
-                                         form->butBmpOpen,  form->butBMPSave, form->cmbSchranke,
-                                         form->butFehler,   form->butAbout};
+    const std::vector<QWidget*> order = {form->butEnde,      form->trbLevel,   form->scrDelta,   form->butKompress,
+                                         form->butCalcDelta, form->cmbEpsilon, form->butBmpOpen, form->butBMPSave,
+                                         form->cmbSchranke,  form->butFehler,  form->butAbout};
     order.front()->setFocus();
     for (std::size_t i = 1; i <= order.size(); ++i) {
         QTest::keyClick(Focused(), Qt::Key_Tab);
@@ -94,8 +92,8 @@ TEST_F(StudentTest, TabWalksTheDesignOrderAndKeysMoveTheDeltaBar) {
     const struct {
         Qt::Key key;
         int position;
-    } keys[] = {{Qt::Key_Right, 1}, {Qt::Key_PageDown, 2}, {Qt::Key_Down, 3}, {Qt::Key_Up, 2},
-                {Qt::Key_PageUp, 1}, {Qt::Key_Left, 0},    {Qt::Key_End, 100}, {Qt::Key_Home, 0}};
+    } keys[] = {{Qt::Key_Right, 1},  {Qt::Key_PageDown, 2}, {Qt::Key_Down, 3},  {Qt::Key_Up, 2},
+                {Qt::Key_PageUp, 1}, {Qt::Key_Left, 0},     {Qt::Key_End, 100}, {Qt::Key_Home, 0}};
     for (const auto& step : keys) {
         const std::size_t before = Statuses().size();
         QTest::keyClick(form->scrDelta, step.key);
@@ -118,9 +116,9 @@ TEST_F(StudentTest, EveryLabelOfEveryWindowFitsInsideItsWindow) {
                 EXPECT_GE(label->width(), textWidth) << when << ": " << label->text().toStdString();
                 const QRect inWindow(label->mapTo(window, QPoint(0, 0)), label->size());
                 EXPECT_TRUE(window->rect().contains(inWindow))
-                    << when << ": \"" << label->text().toStdString() << "\" at " << inWindow.x() << ","
-                    << inWindow.y() << " " << inWindow.width() << "x" << inWindow.height() << " in "
-                    << window->width() << "x" << window->height();
+                    << when << ": \"" << label->text().toStdString() << "\" at " << inWindow.x() << "," << inWindow.y()
+                    << " " << inWindow.width() << "x" << inWindow.height() << " in " << window->width() << "x"
+                    << window->height();
             }
             for (QPushButton* button : window->findChildren<QPushButton*>())
                 EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width() - 4)
@@ -241,8 +239,7 @@ TEST_F(StudentTest, TallPicturesKeepEveryButtonOnTheRealScreen) {
         EXPECT_EQ(PictureHeight, size.height());
         ExpectButtonsOnScreen(form, screen);
         EXPECT_TRUE(screen.intersects(frmReducedImg->frameGeometry()));
-        EXPECT_EQ(frmReducedImg->frameGeometry().topLeft(),
-                  MoveInside(frmReducedImg->frameGeometry(), screen));
+        EXPECT_EQ(frmReducedImg->frameGeometry().topLeft(), MoveInside(frmReducedImg->frameGeometry(), screen));
         // The last picture row is still there to scroll to.
         EXPECT_EQ(qRed(form->imgBild->Image().pixel(size.width() - 1, size.height() - 1)),
                   (3 * (size.width() - 1) + 5 * (size.height() - 1)) % 256);
@@ -287,9 +284,9 @@ TEST_F(StudentTest, EveryControlExplainsItselfWithoutRunningAnything) {
     Open(Write(Pattern(40, 40), "p.bmp"));
     EXPECT_EQ(form->cmbEpsilon->toolTip(),
               QStringLiteral("Details, deren Betrag kleiner ist, werden bei Reduce auf 0 gesetzt."));
-    std::vector<QWidget*> explained = {form->imgBild, frmReducedImg->ReducedImg, form->labLevel, form->labDelta,
-                                       form->labProzent, form->labDeltaVorgeschlagen, form->labFehler,
-                                       form->labDateiName};
+    std::vector<QWidget*> explained = {form->imgBild,   frmReducedImg->ReducedImg, form->labLevel,
+                                       form->labDelta,  form->labProzent,          form->labDeltaVorgeschlagen,
+                                       form->labFehler, form->labDateiName};
     for (QWidget* child : form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (child->focusPolicy() != Qt::NoFocus && !qobject_cast<QLineEdit*>(child)) explained.push_back(child);
     EXPECT_GE(explained.size(), 8u + 11u);

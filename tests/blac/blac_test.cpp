@@ -79,8 +79,11 @@ TEST_F(Blac, SixthIsExtendedPrecision) {
     const struct {
         int position;
         double sixth;
-    } cases[] = {{1, 0x1.b4e81b4e81b4fp-10}, {3, 0x1.47ae147ae147bp-8}, {37, 0x1.f92c5f92c5f93p-5},
-                 {50, 0x1.5555555555555p-4}, {99, 0x1.51eb851eb851fp-3}};
+    } cases[] = {{1, 0x1.b4e81b4e81b4fp-10},
+                 {3, 0x1.47ae147ae147bp-8},
+                 {37, 0x1.f92c5f92c5f93p-5},
+                 {50, 0x1.5555555555555p-4},
+                 {99, 0x1.51eb851eb851fp-3}};
     for (const auto& c : cases) EXPECT_EQ(ComputeBlacValues(DeltaFromPosition(c.position)).S, c.sixth) << c.position;
 }
 
@@ -110,7 +113,7 @@ TEST_F(Blac, FixedCoefficientsAtDeltaZero) {
     ExpectNear(WaveletRight, {0, 0, 0.70444, -0.70444}, 0);
     EXPECT_EQ(OneMinusHalfDelta, 1.0);
     EXPECT_EQ(HalfDelta, 0.0);
-    EXPECT_EQ(WaveletMatrix.Get(6, 3), 0.70444);   // column 3 rows 4 ... 8 repeats column 2
+    EXPECT_EQ(WaveletMatrix.Get(6, 3), 0.70444);  // column 3 rows 4 ... 8 repeats column 2
     EXPECT_EQ(WaveletMatrix.Get(7, 3), -0.704449);
 }
 
@@ -195,7 +198,7 @@ TEST_F(Blac, CalcKoeffRefusesWrongShapes) {
 }
 
 TEST_F(Blac, DeltaConversions) {
-    EXPECT_EQ(DeltaFromPosition(61), 0.61);  // the double nearest 0.61 ...
+    EXPECT_EQ(DeltaFromPosition(61), 0.61);                             // the double nearest 0.61 ...
     EXPECT_LT(static_cast<long double>(DeltaFromPosition(61)), 0.61L);  // ... lies below it
     EXPECT_EQ(PositionFromDelta(0.61), 60);
     EXPECT_EQ(PositionFromDelta(0.29), 28);

@@ -27,8 +27,7 @@ protected:
         EXPECT_TRUE(run.out.isEmpty()) << c.name << ": " << run.out.toStdString();
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("tesora-cli: "))) << c.name;
         EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << c.name << ": " << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message)))
-            << c.name << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message))) << c.name << ": " << run.err.toStdString();
         EXPECT_EQ(Files(), before) << c.name;
     }
 
@@ -54,8 +53,10 @@ TEST_F(BadInputTest, UnusablePicturesExitWithOne) {
         {"truncated", {"info", "@DIR@/truncated.bmp"}, 1, "beschädigt oder unvollständig"},
         {"text named .bmp", {"propose", "@DIR@/text.bmp"}, 1, "kein lesbares Bild"},
         {"width 1026", {"compress", "@DIR@/wide.bmp", "--level", "3"}, 1, "1026 Pixel breit"},
-        {"sweep over a bad picture", {"sweep", "@IN@", "@DIR@/text.bmp", "--level", "3", "--epsilon", "1",
-                                      "--csv", "@DIR@/out.csv"}, 1, "kein lesbares Bild"},
+        {"sweep over a bad picture",
+         {"sweep", "@IN@", "@DIR@/text.bmp", "--level", "3", "--epsilon", "1", "--csv", "@DIR@/out.csv"},
+         1,
+         "kein lesbares Bild"},
     };
     for (const BadCase& c : cases) Expect(c);
 }
@@ -71,15 +72,21 @@ TEST_F(BadInputTest, WrongNumbersExitWithTwo) {
         {"position above 100", {"filters", "--position", "101"}, 2, "--position"},
         {"fractional position", {"filters", "--position", "2.5"}, 2, "--position"},
         {"delta above 1", {"compress", "@IN@", "--level", "3", "--delta", "1.5"}, 2, "--delta"},
-        {"position and delta", {"compress", "@IN@", "--level", "3", "--position", "5", "--delta", "0.5"}, 2,
+        {"position and delta",
+         {"compress", "@IN@", "--level", "3", "--position", "5", "--delta", "0.5"},
+         2,
          "--position"},
         {"negative epsilon", {"compress", "@IN@", "--level", "3", "--epsilon", "-1"}, 2, "--epsilon"},
         {"epsilon text", {"compress", "@IN@", "--level", "3", "--epsilon", "fünf"}, 2, "--epsilon"},
         {"epsilon nan", {"compress", "@IN@", "--level", "3", "--epsilon", "nan"}, 2, "--epsilon"},
         {"schranke text", {"propose", "@IN@", "--schranke", "hoch"}, 2, "--schranke"},
-        {"positions reversed", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--positions", "50:10:5"},
-         2, "--positions"},
-        {"positions step 0", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--positions", "0:10:0"}, 2,
+        {"positions reversed",
+         {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--positions", "50:10:5"},
+         2,
+         "--positions"},
+        {"positions step 0",
+         {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--positions", "0:10:0"},
+         2,
          "--positions"},
         {"sweep without epsilon", {"sweep", "@IN@", "--level", "3"}, 2, "--epsilon fehlt"},
     };
@@ -102,14 +109,20 @@ TEST_F(BadInputTest, WrongCommandLinesExitWithTwo) {
 
 TEST_F(BadInputTest, UnwritableOutputsExitWithOneBeforeAnyWork) {
     const BadCase cases[] = {
-        {"missing folder", {"compress", "@IN@", "--level", "3", "--reconstruction", "@DIR@/no/such/r.bmp"}, 1,
+        {"missing folder",
+         {"compress", "@IN@", "--level", "3", "--reconstruction", "@DIR@/no/such/r.bmp"},
+         1,
          "existiert nicht"},
         {"output is a folder", {"propose", "@IN@", "--difference", "@DIR@/folder.bmp"}, 1, "ist ein Ordner"},
         // The first output could be written, the last cannot: neither appears.
-        {"one of three", {"compress", "@IN@", "--level", "3", "--epsilon", "2", "--approximation", "@DIR@/a.png",
-                          "--coefficients", "@DIR@/c.bmp", "--reconstruction", "@DIR@/no/r.bmp"}, 1,
+        {"one of three",
+         {"compress", "@IN@", "--level", "3", "--epsilon", "2", "--approximation", "@DIR@/a.png", "--coefficients",
+          "@DIR@/c.bmp", "--reconstruction", "@DIR@/no/r.bmp"},
+         1,
          "existiert nicht"},
-        {"csv folder missing", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--csv", "@DIR@/no/s.csv"}, 1,
+        {"csv folder missing",
+         {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--csv", "@DIR@/no/s.csv"},
+         1,
          "existiert nicht"},
     };
     for (const BadCase& c : cases) Expect(c);
@@ -131,16 +144,27 @@ TEST_F(BadInputTest, OutputsThatWouldDestroyAnInputOrEachOtherExitWithTwo) {
     const QByteArray original = input.readAll();
     const BadCase cases[] = {
         {"the input itself", {"compress", "@IN@", "--level", "3", "--approximation", "@IN@"}, 2, "überschreiben"},
-        {"a symbolic link to it", {"compress", "@IN@", "--level", "3", "--reconstruction", "@DIR@/link.bmp"}, 2,
+        {"a symbolic link to it",
+         {"compress", "@IN@", "--level", "3", "--reconstruction", "@DIR@/link.bmp"},
+         2,
          "überschreiben"},
-        {"a hard link to it", {"compress", "@IN@", "--level", "3", "--coefficients", "@DIR@/hard.bmp"}, 2,
+        {"a hard link to it",
+         {"compress", "@IN@", "--level", "3", "--coefficients", "@DIR@/hard.bmp"},
+         2,
          "überschreiben"},
-        {"another spelling", {"compress", "@IN@", "--level", "3", "--epsilon", "1", "--approximation",
-                              "@DIR@/x.bmp", "--reconstruction", "@DIR@/./x.bmp"}, 2, "dieselbe Datei"},
-        {"csv and plot", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--csv", "@DIR@/s.png", "--plot",
-                          "@DIR@/s.png"}, 2, "dieselbe Datei"},
-        {"csv over a picture", {"sweep", "@DIR@/hard.bmp", "@IN@", "--level", "3", "--epsilon", "1", "--csv",
-                                "@DIR@/link.bmp"}, 2, "überschreiben"},
+        {"another spelling",
+         {"compress", "@IN@", "--level", "3", "--epsilon", "1", "--approximation", "@DIR@/x.bmp", "--reconstruction",
+          "@DIR@/./x.bmp"},
+         2,
+         "dieselbe Datei"},
+        {"csv and plot",
+         {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--csv", "@DIR@/s.png", "--plot", "@DIR@/s.png"},
+         2,
+         "dieselbe Datei"},
+        {"csv over a picture",
+         {"sweep", "@DIR@/hard.bmp", "@IN@", "--level", "3", "--epsilon", "1", "--csv", "@DIR@/link.bmp"},
+         2,
+         "überschreiben"},
         {"difference over the input", {"propose", "@IN@", "--difference", "@DIR@/link.bmp"}, 2, "überschreiben"},
     };
     for (const BadCase& c : cases) Expect(c);
@@ -194,20 +218,32 @@ TEST_F(BadInputTest, MatricesTablesAndOptionsAreReadStrictlyAndNamedForWhatTheyA
         {"a key twice", QStringList{"synthesise", "@DIR@/twice.npy"} + synthesise, 1, "shape steht zweimal"},
         {"a shape numpy refuses", QStringList{"synthesise", "@DIR@/split.npy"} + synthesise, 1, "Form ist unlesbar"},
         {"a key numpy refuses", QStringList{"synthesise", "@DIR@/extra.npy"} + synthesise, 1, "einen Eintrag außer"},
-        {"an overflowing reconstruction", {"synthesise", "@DIR@/huge.npy", "--level", "2", "--width", "9", "--height",
-                                           "9", "--reconstruction", "@DIR@/r.png"}, 1, "läuft über"},
+        {"an overflowing reconstruction",
+         {"synthesise", "@DIR@/huge.npy", "--level", "2", "--width", "9", "--height", "9", "--reconstruction",
+          "@DIR@/r.png"},
+         1,
+         "läuft über"},
         {"a FIFO as matrix", QStringList{"synthesise", "@DIR@/fifo.npy"} + synthesise, 1, "keine reguläre Datei"},
         {"standard input as matrix", QStringList{"synthesise", "-"} + synthesise, 2, "Standardeingabe"},
         {"no matrix", QStringList{"synthesise"} + synthesise, 2, "Es fehlt eine Matrixdatei"},
         {"no table", {"plot", "-o", "@DIR@/p.png"}, 2, "Es fehlt eine Tabelle"},
         {"control characters", {"plot", "@DIR@/escape.csv", "-o", "@DIR@/p.png"}, 2, "\\x1b[31mrot"},
-        {"a page of 558 megapixels", {"plot", "@DIR@/escape.csv", "-o", "@DIR@/p.png", "--size", "2000x2000mm"}, 2,
+        {"a page of 558 megapixels",
+         {"plot", "@DIR@/escape.csv", "-o", "@DIR@/p.png", "--size", "2000x2000mm"},
+         2,
          "höchstens 100 Megapixel"},
-        {"a FIFO output without reader", {"compress", "@IN@", "--level", "3", "--epsilon", "1", "--approximation",
-                                          "@DIR@/a.png", "--reconstruction", "@DIR@/fifo.png"}, 1, "FIFO ohne Leser"},
-        {"more steps than levels", {"analyse", "@IN@", "--steps", "5", "--save", "@DIR@/c.npy"}, 2,
+        {"a FIFO output without reader",
+         {"compress", "@IN@", "--level", "3", "--epsilon", "1", "--approximation", "@DIR@/a.png", "--reconstruction",
+          "@DIR@/fifo.png"},
+         1,
+         "FIFO ohne Leser"},
+        {"more steps than levels",
+         {"analyse", "@IN@", "--steps", "5", "--save", "@DIR@/c.npy"},
+         2,
          "erlaubt höchstens 4 Schritte"},
-        {"a value for a switch", {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--progress=yes"}, 2,
+        {"a value for a switch",
+         {"sweep", "@IN@", "--level", "3", "--epsilon", "1", "--progress=yes"},
+         2,
          "\"--progress\" nimmt keinen Wert"},
         {"rows beyond every table",
          QStringList{"sweep"} + QStringList(10, QStringLiteral("@IN@")) +

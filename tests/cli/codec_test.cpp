@@ -23,8 +23,8 @@ TEST_F(CodecCommandTest, DecodedPictureIsTheEncodingRunsReconstruction) {
     for (const Case& c : {Case{picture, {"--bytes", "2000", "--delta", "0.3"}}, Case{picture, {"--quantise", "4"}},
                           Case{colour, {"--bpp", "1.5", "--colour", "--rule", "flat"}}}) {
         const QString file = dir.filePath("out.tsr"), reconstruction = dir.filePath("rec.png");
-        const CliRun encoded = Run(QStringList{"encode", c.picture, "-o", file, "--reconstruction", reconstruction,
-                                               "--json"} + c.options);
+        const CliRun encoded =
+            Run(QStringList{"encode", c.picture, "-o", file, "--reconstruction", reconstruction, "--json"} + c.options);
         ASSERT_EQ(encoded.status, 0) << encoded.err.toStdString();
         const qint64 bytes = QFile(file).size();
         EXPECT_EQ(encoded.Json()["bytes"].toInteger(), bytes);

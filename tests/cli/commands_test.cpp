@@ -13,7 +13,6 @@
 namespace tesora::testing {
 namespace {
 
-
 QString Label(const QJsonObject& run, const char* name) {
     return run["labels"].toObject()[QString::fromLatin1(name)].toString();
 }
@@ -64,7 +63,8 @@ TEST_F(InfoAndFiltersTest, InfoReportsEveryGoodPictureAndOneLinePerBadOne) {
 TEST_F(InfoAndFiltersTest, FitScalesLikeTheWindowAndFehlerComparesWithTheScaledPicture) {
     const QString wide = Grey("wide.bmp", 2050, 60, [](int x, int y) { return (x / 2 + y * 3) % 256; });
     EXPECT_EQ(Run({"compress", wide, "--level", "8"}).status, 1);
-    const CliRun run = Run({"compress", wide, "--level", "10", "--fit", "--reconstruction", dir.filePath("r.bmp"), "--json"});
+    const CliRun run =
+        Run({"compress", wide, "--level", "10", "--fit", "--reconstruction", dir.filePath("r.bmp"), "--json"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.Json()["width"].toInt(), 1025);
     EXPECT_EQ(run.Json()["height"].toInt(), 30);
@@ -224,8 +224,8 @@ TEST_F(CompressTest, WritesEachPictureInTheFormatOfItsExtension) {
 
 TEST_F(CompressTest, SweepRowsEqualSingleRunsWhateverRanBefore) {
     const QString second = Grey("second.bmp", 33, 20, [](int x, int y) { return x * x + 9 * y; });
-    const CliRun sweep = Run({"sweep", picture, second, "--level", "3", "--epsilon", "2.5",
-                              "--positions", "0:60:30", "--json"});
+    const CliRun sweep =
+        Run({"sweep", picture, second, "--level", "3", "--epsilon", "2.5", "--positions", "0:60:30", "--json"});
     ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
     const QJsonArray runs = sweep.Json()["runs"].toArray();
     ASSERT_EQ(runs.size(), 6);
@@ -236,8 +236,7 @@ TEST_F(CompressTest, SweepRowsEqualSingleRunsWhateverRanBefore) {
                                   "--position", QString::number(row["position"].toInt()), "--json"})
                                  .Json();
         single.remove(QStringLiteral("format"));  // the document's, not the row's
-        EXPECT_EQ(row, single) << row["picture"].toString().toStdString() << " "
-                               << row["position"].toInt();
+        EXPECT_EQ(row, single) << row["picture"].toString().toStdString() << " " << row["position"].toInt();
     }
     EXPECT_EQ(runs[1].toObject()["position"].toInt(), 30);
     EXPECT_EQ(runs[5].toObject()["picture"].toString(), second);
@@ -245,8 +244,8 @@ TEST_F(CompressTest, SweepRowsEqualSingleRunsWhateverRanBefore) {
 
 TEST_F(CompressTest, SweepWritesCsvAndPlot) {
     const QString csv = dir.filePath("s.csv"), plot = dir.filePath("s.png");
-    const CliRun run = Run({"sweep", picture, "--level", "4", "--epsilon", "3", "--positions", "10:40:10",
-                            "--csv", csv, "--plot", plot});
+    const CliRun run = Run(
+        {"sweep", picture, "--level", "4", "--epsilon", "3", "--positions", "10:40:10", "--csv", csv, "--plot", plot});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -280,8 +279,7 @@ TEST_F(CompressTest, SweepWritesCsvAndPlot) {
 }
 
 TEST_F(CompressTest, SweepShowsProgressOnlyWhenAskedTo) {
-    const QStringList args{"tesora-cli", "sweep", picture, "--level", "5", "--epsilon", "1", "--positions",
-                           "0:10:10"};
+    const QStringList args{"tesora-cli", "sweep", picture, "--level", "5", "--epsilon", "1", "--positions", "0:10:10"};
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
     ASSERT_EQ(cli::RunCli(args, outStream, errStream, true), 0);

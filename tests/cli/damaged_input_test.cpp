@@ -29,7 +29,9 @@ protected:
         process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/tesora-cli"), args);
         EXPECT_TRUE(process.waitForFinished(60000));
         Outcome outcome{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                        process.readAllStandardOutput(), process.readAllStandardError(), {}};
+                        process.readAllStandardOutput(),
+                        process.readAllStandardError(),
+                        {}};
         for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
             QFile file(QDir(folder).filePath(name));
             EXPECT_TRUE(file.open(QIODevice::ReadOnly));
@@ -42,8 +44,8 @@ protected:
         return dir.filePath(name);
     }
     static QStringList Compress(const QString& picture) {
-        return {"compress", picture, "--level", "3", "--epsilon", "4", "--approximation", "a.bmp",
-                "--coefficients", "c.png", "--reconstruction", "r.bmp"};
+        return {"compress",        picture, "--level",        "3",     "--epsilon",        "4",
+                "--approximation", "a.bmp", "--coefficients", "c.png", "--reconstruction", "r.bmp"};
     }
 };
 
@@ -53,9 +55,8 @@ TEST_F(DamagedInputTest, DamagedPicturesEndWithOneLineAndNoOutputs) {
     std::vector<PictureBytes> files = SmallPictureFiles();
     files.push_back({"BMP 24-bit, five rows", "bmp", files[0].bytes.left(54 + 5 * 112)});
     for (const PictureBytes& kind : files) {
-        const QByteArray cut = QByteArray(kind.kind).contains("five rows")
-                                   ? kind.bytes
-                                   : kind.bytes.left(kind.bytes.size() * 3 / 4);
+        const QByteArray cut =
+            QByteArray(kind.kind).contains("five rows") ? kind.bytes : kind.bytes.left(kind.bytes.size() * 3 / 4);
         const QString folder = Folder(QString::fromLatin1(kind.kind).replace(' ', '_'));
         const QString picture = QStringLiteral("damaged.") + QString::fromLatin1(kind.suffix);
         QFile file(QDir(folder).filePath(picture));
@@ -72,8 +73,8 @@ TEST_F(DamagedInputTest, DamagedPicturesEndWithOneLineAndNoOutputs) {
                 EXPECT_TRUE(run.err.startsWith("tesora-cli: ")) << kind.kind << ": " << run.err.toStdString();
                 EXPECT_TRUE(run.err.contains("beschädigt oder unvollständig"))
                     << kind.kind << ": " << run.err.toStdString();
-                EXPECT_EQ(run.files, QStringList{picture + " " +
-                                                 QCryptographicHash::hash(cut, QCryptographicHash::Sha1).toHex()})
+                EXPECT_EQ(run.files,
+                          QStringList{picture + " " + QCryptographicHash::hash(cut, QCryptographicHash::Sha1).toHex()})
                     << kind.kind;
             }
         }
@@ -84,8 +85,7 @@ TEST_F(DamagedInputTest, TheSameFileGivesTheSameBytesWhateverFreshMemoryHolds) {
     for (const PictureBytes& kind : SmallPictureFiles()) {
         std::vector<Outcome> runs;
         for (const int fill : {0, 85, 170}) {
-            const QString folder =
-                Folder(QString::fromLatin1(kind.kind).replace(' ', '_') + QString::number(fill));
+            const QString folder = Folder(QString::fromLatin1(kind.kind).replace(' ', '_') + QString::number(fill));
             const QString picture = QStringLiteral("picture.") + QString::fromLatin1(kind.suffix);
             QFile file(QDir(folder).filePath(picture));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -47,10 +47,11 @@ TEST_F(InputOutputRoadTest, StandardInputPassesTheChecksOfAFile) {
         const char* name;
         QByteArray bytes;
         const char* message;
-    } refused[] = {{"cut-off BMP", whole.left(whole.size() - 100), "beschädigt oder unvollständig"},
-                   {"PPM", QByteArray("P6 3 2 255\n") + QByteArray(18, '\0'), "kein lesbares Bild"},
-                   {"SVG", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1025\" height=\"20000\"/>", "kein lesbares Bild"},
-                   {"more than the bound", QByteArray((64 << 20) + 1, 'B'), "größer als 64 MiB"}};
+    } refused[] = {
+        {"cut-off BMP", whole.left(whole.size() - 100), "beschädigt oder unvollständig"},
+        {"PPM", QByteArray("P6 3 2 255\n") + QByteArray(18, '\0'), "kein lesbares Bild"},
+        {"SVG", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1025\" height=\"20000\"/>", "kein lesbares Bild"},
+        {"more than the bound", QByteArray((64 << 20) + 1, 'B'), "größer als 64 MiB"}};
     for (const auto& c : refused) {
         const Result r = Start({"info", "-"}, c.bytes);
         EXPECT_EQ(r.status, 1) << c.name;
@@ -98,7 +99,8 @@ TEST_F(InputOutputRoadTest, AFailedOutputUndoesTheOnesAlreadyRenamed) {
     const QStringList before = Files();
     // Too long a name is found before any work, not at its rename.
     const QString tooLong = dir.filePath(QString(300, QLatin1Char('n')) + QStringLiteral(".bmp"));
-    const CliRun longName = Run({"compress", picture, "--level", "3", "--approximation", kept, "--reconstruction", tooLong});
+    const CliRun longName =
+        Run({"compress", picture, "--level", "3", "--approximation", kept, "--reconstruction", tooLong});
     EXPECT_EQ(longName.status, 1);
     EXPECT_TRUE(longName.err.contains(QStringLiteral("zu lang"))) << longName.err.toStdString();
     EXPECT_EQ(Bytes(kept), "the earlier file");
@@ -134,11 +136,18 @@ TEST_F(InputOutputRoadTest, TextsNamesAndNumbers) {
     const QString name = dir.path() + QStringLiteral("/a") + QChar(char16_t{0xDCFF}) + QStringLiteral("\\b.bmp");
     const CliRun json = Run({"info", name, "--json"});
     ASSERT_EQ(json.status, 0) << json.err.toStdString();
-    EXPECT_EQ(json.Json().value(QStringLiteral("pictures")).toArray().at(0).toObject().value(QStringLiteral("picture")).toString(),
+    EXPECT_EQ(json.Json()
+                  .value(QStringLiteral("pictures"))
+                  .toArray()
+                  .at(0)
+                  .toObject()
+                  .value(QStringLiteral("picture"))
+                  .toString(),
               dir.path() + QStringLiteral("/a\\xFF\\\\b.bmp"));
     EXPECT_FALSE(json.out.contains(QChar(char16_t{0xDCFF})));
     const QString csv = dir.filePath(QStringLiteral("table.csv"));
-    const CliRun sweep = Run({"sweep", name, "--level", "3", "--positions", "0:0:1", "--epsilon", "5", "--jobs", "1", "--csv", csv});
+    const CliRun sweep =
+        Run({"sweep", name, "--level", "3", "--positions", "0:0:1", "--epsilon", "5", "--jobs", "1", "--csv", csv});
     ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
     EXPECT_TRUE(Bytes(csv).contains("\n" + native + ",3,0,")) << Bytes(csv).toStdString();
     unlink(native.constData());  // Qt's clean-up cannot name it

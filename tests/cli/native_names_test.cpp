@@ -15,12 +15,14 @@ TEST(NativeNamesTest, EveryByteStringSurvivesTheRoundTrip) {
         bool qtCanName;
     } cases[] = {
         {"plain.bmp", true},
-        {"B\xc3\xbc" "cher/\xe2\x82\xac.bmp", true},   // UTF-8: ü and €
-        {"caf\xe9.bmp", false},                       // Latin-1 é
-        {"\xff\xfe\x80", false},                      // never UTF-8
-        {"\xed\xa0\x80.bmp", false},                  // an encoded surrogate
-        {"\xc0\xaf", false},                          // overlong "/"
-        {"\xf0\x9f\x98\x80 \xe9", false},             // valid and invalid mixed
+        {"B\xc3\xbc"
+         "cher/\xe2\x82\xac.bmp",
+         true},                            // UTF-8: ü and €
+        {"caf\xe9.bmp", false},            // Latin-1 é
+        {"\xff\xfe\x80", false},           // never UTF-8
+        {"\xed\xa0\x80.bmp", false},       // an encoded surrogate
+        {"\xc0\xaf", false},               // overlong "/"
+        {"\xf0\x9f\x98\x80 \xe9", false},  // valid and invalid mixed
     };
     for (const auto& c : cases) {
         char* argv[] = {const_cast<char*>("tesora-cli"), const_cast<char*>(c.bytes.constData())};

@@ -60,8 +60,8 @@ TEST_F(OutputSafetyTest, ReplacedOutputsKeepTheirModeNewOnesFollowTheUmask) {
     const QString kept = Text("kept.bmp", "old");
     ASSERT_EQ(chmod(QFile::encodeName(kept).constData(), 0600), 0);
     const mode_t savedMask = umask(027);
-    const CliRun run = Run({"compress", picture, "--level", "3", "--approximation", kept, "--reconstruction",
-                            dir.filePath("new.png")});
+    const CliRun run = Run(
+        {"compress", picture, "--level", "3", "--approximation", kept, "--reconstruction", dir.filePath("new.png")});
     umask(savedMask);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(Mode(kept), 0600u);
@@ -121,8 +121,8 @@ TEST_F(OutputSafetyTest, ASignalHandedToAHelperThreadWaitsWhileTheRenamesHoldIt)
 
 TEST_F(OutputSafetyTest, SmallestUsableDeltaWorksEverywhere) {
     const QString picture = Scene("scene.bmp", 40, 40);
-    const CliRun compress = Run({"compress", picture, "--level", "3", "--epsilon", "1", "--delta",
-                                 "1.1107651257113995e-16", "--json"});
+    const CliRun compress =
+        Run({"compress", picture, "--level", "3", "--epsilon", "1", "--delta", "1.1107651257113995e-16", "--json"});
     ASSERT_EQ(compress.status, 0) << compress.err.toStdString();
     EXPECT_TRUE(std::isfinite(compress.Json()["meanError"].toDouble()));
     const CliRun filters = Run({"filters", "--delta", "1.1107651257113995e-16"});

@@ -29,7 +29,10 @@ QString Table(int pictures, int deltas, int epsilons) {
             for (int e = 1; e <= epsilons; ++e) {
                 const double delta = deltas > 1 ? d / double(deltas - 1) : 0.3;
                 csv += QStringLiteral("/pictures/picture-%1.bmp,4,%2,%3,%4,%5,%6,%7\n")
-                           .arg(p).arg(d).arg(delta).arg(e)
+                           .arg(p)
+                           .arg(d)
+                           .arg(delta)
+                           .arg(e)
                            .arg(40 + 55 * (1 - std::exp(-e / 3.0)) + 2 * delta + p)
                            .arg(0.5 + 0.4 * e * (1 + delta) + 0.3 * p)
                            .arg(45 - 2.0 * e * (1 + 0.2 * delta) - p);
@@ -46,7 +49,8 @@ void ExpectApartAndOnPage(const cli::PlotLayout& layout, const cli::RateDistorti
     std::vector<std::pair<QRectF, QString>> boxes;
     for (const cli::PlotText& text : layout.texts) boxes.emplace_back(text.box, text.text);
     for (const cli::LegendSample& sample : layout.samples) boxes.emplace_back(sample.box, QStringLiteral("(sample)"));
-    for (const cli::PlacedLabel& label : layout.labels) boxes.emplace_back(label.box, QStringLiteral("label ") + label.text);
+    for (const cli::PlacedLabel& label : layout.labels)
+        boxes.emplace_back(label.box, QStringLiteral("label ") + label.text);
     if (!layout.colourBar.isEmpty()) boxes.emplace_back(layout.colourBar, QStringLiteral("(colour bar)"));
     const QRectF page(QPointF(0, 0), layout.page);
     for (std::size_t a = 0; a < boxes.size(); ++a) {
@@ -179,8 +183,8 @@ TEST(PlotLayout, SpansUpToTheLargestDoublesGetFewRoundTicks) {
         return QStringLiteral("picture,epsilon,zero_share,mean_error\na,1,%1,1\na,2,%2,2\n").arg(x, y);
     };
     for (bool log : {true, false}) {
-        for (const auto& [low, high] : {std::pair("1", "1e308"), std::pair("-1.7e308", "1.7e308"),
-                                        std::pair("1e-300", "1e300")}) {
+        for (const auto& [low, high] :
+             {std::pair("1", "1e308"), std::pair("-1.7e308", "1.7e308"), std::pair("1e-300", "1e300")}) {
             cli::PlotOptions options;
             options.x.log = log;
             const cli::PlotLayout layout = cli::LayOutPlot(PlotOf(table(low, high), options), QSizeF(675, 450), fonts);
@@ -239,18 +243,20 @@ TEST(PlotTable, ColumnsAreReadByNameAndBadRowsNamed) {
         return {};
     };
     EXPECT_EQ(error("zero_share,mean_error\n1,2\n3\n"), "Tabelle \"b.csv\", Zeile 3: 1 Felder, die Kopfzeile hat 2.");
-    EXPECT_EQ(error("zero_share,mean_error\n1,2\n\"3,4\n"), "Tabelle \"b.csv\", Zeile 3: Anführungszeichen nicht geschlossen.");
+    EXPECT_EQ(error("zero_share,mean_error\n1,2\n\"3,4\n"),
+              "Tabelle \"b.csv\", Zeile 3: Anführungszeichen nicht geschlossen.");
     EXPECT_EQ(error("zero_share,mean_error\n1,2\n\n4,zwei\n"),
               "Tabelle \"b.csv\", Zeile 4: \"zwei\" in Spalte mean_error ist keine Zahl.");
-    EXPECT_EQ(error("zero_share,mean_error\n0x10,2\n"), "Tabelle \"b.csv\", Zeile 2: \"0x10\" in Spalte zero_share ist keine Zahl.");
+    EXPECT_EQ(error("zero_share,mean_error\n0x10,2\n"),
+              "Tabelle \"b.csv\", Zeile 2: \"0x10\" in Spalte zero_share ist keine Zahl.");
     EXPECT_EQ(error(""), "Die Tabelle \"b.csv\" ist leer.");
     EXPECT_EQ(error("zero_share,mean_error\n1,2\n", "entropy_bpp").rfind("usage: ", 0), 0u);
     // A target sweep under two rules: a curve per picture, rule and Delta, points named
     // by their target rather than the Epsilon found for it.
-    const cli::RateDistortionPlot targets = PlotOf(QStringLiteral(
-        "picture,delta,rule,zeros,epsilon,zero_share,mean_error\n"
-        "a.bmp,0.5,flat,90,3.25,90.2,2\na.bmp,0.5,flat,80,1.5,80.1,1\na.bmp,0.5,norm,80,0.7,80,1.5\n"
-        "a.bmp,0.5,norm,90,1.1,90,2.5\n"));
+    const cli::RateDistortionPlot targets = PlotOf(
+        QStringLiteral("picture,delta,rule,zeros,epsilon,zero_share,mean_error\n"
+                       "a.bmp,0.5,flat,90,3.25,90.2,2\na.bmp,0.5,flat,80,1.5,80.1,1\na.bmp,0.5,norm,80,0.7,80,1.5\n"
+                       "a.bmp,0.5,norm,90,1.1,90,2.5\n"));
     ASSERT_EQ(targets.curves.size(), 2u);
     EXPECT_EQ(targets.curves[1].name, QStringLiteral("a.bmp, norm, Delta 0.5"));
     EXPECT_EQ(targets.curves[0].points[0].label, QStringLiteral("80"));
@@ -274,7 +280,8 @@ protected:
 TEST_F(PlotFiles, PngSvgAndPdfSayWhatWasAsked) {
     const QString table = Write("t.csv", Table(2, 3, 4));
     const QString png = dir.filePath("p.png"), svg = dir.filePath("p.svg"), pdf = dir.filePath("p.pdf");
-    const CliRun run = Run({"plot", table, "-o", png, "-o", svg, "--output", pdf, "--size", "85x60mm", "--labels", "en"});
+    const CliRun run =
+        Run({"plot", table, "-o", png, "-o", svg, "--output", pdf, "--size", "85x60mm", "--labels", "en"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_EQ(run.err.count('\n'), 3);
@@ -302,7 +309,8 @@ TEST_F(PlotFiles, PngSvgAndPdfSayWhatWasAsked) {
         EXPECT_TRUE(texts.contains(QString::fromUtf8(expected))) << expected;
 
     if (Tool("pdfinfo").isEmpty()) GTEST_SKIP() << "poppler-utils missing (scripts/install-deps.sh)";
-    EXPECT_TRUE(Output(Tool("pdfinfo"), {pdf}).contains(QRegularExpression(QStringLiteral("Page size: +240\\.94\\d* x 170\\.0[78]\\d* pts"))));
+    EXPECT_TRUE(Output(Tool("pdfinfo"), {pdf})
+                    .contains(QRegularExpression(QStringLiteral("Page size: +240\\.94\\d* x 170\\.0[78]\\d* pts"))));
     const QString text = Output(Tool("pdftotext"), {pdf, "-"});
     EXPECT_TRUE(text.contains(QStringLiteral("mean absolute error (grey levels)"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("picture-0.bmp")));
@@ -313,11 +321,13 @@ TEST_F(PlotFiles, PngSvgAndPdfSayWhatWasAsked) {
 
 TEST_F(PlotFiles, SweepWritesEveryPlotInOneRunAsPlotRedrawsIt) {
     const QString picture = Scene("s.bmp", 40, 30);
-    const QString csv = dir.filePath("s.csv"), a = dir.filePath("a.png"), b = dir.filePath("b.png"), c = dir.filePath("c.svg");
-    const CliRun sweep = Run({"sweep", picture, "--level", "2", "--epsilons", "1,4", "--positions", "0:100:50",
-                              "--csv", csv, "--plot", a, "--plot", c, "--plot-y", "psnr", "--size", "640x480"});
+    const QString csv = dir.filePath("s.csv"), a = dir.filePath("a.png"), b = dir.filePath("b.png"),
+                  c = dir.filePath("c.svg");
+    const CliRun sweep = Run({"sweep", picture, "--level", "2", "--epsilons", "1,4", "--positions", "0:100:50", "--csv",
+                              csv, "--plot", a, "--plot", c, "--plot-y", "psnr", "--size", "640x480"});
     ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
-    EXPECT_TRUE(sweep.err.endsWith(QStringLiteral("Diagramm in %1\nDiagramm in %2\n").arg(a, c))) << sweep.err.toStdString();
+    EXPECT_TRUE(sweep.err.endsWith(QStringLiteral("Diagramm in %1\nDiagramm in %2\n").arg(a, c)))
+        << sweep.err.toStdString();
     const CliRun plot = Run({"plot", csv, "-o", b, "--plot-y", "psnr", "--size", "640x480"});
     ASSERT_EQ(plot.status, 0) << plot.err.toStdString();
     EXPECT_EQ(QImage(a), QImage(b));
@@ -337,7 +347,8 @@ TEST_F(PlotFiles, SweepWritesEveryPlotInOneRunAsPlotRedrawsIt) {
     const QStringList before = Files();
     const CliRun malformed = Run({"plot", bad, "-o", dir.filePath("m.png")});
     EXPECT_EQ(malformed.status, 1);
-    EXPECT_EQ(malformed.err, QStringLiteral("tesora-cli: Tabelle \"%1\", Zeile 3: 3 Felder, die Kopfzeile hat 2.\n").arg(bad));
+    EXPECT_EQ(malformed.err,
+              QStringLiteral("tesora-cli: Tabelle \"%1\", Zeile 3: 3 Felder, die Kopfzeile hat 2.\n").arg(bad));
     EXPECT_EQ(Files(), before);
 }
 
@@ -357,7 +368,8 @@ TEST(Progress, RowsTimeAndEstimateAtMostTenTimesASecond) {
         EXPECT_GE(updates, 15);
         EXPECT_LE(updates, 22);
         // Halfway: one second gone, about one to go.
-        EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\r(9[6-9]|10[0-4])/200 Zeilen, 0:01 vergangen, noch etwa 0:01"))))
+        EXPECT_TRUE(text.contains(
+            QRegularExpression(QStringLiteral("\r(9[6-9]|10[0-4])/200 Zeilen, 0:01 vergangen, noch etwa 0:01"))))
             << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("\r200/200 Zeilen, 0:02 vergangen")));
     }

@@ -20,9 +20,7 @@ protected:
         int status;
         QString out, err;
     };
-    static QString Binary() {
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/tesora-cli");
-    }
+    static QString Binary() { return QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/tesora-cli"); }
     Result Start(const QStringList& args, const QByteArray& input = QByteArray(),
                  const QString& standardOutput = QString()) {
         QProcess process;
@@ -37,8 +35,7 @@ protected:
         process.closeWriteChannel();
         EXPECT_TRUE(process.waitForFinished(30000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
     }
     void SetUp() override { ASSERT_TRUE(QFileInfo(Binary()).isExecutable()) << Binary().toStdString(); }
 };
@@ -62,8 +59,8 @@ TEST_F(ProcessTest, HelpAndExitStatuses) {
 TEST_F(ProcessTest, SweepDrawsItsPlotWithoutADisplay) {
     const QString picture = Scene("scene.bmp", 40, 40);
     const QString plot = dir.filePath("plot.png");
-    const Result run = Start({"sweep", picture, "--level", "3", "--epsilon", "2", "--positions", "0:100:50",
-                              "--plot", plot});
+    const Result run =
+        Start({"sweep", picture, "--level", "3", "--epsilon", "2", "--positions", "0:100:50", "--plot", plot});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     // No progress (not a terminal); the note on the plot is a message, not data.
     EXPECT_EQ(run.err, QStringLiteral("Diagramm in %1\n").arg(plot));
@@ -73,8 +70,9 @@ TEST_F(ProcessTest, SweepDrawsItsPlotWithoutADisplay) {
 
 TEST_F(ProcessTest, AReportThatCannotBeWrittenIsAFailure) {
     const QString picture = Scene("scene.bmp", 40, 40);
-    for (const QStringList& args : {QStringList{"compress", picture, "--level", "3"},
-                                    QStringList{"info", picture, "--json"}, QStringList{"filters", "--position", "5"}}) {
+    for (const QStringList& args :
+         {QStringList{"compress", picture, "--level", "3"}, QStringList{"info", picture, "--json"},
+          QStringList{"filters", "--position", "5"}}) {
         const Result full = Start(args, {}, QStringLiteral("/dev/full"));
         EXPECT_EQ(full.status, 1) << args.join(' ').toStdString();
         EXPECT_EQ(full.err, QStringLiteral("tesora-cli: Die Standardausgabe kann nicht geschrieben werden.\n"));
@@ -89,8 +87,9 @@ TEST_F(ProcessTest, NamesThatAreNotUtf8AreReadAndWrittenUnderTheirOwnBytes) {
     QProcess shell;
     shell.setWorkingDirectory(dir.path());
     shell.start(QStringLiteral("/bin/sh"),
-                {"-c", "exec \"$0\" compress \"$(printf 'caf\\351.bmp')\" --level 3 --reconstruction "
-                       "\"$(printf 'r\\351sultat.png')\" --approximation \"$(printf 'n\\351u.bmp')\"",
+                {"-c",
+                 "exec \"$0\" compress \"$(printf 'caf\\351.bmp')\" --level 3 --reconstruction "
+                 "\"$(printf 'r\\351sultat.png')\" --approximation \"$(printf 'n\\351u.bmp')\"",
                  Binary()});
     ASSERT_TRUE(shell.waitForFinished(30000));
     EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
@@ -129,8 +128,9 @@ TEST_F(ProcessTest, PicturesComeInAndTablesGoOutThroughPipes) {
 
     // Workers share the bytes read once; the table alone reaches standard output.
     const QString plot = dir.filePath("p.png");
-    const Result sweep = Start({"sweep", "-", "--level", "3", "--epsilons", "1,2", "--positions", "0:100:50",
-                                "--jobs", "2", "--csv", "-", "--plot", plot}, bytes);
+    const Result sweep = Start({"sweep", "-", "--level", "3", "--epsilons", "1,2", "--positions", "0:100:50", "--jobs",
+                                "2", "--csv", "-", "--plot", plot},
+                               bytes);
     ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
     const QStringList lines = sweep.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1 + 3 * 2);

@@ -25,7 +25,6 @@
 namespace tesora::testing {
 namespace {
 
-
 QString Label(const QJsonObject& run, const char* name) {
     return run["labels"].toObject()[QString::fromLatin1(name)].toString();
 }
@@ -81,8 +80,8 @@ TEST_F(ResearchTest, DataNumbersAreTheShortestThatReadBackExactly) {
     const CliRun text = Run({"compress", picture, "--level", "3", "--position", "10", "--epsilon", "2"});
     EXPECT_TRUE(text.out.contains(QStringLiteral("\nDelta: 0.1 (Position 10)\n"))) << text.out.toStdString();
     EXPECT_TRUE(text.out.contains(QStringLiteral("\nPSNR: %1 dB\n").arg(row[9]))) << text.out.toStdString();
-    const QJsonObject json = Run({"compress", picture, "--level", "3", "--position", "10", "--epsilon", "2",
-                                  "--json"}).Json();
+    const QJsonObject json =
+        Run({"compress", picture, "--level", "3", "--position", "10", "--epsilon", "2", "--json"}).Json();
     EXPECT_EQ(Label(json, "lab_fehler"), QString::fromStdString(FormatG(row[8].toDouble())));
     EXPECT_TRUE(text.out.contains(QStringLiteral("\nFehler: %1\n").arg(Label(json, "lab_fehler"))));
 }
@@ -96,7 +95,8 @@ TEST_F(ResearchTest, EpsilonTextsConvertAsTheBoxConvertsThem) {
     EXPECT_TRUE(two.err.isEmpty());
     EXPECT_EQ(comma.Json(), two.Json());
     // A prefix with an exponent, a bound with letters after it.
-    EXPECT_EQ(Run({"compress", picture, "--level", "3", "--epsilon", "1e1x", "--json"}).Json()["epsilon"].toDouble(), 10.0);
+    EXPECT_EQ(Run({"compress", picture, "--level", "3", "--epsilon", "1e1x", "--json"}).Json()["epsilon"].toDouble(),
+              10.0);
     const CliRun schranke = Run({"propose", picture, "--schranke", "75 Grauwerte", "--json"});
     EXPECT_EQ(schranke.Json()["schranke"].toDouble(), 75.0);
     EXPECT_EQ(schranke.err.count('\n'), 1);
@@ -125,8 +125,8 @@ TEST_F(ResearchTest, VersionAndUnexpectedExceptions) {
 
 TEST_F(ResearchTest, SeveralEpsilonsReuseOneDecompositionAndEqualSingleRuns) {
     const QString second = Grey("tall.bmp", 33, 50, [](int x, int y) { return x * x + 9 * y; });
-    const CliRun sweep = Run({"sweep", picture, second, "--level", "3", "--epsilons", "0.5:2.5:1", "--positions",
-                              "20:60:40", "--json"});
+    const CliRun sweep =
+        Run({"sweep", picture, second, "--level", "3", "--epsilons", "0.5:2.5:1", "--positions", "20:60:40", "--json"});
     ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
     const QJsonArray runs = sweep.Json()["runs"].toArray();
     ASSERT_EQ(runs.size(), 2 * 2 * 3);
@@ -178,8 +178,8 @@ TEST_F(ResearchTest, TheFloorIsTheRunWithNothingRemovedInEveryRow) {
 TEST_F(ResearchTest, ZerosTargetsGiveEpsilonsThatReproduceTheirRows) {
     const QString board = Grey("board.bmp", 40, 36, [](int x, int y) { return ((x / 4 + y / 3) % 2) * 180 + 30; });
     for (const char* rule : {"flat", "norm"}) {
-        const CliRun sweep = Run({"sweep", board, "--level", "3", "--zeros", "50,80,95", "--rule", QString::fromLatin1(rule),
-                                  "--positions", "40:40:1", "--json"});
+        const CliRun sweep = Run({"sweep", board, "--level", "3", "--zeros", "50,80,95", "--rule",
+                                  QString::fromLatin1(rule), "--positions", "40:40:1", "--json"});
         ASSERT_EQ(sweep.status, 0) << sweep.err.toStdString();
         const QJsonArray runs = sweep.Json()["runs"].toArray();
         ASSERT_EQ(runs.size(), 3);
@@ -189,10 +189,10 @@ TEST_F(ResearchTest, ZerosTargetsGiveEpsilonsThatReproduceTheirRows) {
             EXPECT_EQ(row["zeros_target"].toDouble(), target);
             EXPECT_GE(row["own_zero_share"].toDouble(), target);
             // Written in the shortest form, the Epsilon reads back as the same double.
-            QJsonObject again = Run({"compress", board, "--level", "3", "--position", "40", "--rule", QString::fromLatin1(rule),
-                                     "--epsilon", report::Shortest(row["epsilon"].toDouble()),
-                                     "--json"})
-                                    .Json();
+            QJsonObject again =
+                Run({"compress", board, "--level", "3", "--position", "40", "--rule", QString::fromLatin1(rule),
+                     "--epsilon", report::Shortest(row["epsilon"].toDouble()), "--json"})
+                    .Json();
             row.remove(QStringLiteral("zeros_target"));
             again.remove(QStringLiteral("zeros_target"));
             again.remove(QStringLiteral("format"));
@@ -229,8 +229,8 @@ TEST_F(ResearchTest, BandsRulesAndTheRateAddUp) {
     // The road's pictures follow a rule other than "Reduce": its markers count the rule's
     // zeros, its reconstruction has the reported error.
     const QString marked = dir.filePath("marked.png"), rebuilt = dir.filePath("rebuilt.png");
-    const CliRun norm = Run({"compress", picture, "--level", "3", "--rule", "norm", "--epsilon", "40", "--quantise", "1",
-                             "--coefficients", marked, "--reconstruction", rebuilt, "--json"});
+    const CliRun norm = Run({"compress", picture, "--level", "3", "--rule", "norm", "--epsilon", "40", "--quantise",
+                             "1", "--coefficients", marked, "--reconstruction", rebuilt, "--json"});
     ASSERT_EQ(norm.status, 0) << norm.err.toStdString();
     const QImage markers(marked), reconstruction(rebuilt), original(picture);
     int red = 0;
@@ -265,8 +265,10 @@ TEST_F(ResearchTest, TheNewOptionsRefuseWhatMakesNoSense) {
 TEST_F(ResearchTest, TheTableIsTheSameForAnyNumberOfJobs) {
     const QString second = Grey("second.bmp", 40, 30, [](int x, int y) { return (x * 13) ^ (y * 7); });
     const QStringList args{"sweep", picture, second, "--level", "2", "--epsilons", "1,4,16", "--positions", "0:100:25"};
-    const CliRun one = Run(QStringList(args) << "--jobs" << "1");
-    const CliRun three = Run(QStringList(args) << "--jobs" << "3");
+    const CliRun one = Run(QStringList(args) << "--jobs"
+                                             << "1");
+    const CliRun three = Run(QStringList(args) << "--jobs"
+                                               << "3");
     ASSERT_EQ(one.status, 0) << one.err.toStdString();
     ASSERT_EQ(three.status, 0) << three.err.toStdString();
     EXPECT_EQ(CsvLines(one).size(), 1 + 2 * 5 * 3);
@@ -280,7 +282,10 @@ TEST_F(ResearchTest, TheTableIsTheSameForAnyNumberOfJobs) {
         EXPECT_EQ(run.err.count('\n'), 1) << jobs;
         EXPECT_TRUE(run.err.contains(QStringLiteral("kein lesbares Bild"))) << run.err.toStdString();
     }
-    EXPECT_EQ(Run(QStringList(args) << "--jobs" << "0").status, 2);
+    EXPECT_EQ(Run(QStringList(args) << "--jobs"
+                                    << "0")
+                  .status,
+              2);
 }
 
 TEST_F(ResearchTest, OwnZeroShareCountsOnlyThePicturesOwnDetails) {
@@ -307,8 +312,8 @@ TEST_F(ResearchTest, TallPicturesAreMeasuredOverTheirTransformedRows) {
     // Width 17: level 4, so 17 of 1000 rows are transformed.
     const QString tall = Grey("tall.bmp", 17, 1000, [](int x, int y) { return (x * 7919 + y * 104729) % 251; });
     const QString rebuilt = dir.filePath("r.bmp");
-    const CliRun run = Run({"compress", tall, "--level", "2", "--epsilon", "20", "--reconstruction", rebuilt,
-                            "--json"});
+    const CliRun run =
+        Run({"compress", tall, "--level", "2", "--epsilon", "20", "--reconstruction", rebuilt, "--json"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonObject r = run.Json();
     EXPECT_EQ(r["transformed_rows"].toInt(), 17);
@@ -350,8 +355,11 @@ TEST(PlotLayoutTest, CurvesFollowPictureAndDeltaAndLabelsNeverOverlap) {
         for (int e = 0; e < 30; ++e)
             // Dense points, some on top of each other: the hard case for labels.
             csv += QStringLiteral("/p/a.bmp,%1,%2,%3,%4,%5\n")
-                       .arg(position / 100.0).arg(1 + e * 0.1).arg(40 + e * 0.3 + position * 0.01)
-                       .arg(1 + e * 0.02).arg(40 - e * 0.1);
+                       .arg(position / 100.0)
+                       .arg(1 + e * 0.1)
+                       .arg(40 + e * 0.3 + position * 0.01)
+                       .arg(1 + e * 0.02)
+                       .arg(40 - e * 0.1);
     const cli::PlotOptions options;
     const cli::RateDistortionPlot plot = cli::PlotOfTable(cli::ParseTable(csv.toUtf8(), "t.csv"), options);
     ASSERT_EQ(plot.curves.size(), 2u);
@@ -435,8 +443,8 @@ TEST_F(ResearchTest, ExactSynthesisShowsItsFloorAndCountsTheCodedCoefficients) {
 }
 
 TEST_F(ResearchTest, RateTargetsAndLiftingBasesCountTheCodedCoefficients) {
-    const CliRun exact = Run({"compress", picture, "--steps", "3", "--rule", "norm", "--bpp", "1", "--synthesis",
-                              "exact", "--json"});
+    const CliRun exact =
+        Run({"compress", picture, "--steps", "3", "--rule", "norm", "--bpp", "1", "--synthesis", "exact", "--json"});
     ASSERT_EQ(exact.status, 0) << exact.err.toStdString();
     const QJsonObject r = exact.Json();
     EXPECT_EQ(r["synthesis"].toString(), QStringLiteral("exact"));

@@ -12,7 +12,6 @@
 namespace tesora::testing {
 namespace {
 
-
 QByteArray Bytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -62,10 +61,10 @@ TEST_F(WindowEquivalenceTest, CompressMatchesTheRoadThroughTheWindows) {
         ASSERT_TRUE(errors.empty()) << errors.front().toStdString();
 
         const QJsonObject run =
-            Cli({"compress", picture, "--level", QString::number(c.level), "--position",
-                 QString::number(c.position), "--epsilon", c.epsilon, "--approximation",
-                 dir.filePath("cli-approximation.bmp"), "--coefficients", dir.filePath("cli-coefficients.bmp"),
-                 "--reconstruction", dir.filePath("cli-reconstruction.bmp"), "--json"});
+            Cli({"compress", picture, "--level", QString::number(c.level), "--position", QString::number(c.position),
+                 "--epsilon", c.epsilon, "--approximation", dir.filePath("cli-approximation.bmp"), "--coefficients",
+                 dir.filePath("cli-coefficients.bmp"), "--reconstruction", dir.filePath("cli-reconstruction.bmp"),
+                 "--json"});
 
         EXPECT_EQ(Bytes(dir.filePath("cli-approximation.bmp")), Bytes(dir.filePath("window-approximation.bmp")));
         EXPECT_EQ(Bytes(dir.filePath("cli-coefficients.bmp")), coefficients);

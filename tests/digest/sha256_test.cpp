@@ -29,7 +29,8 @@ TEST(Sha256, PiecewiseUpdatesEqualOneUpdate) {
     std::string text;
     for (int i = 0; i < 300; ++i) text += static_cast<char>(i * 7);
     tesora::Sha256 pieces;
-    for (std::size_t at = 0; at < text.size(); at += 13) pieces.Update(text.data() + at, std::min<std::size_t>(13, text.size() - at));
+    for (std::size_t at = 0; at < text.size(); at += 13)
+        pieces.Update(text.data() + at, std::min<std::size_t>(13, text.size() - at));
     EXPECT_EQ(pieces.FinishHex(), Hex(text));
 
     tesora::Sha256 word, bytes;

@@ -20,7 +20,10 @@ TEST(SolveCholesky, SmallSystems) {
     EXPECT_EQ(b1[0], (3.0 / std::sqrt(2.0)) / std::sqrt(2.0));
 
     Matrix A(2, 2);
-    A.Set(1, 1, 4); A.Set(1, 2, 2); A.Set(2, 1, 2); A.Set(2, 2, 3);
+    A.Set(1, 1, 4);
+    A.Set(1, 2, 2);
+    A.Set(2, 1, 2);
+    A.Set(2, 2, 3);
     double b[2] = {2, 1};
     EXPECT_EQ(A.SolveCholesky(b), b);
     EXPECT_DOUBLE_EQ(b[0], 0.5);
@@ -38,8 +41,14 @@ TEST(SolveCholesky, IdentityLeavesRightHandSide) {
 
 TEST(SolveCholesky, ReadsOnlyTheLowerTriangle) {
     Matrix sym(2, 2), skew(2, 2);
-    sym.Set(1, 1, 4); sym.Set(1, 2, 2); sym.Set(2, 1, 2); sym.Set(2, 2, 3);
-    skew.Set(1, 1, 4); skew.Set(1, 2, 99); skew.Set(2, 1, 2); skew.Set(2, 2, 3);
+    sym.Set(1, 1, 4);
+    sym.Set(1, 2, 2);
+    sym.Set(2, 1, 2);
+    sym.Set(2, 2, 3);
+    skew.Set(1, 1, 4);
+    skew.Set(1, 2, 99);
+    skew.Set(2, 1, 2);
+    skew.Set(2, 2, 3);
     double a[2] = {1, 5}, c[2] = {1, 5};
     sym.SolveCholesky(a);
     skew.SolveCholesky(c);
@@ -51,14 +60,16 @@ TEST(SolveCholesky, NonSquareWritesMessageAndLeavesB) {
     double b[3] = {1, 2, 3};
     testing::internal::CaptureStdout();
     EXPECT_EQ(A.SolveCholesky(b), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Fehler in SolveCholesky: Matrix MUSS quadratisch sein!!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fehler in SolveCholesky: Matrix MUSS quadratisch sein!!\n");
     EXPECT_EQ(b[2], 3.0);
 }
 
 TEST(SolveCholesky, NonPositivePivotStopsTheSolve) {
     Matrix A(2, 2);
-    A.Set(1, 1, 1); A.Set(2, 1, 2); A.Set(1, 2, 2); A.Set(2, 2, 1);  // indefinite
+    A.Set(1, 1, 1);
+    A.Set(2, 1, 2);
+    A.Set(1, 2, 2);
+    A.Set(2, 2, 1);  // indefinite
     double b[2] = {1, 1};
     EXPECT_THROW(A.SolveCholesky(b), tesora::Error);
     Matrix Z(1, 1);  // zero pivot: no division by zero, no infinity
@@ -100,7 +111,8 @@ TEST(TridiagonalCholesky, BitIdenticalToSolveCholeskyForAllSizes) {
             A.SolveCholesky(b.data());
             fast.Solve(single.data());
             ASSERT_EQ(std::memcmp(b.data(), single.data(), b.size() * sizeof(double)), 0) << "n=" << n;
-            for (int k = 0; k < n; ++k) interleaved[static_cast<size_t>(k) * count + m] = single[static_cast<size_t>(k)] ;
+            for (int k = 0; k < n; ++k)
+                interleaved[static_cast<size_t>(k) * count + m] = single[static_cast<size_t>(k)];
             for (int k = 0; k < n; ++k) dense[static_cast<size_t>(k) * count + m] = b[static_cast<size_t>(k)];
         }
         ASSERT_EQ(std::memcmp(dense.data(), interleaved.data(), dense.size() * sizeof(double)), 0);
@@ -121,7 +133,8 @@ TEST(TridiagonalCholesky, InterleavedSolveMatchesDenseSolve) {
         const int count = n > 500 ? 2 : 5;
         const size_t stride = 7;  // wider than count: the gaps must stay untouched
         std::vector<double> block(static_cast<size_t>(n) * stride, 123.0);
-        std::vector<std::vector<double>> columns(static_cast<size_t>(count), std::vector<double>(static_cast<size_t>(n)));
+        std::vector<std::vector<double>> columns(static_cast<size_t>(count),
+                                                 std::vector<double>(static_cast<size_t>(n)));
         for (int m = 0; m < count; ++m)
             for (int k = 0; k < n; ++k) {
                 double v = 255.0 * u(rng);
@@ -170,10 +183,13 @@ TEST(TridiagonalCholesky, EmulationOnDoublesMatchesExtendedSteps) {
             std::vector<double> block(static_cast<std::size_t>(n) * count);
             for (double& v : block) {
                 switch (kind) {
-                case 0: v = 255.0 * u(rng); break;
-                case 1: case 2: v = shortMantissa(static_cast<int>(rng() % 12)); break;
-                case 3: v = std::ldexp(u(rng), static_cast<int>(rng() % 1400) - 700); break;  // beyond the safe range
-                default: v = rng() % 3 == 0 ? 0.0 : 128.0 + shortMantissa(3); break;            // zeros
+                    case 0: v = 255.0 * u(rng); break;
+                    case 1:
+                    case 2: v = shortMantissa(static_cast<int>(rng() % 12)); break;
+                    case 3:
+                        v = std::ldexp(u(rng), static_cast<int>(rng() % 1400) - 700);
+                        break;                                                            // beyond the safe range
+                    default: v = rng() % 3 == 0 ? 0.0 : 128.0 + shortMantissa(3); break;  // zeros
                 }
             }
             std::vector<double> emulated = block, native = block;
@@ -181,13 +197,16 @@ TEST(TridiagonalCholesky, EmulationOnDoublesMatchesExtendedSteps) {
             fast.SolveInterleaved(native.data(), count, count);
             for (std::size_t m = 0; m < count; ++m) {
                 std::vector<double> single(static_cast<std::size_t>(n));
-                for (int k = 0; k < n; ++k) single[static_cast<std::size_t>(k)] = block[static_cast<std::size_t>(k) * count + m];
+                for (int k = 0; k < n; ++k)
+                    single[static_cast<std::size_t>(k)] = block[static_cast<std::size_t>(k) * count + m];
                 fast.Solve(single.data());
                 for (int k = 0; k < n; ++k) {
                     const std::size_t at = static_cast<std::size_t>(k) * count + m;
-                    ASSERT_EQ(std::bit_cast<uint64_t>(emulated[at]), std::bit_cast<uint64_t>(single[static_cast<std::size_t>(k)]))
+                    ASSERT_EQ(std::bit_cast<uint64_t>(emulated[at]),
+                              std::bit_cast<uint64_t>(single[static_cast<std::size_t>(k)]))
                         << "kind " << kind << " n=" << n << " m=" << m << " k=" << k;
-                    ASSERT_EQ(std::bit_cast<uint64_t>(native[at]), std::bit_cast<uint64_t>(single[static_cast<std::size_t>(k)]));
+                    ASSERT_EQ(std::bit_cast<uint64_t>(native[at]),
+                              std::bit_cast<uint64_t>(single[static_cast<std::size_t>(k)]));
                     ++tested;
                 }
             }

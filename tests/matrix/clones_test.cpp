@@ -102,7 +102,8 @@ TEST(VectorClones, EveryCloneGivesTheExtendedStepsBits) {
             std::vector<double> got = c.block;
             c.solver.SolveInterleavedOnDoubles(got.data(), count, count, levels[l]);
             ASSERT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(double)), 0)
-                << tesora::VectorLevelName(levels[l]) << ": kind " << kind << ", n " << n << ", " << count << " systems";
+                << tesora::VectorLevelName(levels[l]) << ": kind " << kind << ", n " << n << ", " << count
+                << " systems";
             steps[l] += 2 * static_cast<std::size_t>(n) * count;
         }
         // The solve the transforms call, whichever path the build takes.
@@ -111,7 +112,8 @@ TEST(VectorClones, EveryCloneGivesTheExtendedStepsBits) {
         ASSERT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(double)), 0) << "SolveInterleaved";
     }
     for (std::size_t l = 0; l < levels.size(); ++l) EXPECT_GE(steps[l], kSteps) << tesora::VectorLevelName(levels[l]);
-    std::printf("clones tested: %zu, the best here %s\n", levels.size(), tesora::VectorLevelName(tesora::BestVectorLevel()));
+    std::printf("clones tested: %zu, the best here %s\n", levels.size(),
+                tesora::VectorLevelName(tesora::BestVectorLevel()));
 }
 
 // A stride wider than the count: entries between the systems stay untouched.

@@ -22,8 +22,8 @@ namespace {
 // slow every integer step of the software type about tenfold.
 constexpr int kRandomCases = kSanitized ? 500'000 : 5'000'000;  // two operands each
 
-constexpr bool kHaveX87 = std::numeric_limits<long double>::digits == 64 &&
-                          std::numeric_limits<long double>::max_exponent == 16384;
+constexpr bool kHaveX87 =
+    std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::max_exponent == 16384;
 
 long double ToNative(SoftExtended s) {
     unsigned char bytes[sizeof(long double)] = {};
@@ -59,7 +59,8 @@ SoftExtended FromNative(long double v) {
 
 ::testing::AssertionResult SameDouble(double soft, double native) {
     if (std::isnan(soft) && std::isnan(native)) return ::testing::AssertionSuccess();
-    if (std::bit_cast<std::uint64_t>(soft) == std::bit_cast<std::uint64_t>(native)) return ::testing::AssertionSuccess();
+    if (std::bit_cast<std::uint64_t>(soft) == std::bit_cast<std::uint64_t>(native))
+        return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << std::hexfloat << soft << " vs " << native;
 }
 
@@ -75,14 +76,16 @@ SoftExtended RandomExtended(std::mt19937_64& rng, int minExponent, int maxExpone
     const int e = exponent(rng);
     const auto field = static_cast<std::uint16_t>(std::max(e + 16383, 0) | static_cast<int>(rng() & 1) << 15);
     std::uint64_t m = rng();
-    if ((field & 0x7FFF) != 0) m |= 1ULL << 63;
-    else m &= ~(1ULL << 63);
+    if ((field & 0x7FFF) != 0)
+        m |= 1ULL << 63;
+    else
+        m &= ~(1ULL << 63);
     // A third get low bits at or around the halfway point of a double.
     switch (rng() % 6) {
-    case 0: m = (m & ~0x7FFULL) | 0x400; break;
-    case 1: m = (m & ~0x7FFULL) | 0x3FF; break;
-    case 2: m = (m & ~0x7FFULL) | 0x401; break;
-    default: break;
+        case 0: m = (m & ~0x7FFULL) | 0x400; break;
+        case 1: m = (m & ~0x7FFULL) | 0x3FF; break;
+        case 2: m = (m & ~0x7FFULL) | 0x401; break;
+        default: break;
     }
     return SoftExtended::FromX87(m, field);
 }
@@ -90,11 +93,33 @@ SoftExtended RandomExtended(std::mt19937_64& rng, int minExponent, int maxExpone
 // The edges: signed zeros, infinities, NaN, double's extremes, exact powers and ties.
 std::vector<SoftExtended> EdgeOperands() {
     std::vector<SoftExtended> v;
-    for (double d : {0.0, -0.0, 1.0, -1.0, 2.0, 0.5, 3.0, 6.0, 100.0, 0.01, 1.0 / 3.0, DBL_MAX, -DBL_MAX, DBL_MIN,
-                     DBL_TRUE_MIN, -DBL_TRUE_MIN, DBL_MIN - DBL_TRUE_MIN, DBL_EPSILON, 1.0 + DBL_EPSILON,
-                     1.0 - DBL_EPSILON / 2, std::numeric_limits<double>::infinity(),
-                     -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(), 0x1p1023,
-                     0x1.fffffffffffffp-1, 9007199254740993.0, 4503599627370496.5})
+    for (double d : {0.0,
+                     -0.0,
+                     1.0,
+                     -1.0,
+                     2.0,
+                     0.5,
+                     3.0,
+                     6.0,
+                     100.0,
+                     0.01,
+                     1.0 / 3.0,
+                     DBL_MAX,
+                     -DBL_MAX,
+                     DBL_MIN,
+                     DBL_TRUE_MIN,
+                     -DBL_TRUE_MIN,
+                     DBL_MIN - DBL_TRUE_MIN,
+                     DBL_EPSILON,
+                     1.0 + DBL_EPSILON,
+                     1.0 - DBL_EPSILON / 2,
+                     std::numeric_limits<double>::infinity(),
+                     -std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN(),
+                     0x1p1023,
+                     0x1.fffffffffffffp-1,
+                     9007199254740993.0,
+                     4503599627370496.5})
         v.emplace_back(d);
     // Extended values: largest, smallest normal and subnormal, and ties for doubles.
     v.push_back(SoftExtended::FromX87(~0ULL, 0x7FFE));
@@ -141,23 +166,41 @@ TEST(SoftExtended, RandomOperandsMatchLongDouble) {
     for (int i = 0; i < kRandomCases; ++i) {
         SoftExtended a, b;
         switch (i % 8) {
-        case 0: a = SoftExtended(std::bit_cast<double>(rng())); b = SoftExtended(std::bit_cast<double>(rng())); break;
-        case 1: a = SoftExtended(RandomDouble(rng, -30, 30)); b = SoftExtended(RandomDouble(rng, -30, 30)); break;
-        case 2: {  // short mantissas: exact products, sums full of ties
-            const int bits = static_cast<int>(rng() % 30) + 1;
-            a = SoftExtended(RandomDouble(rng, -8, 8, bits));
-            b = SoftExtended(RandomDouble(rng, -8, 60, bits));
-            break;
-        }
-        case 3: a = RandomExtended(rng, -40, 40); b = RandomExtended(rng, -40, 40); break;
-        case 4: a = RandomExtended(rng, -16400, -16300); b = RandomExtended(rng, -80, 80); break;  // subnormal results
-        case 5: a = RandomExtended(rng, 16300, 16383); b = RandomExtended(rng, -80, 80); break;    // overflow
-        case 6: a = RandomExtended(rng, -1100, -1000); b = RandomExtended(rng, -2, 2); break;      // double subnormals
-        default: {  // near-cancellation: a - b loses most bits
-            a = RandomExtended(rng, -5, 5);
-            b = SoftExtended::FromX87(a.X87Mantissa() ^ (rng() & 0xFFFFF), a.X87SignExponent());
-            break;
-        }
+            case 0:
+                a = SoftExtended(std::bit_cast<double>(rng()));
+                b = SoftExtended(std::bit_cast<double>(rng()));
+                break;
+            case 1:
+                a = SoftExtended(RandomDouble(rng, -30, 30));
+                b = SoftExtended(RandomDouble(rng, -30, 30));
+                break;
+            case 2: {  // short mantissas: exact products, sums full of ties
+                const int bits = static_cast<int>(rng() % 30) + 1;
+                a = SoftExtended(RandomDouble(rng, -8, 8, bits));
+                b = SoftExtended(RandomDouble(rng, -8, 60, bits));
+                break;
+            }
+            case 3:
+                a = RandomExtended(rng, -40, 40);
+                b = RandomExtended(rng, -40, 40);
+                break;
+            case 4:
+                a = RandomExtended(rng, -16400, -16300);
+                b = RandomExtended(rng, -80, 80);
+                break;  // subnormal results
+            case 5:
+                a = RandomExtended(rng, 16300, 16383);
+                b = RandomExtended(rng, -80, 80);
+                break;  // overflow
+            case 6:
+                a = RandomExtended(rng, -1100, -1000);
+                b = RandomExtended(rng, -2, 2);
+                break;  // double subnormals
+            default: {  // near-cancellation: a - b loses most bits
+                a = RandomExtended(rng, -5, 5);
+                b = SoftExtended::FromX87(a.X87Mantissa() ^ (rng() & 0xFFFFF), a.X87SignExponent());
+                break;
+            }
         }
         CompareAll(a, b);
         if (HasFatalFailure()) return;
@@ -178,7 +221,8 @@ TEST(SoftExtended, CoreSequencesMatchLongDouble) {
         ASSERT_TRUE(SameDouble(soft, native)) << std::hexfloat << x << " - " << a << " * " << b;
         ASSERT_TRUE(SameDouble(static_cast<double>(SoftExtended(soft) / SoftExtended(d)),
                                static_cast<double>(static_cast<long double>(soft) / d)));
-        ASSERT_TRUE(SameDouble(static_cast<double>(Sqrt(SoftExtended(d))), static_cast<double>(std::sqrt(static_cast<long double>(d)))));
+        ASSERT_TRUE(SameDouble(static_cast<double>(Sqrt(SoftExtended(d))),
+                               static_cast<double>(std::sqrt(static_cast<long double>(d)))));
         // The Gram normalisation: (a^3 + b^3) / (a + b) + s.
         const double s = unit(rng);
         const SoftExtended sa(a), sb(b);
@@ -193,7 +237,8 @@ TEST(SoftExtended, CoreSequencesMatchLongDouble) {
     for (int p = 0; p <= 100; ++p) {
         const double delta = static_cast<double>(SoftExtended(p) * hundredth);
         ASSERT_TRUE(SameDouble(delta, static_cast<double>(static_cast<long double>(p) * 0.01L)));
-        ASSERT_EQ(static_cast<int>(SoftExtended(delta) * SoftExtended(100)), static_cast<int>(static_cast<long double>(delta) * 100.0L));
+        ASSERT_EQ(static_cast<int>(SoftExtended(delta) * SoftExtended(100)),
+                  static_cast<int>(static_cast<long double>(delta) * 100.0L));
     }
 }
 

@@ -52,7 +52,8 @@ protected:
         frontend.reduced = frontend.bild;
         OpenLoadedPicture(frontend, "picture.bmp");
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) CoeffMatrix.Set(x + 1, y + 1, values[static_cast<std::size_t>(y) * width + x]);
+            for (int x = 0; x < width; ++x)
+                CoeffMatrix.Set(x + 1, y + 1, values[static_cast<std::size_t>(y) * width + x]);
         frontend.statusHistory.clear();
         frontend.reducedStatusHistory.clear();
     }

@@ -19,13 +19,13 @@ std::vector<double> MakeValues(int width, int height, Data kind, unsigned seed) 
     std::vector<double> values(static_cast<std::size_t>(width) * height);
     for (double& v : values) {
         switch (kind) {
-        case Data::Grey: v = static_cast<double>(random() % 256); break;
-        case Data::Real: v = std::uniform_real_distribution<double>(-40.0, 300.0)(random); break;
-        case Data::SignedZeros: {
-            const double choices[] = {0.0, -0.0, -0.0, 1.0, -2.5};
-            v = choices[random() % 5];
-            break;
-        }
+            case Data::Grey: v = static_cast<double>(random() % 256); break;
+            case Data::Real: v = std::uniform_real_distribution<double>(-40.0, 300.0)(random); break;
+            case Data::SignedZeros: {
+                const double choices[] = {0.0, -0.0, -0.0, 1.0, -2.5};
+                v = choices[random() % 5];
+                break;
+            }
         }
     }
     return values;
@@ -46,7 +46,7 @@ TEST_F(LevelChangeTest, FastPathIsBitIdenticalToTheLiteralAlgorithm) {
             for (Data kind : {Data::Grey, Data::Real, Data::SignedZeros}) {
                 if (kind == Data::SignedZeros && shape.width > 17) continue;
                 SCOPED_TRACE(::testing::Message() << shape.width << "x" << shape.height << " position " << position
-                                                << " data " << static_cast<int>(kind));
+                                                  << " data " << static_cast<int>(kind));
                 ResetAll();
                 SetDeltaPosition(position);
                 Open(shape.width, shape.height, MakeValues(shape.width, shape.height, kind, seed++));
@@ -151,7 +151,8 @@ TEST_F(LevelChangeTest, HandlerButtonsLabelsAndTexts) {
     EXPECT_EQ(frontend.Text(Label::Level), "Level: 2");
     EXPECT_EQ(frontend.status, "Fertig!");
     EXPECT_EQ(frontend.reducedStatusHistory, (std::vector<std::string>{"Aktualisiere...", "Reduziertes Bild"}));
-    const std::vector<std::string> cycle = {"Berechne Glättekoeffs...", "Berechne Details...", "Trage Daten ins Bild ein..."};
+    const std::vector<std::string> cycle = {"Berechne Glättekoeffs...", "Berechne Details...",
+                                            "Trage Daten ins Bild ein..."};
     const auto& history = frontend.statusHistory;
     ASSERT_GE(history.size(), 3u);
     for (std::size_t i = 0; i < history.size();) {
@@ -265,7 +266,8 @@ TEST_F(LevelChangeTest, LevelTenPictureEndToEnd) {
     int worst = 0;
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x)
-            worst = std::max(worst, std::abs(frontend.bild.GetValue(x, y) - static_cast<int>(values[static_cast<std::size_t>(y) * side + x])));
+            worst = std::max(worst, std::abs(frontend.bild.GetValue(x, y) -
+                                             static_cast<int>(values[static_cast<std::size_t>(y) * side + x])));
     EXPECT_LE(worst, 1);
 }
 
@@ -308,8 +310,7 @@ TEST_F(LevelChangeTest, AnUnwatchedReducedPictureIsLeftAloneAndNothingElseChange
     // As opened: the picture itself, which the watched run painted over.
     MemorySurface opened(40, 51);
     for (int y = 0; y < 51; ++y)
-        for (int x = 0; x < 40; ++x)
-            opened.SetGrey(x, y, ClampToByte(values[static_cast<std::size_t>(y) * 40 + x]));
+        for (int x = 0; x < 40; ++x) opened.SetGrey(x, y, ClampToByte(values[static_cast<std::size_t>(y) * 40 + x]));
     EXPECT_TRUE(SamePixels(opened, unwatched.reduced));
     EXPECT_FALSE(SamePixels(opened, watched.reduced));
 }

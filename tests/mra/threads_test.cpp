@@ -176,12 +176,12 @@ TEST(Threads, LevelStepsOnSeveralThreadsGiveTheBitsOfOne) {
         int level, width, height;
         double delta;
     };
-    const Case cases[] = {{3, 9, 9, 0.0}, {6, 65, 40, 0.61}, {8, 257, 257, 0.25}, {8, 200, 231, 1.0},
-                          {9, 513, 400, 0.5}};
+    const Case cases[] = {
+        {3, 9, 9, 0.0}, {6, 65, 40, 0.61}, {8, 257, 257, 0.25}, {8, 200, 231, 1.0}, {9, 513, 400, 0.5}};
     unsigned seed = 7;
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "level " << c.level << " " << c.width << "x" << c.height << " Delta "
-                                          << c.delta);
+        SCOPED_TRACE(::testing::Message()
+                     << "level " << c.level << " " << c.width << "x" << c.height << " Delta " << c.delta);
         const Filters filters = FiltersFor(c.delta);
         const StepRun serial = RunSteps(1, c.level, c.width, c.height, filters, seed);
         ASSERT_FALSE(serial.log.empty());

@@ -67,7 +67,8 @@ TEST_F(DamagedFilesTest, EveryTruncationIsRefusedOrGivesTheWholePicture) {
 
 TEST_F(DamagedFilesTest, ACutInThePixelsIsReportedAsDamage) {
     for (const PictureBytes& kind : SmallPictureFiles()) {
-        const QString path = Write("cut." + QString::fromLatin1(kind.suffix), kind.bytes.left(kind.bytes.size() * 3 / 4));
+        const QString path =
+            Write("cut." + QString::fromLatin1(kind.suffix), kind.bytes.left(kind.bytes.size() * 3 / 4));
         EXPECT_NE(Refusal(path).find("ist beschädigt oder unvollständig"), std::string::npos)
             << kind.kind << ": " << Refusal(path);
     }
@@ -94,8 +95,8 @@ TEST_F(DamagedFilesTest, DamageIsFoundWhateverTheLoggingRules) {
 
 TEST_F(DamagedFilesTest, HeadersPromisingMoreThanTheFileHoldsAreRefused) {
     const std::vector<PictureBytes> files = SmallPictureFiles();
-    const QByteArray bmp24 = files[0].bytes, rle8 = files[3].bytes, png = files[4].bytes,
-                     jpeg = files[5].bytes, gif = files[6].bytes;
+    const QByteArray bmp24 = files[0].bytes, rle8 = files[3].bytes, png = files[4].bytes, jpeg = files[5].bytes,
+                     gif = files[6].bytes;
 
     QByteArray taller = bmp24;
     Patch(taller, 22, 40, 4);  // 40 rows announced, 29 stored
@@ -150,16 +151,15 @@ TEST_F(DamagedFilesTest, RunLengthStreamsThatSkipPixelsAreRefused) {
     const struct {
         const char* name;
         QByteArray stream;
-    } skipping[] = {{"end of bitmap at once", QByteArray("\0\1", 2)},
-                    {"a jump", QByteArray("\0\2\5\5", 4) + rle8.mid(pixels)},
-                    {"short lines", QByteArray(29, '\0').replace('\0', QByteArray("\x03\x07\0\0", 4)) +
-                                        QByteArray("\0\1", 2)},
-                    {"end of bitmap two rows early", lastRows},
-                    // A run longer than its line would spill into the next one.
-                    {"runs past the line", QByteArray(29, '\0').replace('\0', QByteArray("\xFF\x07\0\0", 4)) +
-                                               QByteArray("\0\1", 2)}};
-    for (const auto& c : skipping)
-        EXPECT_NE(Refusal(Write("skip.bmp", header + c.stream)), "") << c.name;
+    } skipping[] = {
+        {"end of bitmap at once", QByteArray("\0\1", 2)},
+        {"a jump", QByteArray("\0\2\5\5", 4) + rle8.mid(pixels)},
+        {"short lines", QByteArray(29, '\0').replace('\0', QByteArray("\x03\x07\0\0", 4)) + QByteArray("\0\1", 2)},
+        {"end of bitmap two rows early", lastRows},
+        // A run longer than its line would spill into the next one.
+        {"runs past the line",
+         QByteArray(29, '\0').replace('\0', QByteArray("\xFF\x07\0\0", 4)) + QByteArray("\0\1", 2)}};
+    for (const auto& c : skipping) EXPECT_NE(Refusal(Write("skip.bmp", header + c.stream)), "") << c.name;
     // Runs that fill each line exactly.
     EXPECT_EQ(Refusal(Write("full.bmp", header + QByteArray(29, '\0').replace('\0', QByteArray("\x25\x07\0\0", 4)) +
                                             QByteArray("\0\1", 2))),
@@ -174,8 +174,7 @@ TEST_F(DamagedFilesTest, TooWideOrTallPicturesAreRefusedFromTheHeaderAlone) {
         FAIL() << "loaded";
     } catch (const TooWidePictureError& e) {
         EXPECT_EQ(e.Width(), kMaxSide + 1);
-        EXPECT_NE(std::string(e.what()).find("ist 1026 Pixel breit; höchstens 1025 sind möglich."),
-                  std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("ist 1026 Pixel breit; höchstens 1025 sind möglich."), std::string::npos);
     }
 
     // A 16384 x 2048 BMP header without pixels: decoding it would have cost 128 MiB.

@@ -62,7 +62,9 @@ QByteArray Encode(const BmpRecipe& b) {
     if (maskBytes)
         for (std::uint32_t mask : b.masks) PutLe(info, mask, 4);
     for (QRgb c : b.palette) {
-        info.append(static_cast<char>(qBlue(c))).append(static_cast<char>(qGreen(c))).append(static_cast<char>(qRed(c)));
+        info.append(static_cast<char>(qBlue(c)))
+            .append(static_cast<char>(qGreen(c)))
+            .append(static_cast<char>(qRed(c)));
         if (!core) info.append('\0');
     }
     QByteArray file("BM");
@@ -79,7 +81,8 @@ QByteArray Encode(const BmpRecipe& b) {
                 const int bit = x * static_cast<int>(b.bits);
                 row[bit / 8] = static_cast<char>(row[bit / 8] | static_cast<char>(v << (8 - b.bits - bit % 8)));
             } else {
-                for (unsigned i = 0; i < b.bits / 8; ++i) row[x * static_cast<int>(b.bits / 8) + static_cast<int>(i)] = static_cast<char>(v >> (8 * i));
+                for (unsigned i = 0; i < b.bits / 8; ++i)
+                    row[x * static_cast<int>(b.bits / 8) + static_cast<int>(i)] = static_cast<char>(v >> (8 * i));
             }
         }
         file += row;
@@ -105,10 +108,14 @@ QImage Expected(const BmpRecipe& b) {
     for (int y = 0; y < b.height; ++y)
         for (int x = 0; x < b.width; ++x) {
             const std::uint32_t v = b.stored(x, y);
-            if (b.bits <= 8) image.setPixel(x, y, b.palette.at(v));
-            else if (b.bits == 24) image.setPixel(x, y, 0xFF000000u | v);
-            else image.setPixel(x, y, qRgb(static_cast<int>(Scale(v, b.masks[0])), static_cast<int>(Scale(v, b.masks[1])),
-                                            static_cast<int>(Scale(v, b.masks[2]))));
+            if (b.bits <= 8)
+                image.setPixel(x, y, b.palette.at(v));
+            else if (b.bits == 24)
+                image.setPixel(x, y, 0xFF000000u | v);
+            else
+                image.setPixel(x, y,
+                               qRgb(static_cast<int>(Scale(v, b.masks[0])), static_cast<int>(Scale(v, b.masks[1])),
+                                    static_cast<int>(Scale(v, b.masks[2]))));
         }
     return image;
 }
@@ -125,7 +132,8 @@ QByteArray Chunk(const char* type, const QByteArray& data) {
     for (int i = 3; i >= 0; --i) chunk.append(static_cast<char>(data.size() >> (8 * i)));
     const QByteArray body = QByteArray(type) + data;
     chunk += body;
-    const auto crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), static_cast<uInt>(body.size())));
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(body.constData()), static_cast<uInt>(body.size())));
     for (int i = 3; i >= 0; --i) chunk.append(static_cast<char>(crc >> (8 * i)));
     return chunk;
 }
@@ -181,10 +189,13 @@ protected:
 };
 
 TEST_F(DecodersTest, EveryBmpVariantGivesItsKnownPixels) {
-    const auto index = [](int colours) { return [colours](int x, int y) { return static_cast<std::uint32_t>((x * 3 + y * 5) % colours); }; };
+    const auto index = [](int colours) {
+        return [colours](int x, int y) { return static_cast<std::uint32_t>((x * 3 + y * 5) % colours); };
+    };
     const auto packed = [](int x, int y) { return static_cast<std::uint32_t>(x * 0x9E3779B1u ^ y * 0x85EBCA77u); };
     const std::array<std::uint32_t, 3> rgb555{0x7C00, 0x03E0, 0x001F}, rgb565{0xF800, 0x07E0, 0x001F},
-        rgb888{0xFF0000, 0xFF00, 0xFF}, ten{0x3FF00000, 0x000FFC00, 0x000003FF}, odd{0xFE000000, 0x01FFF000, 0x00000007};
+        rgb888{0xFF0000, 0xFF00, 0xFF}, ten{0x3FF00000, 0x000FFC00, 0x000003FF},
+        odd{0xFE000000, 0x01FFF000, 0x00000007};
     struct Case {
         const char* name;
         BmpRecipe recipe;
@@ -194,11 +205,45 @@ TEST_F(DecodersTest, EveryBmpVariantGivesItsKnownPixels) {
         {"4-bit top-down", {7, 5, 4, 0, 40, true, {}, Palette(16), index(16)}, 0},
         {"8-bit, palette shorter than 256", {7, 5, 8, 0, 40, false, {}, Palette(20), index(20)}, 0},
         {"8-bit core header", {7, 5, 8, 0, 12, false, {}, Palette(256), index(256)}, 0},
-        {"24-bit core header", {7, 5, 24, 0, 12, false, {}, {}, [](int x, int y) { return static_cast<std::uint32_t>(x * 0x231F17 + y * 0x0B0D29) & 0xFFFFFFu; }}, 0},
-        {"24-bit top-down", {7, 5, 24, 0, 40, true, {}, {}, [](int x, int y) { return static_cast<std::uint32_t>(x * 0x231F17 + y * 0x0B0D29) & 0xFFFFFFu; }}, 0},
-        {"16-bit 5-5-5", {7, 5, 16, 0, 40, false, rgb555, {}, [](int x, int y) { return (x == 0 ? 0x7FFFu : x * 0x1234u + y * 0x0421u) & 0x7FFFu; }}, 1},
-        {"16-bit 5-6-5 masks after the header", {7, 5, 16, 3, 40, false, rgb565, {}, [](int x, int y) { return (x * 0x2345u + y * 0x0821u) & 0xFFFFu; }}, 1},
-        {"16-bit 5-6-5 V3 header", {7, 5, 16, 3, 56, false, rgb565, {}, [](int x, int y) { return (x * 0x2345u + y * 0x0821u) & 0xFFFFu; }}, -1},
+        {"24-bit core header",
+         {7,
+          5,
+          24,
+          0,
+          12,
+          false,
+          {},
+          {},
+          [](int x, int y) { return static_cast<std::uint32_t>(x * 0x231F17 + y * 0x0B0D29) & 0xFFFFFFu; }},
+         0},
+        {"24-bit top-down",
+         {7,
+          5,
+          24,
+          0,
+          40,
+          true,
+          {},
+          {},
+          [](int x, int y) { return static_cast<std::uint32_t>(x * 0x231F17 + y * 0x0B0D29) & 0xFFFFFFu; }},
+         0},
+        {"16-bit 5-5-5",
+         {7,
+          5,
+          16,
+          0,
+          40,
+          false,
+          rgb555,
+          {},
+          [](int x, int y) { return (x == 0 ? 0x7FFFu : x * 0x1234u + y * 0x0421u) & 0x7FFFu; }},
+         1},
+        {"16-bit 5-6-5 masks after the header",
+         {7, 5, 16, 3, 40, false, rgb565, {}, [](int x, int y) { return (x * 0x2345u + y * 0x0821u) & 0xFFFFu; }},
+         1},
+        {"16-bit 5-6-5 V3 header",
+         {7, 5, 16, 3, 56, false, rgb565, {}, [](int x, int y) { return (x * 0x2345u + y * 0x0821u) & 0xFFFFu; }},
+         -1},
         {"32-bit", {7, 5, 32, 0, 40, false, rgb888, {}, packed}, 0},
         {"32-bit masks in a 64-byte header", {7, 5, 32, 3, 64, false, rgb888, {}, packed}, -1},
         {"32-bit 10-10-10 V4 header", {7, 5, 32, 3, 108, true, ten, {}, packed}, -1},
@@ -215,8 +260,10 @@ TEST_F(DecodersTest, EveryBmpVariantGivesItsKnownPixels) {
         if (c.tolerance >= 0) SameAsIndependent(file, c.name, c.tolerance);
     }
     // Five bits of 31 are full white, not 248; ten bits of 1023 too.
-    EXPECT_EQ(Decode(Encode({1, 1, 16, 0, 40, false, rgb555, {}, [](int, int) { return 0x7FFFu; }})).pixel(0, 0), qRgb(255, 255, 255));
-    EXPECT_EQ(Decode(Encode({1, 1, 32, 3, 40, false, ten, {}, [](int, int) { return 0x3FFFFFFFu; }})).pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(Decode(Encode({1, 1, 16, 0, 40, false, rgb555, {}, [](int, int) { return 0x7FFFu; }})).pixel(0, 0),
+              qRgb(255, 255, 255));
+    EXPECT_EQ(Decode(Encode({1, 1, 32, 3, 40, false, ten, {}, [](int, int) { return 0x3FFFFFFFu; }})).pixel(0, 0),
+              qRgb(255, 255, 255));
 }
 
 // The Python library misreads odd RLE4 literals; netpbm reads both right.
@@ -282,8 +329,9 @@ TEST_F(DecodersTest, PngTransformationsAreSpelledOut) {
     const QByteArray grey2 = Png(5, 1, 2, 0, QByteArray("\0\x1B\x40", 3));  // 0,1,2,3,1
     EXPECT_EQ(Decode(grey2).pixel(3, 0), qRgb(255, 255, 255));
     EXPECT_EQ(Decode(grey2).pixel(1, 0), qRgb(85, 85, 85));
-    const QByteArray palette = Png(2, 1, 8, 3, QByteArray("\0\0\1", 3),
-                                   Chunk("PLTE", QByteArray("\x10\x20\x30\x40\x50\x60", 6)) + Chunk("tRNS", QByteArray("\0", 1)));
+    const QByteArray palette =
+        Png(2, 1, 8, 3, QByteArray("\0\0\1", 3),
+            Chunk("PLTE", QByteArray("\x10\x20\x30\x40\x50\x60", 6)) + Chunk("tRNS", QByteArray("\0", 1)));
     EXPECT_EQ(Decode(palette).pixel(0, 0), qRgb(0x10, 0x20, 0x30));
     EXPECT_EQ(Decode(palette).pixel(1, 0), qRgb(0x40, 0x50, 0x60));
     const QByteArray greyAlpha = Png(1, 1, 8, 4, QByteArray("\0\x77\0", 3));
@@ -327,7 +375,9 @@ TEST_F(DecodersTest, InterlacedPngFromAnIndependentEncoder) {
     for (int y = 0; y < 13; ++y)
         for (int x = 0; x < 19; ++x) {
             const QRgb c = picture.pixel(x, y);
-            ppm.append(static_cast<char>(qRed(c))).append(static_cast<char>(qGreen(c))).append(static_cast<char>(qBlue(c)));
+            ppm.append(static_cast<char>(qRed(c)))
+                .append(static_cast<char>(qGreen(c)))
+                .append(static_cast<char>(qBlue(c)));
         }
     encoder.write(ppm);
     encoder.closeWriteChannel();
@@ -343,8 +393,11 @@ TEST_F(DecodersTest, JpegAndGifAgreeWithTheIndependentDecoder) {
         const char* format;
         const char* options;
         int tolerance;
-    } files[] = {{"JPEG", "quality=90", 0}, {"JPEG", "quality=90, progressive=True", 0},
-                 {"JPEG", "quality=75, subsampling=0", 0}, {"GIF", "interlace=True", 0}, {"GIF", "interlace=False", 0}};
+    } files[] = {{"JPEG", "quality=90", 0},
+                 {"JPEG", "quality=90, progressive=True", 0},
+                 {"JPEG", "quality=75, subsampling=0", 0},
+                 {"GIF", "interlace=True", 0},
+                 {"GIF", "interlace=False", 0}};
     for (const auto& f : files) {
         const std::optional<QByteArray> bytes = IndependentEncode(picture, f.format, f.options);
         if (!bytes) GTEST_SKIP() << "python3-pil missing";

@@ -44,7 +44,8 @@ TEST(FitPicture, SizesKeepTheAspectAndBothBounds) {
     EXPECT_EQ(FittedSize(1026, 10).height, 10);
     EXPECT_EQ(FittedSize(100000, 1).height, 1);  // never below one row
     // Bound by the pixels: narrow enough, but too tall.
-    for (const auto& [W, H] : {std::pair{1000, 5000}, std::pair{2000, 20000}, std::pair{1, 5000000}, std::pair{1025, 4097}}) {
+    for (const auto& [W, H] :
+         {std::pair{1000, 5000}, std::pair{2000, 20000}, std::pair{1, 5000000}, std::pair{1025, 4097}}) {
         const FitSize s = FittedSize(W, H);
         EXPECT_LE(s.width, kMaxSide) << W << "x" << H;
         EXPECT_LE(std::int64_t{s.width} * s.height, kFitPixels) << W << "x" << H;
@@ -59,13 +60,14 @@ TEST(FitPicture, SizesKeepTheAspectAndBothBounds) {
 TEST(FitPicture, PixelsAreTheExactAreaAverage) {
     std::mt19937 random(7);
     for (const auto& [W, H, w, h] : {std::tuple{7, 5, 3, 2}, std::tuple{10, 10, 4, 4}, std::tuple{9, 13, 9, 6},
-                                    std::tuple{13, 4, 5, 4}, std::tuple{6, 6, 1, 1}, std::tuple{31, 17, 8, 5}}) {
+                                     std::tuple{13, 4, 5, 4}, std::tuple{6, 6, 1, 1}, std::tuple{31, 17, 8, 5}}) {
         std::vector<std::uint32_t> source(static_cast<std::size_t>(W * H));
         for (auto& word : source) word = static_cast<std::uint32_t>(random());
         // A wider stride than the row: the padding must not be read.
         std::vector<std::uint32_t> padded(static_cast<std::size_t>((W + 3) * H), 0x00123456u);
         for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) padded[static_cast<std::size_t>(y * (W + 3) + x)] = source[static_cast<std::size_t>(y * W + x)];
+            for (int x = 0; x < W; ++x)
+                padded[static_cast<std::size_t>(y * (W + 3) + x)] = source[static_cast<std::size_t>(y * W + x)];
         EXPECT_EQ(AreaAverage(padded.data(), W, H, W + 3, {w, h}), BruteForce(source, W, H, w, h))
             << W << "x" << H << " -> " << w << "x" << h;
     }

@@ -22,7 +22,8 @@ struct PictureBytes {
 inline QImage ColourfulPicture(int width, int height) {
     QImage picture(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) picture.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * 5) % 256, (y * 11) % 256));
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * 5) % 256, (y * 11) % 256));
     return picture;
 }
 
@@ -106,7 +107,9 @@ inline QByteArray Gif(int width, int height) {
         file.append(static_cast<char>(255 - c));
         file.append(static_cast<char>(c * 3 % 256));
     }
-    file.append(QByteArray::fromHex("21f90400000000" "00"));
+    file.append(
+        QByteArray::fromHex("21f90400000000"
+                            "00"));
     file.append(static_cast<char>(0x2C));
     PutLe(file, 0, 4);
     PutLe(file, static_cast<std::uint32_t>(width), 2);

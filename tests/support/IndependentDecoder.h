@@ -24,9 +24,7 @@ inline std::optional<QByteArray> RunPython(const char* script, const QStringList
     return process.readAllStandardOutput();
 }
 
-inline bool IndependentDecoderAvailable() {
-    return RunPython("import PIL.Image", {}).has_value();
-}
+inline bool IndependentDecoderAvailable() { return RunPython("import PIL.Image", {}).has_value(); }
 
 // The first frame of the file as the library decodes it, as RGB32; null when it refuses.
 inline QImage IndependentDecode(const QString& path) {
@@ -94,11 +92,14 @@ inline std::optional<QByteArray> IndependentEncode(const QImage& picture, const 
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x) {
             const QRgb c = picture.pixel(x, y);
-            rgb.append(static_cast<char>(qRed(c))).append(static_cast<char>(qGreen(c))).append(static_cast<char>(qBlue(c)));
+            rgb.append(static_cast<char>(qRed(c)))
+                .append(static_cast<char>(qGreen(c)))
+                .append(static_cast<char>(qBlue(c)));
         }
     const QByteArray utf8 = script.toUtf8();
     return RunPython(utf8.constData(),
-                     {QString::number(picture.width()), QString::number(picture.height()), QString::fromLatin1(format)}, rgb);
+                     {QString::number(picture.width()), QString::number(picture.height()), QString::fromLatin1(format)},
+                     rgb);
 }
 
 // The largest difference of any channel of any pixel; -1 when the sizes differ.
@@ -108,8 +109,8 @@ inline int LargestDifference(const QImage& a, const QImage& b) {
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                                std::abs(qBlue(p) - qBlue(q))});
+            largest = std::max(
+                {largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
         }
     return largest;
 }

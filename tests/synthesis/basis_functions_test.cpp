@@ -24,12 +24,14 @@ analysis::Coefficients UnitFunction(const Filters& filters, Synthesis synthesis,
     square.level = level;
     square.side = (1 << pictureLevel) + 1;
     square.values.assign(static_cast<std::size_t>(square.side) * static_cast<std::size_t>(square.side), 0.0);
-    square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side) + static_cast<std::size_t>(j)] = 1.0;
+    square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side) + static_cast<std::size_t>(j)] =
+        1.0;
     TransformWorkspace workspace;
     if (synthesis == Synthesis::Specified)
         analysis::Reconstruct(square, filters, pictureLevel, workspace);
     else
-        analysis::ReconstructExact(square, analysis::ExactLevels(filters, level, pictureLevel), pictureLevel, workspace);
+        analysis::ReconstructExact(square, analysis::ExactLevels(filters, level, pictureLevel), pictureLevel,
+                                   workspace);
     return square;
 }
 

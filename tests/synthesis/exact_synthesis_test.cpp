@@ -62,7 +62,8 @@ TEST(ExactSynthesis, InvertsTheAnalysisAtEveryPositionAndLevel) {
                 std::vector<double> specified(lines.size(), 0.0);
                 SynthesiseChunk(filters, 1 << L, cd.data(), kChunk, specified.data(), kChunk, kLines);
                 double off = 0.0;
-                for (std::size_t i = 0; i < size; ++i) off = std::max(off, std::fabs(specified[i * kChunk] - lines[i * kChunk]));
+                for (std::size_t i = 0; i < size; ++i)
+                    off = std::max(off, std::fabs(specified[i * kChunk] - lines[i * kChunk]));
                 EXPECT_GT(off, 0.1);
             }
         }
@@ -89,7 +90,8 @@ TEST(ExactSynthesis, WholePictureComesBackWithNothingRemoved) {
     std::mt19937 random(7);
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x)
-            picture.red.push_back(static_cast<std::uint8_t>((x * 3 + y * y / 7 + static_cast<int>(random() % 40)) % 256));
+            picture.red.push_back(
+                static_cast<std::uint8_t>((x * 3 + y * y / 7 + static_cast<int>(random() % 40)) % 256));
     for (int position : {0, 37, 100}) {
         const Filters filters = FiltersOf(DeltaFromPosition(position));
         TransformWorkspace workspace;

@@ -20,7 +20,8 @@ analysis::RedPicture Picture(int width, int height) {
     std::mt19937 random(5);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.red.push_back(static_cast<std::uint8_t>((x * x / 9 + 2 * y + static_cast<int>(random() % 30)) % 256));
+            picture.red.push_back(
+                static_cast<std::uint8_t>((x * x / 9 + 2 * y + static_cast<int>(random() % 30)) % 256));
     return picture;
 }
 

@@ -24,7 +24,9 @@ analysis::RedPicture RedOf(const MemorySurface& surface) {
 }
 
 MemorySurface Scene(int width, int height) {
-    return GreyPicture(width, height, [](int x, int y) { return (x * 7 + y * 3) / 4 % 64 + ((x / 8 + y / 8) % 2) * 120 + (x * y) % 13; });
+    return GreyPicture(width, height, [](int x, int y) {
+        return (x * 7 + y * 3) / 4 % 64 + ((x / 8 + y / 8) % 2) * 120 + (x * y) % 13;
+    });
 }
 
 class AnalysisTest : public ToolsTest {};
@@ -37,8 +39,8 @@ TEST_F(AnalysisTest, FlatRuleIsTheWindowsRoadBitForBit) {
         int width, height, position, level;
         double epsilon;
     };
-    for (const Case c : {Case{40, 29, 0, 3, 6.0}, Case{33, 33, 50, 2, 3.5}, Case{20, 45, 100, 3, 9.0},
-                         Case{33, 20, 61, 4, 0.0}}) {
+    for (const Case c :
+         {Case{40, 29, 0, 3, 6.0}, Case{33, 33, 50, 2, 3.5}, Case{20, 45, 100, 3, 9.0}, Case{33, 20, 61, 4, 0.0}}) {
         ResetAll();
         const MemorySurface picture = Scene(c.width, c.height);
         Open(picture);
@@ -112,7 +114,8 @@ TEST_F(AnalysisTest, ZerosTargetIsTheSmallestSetAndReproducesWithItsEpsilon) {
             rule.epsilon = epsilon;
             analysis::Coefficients square = values.Decomposed();
             const analysis::RuleResult reached = analysis::ApplyRule(square, values.LayoutInUse(), rule, norms);
-            const double share = static_cast<double>(reached.ownZeros) * 100.0 / static_cast<double>(reached.ownDetails);
+            const double share =
+                static_cast<double>(reached.ownZeros) * 100.0 / static_cast<double>(reached.ownDetails);
             EXPECT_GE(share, percent) << percent;
             // One step less takes the whole group of the largest magnitude away again.
             rule.epsilon = std::nextafter(epsilon, 0.0);
@@ -145,11 +148,12 @@ TEST_F(AnalysisTest, EntropyAndQuantisationOfAHandMadeSquare) {
     ASSERT_EQ(layout.bands.size(), 4u);
     analysis::Coefficients square{3, 2, 9, std::vector<double>(81)};
     for (int i = 0; i < 9; ++i)
-        for (int j = 0; j < 9; ++j) square.values[static_cast<std::size_t>(i * 9 + j)] = (i <= 4 && j <= 4) ? 10.0 * i - j : -0.4 * j;
+        for (int j = 0; j < 9; ++j)
+            square.values[static_cast<std::size_t>(i * 9 + j)] = (i <= 4 && j <= 4) ? 10.0 * i - j : -0.4 * j;
     const analysis::Quantised q = analysis::Quantise(square.View(), layout, 2.0, nullptr);
     // trunc(c / 2), rebuilt at the middle of its step, zero stays zero.
     EXPECT_EQ(square.At(3, 1), (14.0 + 0.5) * 2.0);  // 29 -> q 14
-    EXPECT_EQ(square.At(0, 1), 0.0);  // -1 -> q 0
+    EXPECT_EQ(square.At(0, 1), 0.0);                 // -1 -> q 0
     EXPECT_EQ(square.At(0, 0), 0.0);
     EXPECT_EQ(square.At(6, 8), (-1.0 - 0.5) * 2.0);  // -3.2 -> q -1
     const std::vector<analysis::BandFigures> bands = analysis::MeasureBands(square, layout, &q);
@@ -162,8 +166,9 @@ TEST_F(AnalysisTest, EntropyAndQuantisationOfAHandMadeSquare) {
     // Row details at j = 5..8 of the own x: q = trunc(-0.2 j) = -1 for every j.
     EXPECT_EQ(bands[1].ownCount, 16);
     EXPECT_EQ(*bands[1].entropyBits, 0.0);
-    EXPECT_DOUBLE_EQ(analysis::EntropyPerPixel(bands, 7, 9),
-                     (*bands[0].entropyBits + *bands[1].entropyBits + *bands[2].entropyBits + *bands[3].entropyBits) / 63.0);
+    EXPECT_DOUBLE_EQ(
+        analysis::EntropyPerPixel(bands, 7, 9),
+        (*bands[0].entropyBits + *bands[1].entropyBits + *bands[2].entropyBits + *bands[3].entropyBits) / 63.0);
 }
 
 // || sum V_ab phi(x - a) phi(y - b) ||, integrated by the midpoint rule on 32 points per
@@ -205,9 +210,9 @@ TEST_F(AnalysisTest, NormsEqualTheIntegralOfTheDrawnFunctions) {
             int k, i, j;
         };
         // Boundary and interior functions of every kind, at the coarsest and finest step.
-        for (const Element e : {Element{2, 0, 0}, Element{2, 4, 2}, Element{2, 1, 5}, Element{2, 5, 8},
-                                Element{2, 7, 3}, Element{3, 16, 9}, Element{4, 17, 32}, Element{4, 20, 3},
-                                Element{4, 32, 25}}) {
+        for (const Element e :
+             {Element{2, 0, 0}, Element{2, 4, 2}, Element{2, 1, 5}, Element{2, 5, 8}, Element{2, 7, 3},
+              Element{3, 16, 9}, Element{4, 17, 32}, Element{4, 20, 3}, Element{4, 32, 25}}) {
             analysis::Coefficients unit{kPictureLevel, kLevel, 33, std::vector<double>(33 * 33)};
             unit.values[static_cast<std::size_t>(e.i * 33 + e.j)] = 1.0;
             // A coefficient of step k: rebuilt from level k, where it stands.

@@ -53,8 +53,7 @@ TEST(Bases, HaarWeightsKeepTheEnergyAndTheNormRuleUsesThem) {
     const Coefficients square = LiftPicture(picture, Basis::Haar, layout);
     double energy = 0.0, weighted = 0.0;
     for (const std::uint8_t v : picture.red) energy += static_cast<double>(v) * v;
-    for (std::size_t e = 0; e < square.values.size(); ++e)
-        weighted += std::pow(square.values[e] * weights[e], 2);
+    for (std::size_t e = 0; e < square.values.size(); ++e) weighted += std::pow(square.values[e] * weights[e], 2);
     EXPECT_NEAR(weighted, energy, energy * 1e-12);
 
     // An Epsilon between a detail's |c| and |c| * w separates the rules.

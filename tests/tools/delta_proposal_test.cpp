@@ -17,9 +17,7 @@ protected:
         const auto& h = frontend.statusHistory;
         return static_cast<int>(std::count(h.begin(), h.end(), std::string("Berechne Matrizen neu...")));
     }
-    bool IsFrame(int x, int y) const {
-        return x == 0 || y == 0 || x == PictureWidth - 1 || y == PictureHeight - 1;
-    }
+    bool IsFrame(int x, int y) const { return x == 0 || y == 0 || x == PictureWidth - 1 || y == PictureHeight - 1; }
 };
 
 TEST_F(CalcDeltaTest, UniformBlackPictureGivesWhiteInsideABlackFrame) {
@@ -51,8 +49,10 @@ TEST_F(CalcDeltaTest, UniformBrightPictureShowsTheLeftOutNeighbours) {
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 7; ++x) {
             Colour expected = Grey(255);
-            if (IsFrame(x, y) || (x == 1 && y == 1)) expected = Grey(0);      // v = 5c/3
-            else if (x == 1 || y == 1) expected = Grey(73);                  // v = 5c/7
+            if (IsFrame(x, y) || (x == 1 && y == 1))
+                expected = Grey(0);  // v = 5c/3
+            else if (x == 1 || y == 1)
+                expected = Grey(73);  // v = 5c/7
             ASSERT_EQ(frontend.reduced.GetPixel(x, y), expected) << x << ", " << y;
         }
     EXPECT_EQ(DifferenceSumBelow, 0.0);

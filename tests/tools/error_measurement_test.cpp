@@ -28,9 +28,9 @@ TEST_F(MeasureErrorTest, RightAfterOpeningTheErrorIsZero) {
 
 TEST_F(MeasureErrorTest, MeanAbsoluteDifferenceOfTheRedBytes) {
     Open(GreyPicture(2, 2, [](int x, int y) { return 10 + 20 * x + 40 * y; }));
-    frontend.bild.SetGrey(0, 0, 11);                               // +1
-    frontend.bild.SetPixel(1, 0, 30 | 0x00FF00u | 0xFF0000u);      // red equal: 0
-    frontend.bild.SetGrey(0, 1, 47);                               // -3
+    frontend.bild.SetGrey(0, 0, 11);                           // +1
+    frontend.bild.SetPixel(1, 0, 30 | 0x00FF00u | 0xFF0000u);  // red equal: 0
+    frontend.bild.SetGrey(0, 1, 47);                           // -3
     EXPECT_EQ(MeasureError(frontend), 1.0);
     EXPECT_EQ(frontend.Text(Label::Fehler), "1");
 
@@ -65,9 +65,7 @@ TEST_F(MeasureErrorTest, FailedReloadChangesNothing) {
 // compared, and the mean is over those.
 TEST_F(MeasureErrorTest, ReloadedPictureOfAnotherSize) {
     Open(GreyPicture(4, 4, [](int, int) { return 10; }));
-    frontend.reloadOriginal = [](MemorySurface& target) {
-        target = GreyPicture(2, 3, [](int, int) { return 16; });
-    };
+    frontend.reloadOriginal = [](MemorySurface& target) { target = GreyPicture(2, 3, [](int, int) { return 16; }); };
     EXPECT_EQ(MeasureError(frontend), 6.0);
     EXPECT_EQ(frontend.reduced.Width(), 2);
 

@@ -36,7 +36,8 @@ TEST_F(ExtendedStepsTest, UniformGreyRoundTripGivesTheIndependentModelsError) {
     EXPECT_EQ(frontend.Text(Label::Fehler), expected);
     int distance = 0;
     for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) distance += std::abs(static_cast<int>(frontend.bild.GetPixel(x, y) & 0xFF) - 128);
+        for (int x = 0; x < kWidth; ++x)
+            distance += std::abs(static_cast<int>(frontend.bild.GetPixel(x, y) & 0xFF) - 128);
     EXPECT_EQ(distance, kDistance);
 }
 

@@ -47,7 +47,7 @@ TEST(Bjontegaard, HandComputedPairs) {
 
 TEST(Bjontegaard, RefusesWhatHasNoDelta) {
     const auto line = Curve(0, 4, [](double x) { return 30 + x; });
-    EXPECT_THROW(Bjontegaard(line, Curve(0, 3, [](double x) { return x; })), Error);       // three points
+    EXPECT_THROW(Bjontegaard(line, Curve(0, 3, [](double x) { return x; })), Error);        // three points
     EXPECT_THROW(Bjontegaard(line, Curve(10, 4, [](double x) { return 30 + x; })), Error);  // no overlap
     auto zero = line;
     zero[0].rate = 0;
@@ -129,8 +129,8 @@ TEST(Bjontegaard, TableCurvesAgainstEachPicturesReference) {
             const double offset = curve[0] == '0' && curve[1] == '\0' ? 0.0 : (curve[0] == '1' ? -2.0 : 1.0);
             table.push_back({"a.png", curve, {std::exp(x), 30 + 5 * x + offset}});
         }
-    table.push_back({"a.png", "1", {0.0, 99.0}});       // no bits: left out
-    table.push_back({"a.png", "1", {9.0, INFINITY}});   // no error: left out
+    table.push_back({"a.png", "1", {0.0, 99.0}});      // no bits: left out
+    table.push_back({"a.png", "1", {9.0, INFINITY}});  // no error: left out
     const auto rows = CompareWithReference(table, [](const std::string& c) { return c == "0"; });
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].curve, "0.5");

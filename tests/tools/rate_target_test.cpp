@@ -14,7 +14,8 @@ RedPicture Smooth(int width, int height) {
     std::mt19937 generator(9);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            picture.red.push_back(static_cast<std::uint8_t>((3 * x + 2 * y + static_cast<int>(generator() % 24)) % 256));
+            picture.red.push_back(
+                static_cast<std::uint8_t>((3 * x + 2 * y + static_cast<int>(generator() % 24)) % 256));
     return picture;
 }
 }  // namespace

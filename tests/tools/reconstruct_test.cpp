@@ -72,8 +72,8 @@ TEST_F(ReconstructTest, ErrorOfTheCameraPictureAfterReduction) {
     LevelChange(frontend, 9);
     ASSERT_EQ(CurrentLevel, 9);
     const double error = MeasureError(frontend);
-    std::cout << "camera-512: " << removed << " details removed (" << frontend.Text(Label::Prozent)
-              << "), error " << error << ", without removal " << lossless << "\n";
+    std::cout << "camera-512: " << removed << " details removed (" << frontend.Text(Label::Prozent) << "), error "
+              << error << ", without removal " << lossless << "\n";
 
     EXPECT_GT(removed, 100000);
     EXPECT_LT(lossless, 1.0);

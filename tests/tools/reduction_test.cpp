@@ -114,10 +114,13 @@ TEST_F(ReduceTest, ZerosThereBeforeAreMarkedOnlyUnderAPositiveEpsilon) {
 TEST_F(ReduceTest, ComboBoxTextsFollowTheCLocaleUnderAGermanProcessLocale) {
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale";
-    struct Case { const char* text; double value; };
+    struct Case {
+        const char* text;
+        double value;
+    };
     const double inf = std::numeric_limits<double>::infinity();
-    for (const Case& c : {Case{"2,5", 2.0}, Case{"abc", 0.0}, Case{"", 0.0}, Case{" 3", 3.0},
-                          Case{"1e-3", 0.001}, Case{"1e999", inf}, Case{"0.5", 0.5}}) {
+    for (const Case& c : {Case{"2,5", 2.0}, Case{"abc", 0.0}, Case{"", 0.0}, Case{" 3", 3.0}, Case{"1e-3", 0.001},
+                          Case{"1e999", inf}, Case{"0.5", 0.5}}) {
         EpsilonChanged(c.text);
         EXPECT_EQ(Epsilon, c.value) << c.text;
         SchrankeChanged(c.text);

@@ -78,7 +78,8 @@ TEST_F(ReferenceTest, DifferencePictureMatchesTheLiteralLoop) {
                         if (s + k > 0 && r + l > 0 && s + k < width && r + l < height) {
                             weight = weight + AbsValue(kernel.Get(k + 2, l + 2));
                             const bool inMatrix = s + k <= kMaxSide && r + l <= kMaxSide;
-                            response = response + kernel.Get(k + 2, l + 2) * (inMatrix ? CoeffMatrix.Get(s + k, r + l) : 0.0);
+                            response =
+                                response + kernel.Get(k + 2, l + 2) * (inMatrix ? CoeffMatrix.Get(s + k, r + l) : 0.0);
                         }
                 double v = AbsValue(response);
                 if (weight != 0) v = v / AbsValue(weight);
