@@ -20,6 +20,7 @@
 #include "report/DataText.h"
 #include "report/NativeNames.h"
 #include "report/Npy.h"
+#include "tools/Coding.h"
 
 namespace tesora::cli {
 
@@ -65,6 +66,19 @@ void AddDeltaOptions(CommandLine& line) {
     line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
                         QStringLiteral("Position der Delta-Scroll-Leiste, 0 bis 100 (Delta = P x 0.01)."));
     line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"), QStringLiteral("Delta direkt, 0 bis 1."));
+    line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
+                        QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
+                                       "Umkehrung der Zerlegung)."));
+}
+
+// --synthesis, when given: the JSON names it only then, so documents without it keep their bytes.
+std::optional<Synthesis> ReadSynthesis(const CommandLine& line) {
+    if (!line.Has(QStringLiteral("synthesis"))) return std::nullopt;
+    return ParseSynthesisOption(line.Value(QStringLiteral("synthesis")));
+}
+
+void AddSynthesis(QJsonObject& document, std::optional<Synthesis> synthesis) {
+    if (synthesis) document.insert(QStringLiteral("synthesis"), QString::fromLatin1(SynthesisName(*synthesis)));
 }
 
 void CheckNpyName(const QString& path, const QString& option) {
@@ -98,23 +112,25 @@ std::string ReadMatrixFile(const QString& path) {
 
 void ReportAnalysis(const CommandLine& line, Context& context, const QString& path, const analysis::RedPicture& picture,
                     const DeltaSetting& delta, const analysis::Coefficients& square, const analysis::Layout& layout) {
+    const std::optional<Synthesis> synthesis = ReadSynthesis(line);
     const int pictureLevel = layout.pictureLevel, target = layout.level;
     if (line.Json()) {
         QJsonArray legend;
         for (const analysis::Band& band : layout.bands)
             legend.append(
                 QJsonObject{{"level", band.level}, {"kind", QString::fromLatin1(analysis::BandKindName(band.kind))}});
-        WriteJson(context.out,
-                  QJsonObject{{"format", kDataFormat},
-                              {"picture", path},
-                              {"width", picture.width},
-                              {"height", picture.height},
-                              {"picture_level", pictureLevel},
-                              {"level", target},
-                              {"position", delta.position ? QJsonValue(*delta.position) : QJsonValue(QJsonValue::Null)},
-                              {"delta", delta.delta},
-                              {"side", square.side},
-                              {"bands", legend}});
+        QJsonObject document{{"format", kDataFormat},
+                             {"picture", path},
+                             {"width", picture.width},
+                             {"height", picture.height},
+                             {"picture_level", pictureLevel},
+                             {"level", target},
+                             {"position", delta.position ? QJsonValue(*delta.position) : QJsonValue(QJsonValue::Null)},
+                             {"delta", delta.delta},
+                             {"side", square.side},
+                             {"bands", legend}};
+        AddSynthesis(document, synthesis);
+        WriteJson(context.out, document);
     } else {
         context.out << "Bild: " << path << " (" << picture.width << " x " << picture.height << " Pixel, Level "
                     << pictureLevel << ")\n";
@@ -127,7 +143,7 @@ void ReportAnalysis(const CommandLine& line, Context& context, const QString& pa
 // The .npy outputs: named so, apart from the picture and each other, writable.
 void CheckAnalyseOutputs(const CommandLine& line) {
     std::vector<OutputOption> outputs;
-    for (const char* option : {"save", "bands", "own"}) {
+    for (const char* option : {"save", "bands", "own", "coded"}) {
         const QString name = QString::fromLatin1(option);
         if (!line.Has(name)) continue;
         CheckNpyName(line.Value(name), "--" + name);
@@ -148,17 +164,21 @@ void AddAnalyseOptions(CommandLine& line) {
     line.AddValueOption(QStringLiteral("bands"), QStringLiteral("DATEI"), QStringLiteral("Die Bänder (.npy)."));
     line.AddValueOption(QStringLiteral("own"), QStringLiteral("DATEI"),
                         QStringLiteral("Die Maske der eigenen Koeffizienten des Bildes (.npy)."));
+    line.AddValueOption(QStringLiteral("coded"), QStringLiteral("DATEI"),
+                        QStringLiteral("Die Maske der Koeffizienten, deren Funktion (nach --synthesis) ins Bild "
+                                       "reicht (.npy)."));
 }
 
 }  // namespace
 
 int RunAnalyse(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("analyse"),
-                     QStringLiteral("BILD [--level L | --steps N] [--position P | --delta D] --save DATEI.npy "
-                                    "[--bands DATEI.npy] [--own DATEI.npy] [--json]"),
-                     QStringLiteral("Zerlegt das Bild bis Level L (Vorgabe 2) und schreibt die Koeffizientenmatrix "
-                                    "(float64, Element [x, y]), die Nummer des Bandes jedes Elements (int32, -1 "
-                                    "für keines) und die Maske der Koeffizienten im Bild (bool) als .npy-Dateien."));
+    CommandLine line(
+        QStringLiteral("analyse"),
+        QStringLiteral("BILD [--level L | --steps N] [--position P | --delta D] --save DATEI.npy "
+                       "[--bands DATEI.npy] [--own DATEI.npy] [--coded DATEI.npy] [--synthesis ART] [--json]"),
+        QStringLiteral("Zerlegt das Bild bis Level L (Vorgabe 2) und schreibt die Koeffizientenmatrix "
+                       "(float64, Element [x, y]), die Nummer des Bandes jedes Elements (int32, -1 "
+                       "für keines) und die Maske der Koeffizienten im Bild (bool) als .npy-Dateien."));
     AddAnalyseOptions(line);
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
 
@@ -174,6 +194,7 @@ int RunAnalyse(const QStringList& args, Context& context) {
                                  .arg(line.Value(QStringLiteral("steps"))));
     }
     const DeltaSetting delta = ReadDelta(line);
+    ReadSynthesis(line);
     if (!line.Has(QStringLiteral("save"))) throw UsageError(QStringLiteral("Die Option --save fehlt."));
     CheckAnalyseOutputs(line);
 
@@ -209,6 +230,11 @@ int RunAnalyse(const QStringList& args, Context& context) {
     }
     if (line.Has(QStringLiteral("own")))
         files.AddText(line.Value(QStringLiteral("own")), Bytes(npy::EncodeBools(layout.own, layout.side, layout.side)));
+    if (line.Has(QStringLiteral("coded"))) {
+        const std::vector<std::uint8_t> coded =
+            analysis::CodedMask(layout, FiltersOf(delta.delta), ReadSynthesis(line).value_or(Synthesis::Specified));
+        files.AddText(line.Value(QStringLiteral("coded")), Bytes(npy::EncodeBools(coded, layout.side, layout.side)));
+    }
     files.WriteAll();
 
     ReportAnalysis(line, context, path, picture, delta, square, layout);
@@ -279,7 +305,7 @@ int CheckedMatrixLevel(const npy::Doubles& matrix, const QString& path, std::opt
 int RunSynthesise(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("synthesise"),
                      QStringLiteral("MATRIX.npy --level L --width B --height H [--picture-level P] "
-                                    "[--position P | --delta D] --reconstruction DATEI [--json]"),
+                                    "[--position P | --delta D] [--synthesis ART] --reconstruction DATEI [--json]"),
                      QStringLiteral("Liest eine (auch veränderte) Koeffizientenmatrix von Level L, rekonstruiert "
                                     "sie bis zum Level des Bildes und schreibt das Bild, wie das Fenster es malt."));
     AddSynthesiseOptions(line);
@@ -303,6 +329,7 @@ int RunSynthesise(const QStringList& args, Context& context) {
     const int width = size("width"), height = size("height");
     const std::optional<int> givenPictureLevel = ReadPictureLevel(line);
     const DeltaSetting delta = ReadDelta(line);
+    const std::optional<Synthesis> synthesis = ReadSynthesis(line);
     const QString output = line.Value(QStringLiteral("reconstruction"));
     PictureFormatFor(output, QStringLiteral("--reconstruction"));
     CheckOutputsApart(line.Positional(), {{QStringLiteral("--reconstruction"), output}}, {"die Matrixdatei", "die"});
@@ -319,7 +346,8 @@ int RunSynthesise(const QStringList& args, Context& context) {
     square.side = side;
     square.values = matrix.values;
     TransformWorkspace workspace;
-    analysis::Reconstruct(square, FiltersOf(delta.delta), pictureLevel, workspace);
+    analysis::Reconstruct(square, FiltersOf(delta.delta), pictureLevel, workspace,
+                          synthesis.value_or(Synthesis::Specified));
     for (const double value : square.values)
         if (!std::isfinite(value))
             throw Error("Die Rekonstruktion der Matrix in \"" + path.toStdString() +
@@ -331,16 +359,13 @@ int RunSynthesise(const QStringList& args, Context& context) {
     OutputFiles files;
     files.AddPicture(output, GreyImage(bytes, width, height));
     files.WriteAll();
-    if (line.Json())
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat},
-                                           {"matrix", path},
-                                           {"picture_level", pictureLevel},
-                                           {"level", level},
-                                           {"width", width},
-                                           {"height", height},
-                                           {"delta", delta.delta},
-                                           {"reconstruction", output}});
-    else
+    if (line.Json()) {
+        QJsonObject document{{"format", kDataFormat}, {"matrix", path},          {"picture_level", pictureLevel},
+                             {"level", level},        {"width", width},          {"height", height},
+                             {"delta", delta.delta},  {"reconstruction", output}};
+        AddSynthesis(document, synthesis);
+        WriteJson(context.out, document);
+    } else
         context.out << "Rekonstruktion (" << width << " x " << height << " Pixel) in " << output << '\n';
     return kExitOk;
 }

@@ -37,18 +37,25 @@ void WriteText(QTextStream& out, const report::BestDeltaRun& f) {
 }  // namespace
 
 int RunBestDelta(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("best-delta"),
-                     QStringLiteral("BILD... --bpp B [--rule flat|norm] [--steps N] [--fit] [--progress] [--json]"),
-                     QStringLiteral("Das Delta mit der höchsten psnr_exact bei B bit/Pixel (Positionen 0 bis 100, "
-                                    "dann ein Goldener Schnitt zwischen den Nachbarn der besten auf 0,001), "
-                                    "daneben Delta 0 und der Vorschlag von \"Calc Delta\"."));
+    CommandLine line(
+        QStringLiteral("best-delta"),
+        QStringLiteral("BILD... --bpp B [--rule flat|norm] [--synthesis ART] [--steps N] [--fit] [--progress] "
+                       "[--json]"),
+        QStringLiteral("Das Delta mit der höchsten psnr_exact bei B bit/Pixel (Positionen 0 bis 100, "
+                       "dann ein Goldener Schnitt zwischen den Nachbarn der besten auf 0,001), "
+                       "daneben Delta 0 und der Vorschlag von \"Calc Delta\"."));
     line.AddValueOption(QStringLiteral("bpp"), QStringLiteral("B"), QStringLiteral("Die Rate in bit/Pixel, über 0."));
     line.AddValueOption(QStringLiteral("rule"), QStringLiteral("R"),
                         QStringLiteral("flat (Vorgabe) oder norm: wie die Koeffizienten vor dem Quantisieren "
                                        "gewichtet werden."));
+    line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
+                        QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
+                                       "Umkehrung der Zerlegung)."));
     line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
                         QStringLiteral("Level unter dem des Bildes (Vorgabe 5, höchstens bis Level 2)."));
-    line.AddFlag(QStringLiteral("progress"), QStringLiteral("Zeilen zum Fortschritt auch ohne Terminal."));
+    line.AddFlag(QStringLiteral("progress"),
+                 QStringLiteral("Fortschritt auch dann auf die Standardfehlerausgabe, wenn sie kein Terminal ist "
+                                "(eine Zeile je 10 %)."));
     AddFitOption(line);
     if (!line.Parse(args, context.out, 1, 10000)) return kExitOk;
     if (!line.Has(QStringLiteral("bpp"))) throw UsageError(QStringLiteral("Es fehlt --bpp."));
@@ -58,10 +65,14 @@ int RunBestDelta(const QStringList& args, Context& context) {
     if (ruleText != QLatin1String("flat") && ruleText != QLatin1String("norm"))
         throw UsageError(QStringLiteral("--rule nimmt hier flat oder norm."));
     const int steps = line.Has(QStringLiteral("steps")) ? ParseSteps(line.Value(QStringLiteral("steps"))) : 5;
+    // Named in the output only when asked for, so runs without it keep their bytes.
+    std::optional<Synthesis> synthesis;
+    if (line.Has(QStringLiteral("synthesis")))
+        synthesis = ParseSynthesisOption(line.Value(QStringLiteral("synthesis")));
 
     const QStringList pictures = line.Positional();
     Progress progress(context.err, ChooseProgress(context.progress, line.Has(QStringLiteral("progress"))),
-                      static_cast<long long>(pictures.size()) * 101);
+                      static_cast<long long>(pictures.size()) * analysis::BestDeltaEvaluations());
     // The Deltas run side by side, each transform on one thread.
     const int threadsBefore = TransformThreads();
     SetTransformThreads(1);
@@ -79,6 +90,7 @@ int RunBestDelta(const QStringList& args, Context& context) {
         request.bpp = bpp;
         request.rule = ruleText == QLatin1String("norm") ? analysis::RuleKind::Norm : analysis::RuleKind::Flat;
         request.level = f.level;
+        request.synthesis = synthesis.value_or(Synthesis::Specified);
         request.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         long long before = 0;
         f.best = analysis::FindBestDeltaFor(red, request, [&](int done, int) {
@@ -90,10 +102,17 @@ int RunBestDelta(const QStringList& args, Context& context) {
     progress.Finish();
     if (line.Json()) {
         QJsonArray runs;
-        for (const report::BestDeltaRun& f : found) runs.append(report::ToJson(f));
+        for (const report::BestDeltaRun& f : found) {
+            QJsonObject run = report::ToJson(f);
+            if (synthesis) run.insert(QStringLiteral("synthesis"), QString::fromLatin1(SynthesisName(*synthesis)));
+            runs.append(run);
+        }
         WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"runs", runs}});
     } else {
-        for (const report::BestDeltaRun& f : found) WriteText(context.out, f);
+        for (const report::BestDeltaRun& f : found) {
+            WriteText(context.out, f);
+            if (synthesis) context.out << "Rekonstruktion: " << SynthesisName(*synthesis) << '\n';
+        }
     }
     return kExitOk;
 }

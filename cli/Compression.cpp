@@ -111,22 +111,26 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     return result;
 }
 
-void AddMeasureOptions(CommandLine& line) {
+void AddMeasureOptions(CommandLine& line, bool lists) {
     line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
                         QStringLiteral("N Level unter dem Level jedes Bildes zerlegen (statt --level)."));
     line.AddValueOption(QStringLiteral("rule"), QStringLiteral("REGEL"),
                         QStringLiteral("Schwellwertregel: flat (Vorgabe, wie \"Reduce\"), norm (Koeffizient mal "
                                        "L2-Norm seiner Basisfunktion) oder levels:E1,E2,... (ein Epsilon je Level, "
                                        "gröbster zuerst)."));
-    line.AddValueOption(
-        QStringLiteral("quantise"), QStringLiteral("Q"),
-        QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp."));
+    line.AddValueOption(QStringLiteral("quantise"), lists ? QStringLiteral("LISTE") : QStringLiteral("Q"),
+                        lists ? QStringLiteral("Stufen Q1,Q2,...: quantisieren wie compress --quantise; eine Zeile "
+                                               "je Stufe.")
+                              : QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt "
+                                               "entropy_bpp."));
     line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
                         QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
                                        "Umkehrung der Zerlegung)."));
-    line.AddValueOption(QStringLiteral("bpp"), QStringLiteral("B"),
-                        QStringLiteral("Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird "
-                                       "(Bisektion auf Q in 40 Schritten)."));
+    line.AddValueOption(QStringLiteral("bpp"), lists ? QStringLiteral("LISTE") : QStringLiteral("B"),
+                        lists ? QStringLiteral("Statt Q: Raten B1,B2,... in bit/Pixel wie compress --bpp; eine "
+                                               "Zeile je Rate.")
+                              : QStringLiteral("Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird "
+                                               "(Bisektion auf Q in 40 Schritten)."));
     line.AddValueOption(QStringLiteral("padding"), QStringLiteral("RAND"),
                         QStringLiteral("zero (Vorgabe, wie das Fenster) oder mirror: die Matrix jenseits des Bildes "
                                        "mit dem gespiegelten Bild füllen (nur BLaC)."));

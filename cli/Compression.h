@@ -26,8 +26,9 @@ report::CompressResult Compress(const QString& picture, const report::CompressSe
 // The level and Epsilon options, checked; for a `single` compress also Delta and the
 // output files. Throws UsageError, or tesora::Error for an output that cannot be written.
 // A warning about an Epsilon text goes to context.err.
-// --steps, --rule and --quantise, shared by compress and sweep.
-void AddMeasureOptions(CommandLine& line);
+// --steps, --rule, --quantise and the rest shared by compress and sweep; `lists`: a sweep's
+// --quantise and --bpp take lists.
+void AddMeasureOptions(CommandLine& line, bool lists = false);
 
 // --basis NAME (and each name of a sweep's --bases): blac or a lifting basis.
 Basis ParseBasisOption(const QString& text, const QString& option);

@@ -1,11 +1,11 @@
-// "sweep": compress for every picture, scroll position and Epsilon, one CSV row each
-// and a rate-distortion plot. A picture and position is decomposed once and serves
-// every Epsilon; the pairs run in worker processes.
-#include <QDataStream>
+// "sweep": compress for every picture, scroll position (or basis), Epsilon and rate, one
+// CSV row each, and a rate-distortion plot. A picture and position is decomposed once and
+// serves every Epsilon and rate; the pairs run in worker processes.
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -20,6 +20,7 @@
 #include "cli/Plot.h"
 #include "cli/Progress.h"
 #include "cli/StandardInput.h"
+#include "cli/SweepTable.h"
 #include "cli/Workers.h"
 #include "blac/DeltaControl.h"
 #include "matrix/Numbers.h"
@@ -33,136 +34,39 @@ using report::AnalyseRow;
 using report::BaseResult;
 using report::CompressResult;
 using report::CompressSettings;
-using report::CsvField;
 using report::kDataFormat;
-using report::NativeName;
+using report::RowAsked;
 using report::RedBytes;
-using report::Shortest;
 using report::ToJson;
 
 namespace {
 
+// One curve of a picture: BLaC at one Delta, or a standard basis.
+struct SweepCurve {
+    Basis basis = Basis::Blac;
+    std::optional<int> position;  // BLaC from the scroll bar, or
+    double delta = 0.0;           // a Delta given directly
+};
+
+// One rate of a row: a quantiser step, a target rate, or neither.
+struct SweepRate {
+    std::optional<double> quantise, bpp;
+};
+
 struct SweepOptions {
     CompressSettings settings;
     QStringList pictures;
-    std::vector<int> positions;
-    std::vector<double> deltas;  // --deltas, in place of the positions
-    QStringList epsilons;        // the Epsilon texts, as the box gets them
-    std::vector<double> zeros;   // --zeros: targets in place of Epsilons
+    std::vector<SweepCurve> curves;  // per picture, in this order
+    QStringList epsilons;            // the Epsilon texts, as the box gets them
+    std::vector<double> zeros;       // --zeros: targets in place of Epsilons
+    std::vector<SweepRate> rates{SweepRate{}};
+    bool withRates = false;  // the table's rate and basis columns
     int jobs = 1;
     QString csv;        // "-": standard output
     QStringList plots;  // one file each, the format by its extension
     PlotOptions plot;
     bool json = false, progress = false;
 };
-
-const char* const kCsvHeader =
-    "picture,level,position,delta,epsilon,schranke,zero_share,own_zero_share,mean_error,psnr,energy_kept,"
-    "floor_mean_error,floor_psnr,psnr_exact,entropy_bpp,synthesis,floor_psnr_exact,coded_count\n";
-
-QByteArray Csv(const std::vector<CompressResult>& rows) {
-    QByteArray text(kCsvHeader);
-    // The name as its bytes: two names that differ only in bytes that are not UTF-8 stay apart.
-    for (const CompressResult& r : rows)
-        text += CsvField(NativeName(r.picture)) + ',' +
-                QStringList{QString::number(r.level),
-                            r.position ? QString::number(*r.position) : QString(),
-                            Shortest(r.delta),
-                            r.epsilon ? Shortest(*r.epsilon) : QString(),
-                            Shortest(r.schranke),
-                            Shortest(r.zeroShare),
-                            Shortest(r.own.Share()),
-                            Shortest(r.meanError),
-                            Shortest(r.quality.psnr),
-                            Shortest(r.quality.energyKept),
-                            Shortest(r.floorMeanError),
-                            Shortest(r.floorPsnr),
-                            Shortest(r.psnrExact),
-                            r.entropyBpp ? Shortest(*r.entropyBpp) : QString(),
-                            r.synthesis,
-                            Shortest(r.floorPsnrExact),
-                            r.codedCount ? QString::number(*r.codedCount) : QString()}
-                    .join(QLatin1Char(','))
-                    .toUtf8() +
-                '\n';
-    return text;
-}
-
-// Rows travel from a worker to the parent bit for bit.
-QByteArray Pack(const std::vector<CompressResult>& rows) {
-    QByteArray bytes;
-    QDataStream s(&bytes, QIODevice::WriteOnly);
-    s << quint32(rows.size());
-    for (const CompressResult& r : rows) {
-        s << r.picture << r.width << r.height << r.pictureLevel << r.level << r.transformedRows
-          << r.position.value_or(-1) << r.delta << bool(r.epsilon) << r.epsilon.value_or(0) << r.schranke << r.zeroCount
-          << r.zeroShare << qint64(r.own.zeros) << qint64(r.own.details) << r.meanError << r.quality.psnr
-          << r.quality.energyKept << QString::fromStdString(r.labProzent) << QString::fromStdString(r.labFehler)
-          << QString::fromStdString(r.labDelta) << QString::fromStdString(r.labLevel);
-        s << r.psnrExact << r.floorMeanError << r.floorPsnr << r.rule
-          << QList<double>(r.levelEpsilons.begin(), r.levelEpsilons.end()) << bool(r.zerosTarget)
-          << r.zerosTarget.value_or(0) << bool(r.quantise) << r.quantise.value_or(0) << bool(r.entropyBpp)
-          << r.entropyBpp.value_or(0) << r.synthesis << r.floorPsnrExact << bool(r.codedCount)
-          << qint64(r.codedCount.value_or(0)) << quint32(r.bands.size());
-        for (const analysis::BandFigures& b : r.bands)
-            s << b.band.level << quint8(b.band.kind) << qint64(b.ownCount) << qint64(b.zeros) << b.energy << b.maxAbs
-              << bool(b.entropyBits) << b.entropyBits.value_or(0) << bool(b.codedCount)
-              << qint64(b.codedCount.value_or(0));
-    }
-    return bytes;
-}
-
-void Unpack(const QByteArray& bytes, std::vector<CompressResult>& rows) {
-    QDataStream s(bytes);
-    quint32 count = 0;
-    s >> count;
-    for (quint32 i = 0; i < count; ++i) {
-        CompressResult r;
-        int position = 0;
-        bool hasEpsilon = false;
-        double epsilon = 0;
-        qint64 zeros = 0, details = 0;
-        QString labels[4];
-        s >> r.picture >> r.width >> r.height >> r.pictureLevel >> r.level >> r.transformedRows >> position >>
-            r.delta >> hasEpsilon >> epsilon >> r.schranke >> r.zeroCount >> r.zeroShare >> zeros >> details >>
-            r.meanError >> r.quality.psnr >> r.quality.energyKept >> labels[0] >> labels[1] >> labels[2] >> labels[3];
-        if (position >= 0) r.position = position;
-        if (hasEpsilon) r.epsilon = epsilon;
-        r.own = {zeros, details};
-        r.labProzent = labels[0].toStdString(), r.labFehler = labels[1].toStdString();
-        r.labDelta = labels[2].toStdString(), r.labLevel = labels[3].toStdString();
-        QList<double> levelEpsilons;
-        bool has[3] = {};
-        double values[3] = {};
-        quint32 bands = 0;
-        bool hasCoded = false;
-        qint64 coded = 0;
-        s >> r.psnrExact >> r.floorMeanError >> r.floorPsnr >> r.rule >> levelEpsilons >> has[0] >> values[0] >>
-            has[1] >> values[1] >> has[2] >> values[2] >> r.synthesis >> r.floorPsnrExact >> hasCoded >> coded >> bands;
-        if (hasCoded) r.codedCount = coded;
-        r.levelEpsilons.assign(levelEpsilons.begin(), levelEpsilons.end());
-        if (has[0]) r.zerosTarget = values[0];
-        if (has[1]) r.quantise = values[1];
-        if (has[2]) r.entropyBpp = values[2];
-        for (quint32 b = 0; b < bands; ++b) {
-            analysis::BandFigures f;
-            quint8 kind = 0;
-            qint64 own = 0, bandZeros = 0;
-            bool entropy = false, bandHasCoded = false;
-            double bits = 0;
-            qint64 bandCoded = 0;
-            s >> f.band.level >> kind >> own >> bandZeros >> f.energy >> f.maxAbs >> entropy >> bits >> bandHasCoded >>
-                bandCoded;
-            if (bandHasCoded) f.codedCount = bandCoded;
-            f.band.kind = static_cast<analysis::BandKind>(kind);
-            f.ownCount = own;
-            f.zeros = bandZeros;
-            if (entropy) f.entropyBits = bits;
-            r.bands.push_back(f);
-        }
-        rows.push_back(std::move(r));
-    }
-}
 
 // The picture this process read last. The pairs of one picture follow each other, so a
 // process reads each picture about once instead of once per position.
@@ -201,42 +105,56 @@ private:
 // Far beyond any table a plot can show; keeps every count of pairs and rows inside an int.
 constexpr long long kMaxSweepRows = 10'000'000;
 
-int DeltaCount(const SweepOptions& options) {
-    return static_cast<int>(options.deltas.empty() ? options.positions.size() : options.deltas.size());
+int CurveCount(const SweepOptions& options) { return static_cast<int>(options.curves.size()); }
+
+// A pair gives one row per Epsilon (or target) and rate.
+long long RowsPerPair(const SweepOptions& options) {
+    const qsizetype asked =
+        options.zeros.empty() ? options.epsilons.size() : static_cast<qsizetype>(options.zeros.size());
+    return static_cast<long long>(std::max<qsizetype>(1, asked)) * static_cast<long long>(options.rates.size());
 }
 
-// One picture at one Delta: decomposed once, its floor measured once, then one row per
-// Epsilon or target, each on a copy of the decomposition.
+// The rows of one picture x curve: its Epsilons (or targets) in order, each at every rate.
+std::vector<CompressResult> RowsOfPair(const SweepOptions& options, analysis::PictureAnalysis& analysis,
+                                       const QString& picture, const CompressSettings& curveSettings) {
+    std::vector<RowAsked> asked;
+    for (double zeros : options.zeros) asked.push_back({std::nullopt, zeros});
+    for (const QString& epsilon : options.epsilons)
+        if (options.zeros.empty()) asked.push_back({epsilon, std::nullopt});
+    if (asked.empty()) asked.emplace_back();
+    std::vector<CompressResult> rows;
+    for (const RowAsked& row : asked)
+        for (const SweepRate& rate : options.rates) {
+            CompressSettings settings = curveSettings;
+            settings.quantise = rate.quantise;
+            settings.bpp = rate.bpp;
+            // Only JSON shows the bands.
+            rows.push_back(AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, options.json));
+        }
+    return rows;
+}
+
+// One picture at one Delta or basis: decomposed once, its floor measured once, then its
+// rows, each on a copy of the decomposition.
 QByteArray RunPair(const SweepOptions& options, int pair, PictureCache& cache) {
-    const int count = DeltaCount(options);
-    const auto d = static_cast<std::size_t>(pair % count);
+    const int count = CurveCount(options);
+    const SweepCurve& curve = options.curves[static_cast<std::size_t>(pair % count)];
     CompressSettings settings = options.settings;
-    double delta = 0;
-    if (options.deltas.empty()) {
-        settings.position = options.positions[d];
-        delta = DeltaFromPosition(*settings.position);
-    } else {
-        delta = options.deltas[d];
-    }
+    settings.position = curve.position;
+    const double delta = curve.position ? DeltaFromPosition(*curve.position) : curve.delta;
     const QString& picture = options.pictures[pair / count];
     const analysis::RedPicture& red = cache.Red(picture);
     const int level = LevelFor(settings, red.width, picture);
-    analysis::PictureAnalysis analysis(red, delta, level, cache.Layout(), cache.Columns(), settings.synthesis);
-    cache.Layout() = analysis.SharedLayout();
+    const bool blac = curve.basis == Basis::Blac;
+    analysis::AnalysisOptions analysisOptions;
+    analysisOptions.basis = curve.basis;
+    // The synthesis and the padding are BLaC's; a standard basis's rows show the defaults.
+    if (blac && settings.mirror) analysisOptions.padding = analysis::Padding::Mirror;
+    analysis::PictureAnalysis analysis(red, delta, level, blac ? cache.Layout() : nullptr, cache.Columns(),
+                                       blac ? settings.synthesis : Synthesis::Specified, analysisOptions);
+    if (blac) cache.Layout() = analysis.SharedLayout();
     cache.Columns() = analysis.SharedColumns();
-    const CompressResult base = BaseResult(picture, analysis, settings);
-    std::vector<CompressResult> rows;
-    // Only JSON shows the bands.
-    if (!options.zeros.empty()) {
-        for (double zeros : options.zeros)
-            rows.push_back(AnalyseRow(analysis, base, settings, {std::nullopt, zeros}, options.json));
-    } else if (options.epsilons.isEmpty()) {
-        rows.push_back(AnalyseRow(analysis, base, settings, {}, options.json));
-    } else {
-        for (const QString& epsilon : options.epsilons)
-            rows.push_back(AnalyseRow(analysis, base, settings, {epsilon, std::nullopt}, options.json));
-    }
-    return Pack(rows);
+    return PackRows(RowsOfPair(options, analysis, picture, settings));
 }
 
 std::vector<CompressResult> RunRows(const SweepOptions& options, Context& context) {
@@ -247,12 +165,9 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
-    const int positions = DeltaCount(options);
-    const int pairs = static_cast<int>(options.pictures.size()) * positions;
+    const int pairs = static_cast<int>(options.pictures.size()) * CurveCount(options);
     if (options.pictures.contains(QStringLiteral("-"))) StandardInputBytes();  // once, before the workers
-    // A pair gives one row per Epsilon or per zero target.
-    const auto rowsPerPair =
-        static_cast<long long>(options.zeros.empty() ? options.epsilons.size() : options.zeros.size());
+    const long long rowsPerPair = RowsPerPair(options);
     Progress progress(context.err, ChooseProgress(context.progress, options.progress), pairs * rowsPerPair);
     const auto done = [&](int) { progress.Advance(rowsPerPair); };
     PictureCache cache(options.settings.fit);
@@ -277,7 +192,7 @@ std::vector<CompressResult> RunRows(const SweepOptions& options, Context& contex
         pairs, options.jobs, [&](int pair) { return RunPair(options, pair, cache); }, done);
     progress.Finish();  // the closing lines start on a clean line
     std::vector<CompressResult> rows;
-    for (const QByteArray& bytes : packed) Unpack(bytes, rows);
+    for (const QByteArray& bytes : packed) UnpackRows(bytes, rows);
     return rows;
 }
 
@@ -291,7 +206,9 @@ void AddSweepOptions(CommandLine& line) {
     add("positions", "VON:BIS:SCHRITT", "Positionen der Delta-Scroll-Leiste (Vorgabe 0:100:10).");
     add("deltas", "LISTE", "Delta-Werte D1,D2,... von 0 bis 1 statt der Positionen.");
     add("zeros", "LISTE", "Statt Epsilon: Ziele P1,P2,... in % eigener Nullkoeffs; eine Zeile je Ziel.");
-    AddMeasureOptions(line);
+    AddMeasureOptions(line, true);
+    add("basis", "BASIS", "blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung.");
+    add("bases", "LISTE", "Statt --basis mehrere Basen B1,B2,...; blac mit jedem Delta, die anderen je einmal.");
     add("jobs", "N", "Zahl der Kerne, die der Lauf nutzt (Vorgabe: alle): je Kern ein Arbeitsprozess.");
     add("csv", "DATEI", "Die Tabelle als CSV-Datei (\"-\" oder ohne diese Option: Standardausgabe).");
     add("plot", "DATEI", "Das Diagramm als PNG, SVG oder PDF; mehrfach angegeben eine Datei je Angabe.");
@@ -308,7 +225,10 @@ QStringList ReadEpsilons(const CommandLine& line, Context& context, const Compre
     if (one && many) throw UsageError(QStringLiteral("Nur eine der Optionen --epsilon und --epsilons angeben."));
     // A target or the levels rule stands in for the Epsilon.
     if (line.Has(QStringLiteral("zeros")) || settings.rule.kind == analysis::RuleKind::Levels) return {};
-    if (!one && !many) throw UsageError(QStringLiteral("Die Option --epsilon fehlt."));
+    // With rates asked for, no Epsilon means no "Reduce", as in compress.
+    if (!one && !many && !line.Has(QStringLiteral("quantise")) && !line.Has(QStringLiteral("bpp")))
+        throw UsageError(QStringLiteral("Die Option --epsilon fehlt."));
+    if (!one && !many) return {};
     if (one) return {*settings.epsilon};
     QStringList warnings;
     const QStringList epsilons = ParseEpsilonList(line.Value(QStringLiteral("epsilons")), &warnings);
@@ -316,37 +236,91 @@ QStringList ReadEpsilons(const CommandLine& line, Context& context, const Compre
     return epsilons;
 }
 
+std::vector<SweepRate> ReadRates(const CommandLine& line) {
+    std::vector<SweepRate> rates;
+    if (line.Has(QStringLiteral("quantise")))
+        for (double q : ParseList(line.Value(QStringLiteral("quantise")), ParseQuantise)) rates.push_back({q, {}});
+    if (line.Has(QStringLiteral("bpp")))
+        for (double b : ParseList(line.Value(QStringLiteral("bpp")), ParseRate)) rates.push_back({{}, b});
+    if (rates.empty()) rates.emplace_back();
+    return rates;
+}
+
+// The bases in order; BLaC stands for every Delta of the positions or the list.
+std::vector<SweepCurve> ReadCurves(const CommandLine& line, const CompressSettings& settings) {
+    std::vector<Basis> bases{Basis::Blac};
+    if (line.Has(QStringLiteral("basis")) && line.Has(QStringLiteral("bases")))
+        throw UsageError(QStringLiteral("Nur eine der Optionen --basis und --bases angeben."));
+    if (line.Has(QStringLiteral("basis")))
+        bases = {ParseBasisOption(line.Value(QStringLiteral("basis")), QStringLiteral("--basis"))};
+    if (line.Has(QStringLiteral("bases"))) {
+        bases.clear();
+        for (const QString& name : line.Value(QStringLiteral("bases")).split(QLatin1Char(','))) {
+            const Basis basis = ParseBasisOption(name.trimmed(), QStringLiteral("--bases"));
+            if (std::find(bases.begin(), bases.end(), basis) != bases.end())
+                throw UsageError(QStringLiteral("--bases nennt %1 zweimal.").arg(name.trimmed()));
+            bases.push_back(basis);
+        }
+    }
+    if (line.Has(QStringLiteral("deltas")) && line.Has(QStringLiteral("positions")))
+        throw UsageError(QStringLiteral("Nur eine der Optionen --positions und --deltas angeben."));
+    if (std::find(bases.begin(), bases.end(), Basis::Blac) == bases.end()) {
+        // Delta, the padding and the synthesis belong to BLaC.
+        for (const char* option : {"positions", "deltas", "synthesis"})
+            if (line.Has(QString::fromLatin1(option)))
+                throw UsageError(QStringLiteral("--%1 gehört zu BLaC, das die Basen nicht nennen.")
+                                     .arg(QString::fromLatin1(option)));
+        if (settings.mirror) throw UsageError(QStringLiteral("--padding mirror gehört zu BLaC."));
+    }
+    std::vector<SweepCurve> curves;
+    for (const Basis basis : bases) {
+        if (basis != Basis::Blac) {
+            curves.push_back({basis, std::nullopt, NAN});
+        } else if (line.Has(QStringLiteral("deltas"))) {
+            for (double delta : ParseDeltaList(line.Value(QStringLiteral("deltas"))))
+                curves.push_back({basis, std::nullopt, delta});
+        } else {
+            for (int position :
+                 ParsePositions(line.Has(QStringLiteral("positions")) ? line.Value(QStringLiteral("positions"))
+                                                                      : QStringLiteral("0:100:10")))
+                curves.push_back({basis, position, 0.0});
+        }
+    }
+    return curves;
+}
+
+// Pictures x curves x rows per pair, counted before any work without wrapping: a run of
+// more rows than a table can sensibly hold is refused.
+void CheckRowCount(const SweepOptions& o) {
+    long long rows = 0;
+    const bool wraps = __builtin_mul_overflow(static_cast<long long>(o.pictures.size()),
+                                              static_cast<long long>(o.curves.size()), &rows) ||
+                       __builtin_mul_overflow(rows, RowsPerPair(o), &rows);
+    if (wraps || rows > kMaxSweepRows)
+        throw UsageError(QStringLiteral("Der Lauf hätte %1 Zeilen (Bilder x Deltas oder Basen x Epsilon x Raten); "
+                                        "höchstens %2 sind möglich.")
+                             .arg(wraps ? QStringLiteral("mehr als %1").arg(kMaxSweepRows) : QString::number(rows))
+                             .arg(kMaxSweepRows));
+}
+
 SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
     SweepOptions o;
     o.settings = ReadCompressSettings(line, false, context);
     o.epsilons = ReadEpsilons(line, context, o.settings);
     if (line.Has(QStringLiteral("zeros"))) o.zeros = ParseZeros(line.Value(QStringLiteral("zeros")), true);
-    if (line.Has(QStringLiteral("deltas"))) {
-        if (line.Has(QStringLiteral("positions")))
-            throw UsageError(QStringLiteral("Nur eine der Optionen --positions und --deltas angeben."));
-        o.deltas = ParseDeltaList(line.Value(QStringLiteral("deltas")));
-    } else {
-        o.positions = ParsePositions(line.Has(QStringLiteral("positions")) ? line.Value(QStringLiteral("positions"))
-                                                                           : QStringLiteral("0:100:10"));
-    }
+    o.curves = ReadCurves(line, o.settings);
+    o.rates = ReadRates(line);
+    for (const char* option : {"quantise", "bpp", "basis", "bases", "padding"})
+        o.withRates = o.withRates || line.Has(QString::fromLatin1(option));
     o.jobs = line.Has(QStringLiteral("jobs")) ? ParseJobs(line.Value(QStringLiteral("jobs"))) : CoreCount();
     o.pictures = line.Positional();
     o.csv = line.Value(QStringLiteral("csv"));
     o.plots = line.Values(QStringLiteral("plot"));
     o.json = line.Json();
     o.progress = line.Has(QStringLiteral("progress"));
-    // The rows are counted before any work: their product must not wrap, and a run of more
-    // rows than a table can sensibly hold is refused.
-    const long long pairs = static_cast<long long>(o.pictures.size()) * DeltaCount(o);
-    const qsizetype perPair = o.zeros.empty() ? o.epsilons.size() : static_cast<qsizetype>(o.zeros.size());
-    const auto rowsPerPair = static_cast<long long>(std::max<qsizetype>(1, perPair));
-    if (pairs * rowsPerPair > kMaxSweepRows)
-        throw UsageError(QStringLiteral("Der Lauf hätte %1 Zeilen (Bilder x Deltas x Epsilon); höchstens %2 "
-                                        "sind möglich.")
-                             .arg(pairs * rowsPerPair)
-                             .arg(kMaxSweepRows));
+    CheckRowCount(o);
     o.plot = ReadPlotOptions(line);
-    CheckPlotColumns(o.plot, QString::fromLatin1(kCsvHeader).trimmed().split(QLatin1Char(',')));
+    CheckPlotColumns(o.plot, SweepColumns(o.withRates));
     if (o.json && IsStandardStream(o.csv))
         throw UsageError(QStringLiteral("--json und --csv - schreiben beide auf die Standardausgabe."));
     std::vector<OutputOption> outputs{{QStringLiteral("--csv"), IsStandardStream(o.csv) ? QString() : o.csv}};
@@ -365,9 +339,10 @@ SweepOptions ReadSweepOptions(const CommandLine& line, Context& context) {
 void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows, Context& context) {
     const bool csvFile = !o.csv.isEmpty() && !IsStandardStream(o.csv);
     OutputFiles outputs;
-    if (csvFile) outputs.AddText(o.csv, Csv(rows));
+    const QByteArray csv = SweepCsv(rows, o.withRates);
+    if (csvFile) outputs.AddText(o.csv, csv);
     // Drawn from the table itself, so "plot" redraws it from the file alike.
-    if (!o.plots.isEmpty()) AddPlots(outputs, o.plots, PlotOfTable(ParseTable(Csv(rows), QString()), o.plot), o.plot);
+    if (!o.plots.isEmpty()) AddPlots(outputs, o.plots, PlotOfTable(ParseTable(csv, QString()), o.plot), o.plot);
     outputs.WriteAll();
 
     if (o.json) {
@@ -376,7 +351,6 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
         WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"runs", array}});
     } else if (!csvFile) {
         // As bytes where the stream has a device: a name that is not UTF-8 keeps them.
-        const QByteArray csv = Csv(rows);
         if (QIODevice* device = context.out.device()) {
             context.out.flush();
             if (device->write(csv) != csv.size()) context.out.setStatus(QTextStream::WriteFailed);
@@ -394,12 +368,15 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
 int RunSweep(const QStringList& args, Context& context) {
     CommandLine line(
         QStringLiteral("sweep"),
-        QStringLiteral("BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
-                       "[--rule REGEL] [--quantise Q] [--synthesis ART] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
-                       "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
-                       "[--labels de|en] [--progress] [--fit] [--json]"),
-        QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs und jedes "
-                       "Epsilon: eine CSV-Zeile je Lauf und ein Rate-Distortion-Diagramm."));
+        QStringLiteral(
+            "BILD... (--level L | --steps N) (--epsilon E | --epsilons LISTE | --zeros LISTE) "
+            "[--rule REGEL] [--quantise LISTE | --bpp LISTE] [--basis BASIS | --bases LISTE] [--padding RAND] "
+            "[--synthesis ART] [--positions VON:BIS:SCHRITT | --deltas LISTE] "
+            "[--jobs N] [--csv DATEI] [--plot DATEI]... [--plot-x SPALTE] [--plot-y SPALTE] [--size BxH] "
+            "[--labels de|en] [--progress] [--fit] [--json]"),
+        QStringLiteral("compress für jedes Bild, jede Scroll-Position des Bereichs (oder Basis), jedes "
+                       "Epsilon und jede Rate: eine CSV-Zeile je Lauf, in dieser Reihenfolge, und ein "
+                       "Rate-Distortion-Diagramm."));
     AddSweepOptions(line);
     if (!line.Parse(args, context.out, 1, 1 << 20)) return kExitOk;
     const SweepOptions options = ReadSweepOptions(line, context);

@@ -23,6 +23,14 @@ constexpr int kPositions = 101;
 
 double Comparable(double psnr) { return std::isnan(psnr) ? -INFINITY : psnr; }
 
+// The golden section's evaluations on an interval of `width`: two, then one per shrink.
+int GoldenEvaluations(double width) {
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    int count = 2;
+    for (; width > kBestDeltaTolerance; width *= ratio) ++count;
+    return count;
+}
+
 // Every position's figure, positions shared out to the threads one at a time.
 std::vector<double> ScanPositions(const std::function<double(double)>& psnrAt, int threads,
                                   const std::function<void(int, int)>& progress) {
@@ -40,7 +48,7 @@ std::vector<double> ScanPositions(const std::function<double(double)>& psnrAt, i
                 next = kPositions;
             }
             ++done;
-            if (caller && progress) progress(done.load(), kPositions);
+            if (caller && progress) progress(done.load(), BestDeltaEvaluations());
         }
     };
     std::vector<std::thread> helpers;
@@ -48,11 +56,13 @@ std::vector<double> ScanPositions(const std::function<double(double)>& psnrAt, i
     work(true);
     for (std::thread& helper : helpers) helper.join();
     if (failure) std::rethrow_exception(failure);
-    if (progress) progress(done.load(), kPositions);
+    if (progress) progress(done.load(), BestDeltaEvaluations());
     return psnr;
 }
 
 }  // namespace
+
+int BestDeltaEvaluations() { return kPositions + GoldenEvaluations(DeltaFromPosition(2) - DeltaFromPosition(0)); }
 
 BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double proposalDelta, int threads,
                         const std::function<void(int, int)>& progress) {
@@ -68,13 +78,20 @@ BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double prop
     result.bestPsnr = psnr[static_cast<std::size_t>(best)];
     // Between the neighbours the figure may rise above the best position's.
     const double low = DeltaFromPosition(std::max(best - 1, 0)), high = DeltaFromPosition(std::min(best + 1, 100));
-    const Maximum refined = GoldenSectionMaximum(psnrAt, low, high, kBestDeltaTolerance);
+    int evaluated = kPositions;
+    const auto counted = [&](double delta) {
+        const double value = psnrAt(delta);
+        if (progress) progress(std::min(++evaluated, BestDeltaEvaluations() - 1), BestDeltaEvaluations());
+        return value;
+    };
+    const Maximum refined = GoldenSectionMaximum(counted, low, high, kBestDeltaTolerance);
     if (refined.value > Comparable(result.bestPsnr)) result.bestDelta = refined.x, result.bestPsnr = refined.value;
     result.delta0Psnr = psnr[0];
     result.proposalDelta = proposalDelta;
     const auto found = known.find(proposalDelta);
     result.proposalPsnr = found != known.end() ? found->second : psnrAt(proposalDelta);
     result.regretDb = result.bestPsnr - result.proposalPsnr;
+    if (progress) progress(BestDeltaEvaluations(), BestDeltaEvaluations());
     return result;
 }
 
@@ -86,7 +103,7 @@ BestDelta FindBestDeltaFor(const RedPicture& picture, const BestDeltaRequest& re
         LayoutOf(PictureLevelOf(picture.width), request.level, picture.width, picture.height));
     const auto columns = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
     const auto psnrAt = [&](double delta) {
-        PictureAnalysis analysis(picture, delta, request.level, layout, columns);
+        PictureAnalysis analysis(picture, delta, request.level, layout, columns, request.synthesis);
         RowRequest row;
         row.rule.kind = request.rule;
         row.bppTarget = request.bpp;

@@ -19,18 +19,24 @@ struct BestDelta {
 
 constexpr double kBestDeltaTolerance = 1e-3;
 
+// The figures a search evaluates when the best position lies inside: every position, then
+// the golden section between its neighbours. A best position at either end needs fewer.
+int BestDeltaEvaluations();
+
 // psnrAt(Delta) is the figure to maximise (NaN counts lowest); it is called from up to
 // `threads` threads at once over the positions, and once per Delta. `progress`, when
-// given, hears (done, total) from the calling thread after each position.
+// given, hears (done, BestDeltaEvaluations()) from the calling thread after each
+// evaluation, and (total, total) at the end.
 BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double proposalDelta, int threads,
                         const std::function<void(int, int)>& progress = {});
 
 // The search for one picture at `bpp` bits per pixel: each Delta's figure is psnr_exact
-// of the row at that rate (RowRequest::bppTarget), nothing removed by the rule (flat or
-// norm) before quantising; the proposal with Schranke 50.
+// of the row at that rate (RowRequest::bppTarget) with the synthesis asked for, nothing
+// removed by the rule (flat or norm) before quantising; the proposal with Schranke 50.
 struct BestDeltaRequest {
     double bpp = 1.0;
     RuleKind rule = RuleKind::Flat;
+    Synthesis synthesis = Synthesis::Specified;
     int level = 2;
     int threads = 1;
 };
