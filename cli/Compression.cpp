@@ -127,10 +127,11 @@ void AddMeasureOptions(CommandLine& line, bool lists) {
                         QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
                                        "Umkehrung der Zerlegung)."));
     line.AddValueOption(QStringLiteral("bpp"), lists ? QStringLiteral("LISTE") : QStringLiteral("B"),
-                        lists ? QStringLiteral("Statt Q: Raten B1,B2,... in bit/Pixel wie compress --bpp; eine "
-                                               "Zeile je Rate.")
-                              : QStringLiteral("Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird "
-                                               "(Bisektion auf Q in 40 Schritten)."));
+                        lists
+                            ? QStringLiteral("Statt --quantise: Raten B1,B2,... in bit/Pixel wie compress --bpp; eine "
+                                             "Zeile je Rate.")
+                            : QStringLiteral("Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird "
+                                             "(Bisektion auf Q in 40 Schritten)."));
     line.AddValueOption(QStringLiteral("padding"), QStringLiteral("RAND"),
                         QStringLiteral("zero (Vorgabe, wie das Fenster) oder mirror: die Matrix jenseits des Bildes "
                                        "mit dem gespiegelten Bild füllen (nur BLaC)."));
