@@ -35,8 +35,8 @@ using report::BaseResult;
 using report::CompressResult;
 using report::CompressSettings;
 using report::kDataFormat;
-using report::RowAsked;
 using report::RedBytes;
+using report::RowAsked;
 using report::ToJson;
 
 namespace {
