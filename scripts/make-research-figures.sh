@@ -23,6 +23,7 @@ while [[ $# -gt 0 ]]; do
   shift
 done
 [[ -x $cli ]] || { echo "no tesora-cli at $cli (build it first)" >&2; exit 1; }
+cli=$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")
 # The interpreter with numpy and PIL from Debian's packages, whatever python3 is on PATH.
 python=python3
 [[ -x /usr/bin/python3 ]] && python=/usr/bin/python3
@@ -35,6 +36,7 @@ if [[ -z $out ]]; then
   out=$root/docs/research
 fi
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -79,11 +81,13 @@ for line in range(27):
 page.convert("RGB").save(f"{folder}/text.bmp")
 EOF
 
+# Run beside the pictures, so that the tables name them without a machine's folders.
+cp "$root"/samples/*.bmp "$work"
+cd "$work"
 if [[ $small == 1 ]]; then
-  pictures=("$work/small.bmp")
+  pictures=(small.bmp)
 else
-  pictures=("$root"/samples/camera-512.bmp "$root"/samples/brick-512.bmp "$root"/samples/chelsea-451x300.bmp
-            "$work/gradient.bmp" "$work/texture.bmp" "$work/text.bmp")
+  pictures=(camera-512.bmp brick-512.bmp chelsea-451x300.bmp gradient.bmp texture.bmp text.bmp)
 fi
 common=(--steps "$steps" --rule "$rule" --jobs "$jobs")
 
