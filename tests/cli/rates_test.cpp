@@ -105,6 +105,16 @@ TEST_F(RatesTest, SweepGivesOneRowPerPictureBasisAndRateInOrder) {
 TEST_F(RatesTest, SweepListsAreCheckedBeforeAnyWork) {
     const QString picture = Scene("scene.bmp", 64, 48);
     const QStringList base{"sweep", picture, "--level", "3", "--deltas", "0"};
+    // Each step is used, not just accepted: a coarser step costs fewer bits.
+    const QStringList steps = Run(QStringList(base) << "--quantise"
+                                                    << "2,8"
+                                                    << "--csv"
+                                                    << "-")
+                                  .out.split('\n');
+    const qsizetype rate = steps.at(0).split(',').indexOf("entropy_bpp");
+    ASSERT_GE(rate, 0);
+    EXPECT_GT(steps.at(1).split(',').at(rate).toDouble(), steps.at(2).split(',').at(rate).toDouble());
+    EXPECT_TRUE(steps.at(2).endsWith(",blac,zero,8,")) << steps.at(2).toStdString();
     // 10,000 Epsilons at 1,001 rates: the rates count in the limit.
     QStringList rates;
     for (int k = 1; k <= 1001; ++k) rates << QString::number(k);
