@@ -121,24 +121,20 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
 }
 
 void AddMeasureOptions(CommandLine& line) {
-    line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
-                        QStringLiteral("N Level unter dem Level jedes Bildes zerlegen (statt --level)."));
-    line.AddValueOption(QStringLiteral("rule"), QStringLiteral("REGEL"),
-                        QStringLiteral("Schwellwertregel: flat (Vorgabe, wie \"Reduce\"), norm (Koeffizient mal "
-                                       "L2-Norm seiner Basisfunktion) oder levels:E1,E2,... (ein Epsilon je Level, "
-                                       "gröbster zuerst)."));
-    line.AddValueOption(
-        QStringLiteral("quantise"), QStringLiteral("Q"),
-        QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp."));
-    line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
-                        QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
-                                       "Umkehrung der Zerlegung)."));
-    line.AddValueOption(QStringLiteral("bpp"), QStringLiteral("B"),
-                        QStringLiteral("Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird "
-                                       "(Bisektion auf Q in 40 Schritten)."));
-    line.AddValueOption(QStringLiteral("padding"), QStringLiteral("RAND"),
-                        QStringLiteral("zero (Vorgabe, wie das Fenster) oder mirror: die Matrix jenseits des Bildes "
-                                       "mit dem gespiegelten Bild füllen (nur BLaC)."));
+    AddValueOptions(
+        line,
+        {{"steps", "N", "N Level unter dem Level jedes Bildes zerlegen (statt --level)."},
+         {"rule", "REGEL",
+          "Schwellwertregel: flat (Vorgabe, wie \"Reduce\"), norm (Koeffizient mal L2-Norm seiner Basisfunktion) "
+          "oder levels:E1,E2,... (ein Epsilon je Level, gröbster zuerst)."},
+         {"quantise", "Q", "Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp."},
+         {"synthesis", "ART",
+          "Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue Umkehrung der Zerlegung)."},
+         {"bpp", "B",
+          "Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird (Bisektion auf Q in 40 Schritten)."},
+         {"padding", "RAND",
+          "zero (Vorgabe, wie das Fenster) oder mirror: die Matrix jenseits des Bildes mit dem gespiegelten Bild "
+          "füllen (nur BLaC)."}});
 }
 
 // --basis NAME: blac or a lifting basis.
@@ -152,25 +148,18 @@ Basis ParseBasisOption(const QString& text, const QString& option) {
 namespace {
 
 void AddCompressOptions(CommandLine& line) {
-    line.AddValueOption(QStringLiteral("level"), QStringLiteral("L"),
-                        QStringLiteral("Level, auf den zerlegt wird (2 bis Level des Bildes)."));
-    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
-                        QStringLiteral("Position der Delta-Scroll-Leiste, 0 bis 100 (Delta = P x 0.01)."));
-    line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"), QStringLiteral("Delta direkt, 0 bis 1."));
-    line.AddValueOption(QStringLiteral("epsilon"), QStringLiteral("E"),
-                        QStringLiteral("Epsilon wie im Eingabefeld; ohne diese Option kein \"Reduce\"."));
+    AddValueOptions(line, {{"level", "L", "Level, auf den zerlegt wird (2 bis Level des Bildes)."},
+                           {"position", "P", "Position der Delta-Scroll-Leiste, 0 bis 100 (Delta = P x 0.01)."},
+                           {"delta", "D", "Delta direkt, 0 bis 1."},
+                           {"epsilon", "E", "Epsilon wie im Eingabefeld; ohne diese Option kein \"Reduce\"."}});
     AddMeasureOptions(line);
-    line.AddValueOption(
-        QStringLiteral("zeros"), QStringLiteral("P"),
-        QStringLiteral("Statt Epsilon: kleinster Schwellwert mit mindestens P % eigenen Nullkoeffs (0 < P <= 100)."));
-    line.AddValueOption(QStringLiteral("approximation"), QStringLiteral("DATEI"),
-                        QStringLiteral("Das reduzierte Bild auf Level L, wie \"Speichern\" es schreibt (.bmp/.png)."));
-    line.AddValueOption(QStringLiteral("coefficients"), QStringLiteral("DATEI"),
-                        QStringLiteral("Das Hauptbild nach \"Reduce\", mit roten Markierungen."));
-    line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
-                        QStringLiteral("Das Hauptbild nach der Rekonstruktion."));
-    line.AddValueOption(QStringLiteral("basis"), QStringLiteral("BASIS"),
-                        QStringLiteral("blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."));
+    AddValueOptions(
+        line,
+        {{"zeros", "P", "Statt Epsilon: kleinster Schwellwert mit mindestens P % eigenen Nullkoeffs (0 < P <= 100)."},
+         {"approximation", "DATEI", "Das reduzierte Bild auf Level L, wie \"Speichern\" es schreibt (.bmp/.png)."},
+         {"coefficients", "DATEI", "Das Hauptbild nach \"Reduce\", mit roten Markierungen."},
+         {"reconstruction", "DATEI", "Das Hauptbild nach der Rekonstruktion."},
+         {"basis", "BASIS", "blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."}});
     AddFitOption(line);
 }
 
