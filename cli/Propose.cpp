@@ -49,12 +49,9 @@ int RunPropose(const QStringList& args, Context& context) {
                      QStringLiteral("BILD [--schranke S] [--position P] [--difference DATEI] [--fit] [--json]"),
                      QStringLiteral("Öffnet das Bild und drückt \"Calc Delta\": der Vorschlag, die "
                                     "Position, auf die er die Scroll-Leiste setzt, und das Delta danach."));
-    line.AddValueOption(QStringLiteral("schranke"), QStringLiteral("S"),
-                        QStringLiteral("Schranke wie im Eingabefeld (Vorgabe 50)."));
-    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
-                        QStringLiteral("Position der Delta-Scroll-Leiste vor dem Vorschlag, 0 bis 100."));
-    line.AddValueOption(QStringLiteral("difference"), QStringLiteral("DATEI"),
-                        QStringLiteral("Das Differenzenbild (.bmp/.png)."));
+    AddValueOptions(line, {{"schranke", "S", "Schranke wie im Eingabefeld (Vorgabe 50)."},
+                           {"position", "P", "Position der Delta-Scroll-Leiste vor dem Vorschlag, 0 bis 100."},
+                           {"difference", "DATEI", "Das Differenzenbild (.bmp/.png)."}});
     AddFitOption(line);
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
 
