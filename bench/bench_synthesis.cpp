@@ -22,8 +22,10 @@ analysis::Coefficients Decomposed(const Filters& filters) {
     return analysis::DecomposePicture(picture, filters, 2, workspace);
 }
 
-void BM_ReconstructSpecified(benchmark::State& state) {
-    const Filters filters = FiltersOf(DeltaFromPosition(50));
+// The reconstruction timed on the number of threads the argument gives; the square is
+// restored untimed before each run.
+template <typename Reconstruct>
+void TimeReconstruction(benchmark::State& state, const Filters& filters, Reconstruct reconstruct) {
     const analysis::Coefficients decomposed = Decomposed(filters);
     analysis::Coefficients square = decomposed;
     TransformWorkspace workspace;
@@ -32,43 +34,33 @@ void BM_ReconstructSpecified(benchmark::State& state) {
         state.PauseTiming();
         square = decomposed;
         state.ResumeTiming();
-        analysis::Reconstruct(square, filters, 10, workspace);
+        reconstruct(square, workspace);
         benchmark::DoNotOptimize(square.values.data());
     }
     SetTransformThreads(0);
 }
-BENCHMARK(BM_ReconstructSpecified)
-    ->Arg(1)
-    ->Arg(2)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
+
+void OnOneAndTwoThreads(benchmark::internal::Benchmark* benchmark) {
+    benchmark->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(7)->ReportAggregatesOnly(true);
+}
+
+void BM_ReconstructSpecified(benchmark::State& state) {
+    const Filters filters = FiltersOf(DeltaFromPosition(50));
+    TimeReconstruction(state, filters, [&](analysis::Coefficients& square, TransformWorkspace& workspace) {
+        analysis::Reconstruct(square, filters, 10, workspace);
+    });
+}
+BENCHMARK(BM_ReconstructSpecified)->Apply(OnOneAndTwoThreads);
 
 void BM_ReconstructExact(benchmark::State& state) {
     const Filters filters = FiltersOf(DeltaFromPosition(50));
-    const analysis::Coefficients decomposed = Decomposed(filters);
-    analysis::Coefficients square = decomposed;
     std::vector<ExactSynthesis> exact(8);
     for (int L = 2; L < 10; ++L) exact[static_cast<std::size_t>(L - 2)].Prepare(filters, L);
-    TransformWorkspace workspace;
-    SetTransformThreads(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        state.PauseTiming();
-        square = decomposed;
-        state.ResumeTiming();
+    TimeReconstruction(state, filters, [&](analysis::Coefficients& square, TransformWorkspace& workspace) {
         for (const ExactSynthesis& level : exact) ReconstructLevelExact(level, square.View(), workspace);
-        benchmark::DoNotOptimize(square.values.data());
-    }
-    SetTransformThreads(0);
+    });
 }
-BENCHMARK(BM_ReconstructExact)
-    ->Arg(1)
-    ->Arg(2)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReconstructExact)->Apply(OnOneAndTwoThreads);
 
 // Factoring the systems of all eight levels, once per picture and Delta.
 void BM_PrepareExact(benchmark::State& state) {

@@ -72,15 +72,26 @@ struct Setup {
         PictureWidth = PictureHeight = kSide;
         PictureLevel = 10;
         LoadPicture();
-        for (int L = 9; L >= 2; --L) {
-            CurrentLevel = L;
-            DecomposeLevel(frontend, L);
-        }
+        DecomposeAll();
         decomposed.assign(CoeffMatrix.Data(), CoeffMatrix.Data() + picture.size());
     }
     void LoadPicture() {
         std::copy(picture.begin(), picture.end(), CoeffMatrix.Data());
         CurrentLevel = 10;
+    }
+    // Untimed: the picture loaded again and the texts of the last run forgotten.
+    void RestartUntimed(benchmark::State& state) {
+        state.PauseTiming();
+        LoadPicture();
+        ForgetTexts();
+        state.ResumeTiming();
+    }
+    // Both passes of every level, 10 down to 2, painting every line.
+    void DecomposeAll() {
+        for (int L = 9; L >= 2; --L) {
+            CurrentLevel = L;
+            DecomposeLevel(frontend, L);
+        }
     }
     void LoadDecomposed() {
         std::copy(decomposed.begin(), decomposed.end(), CoeffMatrix.Data());
@@ -109,14 +120,8 @@ void BM_Decompose10To2(benchmark::State& state) {
     Setup& s = Shared();
     SetDelta(state);
     for (auto _ : state) {
-        state.PauseTiming();
-        s.LoadPicture();
-        s.ForgetTexts();
-        state.ResumeTiming();
-        for (int L = 9; L >= 2; --L) {
-            CurrentLevel = L;
-            DecomposeLevel(s.frontend, L);
-        }
+        s.RestartUntimed(state);
+        s.DecomposeAll();
         benchmark::DoNotOptimize(CoeffMatrix.Data());
     }
 }
@@ -141,10 +146,7 @@ void BM_LevelChange10To2(benchmark::State& state) {
     Setup& s = Shared();
     SetDelta(state);
     for (auto _ : state) {
-        state.PauseTiming();
-        s.LoadPicture();
-        s.ForgetTexts();
-        state.ResumeTiming();
+        s.RestartUntimed(state);
         LevelChange(s.frontend, 2);
     }
 }

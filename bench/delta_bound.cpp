@@ -2,10 +2,10 @@
 // between a Delta that fails and one that works, then a dense logarithmic scan above
 // and below the result to show that nothing between it and 1 fails and nothing below
 // it works.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 
 #include "blac/Bank.h"
@@ -13,16 +13,8 @@
 
 namespace {
 
-std::uint64_t Bits(double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-double FromBits(std::uint64_t bits) {
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
+std::uint64_t Bits(double value) { return std::bit_cast<std::uint64_t>(value); }
+double FromBits(std::uint64_t bits) { return std::bit_cast<double>(bits); }
 
 }  // namespace
 

@@ -22,20 +22,19 @@ BlacValues ComputeBlacValues(double D) {
     return v;
 }
 
-Matrix LeftBlock(double D) {
-    const auto [A, S, B, T] = ComputeBlacValues(D);
-    Matrix m(3, 4);
-    m.Set(1, 1, 1 + S);
-    m.Set(1, 2, S + B);
-    m.Set(1, 3, S * B);
-    m.Set(2, 1, A * S);
-    m.Set(2, 2, A + S);
-    m.Set(2, 3, 1 + S);
-    m.Set(2, 4, S + B);
-    m.Set(3, 3, A * S);
-    m.Set(3, 4, A + S);
+namespace {
+
+// The boundary blocks are windows of the inner one: the left block is its rows 2-4 and
+// columns 2-5, the right block its rows 1-3 and columns 1-4 (sums and products commute
+// exactly, so the entries are the same doubles).
+Matrix Window(const Matrix& inner, int row0, int col0, int rows, int cols) {
+    Matrix m(rows, cols);
+    for (int i = 1; i <= rows; ++i)
+        for (int j = 1; j <= cols; ++j) m.Set(i, j, inner.Get(row0 + i - 1, col0 + j - 1));
     return m;
 }
+
+}  // namespace
 
 Matrix InnerBlock(double D) {
     const auto [A, S, B, T] = ComputeBlacValues(D);
@@ -55,20 +54,9 @@ Matrix InnerBlock(double D) {
     return m;
 }
 
-Matrix RightBlock(double D) {
-    const auto [A, S, B, T] = ComputeBlacValues(D);
-    Matrix m(3, 4);
-    m.Set(1, 1, S + B);
-    m.Set(1, 2, B * S);
-    m.Set(2, 1, A + S);
-    m.Set(2, 2, 1 + S);
-    m.Set(2, 3, B + S);
-    m.Set(2, 4, B * S);
-    m.Set(3, 2, A * S);
-    m.Set(3, 3, A + S);
-    m.Set(3, 4, 1 + S);
-    return m;
-}
+Matrix LeftBlock(double D) { return Window(InnerBlock(D), 2, 2, 3, 4); }
+
+Matrix RightBlock(double D) { return Window(InnerBlock(D), 1, 1, 3, 4); }
 
 double* NormaliseWavelet(const double* x, double* result, double D, int n) {
     const Extended kOne(1), kHalf(0.5);

@@ -43,10 +43,8 @@ int RunBd(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("bd"), QStringLiteral("TABELLE.csv --by delta|basis --reference WERT [--json]"),
                      QStringLiteral("Bjøntegaard-Deltas jeder Kurve einer sweep-Tabelle gegen die Bezugskurve: "
                                     "PSNR (dB) und Rate (%), aus entropy_bpp und psnr_exact."));
-    line.AddValueOption(QStringLiteral("by"), QStringLiteral("SPALTE"),
-                        QStringLiteral("delta oder basis: die Spalte, deren Werte die Kurven trennen."));
-    line.AddValueOption(QStringLiteral("reference"), QStringLiteral("WERT"),
-                        QStringLiteral("Der Wert der Bezugskurve in dieser Spalte (etwa 0 oder cdf97)."));
+    AddValueOptions(line, {{"by", "SPALTE", "delta oder basis: die Spalte, deren Werte die Kurven trennen."},
+                           {"reference", "WERT", "Der Wert der Bezugskurve in dieser Spalte (etwa 0 oder cdf97)."}});
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
     const QString by = line.Value(QStringLiteral("by"));
     if (by != QLatin1String("delta") && by != QLatin1String("basis"))

@@ -27,6 +27,12 @@ void CommandLine::AddValueOption(const QStringList& names, const QString& valueN
     parser_.addOption(QCommandLineOption(names, description, valueName));
 }
 
+void AddValueOptions(CommandLine& line, std::initializer_list<ValueOption> options) {
+    for (const ValueOption& option : options)
+        line.AddValueOption(QString::fromUtf8(option.name), QString::fromUtf8(option.valueName),
+                            QString::fromUtf8(option.description));
+}
+
 void AddFitOption(CommandLine& line) {
     line.AddFlag(QStringLiteral("fit"),
                  QStringLiteral("Ein Bild über %1 Pixel Breite oder %1 x %2 Pixel verkleinert öffnen "

@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QJsonObject>
 #include <QString>
+#include <initializer_list>
 #include <QStringList>
 #include <QTextStream>
 
@@ -57,6 +58,14 @@ private:
 
 // --fit: a picture too large for the working matrix is scaled down to fit.
 void AddFitOption(CommandLine& line);
+
+// Value options in the order given: name, value name and help text (UTF-8).
+struct ValueOption {
+    const char* name;
+    const char* valueName;
+    const char* description;
+};
+void AddValueOptions(CommandLine& line, std::initializer_list<ValueOption> options);
 
 // Writes one JSON document, indented, to `out`.
 void WriteJson(QTextStream& out, const QJsonObject& document);

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <vector>
 
-#include "blac/State.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIdentity.h"
@@ -15,7 +14,7 @@
 #include "mra/Lifting.h"
 #include "blac/DeltaControl.h"
 #include "report/DataText.h"
-#include "tools/Reduction.h"
+#include "mra/Rendering.h"
 
 namespace tesora::cli {
 
@@ -31,23 +30,40 @@ using report::ToText;
 
 namespace {
 
-// The pictures a compress writes, painted by the window's road on a MemoryFrontend: the
-// reduced window at the level, the main picture after `reduce` zeroed and marked on the
-// working matrix, and again after the track bar went back up.
-void PaintPictures(const QString& picture, const CompressSettings& settings, const QImage& opened, OutputFiles& outputs,
-                   const std::function<void(const MatrixView&, PictureSurface&)>& reduce) {
-    Road road(picture, opened, settings.fit);
-    if (settings.position) road.SetDeltaPosition(*settings.position);
-    if (settings.rawDelta) road.SetRawDelta(*settings.rawDelta);
-    // The reduced-picture window is seen only through the approximation file.
-    road.Frontend().reducedWatched = !settings.approximation.isEmpty();
-    road.MoveTrackBar(settings.level);
-    if (!settings.approximation.isEmpty()) outputs.AddPicture(settings.approximation, road.ReducedPicture());
-    road.Frontend().reducedWatched = false;
-    reduce(WorkingMatrix(), road.Frontend().bild);
-    if (!settings.coefficients.isEmpty()) outputs.AddPicture(settings.coefficients, road.MainPicture());
-    road.MoveTrackBar(PictureLevel);
-    if (!settings.reconstruction.isEmpty()) outputs.AddPicture(settings.reconstruction, road.MainPicture());
+// The pictures a compress writes, as the windows show them, from the one decomposition
+// that painted `painter`'s main picture: the reduced window at the level, the main
+// picture after the rule zeroed and marked a copy of the coefficients, and again after
+// the track bar went back up (by the specified synthesis, as the window reconstructs).
+void PaintPictures(const CompressSettings& settings, analysis::PictureAnalysis& analysis, const CompressResult& result,
+                   MemoryFrontend& painter, OutputFiles& outputs) {
+    analysis::Coefficients square = analysis.Decomposed();
+    if (!settings.approximation.isEmpty()) {
+        // At the picture's own level the track bar does not move: the window keeps the picture.
+        if (square.level < square.pictureLevel) {
+            const analysis::RedPicture& picture = analysis.Picture();
+            RenderWorkspace workspace;
+            RenderApproximation(
+                {square.View(), analysis.FiltersInUse().delta, square.level, picture.width, picture.height},
+                painter.reduced, workspace);
+        }
+        outputs.AddPicture(settings.approximation, SurfaceImage(painter.reduced));
+    }
+    if (settings.coefficients.isEmpty() && settings.reconstruction.isEmpty()) return;
+    const analysis::Layout& layout = analysis.LayoutInUse();
+    const analysis::Norms* norms = settings.rule.kind == analysis::RuleKind::Norm ? &analysis.NormsInUse() : nullptr;
+    if (result.epsilon || !result.levelEpsilons.empty()) {
+        analysis::Rule rule;
+        rule.kind = settings.rule.kind;
+        rule.epsilon = result.epsilon.value_or(0.0);
+        rule.epsilons = result.levelEpsilons;
+        analysis::ApplyRule(square.View(), layout, rule, norms, &painter.bild);
+    }
+    if (result.quantise) analysis::Quantise(square.View(), layout, *result.quantise, norms);
+    if (!settings.coefficients.isEmpty()) outputs.AddPicture(settings.coefficients, SurfaceImage(painter.bild));
+    if (settings.reconstruction.isEmpty()) return;
+    TransformWorkspace workspace;
+    analysis::Reconstruct(square, analysis.FiltersInUse(), square.pictureLevel, workspace, &painter);
+    outputs.AddPicture(settings.reconstruction, SurfaceImage(painter.bild));
 }
 
 }  // namespace
@@ -85,56 +101,45 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     settings.level = LevelFor(settings, opened.width(), picture);
     const double delta = settings.position ? DeltaFromPosition(*settings.position) : settings.rawDelta.value_or(0.0);
     const analysis::RedPicture red = RedBytes(opened);
+    // The pictures asked for are painted by the one decomposition, as the track bar paints.
+    const bool pictures =
+        !settings.approximation.isEmpty() || !settings.coefficients.isEmpty() || !settings.reconstruction.isEmpty();
+    MemoryFrontend painter;
+    if (pictures) {
+        CopyToSurface(opened, painter.bild);
+        painter.reduced = painter.bild;
+    }
     analysis::AnalysisOptions options;
     options.basis = settings.basis;
     options.padding = settings.mirror ? analysis::Padding::Mirror : analysis::Padding::Zero;
+    options.painter = pictures ? &painter : nullptr;
     analysis::PictureAnalysis analysis(red, delta, settings.level, nullptr, nullptr, settings.synthesis, options);
     const RowAsked row{settings.epsilon, settings.zeros};
     CompressResult result = AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, true);
-
-    // The pictures come from the window's road, with the same rule and Epsilon.
-    if (settings.approximation.isEmpty() && settings.coefficients.isEmpty() && settings.reconstruction.isEmpty())
-        return result;
-    PaintPictures(picture, settings, opened, outputs, [&](const MatrixView& matrix, PictureSurface& bild) {
-        const analysis::Layout& layout = analysis.LayoutInUse();
-        const analysis::Norms* norms =
-            settings.rule.kind == analysis::RuleKind::Norm ? &analysis.NormsInUse() : nullptr;
-        if (result.epsilon || !result.levelEpsilons.empty()) {
-            analysis::Rule rule;
-            rule.kind = settings.rule.kind;
-            rule.epsilon = result.epsilon.value_or(0.0);
-            rule.epsilons = result.levelEpsilons;
-            analysis::ApplyRule(matrix, layout, rule, norms, &bild);
-        }
-        if (result.quantise) analysis::Quantise(matrix, layout, *result.quantise, norms);
-    });
+    if (pictures) PaintPictures(settings, analysis, result, painter, outputs);
     return result;
 }
 
 void AddMeasureOptions(CommandLine& line, bool lists) {
-    line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
-                        QStringLiteral("N Level unter dem Level jedes Bildes zerlegen (statt --level)."));
-    line.AddValueOption(QStringLiteral("rule"), QStringLiteral("REGEL"),
-                        QStringLiteral("Schwellwertregel: flat (Vorgabe, wie \"Reduce\"), norm (Koeffizient mal "
-                                       "L2-Norm seiner Basisfunktion) oder levels:E1,E2,... (ein Epsilon je Level, "
-                                       "gröbster zuerst)."));
-    line.AddValueOption(QStringLiteral("quantise"), lists ? QStringLiteral("LISTE") : QStringLiteral("Q"),
-                        lists ? QStringLiteral("Stufen Q1,Q2,...: quantisieren wie compress --quantise; eine Zeile "
-                                               "je Stufe.")
-                              : QStringLiteral("Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt "
-                                               "entropy_bpp."));
-    line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
-                        QStringLiteral("Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue "
-                                       "Umkehrung der Zerlegung)."));
-    line.AddValueOption(QStringLiteral("bpp"), lists ? QStringLiteral("LISTE") : QStringLiteral("B"),
-                        lists
-                            ? QStringLiteral("Statt --quantise: Raten B1,B2,... in bit/Pixel wie compress --bpp; eine "
-                                             "Zeile je Rate.")
-                            : QStringLiteral("Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird "
-                                             "(Bisektion auf Q in 40 Schritten)."));
-    line.AddValueOption(QStringLiteral("padding"), QStringLiteral("RAND"),
-                        QStringLiteral("zero (Vorgabe, wie das Fenster) oder mirror: die Matrix jenseits des Bildes "
-                                       "mit dem gespiegelten Bild füllen (nur BLaC)."));
+    // A sweep takes lists of steps and rates, one row each.
+    const char* quantise = lists ? "Stufen Q1,Q2,...: quantisieren wie compress --quantise; eine Zeile je Stufe."
+                                 : "Behaltene Koeffizienten auf ganze Vielfache von Q quantisieren; gibt entropy_bpp.";
+    const char* bpp = lists ? "Statt --quantise: Raten B1,B2,... in bit/Pixel wie compress --bpp; eine Zeile je Rate."
+                            : "Statt Q: die Stufe, mit der entropy_bpp höchstens B bit/Pixel wird (Bisektion auf Q in "
+                              "40 Schritten).";
+    AddValueOptions(
+        line,
+        {{"steps", "N", "N Level unter dem Level jedes Bildes zerlegen (statt --level)."},
+         {"rule", "REGEL",
+          "Schwellwertregel: flat (Vorgabe, wie \"Reduce\"), norm (Koeffizient mal L2-Norm seiner Basisfunktion) "
+          "oder levels:E1,E2,... (ein Epsilon je Level, gröbster zuerst)."},
+         {"quantise", lists ? "LISTE" : "Q", quantise},
+         {"synthesis", "ART",
+          "Rekonstruktion: specified (Vorgabe, wie das Fenster) oder exact (die genaue Umkehrung der Zerlegung)."},
+         {"bpp", lists ? "LISTE" : "B", bpp},
+         {"padding", "RAND",
+          "zero (Vorgabe, wie das Fenster) oder mirror: die Matrix jenseits des Bildes mit dem gespiegelten Bild "
+          "füllen (nur BLaC)."}});
 }
 
 // --basis NAME: blac or a lifting basis.
@@ -148,25 +153,18 @@ Basis ParseBasisOption(const QString& text, const QString& option) {
 namespace {
 
 void AddCompressOptions(CommandLine& line) {
-    line.AddValueOption(QStringLiteral("level"), QStringLiteral("L"),
-                        QStringLiteral("Level, auf den zerlegt wird (2 bis Level des Bildes)."));
-    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
-                        QStringLiteral("Position der Delta-Scroll-Leiste, 0 bis 100 (Delta = P x 0.01)."));
-    line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"), QStringLiteral("Delta direkt, 0 bis 1."));
-    line.AddValueOption(QStringLiteral("epsilon"), QStringLiteral("E"),
-                        QStringLiteral("Epsilon wie im Eingabefeld; ohne diese Option kein \"Reduce\"."));
+    AddValueOptions(line, {{"level", "L", "Level, auf den zerlegt wird (2 bis Level des Bildes)."},
+                           {"position", "P", "Position der Delta-Scroll-Leiste, 0 bis 100 (Delta = P x 0.01)."},
+                           {"delta", "D", "Delta direkt, 0 bis 1."},
+                           {"epsilon", "E", "Epsilon wie im Eingabefeld; ohne diese Option kein \"Reduce\"."}});
     AddMeasureOptions(line);
-    line.AddValueOption(
-        QStringLiteral("zeros"), QStringLiteral("P"),
-        QStringLiteral("Statt Epsilon: kleinster Schwellwert mit mindestens P % eigenen Nullkoeffs (0 < P <= 100)."));
-    line.AddValueOption(QStringLiteral("approximation"), QStringLiteral("DATEI"),
-                        QStringLiteral("Das reduzierte Bild auf Level L, wie \"Speichern\" es schreibt (.bmp/.png)."));
-    line.AddValueOption(QStringLiteral("coefficients"), QStringLiteral("DATEI"),
-                        QStringLiteral("Das Hauptbild nach \"Reduce\", mit roten Markierungen."));
-    line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
-                        QStringLiteral("Das Hauptbild nach der Rekonstruktion."));
-    line.AddValueOption(QStringLiteral("basis"), QStringLiteral("BASIS"),
-                        QStringLiteral("blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."));
+    AddValueOptions(
+        line,
+        {{"zeros", "P", "Statt Epsilon: kleinster Schwellwert mit mindestens P % eigenen Nullkoeffs (0 < P <= 100)."},
+         {"approximation", "DATEI", "Das reduzierte Bild auf Level L, wie \"Speichern\" es schreibt (.bmp/.png)."},
+         {"coefficients", "DATEI", "Das Hauptbild nach \"Reduce\", mit roten Markierungen."},
+         {"reconstruction", "DATEI", "Das Hauptbild nach der Rekonstruktion."},
+         {"basis", "BASIS", "blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."}});
     AddFitOption(line);
 }
 
@@ -200,31 +198,10 @@ int RunCompress(const QStringList& args, Context& context) {
     return kExitOk;
 }
 
-CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Context& context) {
-    const bool steps = line.Has(QStringLiteral("steps"));
-    if (steps && line.Has(QStringLiteral("level")))
-        throw UsageError(QStringLiteral("Nur eine der Optionen --level und --steps angeben."));
-    if (!steps && !line.Has(QStringLiteral("level"))) throw UsageError(QStringLiteral("Die Option --level fehlt."));
-    CompressSettings settings;
-    if (steps)
-        settings.steps = ParseSteps(line.Value(QStringLiteral("steps")));
-    else
-        settings.level = ParseLevel(line.Value(QStringLiteral("level")));
-    if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
-    if (line.Has(QStringLiteral("quantise")) && line.Has(QStringLiteral("bpp")))
-        throw UsageError(QStringLiteral("Nur eine der Optionen --quantise und --bpp angeben."));
-    // A sweep takes lists of both.
-    if (single && line.Has(QStringLiteral("quantise")))
-        settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
-    if (single && line.Has(QStringLiteral("bpp"))) settings.bpp = ParseRate(line.Value(QStringLiteral("bpp")));
-    if (line.Has(QStringLiteral("padding"))) {
-        const QString padding = line.Value(QStringLiteral("padding"));
-        if (padding != QLatin1String("zero") && padding != QLatin1String("mirror"))
-            throw UsageError(QStringLiteral("--padding nimmt zero oder mirror, nicht \"%1\".").arg(padding));
-        settings.mirror = padding == QLatin1String("mirror");
-    }
-    if (line.Has(QStringLiteral("synthesis")))
-        settings.synthesis = ParseSynthesisOption(line.Value(QStringLiteral("synthesis")));
+namespace {
+
+// The rule's options against each other (--epsilon or a sweep's --epsilons, --zeros).
+void CheckRuleOptions(const CommandLine& line, bool single, CompressSettings& settings) {
     // A sweep's --epsilons list counts as Epsilon here; the levels rule's list came with --rule.
     // Only sweep has --epsilons; asking the parser about an option it lacks warns.
     const bool epsilons = !single && line.Has(QStringLiteral("epsilons"));
@@ -242,13 +219,10 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
         default: break;
     }
     if (asked.zeros && single) settings.zeros = ParseZeros(line.Value(QStringLiteral("zeros")), false).front();
-    settings.fit = line.Has(QStringLiteral("fit"));
-    if (line.Has(QStringLiteral("epsilon"))) {
-        QString warning;
-        settings.epsilon = CheckEpsilonText(line.Value(QStringLiteral("epsilon")), &warning);
-        if (!warning.isEmpty()) context.warnings << warning;
-    }
-    if (!single) return settings;
+}
+
+// Delta, the basis, the padding and the picture files of one compress.
+void ReadSingleOptions(const CommandLine& line, CompressSettings& settings) {
     if (line.Has(QStringLiteral("basis")))
         settings.basis = ParseBasisOption(line.Value(QStringLiteral("basis")), QStringLiteral("--basis"));
     if (settings.basis != Basis::Blac) {
@@ -287,6 +261,43 @@ CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Cont
     // Usage first, then the file system: exit status 2 wins over 1.
     for (const auto& file : files)
         if (!file.path->isEmpty()) CheckWritable(*file.path);
+}
+
+}  // namespace
+
+CompressSettings ReadCompressSettings(const CommandLine& line, bool single, Context& context) {
+    const bool steps = line.Has(QStringLiteral("steps"));
+    if (steps && line.Has(QStringLiteral("level")))
+        throw UsageError(QStringLiteral("Nur eine der Optionen --level und --steps angeben."));
+    if (!steps && !line.Has(QStringLiteral("level"))) throw UsageError(QStringLiteral("Die Option --level fehlt."));
+    CompressSettings settings;
+    if (steps)
+        settings.steps = ParseSteps(line.Value(QStringLiteral("steps")));
+    else
+        settings.level = ParseLevel(line.Value(QStringLiteral("level")));
+    if (line.Has(QStringLiteral("rule"))) settings.rule = ParseRule(line.Value(QStringLiteral("rule")));
+    if (line.Has(QStringLiteral("quantise")) && line.Has(QStringLiteral("bpp")))
+        throw UsageError(QStringLiteral("Nur eine der Optionen --quantise und --bpp angeben."));
+    // A sweep takes lists of both.
+    if (single && line.Has(QStringLiteral("quantise")))
+        settings.quantise = ParseQuantise(line.Value(QStringLiteral("quantise")));
+    if (single && line.Has(QStringLiteral("bpp"))) settings.bpp = ParseRate(line.Value(QStringLiteral("bpp")));
+    if (line.Has(QStringLiteral("padding"))) {
+        const QString padding = line.Value(QStringLiteral("padding"));
+        if (padding != QLatin1String("zero") && padding != QLatin1String("mirror"))
+            throw UsageError(QStringLiteral("--padding nimmt zero oder mirror, nicht \"%1\".").arg(padding));
+        settings.mirror = padding == QLatin1String("mirror");
+    }
+    if (line.Has(QStringLiteral("synthesis")))
+        settings.synthesis = ParseSynthesisOption(line.Value(QStringLiteral("synthesis")));
+    CheckRuleOptions(line, single, settings);
+    settings.fit = line.Has(QStringLiteral("fit"));
+    if (line.Has(QStringLiteral("epsilon"))) {
+        QString warning;
+        settings.epsilon = CheckEpsilonText(line.Value(QStringLiteral("epsilon")), &warning);
+        if (!warning.isEmpty()) context.warnings << warning;
+    }
+    if (single) ReadSingleOptions(line, settings);
     return settings;
 }
 

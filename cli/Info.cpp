@@ -20,10 +20,6 @@
 
 namespace tesora::cli {
 
-using report::JsonName;
-using report::kDataFormat;
-using report::Shortest;
-
 namespace {
 
 struct PictureInfo {
@@ -41,7 +37,7 @@ QJsonArray JsonNumbers(const double* values, int count) {
 
 QString TextNumbers(const double* values, int count) {
     QStringList parts;
-    for (int i = 0; i < count; ++i) parts << Shortest(values[i]);
+    for (int i = 0; i < count; ++i) parts << report::Shortest(values[i]);
     return parts.join(QLatin1Char(' '));
 }
 
@@ -79,8 +75,8 @@ int RunInfo(const QStringList& args, Context& context) {
         QJsonArray array;
         for (const PictureInfo& p : pictures)
             array.append(QJsonObject{
-                {"picture", JsonName(p.path)}, {"width", p.width}, {"height", p.height}, {"level", p.level}});
-        QJsonObject document{{"format", kDataFormat}, {"pictures", array}};
+                {"picture", report::JsonName(p.path)}, {"width", p.width}, {"height", p.height}, {"level", p.level}});
+        QJsonObject document{{"format", report::kDataFormat}, {"pictures", array}};
         if (!codedFiles.empty()) {
             QJsonArray files;
             for (const CodedFileInfo& coded : codedFiles) files.append(coded.json);
@@ -110,7 +106,7 @@ void SetDelta(MemoryFrontend& frontend, const QString& option, const QString& va
 
 void WriteFilters(Context& context, bool json, const QJsonValue& position) {
     if (json) {
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat},
+        WriteJson(context.out, QJsonObject{{"format", report::kDataFormat},
                                            {"position", position},
                                            {"delta", Delta},
                                            {"wavelet_left", JsonNumbers(WaveletLeft, 4)},
@@ -121,14 +117,14 @@ void WriteFilters(Context& context, bool json, const QJsonValue& position) {
         return;
     }
     QTextStream& out = context.out;
-    out << "Delta: " << Shortest(Delta);
+    out << "Delta: " << report::Shortest(Delta);
     if (!position.isNull()) out << " (Position " << position.toInt() << ")";
     out << '\n';
     out << "WaveletLeft: " << TextNumbers(WaveletLeft, 4) << '\n';
     out << "WaveletInner: " << TextNumbers(WaveletInner, 5) << '\n';
     out << "WaveletRight: " << TextNumbers(WaveletRight, 4) << '\n';
-    out << "OneMinusHalfDelta: " << Shortest(OneMinusHalfDelta) << '\n';
-    out << "HalfDelta: " << Shortest(HalfDelta) << '\n';
+    out << "OneMinusHalfDelta: " << report::Shortest(OneMinusHalfDelta) << '\n';
+    out << "HalfDelta: " << report::Shortest(HalfDelta) << '\n';
 }
 
 // The basis functions of every listed Delta, one after the other from a fresh start.

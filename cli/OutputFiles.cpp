@@ -122,6 +122,30 @@ Earlier Keep(const QString& path, std::size_t index) {
     return earlier;
 }
 
+struct Written {
+    std::unique_ptr<StandIn> standIn;  // only for names Qt cannot spell
+    std::unique_ptr<ReplacingFile> file;
+    std::unique_ptr<TrackedTemporary> tracked, trackedStandIn;
+    QString path;
+};
+
+void DropKept(const std::vector<Earlier>& earlier) {
+    for (const Earlier& e : earlier)
+        if (!e.kept.isEmpty()) unlink(e.kept.constData());
+}
+
+// Back to the files as they were before this run: the first `done` were committed.
+void Undo(const std::vector<Written>& written, const std::vector<Earlier>& earlier, std::size_t done) {
+    for (std::size_t i = done; i-- > 0;) {
+        if (written[i].file->WritesInPlace()) continue;
+        if (!earlier[i].kept.isEmpty())
+            rename(earlier[i].kept.constData(), earlier[i].target.constData());
+        else if (!earlier[i].existed)
+            unlink(earlier[i].target.constData());
+    }
+    DropKept(earlier);
+}
+
 }  // namespace
 
 void OutputFiles::WriteAll() {
@@ -129,12 +153,6 @@ void OutputFiles::WriteAll() {
     struct Release {
         ~Release() { ReleaseFifos(); }
     } release;
-    struct Written {
-        std::unique_ptr<StandIn> standIn;  // only for names Qt cannot spell
-        std::unique_ptr<ReplacingFile> file;
-        std::unique_ptr<TrackedTemporary> tracked, trackedStandIn;
-        QString path;
-    };
     std::vector<Written> written;
     for (const Pending& output : pending_) {
         Written next;
@@ -170,20 +188,10 @@ void OutputFiles::WriteAll() {
             if (written[done].standIn) written[done].standIn->Finish();
         }
     } catch (const Error&) {
-        // Back to the files as they were before this run.
-        for (std::size_t i = done; i-- > 0;) {
-            if (written[i].file->WritesInPlace()) continue;
-            if (!earlier[i].kept.isEmpty())
-                rename(earlier[i].kept.constData(), earlier[i].target.constData());
-            else if (!earlier[i].existed)
-                unlink(earlier[i].target.constData());
-        }
-        for (const Earlier& e : earlier)
-            if (!e.kept.isEmpty()) unlink(e.kept.constData());
+        Undo(written, earlier, done);
         throw;
     }
-    for (const Earlier& e : earlier)
-        if (!e.kept.isEmpty()) unlink(e.kept.constData());
+    DropKept(earlier);
     pending_.clear();
 }
 

@@ -15,11 +15,6 @@
 
 namespace tesora::cli {
 
-using report::JsonName;
-using report::JsonNumber;
-using report::kDataFormat;
-using report::Shortest;
-
 namespace {
 
 // What "Calc Delta" left: the proposal's label, the scroll bar and Delta.
@@ -28,11 +23,11 @@ void WriteProposal(Context& context, bool json, const QString& picture, const Me
     if (json) {
         WriteJson(
             context.out,
-            QJsonObject{{"format", kDataFormat},
-                        {"picture", JsonName(picture)},
-                        {"schranke", JsonNumber(Schranke)},
-                        {"difference_sum_below", JsonNumber(DifferenceSumBelow)},
-                        {"difference_sum_total", JsonNumber(DifferenceSumTotal)},
+            QJsonObject{{"format", report::kDataFormat},
+                        {"picture", report::JsonName(picture)},
+                        {"schranke", report::JsonNumber(Schranke)},
+                        {"difference_sum_below", report::JsonNumber(DifferenceSumBelow)},
+                        {"difference_sum_total", report::JsonNumber(DifferenceSumTotal)},
                         {"position", frontend.deltaPosition},
                         {"delta", Delta},
                         {"labels", QJsonObject{{"lab_delta_vorgeschlagen", proposal},
@@ -40,10 +35,10 @@ void WriteProposal(Context& context, bool json, const QString& picture, const Me
     } else {
         QTextStream& out = context.out;
         out << "Bild: " << picture << '\n';
-        out << "Schranke: " << Shortest(Schranke) << '\n';
+        out << "Schranke: " << report::Shortest(Schranke) << '\n';
         out << "Vorschlag:" << proposal << '\n';
         out << "Position: " << frontend.deltaPosition << '\n';
-        out << "Delta: " << Shortest(Delta) << '\n';
+        out << "Delta: " << report::Shortest(Delta) << '\n';
     }
 }
 
@@ -54,12 +49,9 @@ int RunPropose(const QStringList& args, Context& context) {
                      QStringLiteral("BILD [--schranke S] [--position P] [--difference DATEI] [--fit] [--json]"),
                      QStringLiteral("Öffnet das Bild und drückt \"Calc Delta\": der Vorschlag, die "
                                     "Position, auf die er die Scroll-Leiste setzt, und das Delta danach."));
-    line.AddValueOption(QStringLiteral("schranke"), QStringLiteral("S"),
-                        QStringLiteral("Schranke wie im Eingabefeld (Vorgabe 50)."));
-    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
-                        QStringLiteral("Position der Delta-Scroll-Leiste vor dem Vorschlag, 0 bis 100."));
-    line.AddValueOption(QStringLiteral("difference"), QStringLiteral("DATEI"),
-                        QStringLiteral("Das Differenzenbild (.bmp/.png)."));
+    AddValueOptions(line, {{"schranke", "S", "Schranke wie im Eingabefeld (Vorgabe 50)."},
+                           {"position", "P", "Position der Delta-Scroll-Leiste vor dem Vorschlag, 0 bis 100."},
+                           {"difference", "DATEI", "Das Differenzenbild (.bmp/.png)."}});
     AddFitOption(line);
     if (!line.Parse(args, context.out, 1, 1)) return kExitOk;
 

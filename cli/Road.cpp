@@ -3,12 +3,7 @@
 #include <cstring>
 
 #include "cli/StandardInput.h"
-#include "blac/Bank.h"
-#include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
-#include "blac/State.h"
-#include "matrix/Numbers.h"
-#include "mra/LevelChange.h"
 #include "report/Opening.h"
 #include "tools/DeltaProposal.h"
 #include "tools/Loading.h"
@@ -32,25 +27,15 @@ void CopyToSurface(const QImage& image, MemorySurface& surface) {
         std::memcpy(surface.ScanLine(y), image.constScanLine(y), sizeof(std::uint32_t) * image.width());
 }
 
-Road::Road(const QString& path, bool fit) : Road(path, QImage(), fit) {}
-
-Road::Road(const QString& path, const QImage& opened, bool fit) : path_(path) {
+Road::Road(const QString& path, bool fit) {
     StartProgram();
     ShowLevelAndDelta(frontend_);  // as the window's creation leaves the labels
     // The state steps of the window's "Öffnen", in its order.
-    CopyToSurface(opened.isNull() ? LoadUsable(path, fit) : opened, frontend_.bild);
+    CopyToSurface(LoadUsable(path, fit), frontend_.bild);
     frontend_.reduced = frontend_.bild;
     frontend_.reloadOriginal = [path, fit](MemorySurface& reduced) { CopyToSurface(LoadUsable(path, fit), reduced); };
     OpenLoadedPicture(frontend_, path.toStdString());
 }
-
-void Road::SetRawDelta(double delta) {
-    Delta = delta;
-    ShowLevelAndDelta(frontend_);
-    RebuildWaveletCoeffs();
-}
-
-void Road::MoveTrackBar(int level) { frontend_.MoveTrackBar(level); }
 
 void Road::SetSchrankeText(const QString& text) { SchrankeChanged(text.toStdString()); }
 void Road::PressCalcDelta() { CalcDelta(frontend_); }

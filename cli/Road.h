@@ -27,31 +27,21 @@ public:
     // Resets the program state, then opens the file as the window's "Öffnen" does.
     // Throws tesora::Error when the file is no usable picture (also wider than 1025).
     explicit Road(const QString& path, bool fit = false);
-    // The same with the file's picture already read by LoadUsable: a run that opens one
-    // file many times reads it once.
-    Road(const QString& path, const QImage& opened, bool fit = false);
     Road(const Road&) = delete;  // the frontend's reload may point back here
     Road& operator=(const Road&) = delete;
 
     // The Delta scroll bar moved to `position`.
     void SetDeltaPosition(int position) { frontend_.SetDeltaPosition(position); }
-    // A Delta that no scroll position gives: set and the filters rebuilt for it.
-    void SetRawDelta(double delta);
-    // The track bar moved to `level`.
-    void MoveTrackBar(int level);
     // The Schranke combo box's text.
     void SetSchrankeText(const QString& text);
     // "Calc Delta".
     void PressCalcDelta();
 
     MemoryFrontend& Frontend() { return frontend_; }
-    const QString& Path() const { return path_; }
-    QImage MainPicture() const { return SurfaceImage(frontend_.bild); }
     QImage ReducedPicture() const { return SurfaceImage(frontend_.reduced); }
 
 private:
     MemoryFrontend frontend_;
-    QString path_;
 };
 
 }  // namespace tesora::cli

@@ -76,16 +76,13 @@ void Eliminate(SparseRow& row, const SparseRow& pivot, int column, double factor
     row.values[static_cast<std::size_t>(column - row.first)] = 0.0;
 }
 
-}  // namespace
-
-void ExactSynthesis::Prepare(const Filters& filters, int L) {
-    if (L < 2 || L > 20) throw Error("Level " + std::to_string(L) + " liegt außerhalb von 2 bis 20.");
-    const int n = 1 << L, size = 2 * n + 1;
-    std::vector<SparseRow> rows = AnalysisRows(filters, n);
-    // Rows below the diagonal reach at most three columns left of their own index, so
-    // the pivot is sought among the next three rows.
+// Gaussian elimination of the rows in place, keeping each row's multipliers; gives the
+// number of row swaps. Rows below the diagonal reach at most three columns left of their
+// own index, so the pivot is sought among the next three rows.
+int EliminateRows(std::vector<SparseRow>& rows, const Filters& filters) {
     constexpr int kReach = 3;
-    swaps_ = 0;
+    const int size = static_cast<int>(rows.size());
+    int swaps = 0;
     for (int i = 0; i < size; ++i) {
         const int last = std::min(size - 1, i + kReach);
         int best = i;
@@ -95,7 +92,7 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
                 best = r;
         if (best != i) {
             std::swap(rows[static_cast<std::size_t>(i)], rows[static_cast<std::size_t>(best)]);
-            ++swaps_;
+            ++swaps;
         }
         const SparseRow& pivot = rows[static_cast<std::size_t>(i)];
         const double p = pivot.At(i);
@@ -109,6 +106,16 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
             Eliminate(row, pivot, i, a / p);
         }
     }
+    return swaps;
+}
+
+}  // namespace
+
+void ExactSynthesis::Prepare(const Filters& filters, int L) {
+    if (L < 2 || L > 20) throw Error("Level " + std::to_string(L) + " liegt außerhalb von 2 bis 20.");
+    const int n = 1 << L, size = 2 * n + 1;
+    std::vector<SparseRow> rows = AnalysisRows(filters, n);
+    swaps_ = EliminateRows(rows, filters);
 
     lowerWidth_ = 0;
     upperWidth_ = 0;

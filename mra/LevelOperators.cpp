@@ -144,31 +144,37 @@ ScalingFactors ComputeScalingFactors(double delta) {
     return f;
 }
 
+namespace {
+
+// Factor k of a filter w[0 ... count-1] spread over the fine grid: e w[k-2] + w[k-1] + e w[k],
+// summed in that order over the terms that exist; out gets factors first ... first+outCount-1.
+void SpreadFilter(const double* w, int count, double e, int first, int outCount, double* out) {
+    for (int o = 0; o < outCount; ++o) {
+        const int k = first + o;
+        double sum = 0.0;
+        bool any = false;
+        auto add = [&](double term) {
+            sum = any ? sum + term : term;
+            any = true;
+        };
+        if (k - 2 >= 0 && k - 2 < count) add(e * w[k - 2]);
+        if (k - 1 >= 0 && k - 1 < count) add(w[k - 1]);
+        if (k < count) add(e * w[k]);
+        out[o] = sum;
+    }
+}
+
+}  // namespace
+
 WaveletFactors ComputeWaveletFactors(const Filters& filters) {
     const auto [s, e, t] = ValuesFor(filters.delta);
     (void)s;
     (void)t;
-    const double* l = filters.left;
-    const double* w = filters.inner;
-    const double* r = filters.right;
     WaveletFactors f{};
-    f.left[0] = l[0] + e * l[1];
-    f.left[1] = e * l[0] + l[1] + e * l[2];
-    f.left[2] = e * l[1] + l[2] + e * l[3];
-    f.left[3] = e * l[2] + l[3];
-    f.left[4] = e * l[3];
-    f.inner[0] = e * w[0];
-    f.inner[1] = w[0] + e * w[1];
-    f.inner[2] = e * w[0] + w[1] + e * w[2];
-    f.inner[3] = e * w[1] + w[2] + e * w[3];
-    f.inner[4] = e * w[2] + w[3] + e * w[4];
-    f.inner[5] = e * w[3] + w[4];
-    f.inner[6] = e * w[4];
-    f.right[0] = e * r[0];
-    f.right[1] = r[0] + e * r[1];
-    f.right[2] = e * r[0] + r[1] + e * r[2];
-    f.right[3] = e * r[1] + r[2] + e * r[3];
-    f.right[4] = e * r[2] + r[3];
+    // The left wavelet starts one grid point later than the others: it has no factor 0.
+    SpreadFilter(filters.left, 4, e, 1, 5, f.left);
+    SpreadFilter(filters.inner, 5, e, 0, 7, f.inner);
+    SpreadFilter(filters.right, 4, e, 0, 5, f.right);
     return f;
 }
 

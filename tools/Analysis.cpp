@@ -68,24 +68,28 @@ Coefficients ReadPicture(const RedPicture& picture) {
     return square;
 }
 
-void Decompose(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace) {
+void Decompose(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
+               Frontend* painter) {
     CheckSquare(square, level);
     if (level > square.level) throw Error("Die Zerlegung geht nur abwärts.");
     SilentFrontend silent;
+    Frontend& frontend = painter != nullptr ? *painter : silent;
     const MatrixView view = square.View();
     while (square.level > level) {
         --square.level;
-        DecomposeLevel(StepAt(square.level), filters, view, silent, workspace);
+        DecomposeLevel(StepAt(square.level), filters, view, frontend, workspace);
     }
 }
 
-void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace) {
+void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
+                 Frontend* painter) {
     CheckSquare(square, level);
     if (level < square.level) throw Error("Die Rekonstruktion geht nur aufwärts.");
     SilentFrontend silent;
+    Frontend& frontend = painter != nullptr ? *painter : silent;
     const MatrixView view = square.View();
     while (square.level < level) {
-        ReconstructLevel(StepAt(square.level), filters, view, silent, workspace);
+        ReconstructLevel(StepAt(square.level), filters, view, frontend, workspace);
         ++square.level;
     }
 }
@@ -126,7 +130,8 @@ PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int le
     }
     if (options.padding == Padding::Mirror && picture.width > 0 && rows > 0)
         MirrorPadding(decomposed_, picture.width, rows);
-    Decompose(decomposed_, filters_, level, workspace_);
+    Decompose(decomposed_, filters_, level, workspace_, options.padding == Padding::Zero ? options.painter : nullptr);
+    options_.painter = nullptr;
     // A shared layout serves only BLaC's blocks of the same picture and level.
     if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height ||
         layout_->ownRuns.size() != static_cast<std::size_t>(decomposed_.pictureLevel - level))

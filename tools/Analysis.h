@@ -68,10 +68,13 @@ struct Coefficients {
 Coefficients ReadPicture(const RedPicture& picture);
 
 // Decomposition from the square's level down to `level` (2 <= level <= its level), and
-// reconstruction up to `level`, in place, with the kernels the windows use (nothing is
-// painted). Throws Error for a level outside the range.
-void Decompose(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace);
-void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace);
+// reconstruction up to `level`, in place, with the kernels the windows use. With a
+// `painter`, every level step paints its lines into painter->Bild() as the track bar does;
+// without one nothing is painted. Throws Error for a level outside the range.
+void Decompose(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
+               Frontend* painter = nullptr);
+void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
+                 Frontend* painter = nullptr);
 // Reads the picture and decomposes it to `level` (PictureLevelOf(width) - steps for
 // a number of steps below its own).
 Coefficients DecomposePicture(const RedPicture& picture, const Filters& filters, int level,
@@ -289,6 +292,9 @@ enum class Padding : std::uint8_t { Zero, Mirror };
 struct AnalysisOptions {
     Basis basis = Basis::Blac;
     Padding padding = Padding::Zero;
+    // BLaC with zero padding only: the one decomposition paints into painter->Bild() as
+    // the window's track bar does (used while constructing, not kept).
+    Frontend* painter = nullptr;
 };
 
 class LiftingAnalysis;

@@ -1,8 +1,12 @@
 #pragma once
 // What the files of the value road share among themselves (not for its users).
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "matrix/Error.h"
+#include "matrix/Numbers.h"
 #include "tools/Analysis.h"
 
 namespace tesora::analysis::parts {
@@ -20,6 +24,32 @@ void CheckRuleFits(const Rule& rule, const Layout& layout, const Norms* norms);
 // details' zeros.
 RuleResult CopyWithRule(const Coefficients& from, Coefficients& to, const Layout& layout, const Rule& rule,
                         const Norms* norms);
+
+// Quantise's loop for any weighting: weightOf(e, band, i, j) is the weight of element
+// e = (i, j); the q values of the elements `counted` marks are gathered per band.
+template <typename WeightOf>
+Quantised QuantiseWeighted(const MatrixView& square, const Layout& layout, double step,
+                           const std::vector<std::uint8_t>& counted, WeightOf weightOf) {
+    if (!(step > 0)) throw Error("Die Quantisierung braucht eine Stufe über 0.");
+    Quantised result;
+    result.values.resize(layout.bands.size());
+    for (int i = 0; i < layout.side; ++i) {
+        double* row = square.Row(static_cast<std::size_t>(i));
+        for (int j = 0; j < layout.side; ++j) {
+            const std::size_t e = layout.Index(i, j);
+            const std::uint8_t b = layout.band[e];
+            if (b == Layout::kNoBand) continue;
+            const double weight = weightOf(e, b, i, j);
+            const double q = std::trunc(row[j] * weight / step);
+            if (!std::isfinite(q))
+                throw Error("Die Quantisierungsstufe " + FormatG(step) + " ist zu klein: ein Quotient läuft über.");
+            const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
+            row[j] = (q + sign / 2) * step / weight;
+            if (counted[e]) result.values[b].push_back(q);
+        }
+    }
+    return result;
+}
 
 // Calls visit(band, i, j) for every own coefficient, walking the runs of the own ones
 // only; within each band in rising i, then j, as a walk over the whole square meets

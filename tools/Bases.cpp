@@ -6,6 +6,7 @@
 #include "blac/Bank.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "tools/AnalysisParts.h"
 
 namespace tesora::analysis {
 namespace {
@@ -153,23 +154,9 @@ OwnScores OwnDetailScores(const Coefficients& square, const Layout& layout, cons
 
 Quantised QuantiseByElement(const MatrixView& square, const Layout& layout, double step,
                             const std::vector<double>* weights) {
-    if (!(step > 0)) throw Error("Die Quantisierung braucht eine Stufe über 0.");
-    Quantised result;
-    result.values.resize(layout.bands.size());
-    for (int i = 0; i < layout.side; ++i) {
-        double* row = square.Row(static_cast<std::size_t>(i));
-        for (int j = 0; j < layout.side; ++j) {
-            const std::size_t e = layout.Index(i, j);
-            const std::uint8_t b = layout.band[e];
-            if (b == Layout::kNoBand) continue;
-            const double weight = weights != nullptr ? (*weights)[e] : 1.0;
-            const double q = std::trunc(row[j] * weight / step);
-            const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
-            row[j] = (q + sign / 2) * step / weight;
-            if (layout.own[e]) result.values[b].push_back(q);
-        }
-    }
-    return result;
+    return parts::QuantiseWeighted(square, layout, step, layout.own, [&](std::size_t e, std::uint8_t, int, int) {
+        return weights != nullptr ? (*weights)[e] : 1.0;
+    });
 }
 
 std::vector<std::vector<double>> RateValuesByElement(const Coefficients& square, const Layout& layout,

@@ -18,13 +18,12 @@ public:
 
     const Layout& LayoutInUse() const { return layout_; }
     const Coefficients& Decomposed() const { return decomposed_; }
-    const RedPicture& Picture() const { return picture_; }
-    Basis BasisInUse() const { return basis_; }
-    const std::vector<double>& Weights();  // computed on first use
     const Quality& Floor();
     RowResult Row(const RowRequest& request);
 
 private:
+    const std::vector<double>& Weights();  // computed on first use
+
     const RedPicture& picture_;
     Basis basis_;
     Layout layout_;

@@ -59,27 +59,10 @@ double Psnr(double mse) { return mse == 0 ? INFINITY : 10.0 * std::log10(255.0 *
 
 Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms,
                    const std::vector<std::uint8_t>* coded) {
-    if (!(step > 0)) throw Error("Die Quantisierung braucht eine Stufe über 0.");
-    Quantised result;
-    result.values.resize(layout.bands.size());
-    const std::vector<std::uint8_t>& counted = coded != nullptr ? *coded : layout.own;
-    for (int i = 0; i < layout.side; ++i) {
-        double* row = square.Row(static_cast<std::size_t>(i));
-        for (int j = 0; j < layout.side; ++j) {
-            const std::size_t e = layout.Index(i, j);
-            const std::uint8_t b = layout.band[e];
-            if (b == Layout::kNoBand) continue;
-            const int k = layout.bands[b].level;
-            const double weight = norms != nullptr ? norms->Weight(k, i, j) : 1.0;
-            const double q = std::trunc(row[j] * weight / step);
-            if (!std::isfinite(q))
-                throw Error("Die Quantisierungsstufe " + FormatG(step) + " ist zu klein: ein Quotient läuft über.");
-            const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
-            row[j] = (q + sign / 2) * step / weight;
-            if (counted[e]) result.values[b].push_back(q);
-        }
-    }
-    return result;
+    return parts::QuantiseWeighted(square, layout, step, coded != nullptr ? *coded : layout.own,
+                                   [&](std::size_t, std::uint8_t b, int i, int j) {
+                                       return norms != nullptr ? norms->Weight(layout.bands[b].level, i, j) : 1.0;
+                                   });
 }
 
 std::vector<std::vector<double>> BandRateValues(const Coefficients& square, const Layout& layout, const Norms* norms,

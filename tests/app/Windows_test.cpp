@@ -172,8 +172,7 @@ void ExpectButtonsOnScreen(TfrmTesora* form, const QRect& screen) {
 TEST_F(StudentTest, PictureScrollsWhenTheWindowWouldNotFitTheScreen) {
     const QRect screen(0, 0, 1280, 1024);
     form->SetScreenArea([screen](const QWidget&) { return screen; });
-    const QMargins margins = FrameMargins(*form);  // offscreen: the standard frame
-    const QSize frame(margins.left() + margins.right(), margins.top() + margins.bottom());
+    const QMargins frame = FrameMargins(*form);  // offscreen: the standard frame
 
     // 512 pixels fit: the designed sizes. The reduced window finds no whole place beside
     // it: it goes over the main picture, below the title bar and above the buttons, at
@@ -195,7 +194,7 @@ TEST_F(StudentTest, PictureScrollsWhenTheWindowWouldNotFitTheScreen) {
     // controls keeps its geometry and the buttons sit 45 pixels above the bottom.
     Open(Write(Pattern(5, 2000), "tall.bmp"));
     ASSERT_TRUE(errors.empty());
-    const int height = screen.height() - frame.height();
+    const int height = screen.height() - frame.top() - frame.bottom();
     EXPECT_EQ(form->height(), height);
     EXPECT_EQ(form->y(), 0);
     ASSERT_NE(form->sclBild, nullptr);

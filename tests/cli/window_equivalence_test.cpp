@@ -41,7 +41,7 @@ TEST_F(WindowEquivalenceTest, CompressMatchesTheRoadThroughTheWindows) {
     struct Case {
         int width, height, position, level;
         const char* epsilon;
-    } cases[] = {{64, 48, 37, 3, "4"}, {100, 130, 0, 5, "2.5"}, {257, 40, 100, 2, "15"}};
+    } cases[] = {{64, 48, 37, 3, "4"}, {100, 130, 0, 5, "2.5"}, {257, 40, 100, 2, "15"}, {33, 20, 10, 5, "2"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " P" << c.position << " L" << c.level);
         const QString picture = Write(Pattern(c.width, c.height), "picture.bmp");
@@ -59,6 +59,7 @@ TEST_F(WindowEquivalenceTest, CompressMatchesTheRoadThroughTheWindows) {
         const QByteArray reconstruction = AsSaved(form->imgBild->Image(), "window-reconstruction.bmp");
         form->butFehler->click();
         ASSERT_TRUE(errors.empty()) << errors.front().toStdString();
+        const double windowDelta = Delta;  // a run starts from a freshly started program
 
         const QJsonObject run =
             Cli({"compress", picture, "--level", QString::number(c.level), "--position", QString::number(c.position),
@@ -74,7 +75,7 @@ TEST_F(WindowEquivalenceTest, CompressMatchesTheRoadThroughTheWindows) {
         EXPECT_EQ(Label(run, "lab_fehler"), form->labFehler->text());
         EXPECT_EQ(Label(run, "lab_delta"), form->labDelta->text());
         EXPECT_EQ(Label(run, "lab_level"), form->labLevel->text());
-        EXPECT_EQ(run["delta"].toDouble(), Delta);
+        EXPECT_EQ(run["delta"].toDouble(), windowDelta);
     }
 }
 

@@ -31,6 +31,16 @@ MemorySurface Scene(int width, int height) {
 
 class AnalysisTest : public ToolsTest {};
 
+// The first row of the working matrix's block that differs from the square's; -1 for none.
+int FirstRowApart(const analysis::Coefficients& square) {
+    for (int i = 0; i < square.side; ++i)
+        if (std::memcmp(CoeffMatrix.Data() + static_cast<std::size_t>(i) * CoeffMatrix.Cols(),
+                        square.values.data() + static_cast<std::size_t>(i) * square.side,
+                        sizeof(double) * square.side) != 0)
+            return i;
+    return -1;
+}
+
 // The window's road: open, Delta, track bar down, Reduce, back up, Fehler?. The value
 // road must give the same coefficients, count, bytes and error, to the bit; also for a
 // picture narrower and lower than its block, and one taller than it.
@@ -51,11 +61,7 @@ TEST_F(AnalysisTest, FlatRuleIsTheWindowsRoadBitForBit) {
         const analysis::RedPicture red = RedOf(picture);
         analysis::PictureAnalysis values(red, DeltaFromPosition(c.position), c.level);
         const analysis::Coefficients& decomposed = values.Decomposed();
-        for (int i = 0; i < side; ++i)
-            ASSERT_EQ(std::memcmp(CoeffMatrix.Data() + static_cast<std::size_t>(i) * CoeffMatrix.Cols(),
-                                  decomposed.values.data() + static_cast<std::size_t>(i) * side, sizeof(double) * side),
-                      0)
-                << "row " << i;
+        ASSERT_EQ(FirstRowApart(decomposed), -1);
 
         Epsilon = c.epsilon;
         const int count = Reduce(frontend);
@@ -65,10 +71,7 @@ TEST_F(AnalysisTest, FlatRuleIsTheWindowsRoadBitForBit) {
         rule.epsilon = c.epsilon;
         const analysis::RuleResult applied = analysis::ApplyRule(inPlace, values.LayoutInUse(), rule, nullptr);
         EXPECT_EQ(applied.zeroCount, count);
-        for (int i = 0; i < side; ++i)
-            ASSERT_EQ(std::memcmp(CoeffMatrix.Data() + static_cast<std::size_t>(i) * CoeffMatrix.Cols(),
-                                  inPlace.values.data() + static_cast<std::size_t>(i) * side, sizeof(double) * side),
-                      0);
+        ASSERT_EQ(FirstRowApart(inPlace), -1);
 
         frontend.MoveTrackBar(PictureLevel);
         const double error = MeasureError(frontend);

@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 
+#include "matrix/Error.h"
 #include "tools/Bases.h"
 #include "tools/LiftingAnalysis.h"
 
@@ -105,4 +106,8 @@ TEST(Bases, RowsAtARateAndAZerosTarget) {
     RowRequest byEpsilon;
     byEpsilon.rule.epsilon = half.rule.epsilon;
     EXPECT_EQ(analysis.Row(byEpsilon).rule.ownZeros, half.rule.ownZeros);
+    // A step so small that a quotient overflows is refused, not coded as infinity.
+    RowRequest tiny;
+    tiny.quantiseStep = 1e-320;
+    EXPECT_THROW(analysis.Row(tiny), Error);
 }
