@@ -59,7 +59,7 @@ double Psnr(double mse) { return mse == 0 ? INFINITY : 10.0 * std::log10(255.0 *
 
 Quantised Quantise(const MatrixView& square, const Layout& layout, double step, const Norms* norms,
                    const std::vector<std::uint8_t>* coded) {
-    if (!(step > 0)) throw Error("Die Quantisierung braucht eine Stufe über 0.");
+    if (!(step > 0)) throw Error("Die Quantisierung braucht eine Stufe über 0.", "The quantiser step must be above 0.");
     Quantised result;
     result.values.resize(layout.bands.size());
     const std::vector<std::uint8_t>& counted = coded != nullptr ? *coded : layout.own;
@@ -73,7 +73,8 @@ Quantised Quantise(const MatrixView& square, const Layout& layout, double step, 
             const double weight = norms != nullptr ? norms->Weight(k, i, j) : 1.0;
             const double q = std::trunc(row[j] * weight / step);
             if (!std::isfinite(q))
-                throw Error("Die Quantisierungsstufe " + FormatG(step) + " ist zu klein: ein Quotient läuft über.");
+                throw Error("Die Quantisierungsstufe " + FormatG(step) + " ist zu klein: ein Quotient läuft über.",
+                            "The quantiser step " + FormatG(step) + " is too small: a quotient overflows.");
             const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
             row[j] = (q + sign / 2) * step / weight;
             if (counted[e]) result.values[b].push_back(q);
