@@ -32,6 +32,7 @@ def __dir__():
     # What the package offers, not the modules and names its code happens to use.
     return sorted(__all__ + ["__version__"])
 
+
 PictureLike = Union[np.ndarray, Sequence[Sequence[float]], str, "os.PathLike[str]"]
 
 

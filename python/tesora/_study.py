@@ -76,6 +76,13 @@ def _tasks(pictures, deltas, bases):
     return tasks
 
 
+def _listed(rates):
+    """A list of steps or rates; one number stands for a list of one."""
+    if rates is None:
+        return None
+    return [rates] if isinstance(rates, (int, float)) and not isinstance(rates, bool) else list(rates)
+
+
 def _is_dask(executor):
     return type(executor).__module__.split(".")[0] == "distributed" and hasattr(executor, "gather")
 
@@ -84,9 +91,11 @@ def study(pictures, *, deltas=None, bases=None, bpp=None, quantise=None, rule="n
           level=None, executor=None, progress=False):
     tasks = _tasks(pictures, deltas, bases)
     settings = dict(level=level, steps=None if level is not None else steps, rule=rule, synthesis=synthesis,
-                    quantise=None if quantise is None else list(quantise), bpp=None if bpp is None else list(bpp))
+                    quantise=_listed(quantise), bpp=_listed(bpp))
     rates = max(1, len(settings["quantise"] or settings["bpp"] or ()))
     meter = _Progress(len(tasks) * rates, progress)
+    if not tasks:
+        return []
     if executor is None:
         workers = max(1, min(os.cpu_count() or 1, len(tasks)))
         # A fresh interpreter per worker: a forked one would inherit the caller's threads' locks.

@@ -177,3 +177,14 @@ def test_lifting_bases_against_the_wavelet_library(basis, wavelet):
             for dx in range(theirs[band].shape[1] - block.shape[1] + 1))
         assert best[0] < 1e-9, (band, best)
     assert d.quality()["psnr_exact"] is None or d.quality()["psnr_exact"] >= 150
+
+
+def test_a_lifting_decomposition_gives_the_figures_of_compress():
+    picture = random_picture(3, 40, 65)
+    for rule in ("flat", "norm"):
+        d = tesora.decompose(picture, steps=3, basis="cdf53")
+        reduced, rate = d.reduce(zeros=50, rule=rule), d.quantise(4.0, rule=rule)
+        row = tesora.compress(picture, steps=3, basis="cdf53", zeros=50, rule=rule, quantise=4.0)
+        assert (reduced["own_zero_share"], rate["entropy_bpp"], d.quality()["psnr_exact"]) == \
+            (row["own_zero_share"], row["entropy_bpp"], row["psnr_exact"])
+    assert d.coded().sum() == d.own.sum() == row["coded_count"] and d.delta is None and d.basis == "cdf53"
