@@ -12,6 +12,7 @@
 #include "mra/LevelChange.h"
 #include "python/Arguments.h"
 #include "report/Figures.h"
+#include "report/NativeNames.h"
 
 namespace tesora::python {
 namespace {
@@ -58,7 +59,9 @@ py::list StudyTask(const py::object& picture, const py::object& name, const py::
     if (!steps.is_none()) settings.steps = pictureLevel - settings.level;
     const std::vector<double> quantiseSteps = Rates(quantise, "quantise"), targets = Rates(bpp, "bpp");
     if (!quantiseSteps.empty() && !targets.empty()) Refuse("give quantise or bpp, not both");
-    const QString path = name.is_none() ? QString() : QString::fromStdString(name.cast<std::string>());
+    // Any name the system has, UTF-8 or not; the rows give it back as it came.
+    const QString path =
+        name.is_none() ? QString() : report::DecodeName(QByteArray::fromStdString(PathBytes(name, "picture path")));
 
     const QByteArray json = Unlocked([&] {
         analysis::AnalysisOptions options;
@@ -83,7 +86,7 @@ py::list StudyTask(const py::object& picture, const py::object& name, const py::
     for (const py::handle& document : documents) {
         py::dict row;
         for (const char* field : kRowFields) row[field] = document[field];
-        if (name.is_none()) row["picture"] = py::none();
+        row["picture"] = name;
         rows.append(row);
     }
     return rows;
