@@ -26,10 +26,11 @@ def table_value(text):
 
 
 def test_rows_equal_the_sweep_table_and_compress(cli):
-    rows = tesora.study([CHELSEA], deltas=[0, 0.5], steps=3)
+    with concurrent.futures.ThreadPoolExecutor(2) as pool:
+        rows = tesora.study([CHELSEA], deltas=[0, 0.5], steps=3, executor=pool)
     # The sweep needs an Epsilon: 0 removes nothing, so only that field differs.
     table = cli("sweep", CHELSEA, "--deltas", "0,0.5", "--steps", 3, "--epsilon", 0, "--rule", "norm",
-                "--synthesis", "exact", "--csv", "-").stdout
+                "--synthesis", "exact", "--jobs", 1, "--csv", "-").stdout
     lines = list(csv.DictReader(io.StringIO(table)))
     assert len(lines) == len(rows) == 2
     for line, row in zip(lines, rows):
