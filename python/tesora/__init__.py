@@ -18,6 +18,7 @@ from typing import Optional, Sequence, Union
 import numpy as np
 
 from . import _tesora
+from ._study import _Progress
 from ._study import study as _study
 from ._tesora import Decomposition
 
@@ -133,7 +134,7 @@ def propose_delta(picture: PictureLike, *, schranke: float = 50.0, position: Opt
 
 
 def best_delta(picture: PictureLike, *, bpp: float, rule: str = "flat", level: Optional[int] = None,
-               steps: Optional[int] = None) -> dict:
+               steps: Optional[int] = None, progress: bool = False) -> dict:
     """The Delta with the highest ``psnr_exact`` at ``bpp`` bits per pixel, as
     ``tesora-cli best-delta --json`` gives it for one picture.
 
@@ -143,12 +144,17 @@ def best_delta(picture: PictureLike, *, bpp: float, rule: str = "flat", level: O
     best between its neighbours to 1e-3. Beside it: ``delta0_psnr``, the "Calc Delta"
     proposal ``proposal_delta`` with ``proposal_psnr``, and ``regret_db``, what the
     proposal gives up. Default level: five steps below the picture's own, at least 2.
+    ``progress=True`` writes a line to stderr at every tenth of the 101 positions.
     """
     name = None
     if isinstance(picture, (str, os.PathLike)):
         name = os.fspath(picture)
         picture = read_picture(picture)
-    return _tesora.best_delta(picture, name, bpp=bpp, rule=rule, level=level, steps=steps)
+    told = None
+    if progress:
+        meter = _Progress(101, True)
+        told = lambda done, total: meter.advance(done - meter.done)  # noqa: E731
+    return _tesora.best_delta(picture, name, bpp=bpp, rule=rule, level=level, steps=steps, progress=told)
 
 
 def study(pictures: Sequence[PictureLike], *, deltas: Optional[Sequence[float]] = None,

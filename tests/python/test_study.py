@@ -61,8 +61,8 @@ def test_a_dask_cluster_and_a_thread_pool_give_the_local_rows(capsys):
     if "asan" in os.environ.get("LD_PRELOAD", ""):
         return  # the workers run the task the pools above ran; under the sanitizers only their start-up would be slow
     distributed = pytest.importorskip("distributed")
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster, \
-            distributed.Client(cluster) as client:
+    cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None)
+    with cluster, distributed.Client(cluster) as client:
         assert tesora.study(pictures, executor=client, **settings) == local
 
 

@@ -170,8 +170,9 @@ def test_lifting_bases_against_the_wavelet_library(basis, wavelet):
             theirs[a, b] = both
     for band, block in ours.items():
         scale = np.prod([2 ** -0.5 if part == "lo" else 2 ** 0.5 for part in band])
+        rows, columns = block.shape
         best = min(
-            (np.max(np.abs(block - sign * scale * theirs[band][dy:dy + block.shape[0], dx:dx + block.shape[1]])), dy, dx)
+            (np.max(np.abs(block - sign * scale * theirs[band][dy:dy + rows, dx:dx + columns])), dy, dx)
             for sign in (1, -1)
             for dy in range(theirs[band].shape[0] - block.shape[0] + 1)
             for dx in range(theirs[band].shape[1] - block.shape[1] + 1))
