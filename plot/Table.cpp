@@ -1,11 +1,12 @@
-#include "cli/PlotTable.h"
+#include "plot/Table.h"
 
 #include <cmath>
 
-#include "cli/Arguments.h"
 #include "matrix/Error.h"
+#include "matrix/Numbers.h"
+#include "plot/UsageError.h"
 
-namespace tesora::cli {
+namespace tesora::plot {
 namespace {
 
 [[noreturn]] void Malformed(const QString& name, int line, const QString& what) {
@@ -28,13 +29,16 @@ std::optional<double> Table::Number(std::size_t r, int c) const {
     if (text == QLatin1String("nan")) return NAN;
     if (text == QLatin1String("inf")) return INFINITY;
     if (text == QLatin1String("-inf")) return -INFINITY;
-    const BoxNumber number = ReadBoxNumber(text);
+    const QByteArray bytes = text.toUtf8();
+    std::size_t used = 0;
+    const double value =
+        ParseNumber(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &used);
     // strtod would also take "infinity", hex and "nan(...)": a table of ours has none.
     const bool plain =
         !text.contains(QLatin1Char('x'), Qt::CaseInsensitive) && !text.contains(QLatin1Char('n'), Qt::CaseInsensitive);
-    if (number.used != text.toUtf8().size() || !plain)
+    if (used != static_cast<std::size_t>(bytes.size()) || !plain)
         Malformed(name, lines[r], QStringLiteral("\"%1\" in Spalte %2 ist keine Zahl.").arg(text, columns[c]));
-    return number.value;
+    return value;
 }
 
 Table ParseTable(const QByteArray& bytes, const QString& name) {
@@ -111,4 +115,4 @@ Table ParseTable(const QByteArray& bytes, const QString& name) {
     return table;
 }
 
-}  // namespace tesora::cli
+}  // namespace tesora::plot
