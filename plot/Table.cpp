@@ -41,6 +41,35 @@ std::optional<double> Table::Number(std::size_t r, int c) const {
     return value;
 }
 
+namespace {
+
+// Ends a record: the first is the header, blank lines are skipped, every other one must
+// have a field per column.
+void EndRecord(Table& table, QStringList& fields, bool quotedLast, int line) {
+    const bool blank = fields.size() == 1 && fields[0].trimmed().isEmpty() && !quotedLast;
+    if (blank) {
+        fields.clear();
+        return;
+    }
+    if (table.columns.isEmpty()) {
+        table.columns = fields;
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            table.columns[i] = fields[i].trimmed();
+            if (table.columns.indexOf(table.columns[i]) < i)
+                Malformed(table.name, line, QStringLiteral("Spalte \"%1\" doppelt.").arg(table.columns[i]));
+        }
+    } else if (fields.size() != table.columns.size()) {
+        Malformed(table.name, line,
+                  QStringLiteral("%1 Felder, die Kopfzeile hat %2.").arg(fields.size()).arg(table.columns.size()));
+    } else {
+        table.rows.push_back(fields);
+        table.lines.push_back(line);
+    }
+    fields.clear();
+}
+
+}  // namespace
+
 Table ParseTable(const QByteArray& bytes, const QString& name) {
     const QString text = QString::fromUtf8(bytes);
     Table table;
@@ -52,26 +81,8 @@ Table ParseTable(const QByteArray& bytes, const QString& name) {
     const auto endRecord = [&] {
         fields << field;
         field.clear();
-        const bool blank = fields.size() == 1 && fields[0].trimmed().isEmpty() && !fieldQuoted;
+        EndRecord(table, fields, fieldQuoted, recordLine);
         fieldQuoted = false;
-        if (!blank) {
-            if (table.columns.isEmpty()) {
-                table.columns = fields;
-                for (qsizetype i = 0; i < fields.size(); ++i) {
-                    table.columns[i] = fields[i].trimmed();
-                    if (table.columns.indexOf(table.columns[i]) < i)
-                        Malformed(name, recordLine, QStringLiteral("Spalte \"%1\" doppelt.").arg(table.columns[i]));
-                }
-            } else if (fields.size() != table.columns.size()) {
-                Malformed(
-                    name, recordLine,
-                    QStringLiteral("%1 Felder, die Kopfzeile hat %2.").arg(fields.size()).arg(table.columns.size()));
-            } else {
-                table.rows.push_back(fields);
-                table.lines.push_back(recordLine);
-            }
-        }
-        fields.clear();
         anyField = false;
     };
     for (qsizetype i = 0; i < text.size(); ++i) {
