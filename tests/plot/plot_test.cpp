@@ -180,6 +180,44 @@ TEST(PlotLayout, SpansUpToTheLargestDoublesGetFewRoundTicks) {
     }
 }
 
+// Thousands of labelled points, some bunched, some apart: the labels placed are those a
+// plain search of every point and label finds, in the same order.
+TEST(PlotLayout, ManyLabelledPointsGetTheLabelsOfAPlainSearch) {
+    QString csv = QStringLiteral("picture,delta,epsilon,zero_share,mean_error\n");
+    for (int i = 0; i < 3000; ++i)
+        csv += QStringLiteral("a.bmp,0.5,%1,%2,%3\n").arg(i).arg(i < 2700 ? i % 90 : 100 + i).arg((i * 7919) % 97);
+    const plot::RateDistortionPlot plot = PlotOf(csv);
+    const QImage image = Canvas(QSize(900, 600));
+    const plot::PlotFonts fonts(image);
+    const plot::PlotLayout layout = plot::LayOutPlot(plot, QSizeF(675, 450), fonts);
+    const double r = layout.marker, d = r + 1.5;
+    std::vector<QRectF> taken;
+    for (const plot::PlotPoint& point : plot.curves[0].points) {
+        const QPointF p = layout.At(point.x, point.y);
+        taken.emplace_back(p.x() - r, p.y() - r, 2 * r, 2 * r);
+    }
+    std::vector<QRectF> expected;
+    for (const plot::PlotPoint& point : plot.curves[0].points) {
+        const QRectF text = fonts.Bounds(point.label, layout.labelSize).adjusted(-0.5, -0.5, 0.5, 0.5);
+        const double w = text.width(), h = text.height();
+        const QPointF p = layout.At(point.x, point.y);
+        for (const QPointF corner : {QPointF(d, -h / 2), QPointF(-d - w, -h / 2), QPointF(-w / 2, -d - h),
+                                     QPointF(-w / 2, d), QPointF(d * 0.8, -d * 0.8 - h), QPointF(d * 0.8, d * 0.8),
+                                     QPointF(-d * 0.8 - w, -d * 0.8 - h), QPointF(-d * 0.8 - w, d * 0.8)}) {
+            const QRectF box(p + corner, QSizeF(w, h));
+            if (!layout.area.contains(box) ||
+                std::any_of(taken.begin(), taken.end(), [&](const QRectF& t) { return t.intersects(box); }))
+                continue;
+            taken.push_back(box);
+            expected.push_back(box);
+            break;
+        }
+    }
+    ASSERT_GT(expected.size(), 20u);
+    ASSERT_EQ(layout.labels.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(layout.labels[i].box, expected[i]) << i;
+}
+
 TEST(PlotTable, ColumnsAreReadByNameAndBadRowsNamed) {
     const QString csv = SweepTable(2, 3, 4);
     const plot::RateDistortionPlot plot = PlotOf(csv);
