@@ -6,15 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "plot/UsageError.h"
 #include "report/Settings.h"
 
 namespace tesora::cli {
 
-// The command line is wrong: exit status 2.
-class UsageError : public std::runtime_error {
-public:
-    explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()) {}
-};
+// The command line is wrong: exit status 2. The plots throw it for their options too.
+using plot::UsageError;
 
 // Whole number 2 ... 10; whether the picture reaches it is checked once it is open.
 int ParseLevel(const QString& text);

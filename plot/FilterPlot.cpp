@@ -1,4 +1,4 @@
-#include "cli/FilterPlot.h"
+#include "plot/FilterPlot.h"
 
 #include <QPainterPath>
 #include <algorithm>
@@ -6,11 +6,12 @@
 
 #include "blac/Bank.h"
 #include "blac/State.h"
-#include "cli/PlotCanvas.h"
 #include "matrix/Numbers.h"
 #include "mra/ReferenceTransform.h"
+#include "plot/Frame.h"
+#include "plot/Style.h"
 
-namespace tesora::cli {
+namespace tesora::plot {
 namespace {
 
 // Which single coefficient makes each function: the middle scaling function, the first
@@ -139,4 +140,4 @@ void DrawBasisFunctions(QPainter& painter, const std::vector<BasisFunctions>& fu
     DrawLegend(painter, functions);
 }
 
-}  // namespace tesora::cli
+}  // namespace tesora::plot
