@@ -71,10 +71,10 @@ void Check(const Header& h) {
     if (static_cast<int>(h.synthesis) > 1) refuse("die Synthese ist unbekannt");
     if (static_cast<int>(h.padding) > 1) refuse("die Auffüllung ist unbekannt");
     if (h.planes != 1 && h.planes != 3) refuse("die Zahl der Ebenen ist weder 1 noch 3");
+    if (h.steps > h.pictureLevel - 2) refuse("die Zahl der Stufen ist zu groß für das Bild");
+    // The working square holds the rows it transforms, no more (every basis works in it).
+    if (h.height > (1 << h.pictureLevel) + 1) refuse("das Bild ist höher als sein Quadrat");
     if (h.basis == Basis::Blac) {
-        if (h.steps > h.pictureLevel - 2) refuse("die Zahl der Stufen ist zu groß für das Bild");
-        // The working square holds the rows it transforms, no more.
-        if (h.height > (1 << h.pictureLevel) + 1) refuse("das Bild ist höher als sein Quadrat");
         if (!(h.delta >= 0.0 && h.delta <= 1.0)) refuse("Delta liegt außerhalb von 0 bis 1");
     } else if (BitsOf(h.delta) != 0 || h.synthesis != Synthesis::Specified || h.padding != Padding::Zero) {
         refuse("Delta, Synthese und Auffüllung gehören nur zur BLaC-Basis");

@@ -10,7 +10,7 @@
 
 namespace tesora::codec {
 
-constexpr std::uint16_t kFormatVersion = 1;
+constexpr std::uint16_t kFormatVersion = 2;  // 2: only the coefficients a decoder needs are written
 constexpr std::size_t kHeaderBytes = 60;
 constexpr std::size_t kCrcBytes = 4;
 

@@ -163,9 +163,8 @@ Quantised QuantiseByElement(const MatrixView& square, const Layout& layout, doub
             const std::uint8_t b = layout.band[e];
             if (b == Layout::kNoBand) continue;
             const double weight = weights != nullptr ? (*weights)[e] : 1.0;
-            const double q = std::trunc(row[j] * weight / step);
-            const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
-            row[j] = (q + sign / 2) * step / weight;
+            const double q = QuantIndex(row[j], weight, step);
+            row[j] = FromQuantUnits(WholeIndexUnits(q), weight, step);
             if (layout.own[e]) result.values[b].push_back(q);
         }
     }

@@ -71,11 +71,10 @@ Quantised Quantise(const MatrixView& square, const Layout& layout, double step, 
             if (b == Layout::kNoBand) continue;
             const int k = layout.bands[b].level;
             const double weight = norms != nullptr ? norms->Weight(k, i, j) : 1.0;
-            const double q = std::trunc(row[j] * weight / step);
+            const double q = QuantIndex(row[j], weight, step);
             if (!std::isfinite(q))
                 throw Error("Die Quantisierungsstufe " + FormatG(step) + " ist zu klein: ein Quotient läuft über.");
-            const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
-            row[j] = (q + sign / 2) * step / weight;
+            row[j] = FromQuantUnits(WholeIndexUnits(q), weight, step);
             if (counted[e]) result.values[b].push_back(q);
         }
     }
