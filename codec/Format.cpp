@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -83,6 +84,18 @@ void Check(const Header& h) {
 }
 
 }  // namespace
+
+const char* BasisName(Basis basis) {
+    static const char* const kNames[] = {"blac", "haar", "cdf53", "cdf97"};
+    return kNames[static_cast<int>(basis) & 3];
+}
+
+const char* RuleName(RuleCode rule) {
+    static const char* const kNames[] = {"flat", "norm", "levels"};
+    return kNames[std::min(static_cast<int>(rule), 2)];
+}
+
+const char* SynthesisName(Synthesis synthesis) { return synthesis == Synthesis::Exact ? "exact" : "specified"; }
 
 bool StartsAsFile(const std::uint8_t* bytes, std::size_t size) {
     return size >= sizeof kMagic && std::memcmp(bytes, kMagic, sizeof kMagic) == 0;

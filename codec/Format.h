@@ -19,6 +19,12 @@ enum class RuleCode : std::uint8_t { Flat = 0, Norm = 1, Levels = 2 };
 enum class Synthesis : std::uint8_t { Specified = 0, Exact = 1 };
 enum class Padding : std::uint8_t { Zero = 0, Mirror = 1 };
 
+// The names the command line and the module use: "blac", "haar", "cdf53", "cdf97";
+// "flat", "norm", "levels"; "specified", "exact".
+const char* BasisName(Basis basis);
+const char* RuleName(RuleCode rule);
+const char* SynthesisName(Synthesis synthesis);
+
 struct Header {
     int width = 0;
     int height = 0;

@@ -130,6 +130,12 @@ DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, Transf
     return picture;
 }
 
+std::vector<std::uint8_t> PlaneBytes(const std::vector<double>& plane) {
+    std::vector<std::uint8_t> bytes(plane.size());
+    for (std::size_t n = 0; n < plane.size(); ++n) bytes[n] = static_cast<std::uint8_t>(ClampToByte(plane[n]));
+    return bytes;
+}
+
 std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture) {
     const std::size_t count =
         static_cast<std::size_t>(picture.header.width) * static_cast<std::size_t>(picture.header.height);

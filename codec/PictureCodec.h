@@ -43,6 +43,9 @@ struct DecodedPicture {
 // Reads and decodes a file; throws Error with one sentence for anything it refuses.
 DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, TransformWorkspace* workspace = nullptr);
 
+// A decoded plane in bytes, with the program's conversion (ClampToByte).
+std::vector<std::uint8_t> PlaneBytes(const std::vector<double>& plane);
+
 // The decoded picture as bytes, row by row: grey with the program's conversion to bytes
 // (red = green = blue), colour through the inverse colour matrix; 3 bytes a pixel (RGB).
 std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture);

@@ -11,15 +11,11 @@ namespace tesora::codec {
 
 namespace {
 
-tesora::Basis CoreBasis(Basis basis) {
-    switch (basis) {
-        case Basis::Haar: return tesora::Basis::Haar;
-        case Basis::Cdf53: return tesora::Basis::Cdf53;
-        case Basis::Cdf97: return tesora::Basis::Cdf97;
-        case Basis::Blac: break;
-    }
-    return tesora::Basis::Blac;
-}
+// The format's basis codes follow the core's order (callers convert so too).
+static_assert(static_cast<int>(tesora::Basis::Haar) == static_cast<int>(Basis::Haar) &&
+              static_cast<int>(tesora::Basis::Cdf53) == static_cast<int>(Basis::Cdf53) &&
+              static_cast<int>(tesora::Basis::Cdf97) == static_cast<int>(Basis::Cdf97));
+tesora::Basis CoreBasis(Basis basis) { return static_cast<tesora::Basis>(basis); }
 
 tesora::Synthesis CoreSynthesis(Synthesis synthesis) {
     return synthesis == Synthesis::Exact ? tesora::Synthesis::Exact : tesora::Synthesis::Specified;
