@@ -9,6 +9,7 @@
 
 #include "blac/Bank.h"
 #include "matrix/Error.h"
+#include "tools/Analysis.h"
 
 namespace tesora::codec {
 
@@ -101,11 +102,7 @@ bool StartsAsFile(const std::uint8_t* bytes, std::size_t size) {
     return size >= sizeof kMagic && std::memcmp(bytes, kMagic, sizeof kMagic) == 0;
 }
 
-int PictureLevelFor(int width) {
-    int level = 1;
-    while (level < 30 && (1 << level) + 1 < width) ++level;
-    return level;
-}
+int PictureLevelFor(int width) { return analysis::PictureLevelOf(width); }
 
 std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size) {
     uLong crc = crc32(0L, Z_NULL, 0);

@@ -55,8 +55,7 @@ std::vector<double> PictureOrder(const Coefficients& square, int width, int heig
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, const EncodeRequest& request,
-                                        TransformWorkspace* workspace) {
+File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& request, TransformWorkspace* workspace) {
     if (planes.size() != 1 && planes.size() != 3) throw Error("Kodiert werden eine oder drei Ebenen.");
     const RedPicture& first = planes.front();
     for (const RedPicture& plane : planes)
@@ -66,7 +65,7 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
     Header& h = file.header;
     h.width = first.width;
     h.height = first.height;
-    h.pictureLevel = PictureLevelFor(first.width);
+    h.pictureLevel = analysis::PictureLevelOf(first.width);
     if (h.height > (1 << std::min(h.pictureLevel, 30)) + 1)
         throw Error("Das Bild ist höher als breit: kodiert werden höchstens " +
                     FormatD((1LL << std::min(h.pictureLevel, 30)) + 1) + " Zeilen.");
@@ -94,11 +93,10 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
     EncodedPlanes encoded = EncodePlanes(values, limit);
     h.decisions = encoded.decisions;
     file.data = std::move(encoded.data);
-    return WriteFile(file);
+    return file;
 }
 
-DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, TransformWorkspace* workspace) {
-    File file = ReadFile(bytes, size);
+DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace) {
     const Header& h = file.header;
     const PlaneTransform transform(h);
     std::vector<std::vector<BandShape>> shapes(static_cast<std::size_t>(h.planes));

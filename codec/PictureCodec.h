@@ -32,6 +32,9 @@ constexpr double kBudgetStep = 1.0 / 16.0;
 // requests the format cannot hold (a picture higher than its working square, a budget below the smallest file, a step
 // that makes indices too large). A caller that codes many pictures passes its workspace along (its buffers and helper
 // threads are kept from call to call).
+File EncodeFile(const std::vector<analysis::RedPicture>& planes, const EncodeRequest& request,
+                TransformWorkspace* workspace = nullptr);
+// The same as the file's bytes (WriteFile: header, stream and CRC).
 std::vector<std::uint8_t> EncodePicture(const std::vector<analysis::RedPicture>& planes, const EncodeRequest& request,
                                         TransformWorkspace* workspace = nullptr);
 
@@ -40,6 +43,8 @@ struct DecodedPicture {
     std::vector<std::vector<double>> planes;  // width * height each, row by row, unrounded
 };
 
+// Decodes a header and stream that ReadFile has read and checked.
+DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace = nullptr);
 // Reads and decodes a file; throws Error with one sentence for anything it refuses.
 DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, TransformWorkspace* workspace = nullptr);
 
