@@ -105,7 +105,7 @@ def compare(name, rgb, colour):
     rows = {"cdf97": dict(basis="cdf97"), "BLaC Delta 0 (exact)": dict(delta=0.0, synthesis="exact"),
             "BLaC Delta 0.5 (exact)": dict(delta=0.5, synthesis="exact")}
     if not QUICK:
-        best = tesora.best_delta(np.ascontiguousarray(rgb[..., 0]), bpp=0.5, rule="norm")["delta"]
+        best = tesora.best_delta(np.ascontiguousarray(rgb[..., 0]), bpp=0.5, rule="norm")["best_delta"]
         rows[f"BLaC best Delta {best:.3f} (exact)"] = dict(delta=best, synthesis="exact")
     kind = "colour: PSNR RGB / Y" if colour else "grey (red): PSNR"
     print(f"\n{name} {picture.shape[1]}x{picture.shape[0]}, {kind}, at " + " / ".join(f"{r} bpp" for r in RATES))
