@@ -1,7 +1,10 @@
 #include "codec/PictureCodec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <memory>
+#include <mutex>
 
 #include "codec/BitPlaneCoder.h"
 #include "codec/Colour.h"
@@ -15,6 +18,27 @@ namespace {
 
 using analysis::Coefficients;
 using analysis::RedPicture;
+
+// Building a transform (layout, norms, coded set) costs more than coding a small file, so
+// files of one size and setting share the one built last (an encoder's check decodes
+// right after encoding; a benchmark or a batch codes many alike).
+std::shared_ptr<const PlaneTransform> TransformFor(const Header& h) {
+    static std::mutex mutex;
+    static std::shared_ptr<const PlaneTransform> last;
+    static Header key;
+    const auto same = [&h] {
+        return key.width == h.width && key.height == h.height && key.steps == h.steps && key.basis == h.basis &&
+               (key.rule == RuleCode::Norm) == (h.rule == RuleCode::Norm) && key.synthesis == h.synthesis &&
+               key.padding == h.padding &&
+               std::bit_cast<std::uint64_t>(key.delta) == std::bit_cast<std::uint64_t>(h.delta);
+    };
+    const std::lock_guard lock(mutex);
+    if (!last || !same()) {
+        last = std::make_shared<const PlaneTransform>(h);
+        key = h;
+    }
+    return last;
+}
 
 // The quantiser's indices of each band's coded elements (the others stay 0, never written).
 std::vector<BandValues> QuantisedBands(const Coefficients& square, const PlaneTransform& transform, double step) {
@@ -82,7 +106,8 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
 
     if (h.basis != Basis::Blac && (h.delta != 0.0 || h.synthesis != Synthesis::Specified))
         throw Error("Delta und Synthese gehören nur zur BLaC-Basis.");
-    const PlaneTransform transform(h);
+    const std::shared_ptr<const PlaneTransform> shared = TransformFor(h);
+    const PlaneTransform& transform = *shared;
     TransformWorkspace own;
     TransformWorkspace& ws = workspace ? *workspace : own;
     std::vector<std::vector<BandValues>> values;
@@ -98,7 +123,8 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
 
 DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace) {
     const Header& h = file.header;
-    const PlaneTransform transform(h);
+    const std::shared_ptr<const PlaneTransform> shared = TransformFor(h);
+    const PlaneTransform& transform = *shared;
     std::vector<std::vector<BandShape>> shapes(static_cast<std::size_t>(h.planes));
     for (auto& plane : shapes)
         for (const SquareBand& band : transform.Bands()) plane.push_back(band.shape);
