@@ -27,11 +27,12 @@ struct EncodeRequest {
 // its last bit-plane (below a tenth of a grey level for the norm rule's weights of 1).
 constexpr double kBudgetStep = 1.0 / 16.0;
 
-// Codes one plane (grey: the red channel) or three (Y, Cb, Cr), all of the same size,
-// every coefficient a decoder needs (those whose functions reach into the picture). Throws Error for pictures or
-// requests the format cannot hold (a picture higher than its working square, a budget below the smallest file, a step
-// that makes indices too large). A caller that codes many pictures passes its workspace along (its buffers and helper
-// threads are kept from call to call).
+// Codes one plane (grey: the red channel) or three (Y, Cb, Cr), all of the same size:
+// every coefficient a decoder needs (those whose functions reach into the picture).
+// Throws Error for pictures or requests the format cannot hold (a picture higher than
+// its working square, a budget below the smallest file, a step that makes indices too
+// large, Delta or a synthesis with another basis than BLaC). A caller that codes many
+// pictures passes its workspace along (its buffers and helper threads are kept).
 File EncodeFile(const std::vector<analysis::RedPicture>& planes, const EncodeRequest& request,
                 TransformWorkspace* workspace = nullptr);
 // The same as the file's bytes (WriteFile: header, stream and CRC).

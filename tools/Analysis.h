@@ -197,10 +197,6 @@ double EpsilonForScores(OwnScores scores, double percent);
 // ---------------------------------------------------------------------------------------
 // Quantisation and rate
 
-// q = trunc(c / Q) for every element of every band (for norm of c * w, the smoothing
-// values with their own weight too), and the coefficient replaced by (q + sign(q) / 2) * Q
-// (divided by w again for norm). The q values of the coded coefficients (`coded`, or the
-// picture's own ones without it) are gathered per band for the entropy.
 // The one quantiser of the program (the value road's and the compressed file's): the
 // index of c weighted by w is trunc(c * w / Q), and `units` of Q (q + sign(q) / 2 for a
 // whole index, less for a cut-off one) come back as units * Q / w.
@@ -208,6 +204,10 @@ inline double QuantIndex(double c, double weight, double step) { return std::tru
 inline double FromQuantUnits(double units, double weight, double step) { return units * step / weight; }
 inline double WholeIndexUnits(double q) { return q + (q > 0 ? 0.5 : (q < 0 ? -0.5 : 0.0)); }
 
+// q = trunc(c / Q) for every element of every band (for norm of c * w, the smoothing
+// values with their own weight too), and the coefficient replaced by (q + sign(q) / 2) * Q
+// (divided by w again for norm). The q values of the coded coefficients (`coded`, or the
+// picture's own ones without it) are gathered per band for the entropy.
 struct Quantised {
     std::vector<std::vector<double>> values;  // per band of the layout: the q values (whole numbers)
 };
