@@ -74,7 +74,7 @@ BENCHMARK(BM_BitPlaneDecode1bpp)->Unit(benchmark::kMillisecond);
 void BM_EncodePicture1bpp(benchmark::State& state) {
     EncodeRequest request;
     request.bytes = kBytes;
-    request.basis = static_cast<Basis>(state.range(0));
+    request.basis = static_cast<codec::Basis>(state.range(0));
     TransformWorkspace workspace;
     for (auto _ : state) benchmark::DoNotOptimize(EncodePicture({Picture()}, request, &workspace).size());
 }
@@ -83,7 +83,7 @@ BENCHMARK(BM_EncodePicture1bpp)->Arg(0)->Arg(3)->Unit(benchmark::kMillisecond);
 void BM_DecodePicture1bpp(benchmark::State& state) {
     EncodeRequest request;
     request.bytes = kBytes;
-    request.basis = static_cast<Basis>(state.range(0));
+    request.basis = static_cast<codec::Basis>(state.range(0));
     const auto file = EncodePicture({Picture()}, request);
     TransformWorkspace workspace;
     for (auto _ : state) benchmark::DoNotOptimize(DecodePicture(file.data(), file.size(), &workspace).planes.size());
