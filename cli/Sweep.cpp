@@ -30,14 +30,9 @@
 
 namespace tesora::cli {
 
-using report::AnalyseRow;
-using report::BaseResult;
 using report::CompressResult;
 using report::CompressSettings;
-using report::kDataFormat;
-using report::RedBytes;
 using report::RowAsked;
-using report::ToJson;
 
 namespace {
 
@@ -80,7 +75,7 @@ public:
             layout_.reset();
             columns_.reset();
             image_ = LoadUsable(path, fit_);
-            red_ = RedBytes(image_);
+            red_ = report::RedBytes(image_);
             path_ = path;
         }
         return image_;
@@ -129,7 +124,8 @@ std::vector<CompressResult> RowsOfPair(const SweepOptions& options, analysis::Pi
             settings.quantise = rate.quantise;
             settings.bpp = rate.bpp;
             // Only JSON shows the bands.
-            rows.push_back(AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, options.json));
+            rows.push_back(report::AnalyseRow(analysis, report::BaseResult(picture, analysis, settings), settings, row,
+                                              options.json));
         }
     return rows;
 }
@@ -347,8 +343,8 @@ void WriteResults(const SweepOptions& o, const std::vector<CompressResult>& rows
 
     if (o.json) {
         QJsonArray array;
-        for (const CompressResult& r : rows) array.append(ToJson(r));
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"runs", array}});
+        for (const CompressResult& r : rows) array.append(report::ToJson(r));
+        WriteJson(context.out, QJsonObject{{"format", report::kDataFormat}, {"runs", array}});
     } else if (!csvFile) {
         // As bytes where the stream has a device: a name that is not UTF-8 keeps them.
         if (QIODevice* device = context.out.device()) {

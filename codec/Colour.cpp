@@ -20,24 +20,30 @@ std::uint8_t ToByte(double value) {
     return static_cast<std::uint8_t>(std::floor(value + 0.5));
 }
 
+namespace {
+
+// Three planes through one conversion into three planes of bytes.
+template <typename In, typename Convert>
+void ConvertPlanes(const In* p, const In* q, const In* r, std::size_t count, std::uint8_t* x, std::uint8_t* y,
+                   std::uint8_t* z, Convert convert) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Triple t = convert(p[i], q[i], r[i]);
+        x[i] = ToByte(t.a);
+        y[i] = ToByte(t.b);
+        z[i] = ToByte(t.c);
+    }
+}
+
+}  // namespace
+
 void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, std::uint8_t* y,
                 std::uint8_t* cb, std::uint8_t* cr) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const Triple t = YCbCrOf(r[i], g[i], b[i]);
-        y[i] = ToByte(t.a);
-        cb[i] = ToByte(t.b);
-        cr[i] = ToByte(t.c);
-    }
+    ConvertPlanes(r, g, b, count, y, cb, cr, [](double u, double v, double w) { return YCbCrOf(u, v, w); });
 }
 
 void YCbCrToRgb(const double* y, const double* cb, const double* cr, std::size_t count, std::uint8_t* r,
                 std::uint8_t* g, std::uint8_t* b) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const Triple t = RgbOf(y[i], cb[i], cr[i]);
-        r[i] = ToByte(t.a);
-        g[i] = ToByte(t.b);
-        b[i] = ToByte(t.c);
-    }
+    ConvertPlanes(y, cb, cr, count, r, g, b, RgbOf);
 }
 
 }  // namespace tesora::codec
