@@ -57,7 +57,7 @@ void DrawPanel(QPainter& painter, int kind, const std::vector<BasisFunctions>& f
             else
                 path.lineTo(p);
         }
-        painter.setPen(QPen(CurveColour(i), 2));
+        painter.setPen(QPen(PaletteColour(i), 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
     }
@@ -67,7 +67,7 @@ void DrawLegend(QPainter& painter, const std::vector<BasisFunctions>& functions)
     double x = 90;
     const double y = kBasisPlotHeight - 24;
     for (std::size_t i = 0; i < functions.size(); ++i) {
-        painter.setPen(QPen(CurveColour(i), 3));
+        painter.setPen(QPen(PaletteColour(i), 3));
         painter.drawLine(QPointF(x, y), QPointF(x + 24, y));
         painter.setPen(Qt::black);
         const QString text = QStringLiteral("Delta = %1").arg(QString::fromStdString(FormatG(functions[i].delta)));

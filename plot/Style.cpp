@@ -28,12 +28,6 @@ QColor ScaleColour(double fraction) {
     return {mix(0), mix(1), mix(2)};
 }
 
-QColor CurveColour(std::size_t index) {
-    static const QColor colours[] = {QColor(31, 119, 180),  QColor(214, 39, 40),  QColor(44, 160, 44),
-                                     QColor(148, 103, 189), QColor(255, 127, 14), QColor(23, 190, 207)};
-    return colours[index % (sizeof colours / sizeof colours[0])];
-}
-
 std::vector<CurveStyle> Styles(const RateDistortionPlot& plot, bool colourScale, double deltaLow, double deltaHigh) {
     std::vector<CurveStyle> styles;
     for (std::size_t c = 0; c < plot.curves.size(); ++c) {

@@ -19,8 +19,6 @@ struct CurveStyle {
 constexpr std::size_t kMostDistinctCurves = 24;
 QColor PaletteColour(std::size_t index);
 QColor ScaleColour(double fraction);  // 0 ... 1, dark blue to yellow-green
-// The six colours of the plots laid out in pixels (the basis functions).
-QColor CurveColour(std::size_t index);
 
 // A style per curve: from the palette, or by Delta from the scale between the two ends.
 std::vector<CurveStyle> Styles(const RateDistortionPlot& plot, bool colourScale, double deltaLow, double deltaHigh);

@@ -181,11 +181,15 @@ PYBIND11_MODULE(_tesora, m) {
     m.def(
         "encode",
         [](const py::object& picture, const py::object& bpp, const py::object& size, const py::object& quantise,
-           const py::object& delta, const py::object& position, int steps, const std::string& rule) {
-            return Encode(PictureArgument(picture), bpp, size, quantise, delta, position, steps, rule);
+           const py::object& delta, const py::object& position, int steps, const std::string& rule, bool colour,
+           const std::string& basis, const std::string& synthesis) {
+            const EncodeOptions options{bpp, size, quantise, delta, position, steps, rule, basis, synthesis};
+            if (colour) return Encode(ColourPlanes(picture), options);
+            return Encode({PictureArgument(picture)}, options);
         },
         "picture"_a, py::kw_only(), "bpp"_a = py::none(), "size"_a = py::none(), "quantise"_a = py::none(),
-        "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm");
+        "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm", "colour"_a = false,
+        "basis"_a = "blac", "synthesis"_a = "specified");
     m.def("decode", &Decode, "data"_a);
     BindRates(m);
     BindStudy(m);

@@ -40,12 +40,11 @@ Quantised QuantiseWeighted(const MatrixView& square, const Layout& layout, doubl
             const std::uint8_t b = layout.band[e];
             if (b == Layout::kNoBand) continue;
             const double weight = weightOf(e, b, i, j);
-            const double q = std::trunc(row[j] * weight / step);
+            const double q = QuantIndex(row[j], weight, step);
             if (!std::isfinite(q))
                 throw Error("Die Quantisierungsstufe " + FormatG(step) + " ist zu klein: ein Quotient läuft über.",
                             "The quantiser step " + FormatG(step) + " is too small: a quotient overflows.");
-            const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
-            row[j] = (q + sign / 2) * step / weight;
+            row[j] = FromQuantUnits(WholeIndexUnits(q), weight, step);
             if (counted[e]) result.values[b].push_back(q);
         }
     }

@@ -193,16 +193,20 @@ def study(pictures: Sequence[PictureLike], *, deltas: Optional[Sequence[float]] 
 
 def encode(picture: PictureLike, *, bpp: Optional[float] = None, size: Optional[int] = None,
            quantise: Optional[float] = None, delta: Optional[float] = None, position: Optional[int] = None,
-           steps: int = 5, rule: str = "norm") -> bytes:
+           steps: int = 5, rule: str = "norm", colour: bool = False, basis: str = "blac",
+           synthesis: str = "specified") -> bytes:
     """The picture's red values as a compressed file, as ``tesora-cli encode`` writes it.
 
     Give exactly one of ``bpp`` (bits per pixel) or ``size`` (bytes), which cut the
     embedded stream so that the file, header included, is at most that large, or
     ``quantise`` (the quantiser step; the whole stream). ``rule`` "norm" weights each
-    coefficient by its function's norm, "flat" does not. docs/format.md describes the bytes.
+    coefficient by its function's norm, "flat" does not. ``basis`` is "blac" (with
+    ``delta``/``position`` and ``synthesis`` "specified" or "exact"), "haar", "cdf53" or
+    "cdf97". With ``colour=True`` the picture is an RGB array (height x width x 3), coded
+    as Y, Cb and Cr planes sharing the rate. docs/format.md describes the bytes.
     """
     return _tesora.encode(picture, bpp=bpp, size=size, quantise=quantise, delta=delta, position=position,
-                          steps=steps, rule=rule)
+                          steps=steps, rule=rule, colour=colour, basis=basis, synthesis=synthesis)
 
 
 def decode(data: bytes) -> np.ndarray:

@@ -134,3 +134,31 @@ def test_encode_and_decode_equal_the_tool(cli, tmp_path):
         tesora.decode(data[:-1])
     with pytest.raises(ValueError):
         tesora.encode(path, bpp=1, quantise=2)
+
+
+def _write_bmp(path, rgb):
+    """A 24-bit BMP of an RGB array (rows bottom up, each padded to 4 bytes)."""
+    import struct
+    height, width, _ = rgb.shape
+    row = (3 * width + 3) // 4 * 4
+    pixels = b"".join(rgb[y, :, ::-1].tobytes().ljust(row, b"\0") for y in range(height - 1, -1, -1))
+    header = struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 54 + len(pixels), 0, 0, 54, 40, width, height, 1, 24, 0,
+                         len(pixels), 2835, 2835, 0, 0)
+    path.write_bytes(header + pixels)
+
+
+@pytest.mark.parametrize("options", [dict(basis="cdf97"), dict(delta=0.5, synthesis="exact")])
+def test_colour_encode_equals_the_tool(cli, tmp_path, options):
+    import numpy as np
+    y, x = np.mgrid[0:70, 0:90]
+    rgb = np.stack([x * 2, (x * y) % 256, 255 - y * 3], axis=-1).astype(np.uint8)
+    _write_bmp(tmp_path / "c.bmp", rgb)
+    data = tesora.encode(rgb, size=1500, colour=True, **options)
+    flags = [word for key, value in options.items() for word in (f"--{key}", value)]
+    cli("encode", tmp_path / "c.bmp", "-o", tmp_path / "c.tsr", "--bytes", 1500, "--colour", *flags)
+    assert (tmp_path / "c.tsr").read_bytes() == data
+    assert tesora.decode(data).shape == (70, 90, 3)
+    with pytest.raises(ValueError):
+        tesora.encode(rgb[..., 0], size=1500, colour=True)
+    with pytest.raises(ValueError):
+        tesora.encode(rgb, size=1500, colour=True, basis="haar", delta=0.5)
