@@ -47,7 +47,7 @@ const Scheme& SchemeOf(Basis basis) {
         case Basis::Cdf97: return cdf97;
         case Basis::Blac: break;
     }
-    throw Error("BLaC wird nicht durch Lifting zerlegt.");
+    throw Error("BLaC wird nicht durch Lifting zerlegt.", "BLaC is not decomposed by lifting.");
 }
 
 void Apply(const LiftStep& step, double sign, bool mirror, double* x, int n) {

@@ -80,7 +80,7 @@ py::bytes Encode(const std::vector<analysis::RedPicture>& planes, const EncodeOp
         py::gil_scoped_release unlocked;
         file = codec::EncodePicture(planes, request);
     } catch (const Error& e) {
-        Refuse(e.what());
+        Refuse(e.English());
     }
     return py::bytes(reinterpret_cast<const char*>(file.data()), file.size());
 }
@@ -92,7 +92,7 @@ py::array Decode(const py::bytes& data) {
         py::gil_scoped_release unlocked;
         decoded = codec::DecodePicture(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     } catch (const Error& e) {
-        Refuse(e.what());
+        Refuse(e.English());
     }
     const std::vector<std::uint8_t> rgb = codec::ToRgbBytes(decoded);
     const auto height = static_cast<py::ssize_t>(decoded.header.height);

@@ -14,6 +14,7 @@
 #include "python/Arguments.h"
 #include "report/DataText.h"
 #include "report/Figures.h"
+#include "tools/Bases.h"
 #include "tools/Reduction.h"
 
 namespace tesora::python {
@@ -106,21 +107,25 @@ void ReadRuleKeywords(const py::kwargs& keywords, int pictureLevel, report::Comp
 
 // The basis and the padding; Delta, the padding and the synthesis belong to BLaC.
 void ReadBasisKeywords(const py::kwargs& keywords, report::CompressSettings& settings) {
-    const py::object basis = Get(keywords, "basis"), padding = Get(keywords, "padding");
+    const py::object basis = Get(keywords, "basis");
     if (!basis.is_none()) settings.basis = BasisArgument(TextArgument(basis, "basis"));
-    if (!padding.is_none()) {
-        const std::string name = TextArgument(padding, "padding");
-        if (name != "zero" && name != "mirror") Refuse("padding must be \"zero\" or \"mirror\", not \"" + name + "\"");
-        settings.mirror = name == "mirror";
-    }
-    if (settings.basis == Basis::Blac) return;
-    for (const char* key : {"delta", "position", "synthesis"})
-        if (!Get(keywords, key).is_none())
-            Refuse(std::string(key) + " belongs to BLaC, not to the basis \"" + BasisName(settings.basis) + "\"");
-    if (settings.mirror) Refuse("padding \"mirror\" belongs to BLaC");
+    if (settings.basis != Basis::Blac)
+        for (const char* key : {"delta", "position", "synthesis"})
+            if (!Get(keywords, key).is_none())
+                Refuse(std::string(key) + " belongs to BLaC, not to the basis \"" + BasisName(settings.basis) + "\"");
+    settings.mirror = PaddingArgument(Get(keywords, "padding"), settings.basis) == analysis::Padding::Mirror;
 }
 
 }  // namespace
+
+analysis::Padding PaddingArgument(const py::object& padding, Basis basis) {
+    if (padding.is_none()) return analysis::Padding::Zero;
+    const std::string name = TextArgument(padding, "padding");
+    const std::optional<analysis::Padding> parsed = analysis::ParsePadding(name);
+    if (!parsed) Refuse("padding must be \"zero\" or \"mirror\", not \"" + name + "\"");
+    if (*parsed == analysis::Padding::Mirror && basis != Basis::Blac) Refuse("padding \"mirror\" belongs to BLaC");
+    return *parsed;
+}
 
 py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& keywords) {
     static const std::set<std::string> known = {"level", "steps", "delta",    "position", "epsilon",

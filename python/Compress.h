@@ -18,6 +18,9 @@ namespace py = pybind11;
 // field (the path, or None for an array). `settings` are compress()'s keywords.
 py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& settings);
 
+// The padding keyword ("zero" or "mirror"; None is zero); mirroring belongs to BLaC.
+analysis::Padding PaddingArgument(const py::object& padding, Basis basis);
+
 // Refuses a rule asked wrongly, in the module's words (analysis::CheckRule decides).
 void RefuseBadRule(const analysis::RuleAsked& asked, std::optional<int> steps);
 // The levels rule's Epsilons, read and counted against `steps`.

@@ -35,8 +35,9 @@ TransformWorkspace& ThreadWorkspace() {
     return workspace;
 }
 
-Decomposition::Decomposition(analysis::RedPicture picture, const DeltaChoice& delta, int level, Basis basis)
-    : picture_(std::move(picture)), delta_(delta), basis_(basis) {
+Decomposition::Decomposition(analysis::RedPicture picture, const DeltaChoice& delta, int level, Basis basis,
+                             analysis::Padding padding)
+    : picture_(std::move(picture)), delta_(delta), basis_(basis), padding_(padding) {
     Unlocked([&] {
         filters_ = FiltersOf(delta_.delta);
         if (Lifting()) {
@@ -44,7 +45,7 @@ Decomposition::Decomposition(analysis::RedPicture picture, const DeltaChoice& de
                                                 picture_.height);
             square_ = analysis::LiftPicture(picture_, basis_, layout_);
         } else {
-            square_ = analysis::DecomposePicture(picture_, filters_, level, ThreadWorkspace());
+            square_ = analysis::DecomposePicture(picture_, filters_, level, ThreadWorkspace(), padding_);
             layout_ = analysis::LayoutOf(square_.pictureLevel, level, picture_.width, picture_.height);
         }
         return 0;
@@ -195,7 +196,7 @@ std::string Decomposition::Repr() const {
            " pixels, level " + std::to_string(layout_.level) + " of " + std::to_string(layout_.pictureLevel) + ", " +
            (Lifting() ? std::string("basis ") + BasisName(basis_)
                       : "delta " + py::repr(py::float_(delta_.delta)).cast<std::string>()) +
-           ")";
+           (padding_ == analysis::Padding::Mirror ? ", padding mirror)" : ")");
 }
 
 Synthesis Decomposition::SynthesisOf(const std::string& synthesis) const {

@@ -13,6 +13,7 @@
 #include "mra/LevelChange.h"
 #include "python/Arguments.h"
 #include "tools/Analysis.h"
+#include "tools/Bases.h"
 
 namespace tesora::python {
 
@@ -23,7 +24,8 @@ TransformWorkspace& ThreadWorkspace();
 
 class Decomposition {
 public:
-    Decomposition(analysis::RedPicture picture, const DeltaChoice& delta, int level, Basis basis);
+    Decomposition(analysis::RedPicture picture, const DeltaChoice& delta, int level, Basis basis,
+                  analysis::Padding padding = analysis::Padding::Zero);
 
     py::array_t<double> Matrix();
     py::array_t<std::int32_t> Bands() const;
@@ -43,6 +45,7 @@ public:
     py::object Delta() const;
     py::object Position() const;
     std::string BasisText() const { return BasisName(basis_); }
+    std::string PaddingText() const { return analysis::PaddingName(padding_); }
     int Width() const { return picture_.width; }
     int Height() const { return picture_.height; }
     py::array_t<std::uint8_t> Picture() const { return BytesArray(picture_.red, picture_.width, picture_.height); }
@@ -59,6 +62,7 @@ private:
     analysis::RedPicture picture_;
     DeltaChoice delta_;
     Basis basis_;
+    analysis::Padding padding_;
     Filters filters_;
     analysis::Coefficients square_;
     analysis::Layout layout_;

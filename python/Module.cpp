@@ -130,17 +130,19 @@ PYBIND11_MODULE(_tesora, m) {
     py::class_<Decomposition>(m, "Decomposition")
         .def(
             py::init([](const py::object& picture, const py::object& level, const py::object& steps,
-                        const py::object& delta, const py::object& position, const py::object& basis) {
+                        const py::object& delta, const py::object& position, const py::object& basis,
+                        const py::object& padding) {
                 const Basis b = BasisArgument(TextArgument(basis, "basis"));
                 if (b != Basis::Blac && !(delta.is_none() && position.is_none()))
                     Refuse("delta and position belong to BLaC, not to the basis \"" + std::string(BasisName(b)) + "\"");
+                const analysis::Padding pad = PaddingArgument(padding, b);
                 analysis::RedPicture red = PictureArgument(picture);
                 const DeltaChoice choice = ChooseDelta(delta, position);
                 const int chosen = ChooseLevel(level, steps, analysis::PictureLevelOf(red.width));
-                return std::make_unique<Decomposition>(std::move(red), choice, chosen, b);
+                return std::make_unique<Decomposition>(std::move(red), choice, chosen, b, pad);
             }),
             "picture"_a, py::kw_only(), "level"_a = py::none(), "steps"_a = py::none(), "delta"_a = py::none(),
-            "position"_a = py::none(), "basis"_a = "blac")
+            "position"_a = py::none(), "basis"_a = "blac", "padding"_a = "zero")
         .def_property_readonly("matrix", &Decomposition::Matrix)
         .def_property_readonly("bands", &Decomposition::Bands)
         .def_property_readonly("legend", &Decomposition::Legend)
@@ -151,6 +153,7 @@ PYBIND11_MODULE(_tesora, m) {
         .def_property_readonly("delta", &Decomposition::Delta)
         .def_property_readonly("position", &Decomposition::Position)
         .def_property_readonly("basis", &Decomposition::BasisText)
+        .def_property_readonly("padding", &Decomposition::PaddingText)
         .def_property_readonly("width", &Decomposition::Width)
         .def_property_readonly("height", &Decomposition::Height)
         .def_property_readonly("picture", &Decomposition::Picture)

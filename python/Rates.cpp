@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -23,7 +24,7 @@ py::dict FromJson(const QJsonObject& object) {
 
 py::dict BestDeltaDict(const py::object& picture, const py::object& name, const py::object& bpp,
                        const std::string& rule, const py::object& level, const py::object& steps,
-                       const py::object& progress) {
+                       const py::object& progress, const py::object& synthesis) {
     analysis::RedPicture red = PictureFrom(picture);
     report::BestDeltaRun run;
     run.bpp = RequireNumber(bpp, "bpp", 0.0, false);
@@ -41,6 +42,10 @@ py::dict BestDeltaDict(const py::object& picture, const py::object& name, const 
     request.bpp = run.bpp;
     request.rule = rule == "norm" ? analysis::RuleKind::Norm : analysis::RuleKind::Flat;
     request.level = run.level;
+    // Named in the result only when asked for, as the command-line tool does.
+    std::optional<Synthesis> chosen;
+    if (!synthesis.is_none()) chosen = SynthesisArgument(TextArgument(synthesis, "synthesis"));
+    request.synthesis = chosen.value_or(Synthesis::Specified);
     request.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     // How far the search is, told to `progress(done, total)` when given; a failure to tell is no failure of the search.
     std::function<void(int, int)> told;
@@ -55,6 +60,7 @@ py::dict BestDeltaDict(const py::object& picture, const py::object& name, const 
     run.best = Unlocked([&] { return analysis::FindBestDeltaFor(red, request, told); });
     py::dict fields = FromJson(report::ToJson(run));
     if (name.is_none()) fields["picture"] = py::none();
+    if (chosen) fields["synthesis"] = SynthesisName(*chosen);
     return fields;
 }
 
@@ -62,7 +68,7 @@ py::dict BestDeltaDict(const py::object& picture, const py::object& name, const 
 
 void BindRates(py::module_& m) {
     m.def("best_delta", &BestDeltaDict, "picture"_a, "name"_a, py::kw_only(), "bpp"_a, "rule"_a = "flat",
-          "level"_a = py::none(), "steps"_a = py::none(), "progress"_a = py::none());
+          "level"_a = py::none(), "steps"_a = py::none(), "progress"_a = py::none(), "synthesis"_a = py::none());
 }
 
 }  // namespace tesora::python

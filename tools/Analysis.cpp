@@ -98,8 +98,10 @@ void Reconstruct(Coefficients& square, const Filters& filters, int level, Transf
 }
 
 Coefficients DecomposePicture(const RedPicture& picture, const Filters& filters, int level,
-                              TransformWorkspace& workspace) {
+                              TransformWorkspace& workspace, Padding padding) {
     Coefficients square = ReadPicture(picture);
+    const int rows = std::min(picture.height, square.side);
+    if (padding == Padding::Mirror && picture.width > 0 && rows > 0) MirrorPadding(square, picture.width, rows);
     Decompose(square, filters, level, workspace);
     return square;
 }
@@ -147,13 +149,14 @@ PictureAnalysis::~PictureAnalysis() = default;
 const Coefficients& PictureAnalysis::Decomposed() const { return lifting_ ? lifting_->Decomposed() : decomposed_; }
 
 const Norms& PictureAnalysis::NormsInUse() {
-    if (lifting_) throw Error("Die Normen hier gehören zu BLaC.");
+    if (lifting_) throw Error("Die Normen hier gehören zu BLaC.", "These norms belong to BLaC.");
     if (!norms_) norms_ = NormsOf(filters_, decomposed_.pictureLevel, decomposed_.level, synthesis_);
     return *norms_;
 }
 
 const std::vector<std::uint8_t>& PictureAnalysis::CodedInUse() {
-    if (lifting_) throw Error("Die codierten Koeffizienten hier gehören zu BLaC.");
+    if (lifting_)
+        throw Error("Die codierten Koeffizienten hier gehören zu BLaC.", "These coded coefficients belong to BLaC.");
     if (!coded_) coded_ = CodedMask(*layout_, filters_, synthesis_);
     return *coded_;
 }

@@ -76,10 +76,14 @@ void Decompose(Coefficients& square, const Filters& filters, int level, Transfor
                Frontend* painter = nullptr);
 void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
                  Frontend* painter = nullptr);
-// Reads the picture and decomposes it to `level` (PictureLevelOf(width) - steps for
-// a number of steps below its own).
+// What fills the square beyond the picture before BLaC decomposes it: zeros, as the
+// windows fill the working matrix, or the picture mirrored at its last column and row.
+enum class Padding : std::uint8_t { Zero, Mirror };
+
+// Reads the picture, pads it and decomposes it to `level` (PictureLevelOf(width) - steps
+// for a number of steps below its own).
 Coefficients DecomposePicture(const RedPicture& picture, const Filters& filters, int level,
-                              TransformWorkspace& workspace);
+                              TransformWorkspace& workspace, Padding padding = Padding::Zero);
 
 // ---------------------------------------------------------------------------------------
 // Bands and the picture's own coefficients
@@ -291,10 +295,6 @@ struct RowResult {
 // Quantise applies them, the smoothing values' included.
 std::vector<std::vector<double>> BandRateValues(const Coefficients& square, const Layout& layout, const Norms* norms,
                                                 const std::vector<std::uint8_t>* coded = nullptr);
-
-// What fills the square beyond the picture before BLaC decomposes it: zeros, as the
-// windows fill the working matrix, or the picture mirrored at its last column and row.
-enum class Padding : std::uint8_t { Zero, Mirror };
 
 // The basis a picture analysis decomposes with; Delta and the padding belong to BLaC.
 struct AnalysisOptions {

@@ -122,7 +122,8 @@ void LiftBack(Coefficients& square, Basis basis, const Layout& layout) {
 
 RuleResult CopyWithRuleByElement(const Coefficients& from, Coefficients& to, const Layout& layout, const Rule& rule,
                                  const std::vector<double>* weights) {
-    if (rule.kind == RuleKind::Norm && weights == nullptr) throw Error("Die Regel norm braucht die Normen des Levels.");
+    if (rule.kind == RuleKind::Norm && weights == nullptr)
+        throw Error("Die Regel norm braucht die Normen des Levels.", "The rule norm needs the norms of the level.");
     RuleResult result;
     result.epsilon = rule.kind == RuleKind::Levels ? NAN : rule.epsilon;
     to = from;

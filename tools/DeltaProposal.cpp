@@ -68,7 +68,8 @@ struct Weights {
 };
 
 Weights ReadKernel(const Matrix& kernel) {
-    if (kernel.Rows() != 3 || kernel.Cols() != 3) throw Error("Der Differenzenkern muss 3 x 3 sein!");
+    if (kernel.Rows() != 3 || kernel.Cols() != 3)
+        throw Error("Der Differenzenkern muss 3 x 3 sein!", "The difference kernel must be 3 x 3.");
     Weights w{};
     for (int k = 0; k < 3; ++k)
         for (int l = 0; l < 3; ++l) {

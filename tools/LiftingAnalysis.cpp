@@ -12,7 +12,8 @@ LiftingAnalysis::LiftingAnalysis(const RedPicture& picture, Basis basis, int lev
       basis_(basis),
       layout_(LiftingLayoutOf(PictureLevelOf(picture.width), level, picture.width, picture.height)),
       columns_(std::move(columns)) {
-    if (basis == Basis::Blac) throw Error("BLaC wird nicht durch Lifting zerlegt.");
+    if (basis == Basis::Blac)
+        throw Error("BLaC wird nicht durch Lifting zerlegt.", "BLaC is not decomposed by lifting.");
     if (!columns_ || columns_->size() != picture.red.size())
         columns_ = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
     decomposed_ = LiftPicture(picture, basis, layout_);
@@ -38,9 +39,12 @@ RowResult LiftingAnalysis::Row(const RowRequest& request) {
     Rule rule = request.rule;
     if (rule.kind == RuleKind::Levels &&
         rule.epsilons.size() != static_cast<std::size_t>(layout_.pictureLevel - layout_.level))
-        throw Error("Die Regel levels braucht " + FormatD(layout_.pictureLevel - layout_.level) + " Epsilon.");
+        throw Error("Die Regel levels braucht " + FormatD(layout_.pictureLevel - layout_.level) + " Epsilon.",
+                    "The rule levels needs " + FormatD(layout_.pictureLevel - layout_.level) + " epsilons.");
     if (request.zerosPercent) {
-        if (rule.kind == RuleKind::Levels) throw Error("Ein Ziel für die Nullen gibt es nur mit flat und norm.");
+        if (rule.kind == RuleKind::Levels)
+            throw Error("Ein Ziel für die Nullen gibt es nur mit flat und norm.",
+                        "A target for the zeros exists only with flat and norm.");
         rule.epsilon = EpsilonForScores(OwnDetailScores(decomposed_, layout_, weights), *request.zerosPercent);
     }
     result.rule = CopyWithRuleByElement(decomposed_, scratch_, layout_, rule, weights);

@@ -40,7 +40,8 @@ void ReadRedValues(const PictureSurface& picture, int width, int height, int N, 
 void ReadColourValues(Frontend& frontend) {
     // A level beyond the working matrix would write outside it.
     if (CurrentLevel < 1 || CurrentLevel > kMaxLevel)
-        throw Error("Bild zu breit: höchstens " + FormatD(kMaxSide) + " Pixel!");
+        throw Error("Bild zu breit: höchstens " + FormatD(kMaxSide) + " Pixel!",
+                    "The picture is too wide: at most " + FormatD(kMaxSide) + " pixels.");
     frontend.SetStatus("Lese Farbwerte...");
     ReadRedValues(frontend.Bild(), PictureWidth, PictureHeight, Pow2Int[CurrentLevel] + 1, WorkingMatrix());
 }

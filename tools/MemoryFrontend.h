@@ -50,7 +50,7 @@ public:
     }
 
     void ReloadOriginal() override {
-        if (!reloadOriginal) throw Error("Kein Bild geladen!");
+        if (!reloadOriginal) throw Error("Kein Bild geladen!", "No picture loaded.");
         reloadOriginal(reduced);
     }
 

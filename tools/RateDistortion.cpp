@@ -48,7 +48,9 @@ Cubic FitCubic(const std::vector<double>& xs, const std::vector<double>& ys) {
         int pivot = col;
         for (int r = col + 1; r < 4; ++r)
             if (std::fabs(m[r][col]) > std::fabs(m[pivot][col])) pivot = r;
-        if (m[pivot][col] == 0) throw Error("Die Kurve braucht vier verschiedene Punkte für die kubische Anpassung.");
+        if (m[pivot][col] == 0)
+            throw Error("Die Kurve braucht vier verschiedene Punkte für die kubische Anpassung.",
+                        "The curve needs four distinct points for the cubic fit.");
         std::swap(m[col], m[pivot]);
         for (int r = col + 1; r < 4; ++r) {
             const long double f = m[r][col] / m[col][col];
@@ -68,11 +70,13 @@ struct Curve {
 };
 
 Curve Checked(const std::vector<RatePoint>& points) {
-    if (points.size() < 4) throw Error("Eine Kurve braucht mindestens vier Punkte.");
+    if (points.size() < 4)
+        throw Error("Eine Kurve braucht mindestens vier Punkte.", "A curve needs at least four points.");
     Curve curve;
     for (const RatePoint& p : points) {
         if (!(p.rate > 0) || !std::isfinite(p.rate) || !std::isfinite(p.psnr))
-            throw Error("Jeder Punkt braucht eine Rate über 0 und eine endliche PSNR.");
+            throw Error("Jeder Punkt braucht eine Rate über 0 und eine endliche PSNR.",
+                        "Every point needs a rate above 0 and a finite PSNR.");
         curve.logRate.push_back(std::log(p.rate));
         curve.psnr.push_back(p.psnr);
     }
@@ -84,7 +88,7 @@ double MeanDifference(const std::vector<double>& xRef, const std::vector<double>
                       const std::vector<double>& y) {
     const double lo = std::max(*std::min_element(xRef.begin(), xRef.end()), *std::min_element(x.begin(), x.end()));
     const double hi = std::min(*std::max_element(xRef.begin(), xRef.end()), *std::max_element(x.begin(), x.end()));
-    if (!(hi > lo)) throw Error("Die Kurven überlappen sich nicht.");
+    if (!(hi > lo)) throw Error("Die Kurven überlappen sich nicht.", "The curves do not overlap.");
     return (FitCubic(x, y).Integral(lo, hi) - FitCubic(xRef, yRef).Integral(lo, hi)) / (hi - lo);
 }
 
@@ -149,14 +153,17 @@ std::vector<CurveComparison> CompareWithReference(const std::vector<TablePoint>&
     for (const auto& [picture, curves] : pictures) {
         const auto reference =
             std::find_if(curves.begin(), curves.end(), [&](const auto& c) { return isReference(c.first); });
-        if (reference == curves.end()) throw Error(picture + ": keine Bezugskurve in der Tabelle.");
+        if (reference == curves.end())
+            throw Error(picture + ": keine Bezugskurve in der Tabelle.",
+                        picture + ": no reference curve in the table.");
         for (const auto& [name, points] : curves) {
             if (&name == &reference->first) continue;
             try {
                 const BjontegaardDelta delta = Bjontegaard(reference->second, points);
                 result.push_back({picture, name, static_cast<int>(points.size()), delta});
             } catch (const Error& e) {
-                throw Error(picture + ", " + name + " gegen " + reference->first + ": " + e.what());
+                throw Error(picture + ", " + name + " gegen " + reference->first + ": " + e.what(),
+                            picture + ", " + name + " against " + reference->first + ": " + e.English());
             }
         }
     }
@@ -164,7 +171,7 @@ std::vector<CurveComparison> CompareWithReference(const std::vector<TablePoint>&
 }
 
 StepForRate FindStepForRate(const std::function<double(double)>& rateOf, double target, int iterations) {
-    if (!(target >= 0)) throw Error("Die Zielrate muss mindestens 0 sein.");
+    if (!(target >= 0)) throw Error("Die Zielrate muss mindestens 0 sein.", "The target rate must be at least 0.");
     double low = kLowestStep, high = kHighestStep;
     StepForRate best{std::exp2(high), rateOf(std::exp2(high))};
     for (int i = 0; i < iterations; ++i) {

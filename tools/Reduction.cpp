@@ -20,7 +20,8 @@ namespace {
 // Levels index Pow2Int and span the working matrix; anything else would step outside.
 void CheckLevels() {
     if (PictureLevel < 1 || PictureLevel > kMaxLevel || CurrentLevel < 1 || CurrentLevel > kMaxLevel)
-        throw Error("Ungültige Stufe: " + FormatD(CurrentLevel) + " / " + FormatD(PictureLevel));
+        throw Error("Ungültige Stufe: " + FormatD(CurrentLevel) + " / " + FormatD(PictureLevel),
+                    "Invalid level: " + FormatD(CurrentLevel) + " / " + FormatD(PictureLevel));
 }
 }  // namespace
 

@@ -70,9 +70,10 @@ double NthSmallest(std::vector<std::uint64_t>& bits, std::size_t rank) {
 void parts::CheckRuleFits(const Rule& rule, const Layout& layout, const Norms* norms) {
     if (rule.kind == RuleKind::Levels &&
         rule.epsilons.size() != static_cast<std::size_t>(layout.pictureLevel - layout.level))
-        throw Error("Die Regel levels braucht " + FormatD(layout.pictureLevel - layout.level) + " Epsilon.");
+        throw Error("Die Regel levels braucht " + FormatD(layout.pictureLevel - layout.level) + " Epsilon.",
+                    "The rule levels needs " + FormatD(layout.pictureLevel - layout.level) + " epsilons.");
     if (rule.kind == RuleKind::Norm && (norms == nullptr || norms->level != layout.level))
-        throw Error("Die Regel norm braucht die Normen des Levels.");
+        throw Error("Die Regel norm braucht die Normen des Levels.", "The rule norm needs the norms of the level.");
 }
 
 RuleResult parts::CopyWithRule(const Coefficients& from, Coefficients& to, const Layout& layout, const Rule& rule,
@@ -183,9 +184,11 @@ RuleResult ApplyRule(Coefficients& square, const Layout& layout, const Rule& rul
 
 double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKind kind, const Norms* norms,
                        double percent) {
-    if (kind == RuleKind::Levels) throw Error("Ein Ziel für die Nullen gibt es nur mit flat und norm.");
+    if (kind == RuleKind::Levels)
+        throw Error("Ein Ziel für die Nullen gibt es nur mit flat und norm.",
+                    "A target for the zeros exists only with flat and norm.");
     if (kind == RuleKind::Norm && (norms == nullptr || norms->level != layout.level))
-        throw Error("Die Regel norm braucht die Normen des Levels.");
+        throw Error("Die Regel norm braucht die Normen des Levels.", "The rule norm needs the norms of the level.");
     long long details = 0;
     for (int k = layout.level; k < layout.pictureLevel; ++k) {
         const Layout::OwnRuns& r = layout.ownRuns[static_cast<std::size_t>(k - layout.level)];

@@ -62,7 +62,8 @@ def read_picture(path: Union[str, bytes, "os.PathLike[str]"], *, fit: bool = Fal
 
 
 def decompose(picture: PictureLike, *, level: Optional[int] = None, steps: Optional[int] = None,
-              delta: Optional[float] = None, position: Optional[int] = None, basis: str = "blac") -> Decomposition:
+              delta: Optional[float] = None, position: Optional[int] = None, basis: str = "blac",
+              padding: str = "zero") -> Decomposition:
     """Decomposes a picture down to ``level`` (2 ... its own level) or by ``steps`` levels.
 
     ``picture`` is a 2-D array of whole numbers 0 ... 255 (any integer or float dtype,
@@ -73,8 +74,11 @@ def decompose(picture: PictureLike, *, level: Optional[int] = None, steps: Optio
     "cdf53" or "cdf97" decomposes by lifting with whole-sample symmetric extension on the
     picture's own width x transformed rows instead, in the same square with its own band
     layout (no Delta; every own coefficient is coded; the synthesis is its own).
+    ``padding="mirror"`` fills BLaC's square beyond the picture by mirroring it at its last
+    column and row instead of with zeros, as ``compress`` does.
     """
-    return Decomposition(picture, level=level, steps=steps, delta=delta, position=position, basis=basis)
+    return Decomposition(picture, level=level, steps=steps, delta=delta, position=position, basis=basis,
+                         padding=padding)
 
 
 def synthesise(matrix: np.ndarray, *, level: int, picture_level: int, delta: Optional[float] = None,
@@ -134,7 +138,7 @@ def propose_delta(picture: PictureLike, *, schranke: float = 50.0, position: Opt
 
 
 def best_delta(picture: PictureLike, *, bpp: float, rule: str = "flat", level: Optional[int] = None,
-               steps: Optional[int] = None, progress: bool = False) -> dict:
+               steps: Optional[int] = None, synthesis: Optional[str] = None, progress: bool = False) -> dict:
     """The Delta with the highest ``psnr_exact`` at ``bpp`` bits per pixel, as
     ``tesora-cli best-delta --json`` gives it for one picture.
 
@@ -144,6 +148,9 @@ def best_delta(picture: PictureLike, *, bpp: float, rule: str = "flat", level: O
     best between its neighbours to 1e-3. Beside it: ``delta0_psnr``, the "Calc Delta"
     proposal ``proposal_delta`` with ``proposal_psnr``, and ``regret_db``, what the
     proposal gives up. Default level: five steps below the picture's own, at least 2.
+    ``synthesis`` "specified" (the program's, the default) or "exact" (the true inverse of
+    the analysis) reconstructs every candidate; when given, the result names it in
+    ``synthesis`` as the command-line tool's ``--synthesis`` does.
     ``progress=True`` writes a line to stderr at every tenth of the 101 positions.
     """
     name = None
@@ -154,7 +161,8 @@ def best_delta(picture: PictureLike, *, bpp: float, rule: str = "flat", level: O
     if progress:
         meter = _Progress(101, True)
         told = lambda done, total: meter.advance(done - meter.done)  # noqa: E731
-    return _tesora.best_delta(picture, name, bpp=bpp, rule=rule, level=level, steps=steps, progress=told)
+    return _tesora.best_delta(picture, name, bpp=bpp, rule=rule, level=level, steps=steps, progress=told,
+                              synthesis=synthesis)
 
 
 def study(pictures: Sequence[PictureLike], *, deltas: Optional[Sequence[float]] = None,

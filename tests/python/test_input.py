@@ -2,6 +2,7 @@
 import itertools
 import os
 import pathlib
+import re
 import shutil
 
 import numpy as np
@@ -138,3 +139,25 @@ def test_paths_as_the_system_names_them(tmp_path, chelsea):
         assert np.array_equal(tesora.read_picture(name), expected)
     with pytest.raises(OSError):
         tesora.read_picture(b"/nonexistent/x.bmp")
+
+
+GERMAN = re.compile(r"[äöüÄÖÜß]|\b(der|die|das|ist|nicht|kein|keine|Bild|Datei|Stufe|braucht|gibt)\b")
+
+
+def test_refusals_from_every_layer_speak_english_with_python_classes(tmp_path):
+    picture = random_picture(0, 10, 60)
+    (tmp_path / "cut.png").write_bytes(b"\x89PNG\r\n\x1a\n")
+    for call, error in [
+        (lambda: tesora.decompose(picture, level=3).quantise(1e-306), ValueError),
+        (lambda: tesora.compress(picture, level=3, quantise=1e-306), ValueError),
+        (lambda: tesora.read_picture(tmp_path), ValueError),
+        (lambda: tesora.read_picture(tmp_path / "cut.png"), ValueError),
+        (lambda: tesora.read_picture(tmp_path / "missing.png"), FileNotFoundError),
+        (lambda: tesora.best_delta(picture, bpp=1, synthesis="inverse"), ValueError),
+        (lambda: tesora.best_delta(picture, bpp=1, synthesis=1), TypeError),
+        (lambda: tesora.decompose(picture, padding="mirror", basis="haar"), ValueError),
+    ]:
+        with pytest.raises(error) as refused:
+            call()
+        message = refused.value.strerror if isinstance(refused.value, OSError) else str(refused.value)
+        assert type(refused.value) is error and message and not GERMAN.search(message), message

@@ -1,6 +1,7 @@
 """Rate-distortion calls of the module: the same figures as the command-line tool."""
 import numpy as np
 import pytest
+from PIL import Image
 
 import tesora
 from conftest import SAMPLES, random_picture
@@ -17,6 +18,14 @@ def test_best_delta_equals_the_command_line_tool(cli, tmp_path):
     theirs = cli.json("best-delta", picture, "--bpp", "0.5", "--steps", "3")["runs"][0]
     assert ours == theirs
     assert ours["best_psnr"] >= ours["delta0_psnr"]
+
+
+def test_best_delta_with_the_exact_synthesis_equals_the_tool(cli, tmp_path):
+    path = tmp_path / "smooth.png"
+    Image.fromarray(smooth_picture()).save(path)
+    ours = tesora.best_delta(path, bpp=1, synthesis="exact")
+    assert ours == cli.json("best-delta", path, "--bpp", "1", "--synthesis", "exact")["runs"][0]
+    assert ours["synthesis"] == "exact" and ours["best_psnr"] != tesora.best_delta(path, bpp=1)["best_psnr"]
 
 
 def test_best_delta_refuses_what_it_cannot_search_and_tells_how_far_it_is(capsys):

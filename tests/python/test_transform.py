@@ -189,3 +189,13 @@ def test_a_lifting_decomposition_gives_the_figures_of_compress():
         assert (reduced["own_zero_share"], rate["entropy_bpp"], d.quality()["psnr_exact"]) == \
             (row["own_zero_share"], row["entropy_bpp"], row["psnr_exact"])
     assert d.coded().sum() == d.own.sum() == row["coded_count"] and d.delta is None and d.basis == "cdf53"
+
+
+def test_a_mirrored_decomposition_gives_the_figures_of_compress():
+    picture = random_picture(5, 40, 60)
+    d = tesora.decompose(picture, steps=3, delta=0.5, padding="mirror")
+    rate = d.quantise(4.0, synthesis="exact")
+    row = tesora.compress(picture, steps=3, delta=0.5, padding="mirror", quantise=4.0, synthesis="exact")
+    assert (rate["entropy_bpp"], d.quality(synthesis="exact")["psnr_exact"]) == (row["entropy_bpp"], row["psnr_exact"])
+    zero = tesora.decompose(picture, steps=3, delta=0.5)
+    assert (d.padding, zero.padding) == ("mirror", "zero") and not np.array_equal(d.matrix, zero.matrix)
