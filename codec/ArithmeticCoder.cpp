@@ -82,12 +82,16 @@ std::vector<std::uint8_t> ArithmeticEncoder::Finish() {
 }
 
 ArithmeticDecoder::ArithmeticDecoder(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {
-    if (size < 4) throw Error("Die Daten sind kürzer als der Anfang jedes Datenstroms (4 Byte).");
+    if (size < 4)
+        throw Error("Die Daten sind kürzer als der Anfang jedes Datenstroms (4 Byte).",
+                    "The data are shorter than the start of every stream (4 bytes).");
     for (int i = 0; i < 4; ++i) code_ = (code_ << 8) | NextByte();
 }
 
 std::uint8_t ArithmeticDecoder::NextByte() {
-    if (next_ >= size_) throw Error("Der Datenstrom endet vor seiner letzten Entscheidung.");
+    if (next_ >= size_)
+        throw Error("Der Datenstrom endet vor seiner letzten Entscheidung.",
+                    "The stream ends before its last decision.");
     return data_[next_++];
 }
 

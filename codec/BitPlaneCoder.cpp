@@ -60,10 +60,10 @@ private:
 
 BandWork WorkOf(const BandShape& shape) {
     if (shape.width < 0 || shape.height < 0 || shape.kind < 0 || shape.kind >= kBandKinds)
-        throw Error("Ein Band hat eine ungültige Größe oder Art.");
+        throw Error("Ein Band hat eine ungültige Größe oder Art.", "A band has an invalid size or kind.");
     const std::size_t count = static_cast<std::size_t>(shape.width) * static_cast<std::size_t>(shape.height);
     if (!shape.coded.empty() && shape.coded.size() != count)
-        throw Error("Die Maske eines Bandes passt nicht zu seiner Größe.");
+        throw Error("Die Maske eines Bandes passt nicht zu seiner Größe.", "A band's mask does not fit its size.");
     BandWork band;
     band.width = shape.width;
     band.height = shape.height;
@@ -84,7 +84,8 @@ int TopOf(const BandWork& band) {
             if ((band.flags[band.Padded(x, y)] & kCoded) == 0) continue;
             const std::int32_t q = band.q[band.Plain(x, y)];
             if (q > kMaxMagnitude || q < -kMaxMagnitude)
-                throw Error("Ein Quantisierungsindex ist zu groß für den Coder.");
+                throw Error("Ein Quantisierungsindex ist zu groß für den Coder.",
+                            "A quantiser index is too large for the coder.");
             largest = std::max(largest, std::abs(q));
         }
     int top = 0;
@@ -100,7 +101,8 @@ EncodedPlanes EncodePlanes(const std::vector<std::vector<BandValues>>& planes, s
         for (const BandValues& values : planes[c]) {
             BandWork band = WorkOf(values.shape);
             if (values.q.size() != static_cast<std::size_t>(band.width) * static_cast<std::size_t>(band.height))
-                throw Error("Die Indizes eines Bandes passen nicht zu seiner Größe.");
+                throw Error("Die Indizes eines Bandes passen nicht zu seiner Größe.",
+                            "A band's indices do not fit its size.");
             band.q = values.q.data();
             band.top = TopOf(band);
             work[c].push_back(std::move(band));
@@ -133,8 +135,12 @@ std::vector<std::vector<std::vector<double>>> DecodePlanes(const std::vector<std
     } else {
         Decoder decoder(data, size, decisions);
         Walk<Decoder>(decoder, work).Run();
-        if (decoder.Left() != 0) throw Error("Der Datenstrom hat mehr Entscheidungen, als die Bänder aufnehmen.");
-        if (!decoder.Coder().AtEnd()) throw Error("Der Datenstrom hat Bytes, die keine Entscheidung liest.");
+        if (decoder.Left() != 0)
+            throw Error("Der Datenstrom hat mehr Entscheidungen, als die Bänder aufnehmen.",
+                        "The stream holds more decisions than the bands take.");
+        if (!decoder.Coder().AtEnd())
+            throw Error("Der Datenstrom hat Bytes, die keine Entscheidung liest.",
+                        "The stream has bytes that no decision reads.");
     }
     for (std::size_t c = 0; c < work.size(); ++c)
         for (const BandWork& band : work[c]) {

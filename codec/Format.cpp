@@ -63,25 +63,38 @@ double DoubleOf(std::uint64_t bits) {
 
 // What every header must hold, for writing and reading alike; the message names the field.
 void Check(const Header& h) {
-    auto refuse = [](const std::string& what) { throw Error("Die Datei ist ungültig: " + what + "."); };
-    if (h.width < 1 || h.width > kMaxSide) refuse("die Breite liegt außerhalb von 1 bis " + std::to_string(kMaxSide));
-    if (h.height < 1 || std::int64_t{h.width} * h.height > kMaxPixels) refuse("die Höhe passt nicht zu den Grenzen");
-    if (h.pictureLevel != PictureLevelFor(h.width)) refuse("der Level passt nicht zur Breite");
-    if (h.steps < 0 || h.steps > kMaxSteps) refuse("die Zahl der Stufen ist ungültig");
-    if (static_cast<int>(h.basis) > 3) refuse("die Basis ist unbekannt");
-    if (static_cast<int>(h.rule) > 2) refuse("die Regel ist unbekannt");
-    if (static_cast<int>(h.synthesis) > 1) refuse("die Synthese ist unbekannt");
-    if (static_cast<int>(h.padding) > 1) refuse("die Auffüllung ist unbekannt");
-    if (h.planes != 1 && h.planes != 3) refuse("die Zahl der Ebenen ist weder 1 noch 3");
-    if (h.steps > h.pictureLevel - 2) refuse("die Zahl der Stufen ist zu groß für das Bild");
+    auto refuse = [](const std::string& what, const std::string& english) {
+        throw Error("Die Datei ist ungültig: " + what + ".", "The file is invalid: " + english + ".");
+    };
+    if (h.width < 1 || h.width > kMaxSide)
+        refuse("die Breite liegt außerhalb von 1 bis " + std::to_string(kMaxSide),
+               "the width lies outside 1 ... " + std::to_string(kMaxSide));
+    if (h.height < 1 || std::int64_t{h.width} * h.height > kMaxPixels)
+        refuse("die Höhe passt nicht zu den Grenzen", "the height does not fit the bounds");
+    if (h.pictureLevel != PictureLevelFor(h.width))
+        refuse("der Level passt nicht zur Breite", "the level does not fit the width");
+    if (h.steps < 0 || h.steps > kMaxSteps)
+        refuse("die Zahl der Stufen ist ungültig", "the number of steps is invalid");
+    if (static_cast<int>(h.basis) > 3) refuse("die Basis ist unbekannt", "the basis is unknown");
+    if (static_cast<int>(h.rule) > 2) refuse("die Regel ist unbekannt", "the rule is unknown");
+    if (static_cast<int>(h.synthesis) > 1) refuse("die Synthese ist unbekannt", "the synthesis is unknown");
+    if (static_cast<int>(h.padding) > 1) refuse("die Auffüllung ist unbekannt", "the padding is unknown");
+    if (h.planes != 1 && h.planes != 3)
+        refuse("die Zahl der Ebenen ist weder 1 noch 3", "the number of planes is neither 1 nor 3");
+    if (h.steps > h.pictureLevel - 2)
+        refuse("die Zahl der Stufen ist zu groß für das Bild", "the number of steps is too large for the picture");
     // The working square holds the rows it transforms, no more (every basis works in it).
-    if (h.height > (1 << h.pictureLevel) + 1) refuse("das Bild ist höher als sein Quadrat");
+    if (h.height > (1 << h.pictureLevel) + 1)
+        refuse("das Bild ist höher als sein Quadrat", "the picture is taller than its square");
     if (h.basis == Basis::Blac) {
-        if (!(h.delta >= 0.0 && h.delta <= 1.0)) refuse("Delta liegt außerhalb von 0 bis 1");
+        if (!(h.delta >= 0.0 && h.delta <= 1.0))
+            refuse("Delta liegt außerhalb von 0 bis 1", "Delta lies outside 0 ... 1");
     } else if (BitsOf(h.delta) != 0 || h.synthesis != Synthesis::Specified || h.padding != Padding::Zero) {
-        refuse("Delta, Synthese und Auffüllung gehören nur zur BLaC-Basis");
+        refuse("Delta, Synthese und Auffüllung gehören nur zur BLaC-Basis",
+               "Delta, synthesis and padding belong to the BLaC basis only");
     }
-    if (!(std::isfinite(h.step) && h.step > 0.0)) refuse("die Quantisierungsstufe ist nicht positiv");
+    if (!(std::isfinite(h.step) && h.step > 0.0))
+        refuse("die Quantisierungsstufe ist nicht positiv", "the quantiser step is not positive");
 }
 
 }  // namespace
@@ -120,7 +133,7 @@ std::vector<std::uint8_t> WriteFile(const File& file) {
     const Header& h = file.header;
     Check(h);
     if (file.data.size() > std::numeric_limits<std::uint32_t>::max())
-        throw Error("Die Daten sind zu lang für die Datei.");
+        throw Error("Die Daten sind zu lang für die Datei.", "The data are too long for the file.");
     std::vector<std::uint8_t> out(kHeaderBytes + file.data.size() + kCrcBytes, 0);
     std::memcpy(out.data(), kMagic, sizeof kMagic);
     Put(out, kAtVersion, kFormatVersion, 2);
@@ -143,18 +156,28 @@ std::vector<std::uint8_t> WriteFile(const File& file) {
 }
 
 File ReadFile(const std::uint8_t* bytes, std::size_t size) {
-    if (!StartsAsFile(bytes, size)) throw Error("Keine Tesora-Datei: die Kennung am Anfang fehlt.");
-    if (size < kHeaderBytes + kCrcBytes) throw Error("Die Datei ist abgeschnitten: der Kopf ist unvollständig.");
+    if (!StartsAsFile(bytes, size))
+        throw Error("Keine Tesora-Datei: die Kennung am Anfang fehlt.",
+                    "Not a Tesora file: the mark at its start is missing.");
+    if (size < kHeaderBytes + kCrcBytes)
+        throw Error("Die Datei ist abgeschnitten: der Kopf ist unvollständig.",
+                    "The file is cut off: its header is incomplete.");
     const auto version = static_cast<unsigned>(Get(bytes, kAtVersion, 2));
     if (version != kFormatVersion)
         throw Error("Unbekannte Formatversion " + std::to_string(version) + " (gelesen wird Version " +
-                    std::to_string(kFormatVersion) + ").");
+                        std::to_string(kFormatVersion) + ").",
+                    "Unknown format version " + std::to_string(version) + " (version " +
+                        std::to_string(kFormatVersion) + " is read).");
     const std::uint64_t length = Get(bytes, kAtLength, 4);
-    if (length > size - kHeaderBytes - kCrcBytes) throw Error("Die Datei ist abgeschnitten: es fehlen Daten.");
-    if (length < size - kHeaderBytes - kCrcBytes) throw Error("Die Datei ist beschädigt: hinter den Daten steht mehr.");
+    if (length > size - kHeaderBytes - kCrcBytes)
+        throw Error("Die Datei ist abgeschnitten: es fehlen Daten.", "The file is cut off: data are missing.");
+    if (length < size - kHeaderBytes - kCrcBytes)
+        throw Error("Die Datei ist beschädigt: hinter den Daten steht mehr.",
+                    "The file is damaged: more follows its data.");
     const std::size_t covered = kHeaderBytes + static_cast<std::size_t>(length);
     if (Crc32(bytes, covered) != static_cast<std::uint32_t>(Get(bytes, covered, 4)))
-        throw Error("Die Datei ist beschädigt: die Prüfsumme stimmt nicht.");
+        throw Error("Die Datei ist beschädigt: die Prüfsumme stimmt nicht.",
+                    "The file is damaged: its checksum does not match.");
 
     File file;
     Header& h = file.header;
@@ -171,7 +194,9 @@ File ReadFile(const std::uint8_t* bytes, std::size_t size) {
     h.step = DoubleOf(Get(bytes, kAtStep, 8));
     h.decisions = Get(bytes, kAtDecisions, 8);
     for (std::size_t i = kAtReserved; i < kAtDelta; ++i)
-        if (bytes[i] != 0) throw Error("Die Datei ist ungültig: reservierte Bytes sind nicht 0.");
+        if (bytes[i] != 0)
+            throw Error("Die Datei ist ungültig: reservierte Bytes sind nicht 0.",
+                        "The file is invalid: reserved bytes are not 0.");
     Check(h);
     file.data.assign(bytes + kHeaderBytes, bytes + covered);
     return file;

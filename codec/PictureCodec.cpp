@@ -55,7 +55,8 @@ std::vector<BandValues> QuantisedBands(const Coefficients& square, const PlaneTr
                     static_cast<std::size_t>(band.firstJ + c);
                 const double q = analysis::QuantIndex(square.values[e], transform.Weight(e), step);
                 if (!(std::fabs(q) <= kMaxMagnitude))
-                    throw Error("Die Quantisierungsstufe ist für dieses Bild zu klein.");
+                    throw Error("Die Quantisierungsstufe ist für dieses Bild zu klein.",
+                                "The quantiser step is too small for this picture.");
                 values.q[n] = static_cast<std::int32_t>(q);
             }
         out.push_back(std::move(values));
@@ -80,11 +81,12 @@ std::vector<double> PictureOrder(const Coefficients& square, int width, int heig
 }  // namespace
 
 File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& request, TransformWorkspace* workspace) {
-    if (planes.size() != 1 && planes.size() != 3) throw Error("Kodiert werden eine oder drei Ebenen.");
+    if (planes.size() != 1 && planes.size() != 3)
+        throw Error("Kodiert werden eine oder drei Ebenen.", "One or three planes are coded.");
     const RedPicture& first = planes.front();
     for (const RedPicture& plane : planes)
         if (plane.width != first.width || plane.height != first.height)
-            throw Error("Die Ebenen sind verschieden groß.");
+            throw Error("Die Ebenen sind verschieden groß.", "The planes differ in size.");
     File file;
     Header& h = file.header;
     h.width = first.width;
@@ -92,7 +94,9 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
     h.pictureLevel = analysis::PictureLevelOf(first.width);
     if (h.height > (1 << std::min(h.pictureLevel, 30)) + 1)
         throw Error("Das Bild ist höher als breit: kodiert werden höchstens " +
-                    FormatD((1LL << std::min(h.pictureLevel, 30)) + 1) + " Zeilen.");
+                        FormatD((1LL << std::min(h.pictureLevel, 30)) + 1) + " Zeilen.",
+                    "The picture is taller than wide: at most " + FormatD((1LL << std::min(h.pictureLevel, 30)) + 1) +
+                        " rows are coded.");
     h.steps = std::clamp(request.steps, 0, std::max(0, h.pictureLevel - 2));
     h.rule = request.rule;
     h.basis = request.basis;
@@ -101,11 +105,14 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
     h.delta = request.delta;
     h.step = request.step > 0.0 ? request.step : kBudgetStep;
     if (request.bytes != 0 && request.bytes < kHeaderBytes + kCrcBytes)
-        throw Error("Das Ziel ist kleiner als die kleinste Datei (" + FormatD(kHeaderBytes + kCrcBytes) + " Byte).");
-    if (!(h.delta >= 0.0 && h.delta <= 1.0)) throw Error("Delta liegt außerhalb von 0 bis 1.");
+        throw Error("Das Ziel ist kleiner als die kleinste Datei (" + FormatD(kHeaderBytes + kCrcBytes) + " Byte).",
+                    "The target is smaller than the smallest file (" + FormatD(kHeaderBytes + kCrcBytes) + " bytes).");
+    if (!(h.delta >= 0.0 && h.delta <= 1.0))
+        throw Error("Delta liegt außerhalb von 0 bis 1.", "Delta lies outside 0 ... 1.");
 
     if (h.basis != Basis::Blac && (h.delta != 0.0 || h.synthesis != Synthesis::Specified))
-        throw Error("Delta und Synthese gehören nur zur BLaC-Basis.");
+        throw Error("Delta und Synthese gehören nur zur BLaC-Basis.",
+                    "Delta and synthesis belong to the BLaC basis only.");
     const std::shared_ptr<const PlaneTransform> shared = TransformFor(h);
     const PlaneTransform& transform = *shared;
     TransformWorkspace own;

@@ -56,7 +56,8 @@ std::vector<SquareBand> BandsOf(const analysis::Layout& layout, const std::vecto
 
 PlaneTransform::PlaneTransform(const Header& header) : header_(header), filters_(FiltersOf(header.delta)) {
     if (header.padding != Padding::Zero)
-        throw Error("Die Datei verlangt eine Auffüllung, die dieses Programm nicht kodiert.");
+        throw Error("Die Datei verlangt eine Auffüllung, die dieses Programm nicht kodiert.",
+                    "The file asks for a padding this program does not code.");
     const int level = header.pictureLevel - header.steps;
     const bool norm = header.rule == RuleCode::Norm && header.steps > 0;
     std::vector<std::uint8_t> coded;

@@ -156,6 +156,9 @@ def test_refusals_from_every_layer_speak_english_with_python_classes(tmp_path):
         (lambda: tesora.best_delta(picture, bpp=1, synthesis="inverse"), ValueError),
         (lambda: tesora.best_delta(picture, bpp=1, synthesis=1), TypeError),
         (lambda: tesora.decompose(picture, padding="mirror", basis="haar"), ValueError),
+        (lambda: tesora.decode(b"not a compressed file at all"), ValueError),
+        (lambda: tesora.decode(tesora.encode(picture, quantise=4)[:-1]), ValueError),
+        (lambda: tesora.encode(picture, size=10), ValueError),
     ]:
         with pytest.raises(error) as refused:
             call()
