@@ -41,7 +41,8 @@ std::vector<std::vector<BandValues>> Indices() {
     const auto file = EncodePicture({Picture()}, EncodeRequest{});
     const File read = ReadFile(file.data(), file.size());
     std::vector<std::vector<BandShape>> shapes(1);
-    for (const SquareBand& band : PlaneTransform(read.header).Bands()) shapes[0].push_back(band.shape);
+    const PlaneTransform transform(read.header);  // the loop borrows its bands
+    for (const SquareBand& band : transform.Bands()) shapes[0].push_back(band.shape);
     const auto values = DecodePlanes(shapes, read.data.data(), read.data.size(), read.header.decisions);
     std::vector<std::vector<BandValues>> indices(1);
     for (std::size_t b = 0; b < shapes[0].size(); ++b) {

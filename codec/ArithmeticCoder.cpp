@@ -4,25 +4,6 @@
 
 namespace tesora::codec {
 
-namespace {
-
-constexpr std::uint32_t kTop = 1u << 24;
-constexpr int kProbabilityBits = 15;
-constexpr int kFastShift = 4;
-constexpr int kSlowShift = 7;
-
-void Adapt(Context& context, int bit) {
-    if (bit == 0) {
-        context.fast = static_cast<std::uint16_t>(context.fast + ((65536u - context.fast) >> kFastShift));
-        context.slow = static_cast<std::uint16_t>(context.slow + ((65536u - context.slow) >> kSlowShift));
-    } else {
-        context.fast = static_cast<std::uint16_t>(context.fast - (context.fast >> kFastShift));
-        context.slow = static_cast<std::uint16_t>(context.slow - (context.slow >> kSlowShift));
-    }
-}
-
-}  // namespace
-
 void ArithmeticEncoder::ShiftLow() {
     ++shifts_;
     const auto carry = static_cast<std::uint8_t>(low_ >> 32);
@@ -70,7 +51,7 @@ bool ArithmeticEncoder::Encode(int bit, Context& context) {
         full_ = true;
         return false;
     }
-    Adapt(context, bit);
+    context.Adapt(bit);
     ++decisions_;
     return true;
 }
@@ -88,30 +69,8 @@ ArithmeticDecoder::ArithmeticDecoder(const std::uint8_t* data, std::size_t size)
     for (int i = 0; i < 4; ++i) code_ = (code_ << 8) | NextByte();
 }
 
-std::uint8_t ArithmeticDecoder::NextByte() {
-    if (next_ >= size_)
-        throw Error("Der Datenstrom endet vor seiner letzten Entscheidung.",
-                    "The stream ends before its last decision.");
-    return data_[next_++];
-}
-
-int ArithmeticDecoder::Decode(Context& context) {
-    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();
-    int bit;
-    if (code_ < bound) {
-        range_ = bound;
-        bit = 0;
-    } else {
-        code_ -= bound;
-        range_ -= bound;
-        bit = 1;
-    }
-    while (range_ < kTop) {
-        range_ <<= 8;
-        code_ = (code_ << 8) | NextByte();
-    }
-    Adapt(context, bit);
-    return bit;
+void ArithmeticDecoder::Ended() {
+    throw Error("Der Datenstrom endet vor seiner letzten Entscheidung.", "The stream ends before its last decision.");
 }
 
 }  // namespace tesora::codec

@@ -44,7 +44,22 @@ struct Context {
     std::uint16_t fast = 1u << 15;
     std::uint16_t slow = 1u << 15;
     std::uint32_t P0() const { return (static_cast<std::uint32_t>(fast) + slow) >> 2; }  // 15 bits
+    void Adapt(int bit) {
+        constexpr int kFastShift = 4, kSlowShift = 7;
+        if (bit == 0) {
+            fast = static_cast<std::uint16_t>(fast + ((65536u - fast) >> kFastShift));
+            slow = static_cast<std::uint16_t>(slow + ((65536u - slow) >> kSlowShift));
+        } else {
+            fast = static_cast<std::uint16_t>(fast - (fast >> kFastShift));
+            slow = static_cast<std::uint16_t>(slow - (slow >> kSlowShift));
+        }
+    }
 };
+
+// Both sides' constants: bytes leave the 32-bit register while range < kTop; a
+// probability has kProbabilityBits bits.
+constexpr std::uint32_t kTop = 1u << 24;
+constexpr int kProbabilityBits = 15;
 
 class ArithmeticEncoder {
 public:
@@ -86,7 +101,12 @@ public:
     bool AtEnd() const { return next_ == size_; }
 
 private:
-    std::uint8_t NextByte();
+    // Defined here so the bit-plane walk's many decisions go without a call.
+    std::uint8_t NextByte() {
+        if (next_ >= size_) Ended();
+        return data_[next_++];
+    }
+    [[noreturn]] static void Ended();
 
     const std::uint8_t* data_;
     std::size_t size_;
@@ -94,5 +114,24 @@ private:
     std::uint32_t code_ = 0;  // the stream's value minus low, on the 32-bit scale
     std::uint32_t range_ = 0xFFFFFFFFu;
 };
+
+inline int ArithmeticDecoder::Decode(Context& context) {
+    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();
+    int bit;
+    if (code_ < bound) {
+        range_ = bound;
+        bit = 0;
+    } else {
+        code_ -= bound;
+        range_ -= bound;
+        bit = 1;
+    }
+    while (range_ < kTop) {
+        range_ <<= 8;
+        code_ = (code_ << 8) | NextByte();
+    }
+    context.Adapt(bit);
+    return bit;
+}
 
 }  // namespace tesora::codec

@@ -117,44 +117,60 @@ EncodedPlanes EncodePlanes(const std::vector<std::vector<BandValues>>& planes, s
     return result;
 }
 
-std::vector<std::vector<std::vector<double>>> DecodePlanes(const std::vector<std::vector<BandShape>>& shapes,
-                                                           const std::uint8_t* data, std::size_t size,
-                                                           std::uint64_t decisions) {
+void DecodePlanesInto(const std::vector<std::vector<const BandShape*>>& shapes, const std::uint8_t* data,
+                      std::size_t size, std::uint64_t decisions, const CoefficientSink& take) {
     std::vector<std::vector<BandWork>> work(shapes.size());
     for (std::size_t c = 0; c < shapes.size(); ++c)
-        for (const BandShape& shape : shapes[c]) {
-            BandWork band = WorkOf(shape);
+        for (const BandShape* shape : shapes[c]) {
+            BandWork band = WorkOf(*shape);
             const std::size_t count = static_cast<std::size_t>(band.width) * static_cast<std::size_t>(band.height);
-            band.known.assign(count, 0);
-            band.lowest.assign(count, 0);
+            band.known.reset(new std::uint32_t[count]);
+            band.lowest.reset(new std::uint8_t[count]);
             work[c].push_back(std::move(band));
         }
-    std::vector<std::vector<std::vector<double>>> values(shapes.size());
-    if (decisions == 0 && size == 0) {
-        // A budget too small for any decision leaves no data: every coefficient is 0.
-    } else {
-        Decoder decoder(data, size, decisions);
-        Walk<Decoder>(decoder, work).Run();
-        if (decoder.Left() != 0)
-            throw Error("Der Datenstrom hat mehr Entscheidungen, als die Bänder aufnehmen.",
-                        "The stream holds more decisions than the bands take.");
-        if (!decoder.Coder().AtEnd())
-            throw Error("Der Datenstrom hat Bytes, die keine Entscheidung liest.",
-                        "The stream has bytes that no decision reads.");
-    }
+    if (decisions == 0 && size == 0) return;  // a budget too small for any decision: every coefficient is 0
+    Decoder decoder(data, size, decisions);
+    Walk<Decoder>(decoder, work).Run();
+    if (decoder.Left() != 0)
+        throw Error("Der Datenstrom hat mehr Entscheidungen, als die Bänder aufnehmen.",
+                    "The stream holds more decisions than the bands take.");
+    if (!decoder.Coder().AtEnd())
+        throw Error("Der Datenstrom hat Bytes, die keine Entscheidung liest.",
+                    "The stream has bytes that no decision reads.");
     for (std::size_t c = 0; c < work.size(); ++c)
-        for (const BandWork& band : work[c]) {
-            std::vector<double> out(static_cast<std::size_t>(band.width) * static_cast<std::size_t>(band.height), 0.0);
+        for (std::size_t b = 0; b < work[c].size(); ++b) {
+            const BandWork& band = work[c][b];
+            if (band.significant == 0) continue;
             for (int y = 0; y < band.height; ++y)
                 for (int x = 0; x < band.width; ++x) {
                     const std::uint8_t f = band.flags[band.Padded(x, y)];
                     if ((f & kSignificant) == 0) continue;
                     const std::size_t i = band.Plain(x, y);
                     const double magnitude = std::ldexp(static_cast<double>(band.known[i]) + 0.5, band.lowest[i]);
-                    out[i] = (f & kNegative) != 0 ? -magnitude : magnitude;
+                    take(c, b, i, (f & kNegative) != 0 ? -magnitude : magnitude);
                 }
-            values[c].push_back(std::move(out));
         }
+}
+
+std::vector<std::vector<std::vector<double>>> DecodePlanes(const std::vector<std::vector<BandShape>>& shapes,
+                                                           const std::uint8_t* data, std::size_t size,
+                                                           std::uint64_t decisions) {
+    std::vector<std::vector<const BandShape*>> borrowed(shapes.size());
+    for (std::size_t c = 0; c < shapes.size(); ++c)
+        for (const BandShape& shape : shapes[c]) borrowed[c].push_back(&shape);
+    // The bands are sized only once the decoding has checked their shapes.
+    std::vector<std::vector<std::vector<double>>> values(shapes.size());
+    const auto fill = [&](std::size_t c, std::size_t b) -> std::vector<double>& {
+        values[c].resize(shapes[c].size());
+        std::vector<double>& band = values[c][b];
+        const BandShape& shape = shapes[c][b];
+        band.resize(static_cast<std::size_t>(shape.width) * static_cast<std::size_t>(shape.height), 0.0);
+        return band;
+    };
+    DecodePlanesInto(borrowed, data, size, decisions,
+                     [&fill](std::size_t c, std::size_t b, std::size_t i, double units) { fill(c, b)[i] = units; });
+    for (std::size_t c = 0; c < shapes.size(); ++c)
+        for (std::size_t b = 0; b < shapes[c].size(); ++b) fill(c, b);
     return values;
 }
 

@@ -23,6 +23,7 @@
 // the decisions that fit.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tesora::codec {
@@ -65,5 +66,12 @@ EncodedPlanes EncodePlanes(const std::vector<std::vector<BandValues>>& planes, s
 std::vector<std::vector<std::vector<double>>> DecodePlanes(const std::vector<std::vector<BandShape>>& shapes,
                                                            const std::uint8_t* data, std::size_t size,
                                                            std::uint64_t decisions);
+
+// The same decoding, handing only the coefficients that became significant to `take`
+// (plane, band, index in the band row by row, value in step units), so a caller fills its
+// own memory instead of one more buffer of every coefficient. The shapes are borrowed.
+using CoefficientSink = std::function<void(std::size_t plane, std::size_t band, std::size_t i, double units)>;
+void DecodePlanesInto(const std::vector<std::vector<const BandShape*>>& shapes, const std::uint8_t* data,
+                      std::size_t size, std::uint64_t decisions, const CoefficientSink& take);
 
 }  // namespace tesora::codec

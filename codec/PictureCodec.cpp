@@ -64,17 +64,24 @@ std::vector<BandValues> QuantisedBands(const Coefficients& square, const PlaneTr
     return out;
 }
 
-// The square's values (i = x, j = y) as a picture, row by row. The square is the
-// picture's transpose, so it is walked in tiles that stay in the cache.
-std::vector<double> PictureOrder(const Coefficients& square, int width, int height) {
+// The square's values (i = x, j = y) as a picture, row by row, in the square's own
+// memory: a decoded picture needs no second buffer of its size. The square is the
+// picture's transpose, so it is first transposed in place (in tiles that stay in the
+// cache), then its rows are moved to the picture's width; a row never moves backwards
+// over one not yet moved.
+std::vector<double> PictureOrder(analysis::Coefficients& square, int width, int height) {
     constexpr int kTile = 32;
-    std::vector<double> plane(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (int x0 = 0; x0 < width; x0 += kTile)
-        for (int y0 = 0; y0 < height; y0 += kTile)
-            for (int x = x0; x < std::min(width, x0 + kTile); ++x)
-                for (int y = y0; y < std::min(height, y0 + kTile); ++y)
-                    plane[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
-                        square.At(x, y);
+    const auto side = static_cast<std::size_t>(square.side);
+    double* v = square.values.data();
+    for (std::size_t i0 = 0; i0 < side; i0 += kTile)
+        for (std::size_t j0 = i0; j0 < side; j0 += kTile)
+            for (std::size_t i = i0; i < std::min(side, i0 + kTile); ++i)
+                for (std::size_t j = std::max(j0, i + 1); j < std::min(side, j0 + kTile); ++j)
+                    std::swap(v[i * side + j], v[j * side + i]);
+    const auto w = static_cast<std::size_t>(width);
+    for (std::size_t y = 1; y < static_cast<std::size_t>(height); ++y) std::copy_n(v + y * side, w, v + y * w);
+    std::vector<double> plane = std::move(square.values);
+    plane.resize(w * static_cast<std::size_t>(height));
     return plane;
 }
 
@@ -132,29 +139,28 @@ DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace) {
     const Header& h = file.header;
     const std::shared_ptr<const PlaneTransform> shared = TransformFor(h);
     const PlaneTransform& transform = *shared;
-    std::vector<std::vector<BandShape>> shapes(static_cast<std::size_t>(h.planes));
+    std::vector<std::vector<const BandShape*>> shapes(static_cast<std::size_t>(h.planes));
     for (auto& plane : shapes)
-        for (const SquareBand& band : transform.Bands()) plane.push_back(band.shape);
-    const auto values = DecodePlanes(shapes, file.data.data(), file.data.size(), h.decisions);
+        for (const SquareBand& band : transform.Bands()) plane.push_back(&band.shape);
+    // Every plane's square is filled as the stream is read, then transformed back in turn.
+    std::vector<Coefficients> squares;
+    for (int c = 0; c < h.planes; ++c) squares.push_back(transform.Empty());
+    const auto& bands = transform.Bands();
+    DecodePlanesInto(shapes, file.data.data(), file.data.size(), h.decisions,
+                     [&](std::size_t c, std::size_t b, std::size_t n, double units) {
+                         const SquareBand& band = bands[b];
+                         const auto width = static_cast<std::size_t>(band.shape.width);
+                         Coefficients& square = squares[c];
+                         const std::size_t e = (static_cast<std::size_t>(band.firstI) + n / width) *
+                                                   static_cast<std::size_t>(square.side) +
+                                               static_cast<std::size_t>(band.firstJ) + n % width;
+                         square.values[e] = analysis::FromQuantUnits(units, transform.Weight(e), h.step);
+                     });
 
     DecodedPicture picture{h, {}};
     TransformWorkspace own;
     TransformWorkspace& ws = workspace ? *workspace : own;
-    for (const auto& planeValues : values) {
-        Coefficients square = transform.Empty();
-        for (std::size_t b = 0; b < transform.Bands().size(); ++b) {
-            const SquareBand& band = transform.Bands()[b];
-            std::size_t n = 0;
-            for (int r = 0; r < band.shape.height; ++r)
-                for (int c = 0; c < band.shape.width; ++c, ++n) {
-                    const double units = planeValues[b][n];
-                    if (units == 0.0) continue;
-                    const std::size_t e =
-                        static_cast<std::size_t>(band.firstI + r) * static_cast<std::size_t>(square.side) +
-                        static_cast<std::size_t>(band.firstJ + c);
-                    square.values[e] = analysis::FromQuantUnits(units, transform.Weight(e), h.step);
-                }
-        }
+    for (Coefficients& square : squares) {
         transform.Reconstruct(square, ws);
         picture.planes.push_back(PictureOrder(square, h.width, h.height));
     }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "codec/ArithmeticCoder.h"
@@ -47,8 +48,11 @@ struct BandWork {
     std::vector<std::uint8_t> flags;    // (width + 2) * (height + 2)
     std::vector<std::uint8_t> context;  // (width + 2) * (height + 2): 15 h + 5 v + d
     const std::int32_t* q = nullptr;    // encoding: the indices
-    std::vector<std::uint32_t> known;   // decoding: the magnitude's bits read so far
-    std::vector<std::uint8_t> lowest;   // decoding: the lowest bit read
+    // Decoding: the magnitude's bits read so far and the lowest bit read. Both are written
+    // when a coefficient turns significant and read only after, so they start unset (at a
+    // low rate most of their pages are never touched).
+    std::unique_ptr<std::uint32_t[]> known;
+    std::unique_ptr<std::uint8_t[]> lowest;
 
     std::size_t Padded(int x, int y) const {
         return static_cast<std::size_t>(y + 1) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(x + 1);
