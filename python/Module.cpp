@@ -113,20 +113,10 @@ using namespace tesora;
 using namespace tesora::python;
 using namespace pybind11::literals;
 
-PYBIND11_MODULE(_tesora, m) {
-    m.doc() = "BLaC wavelets: the coefficients of Tesora's multi-resolution analysis as numpy arrays.";
-    m.attr("__version__") = TESORA_VERSION;
-    m.attr("MAX_WIDTH") = kMaxSide;
+namespace {
 
-    m.def("filters", &FiltersDict, "delta"_a = py::none(), py::kw_only(), "position"_a = py::none());
-    m.def(
-        "read_picture",
-        [](const py::object& path, bool fit) {
-            const analysis::RedPicture picture = ReadPictureFile(PathBytes(path), fit);
-            return BytesArray(picture.red, picture.width, picture.height);
-        },
-        "path"_a, py::kw_only(), "fit"_a = false);
-
+// The class of one decomposition, its figures and its reconstructions.
+void BindDecomposition(py::module_& m) {
     py::class_<Decomposition>(m, "Decomposition")
         .def(
             py::init([](const py::object& picture, const py::object& level, const py::object& steps,
@@ -165,19 +155,10 @@ PYBIND11_MODULE(_tesora, m) {
         .def("to_bytes", &Decomposition::ToBytes, py::kw_only(), "synthesis"_a = "specified")
         .def("quality", &Decomposition::Quality, py::kw_only(), "synthesis"_a = "specified")
         .def("__repr__", &Decomposition::Repr);
+}
 
-    m.def("synthesise", &Synthesise, "matrix"_a, py::kw_only(), "level"_a, "picture_level"_a, "delta"_a = py::none(),
-          "position"_a = py::none(), "width"_a = py::none(), "height"_a = py::none(), "synthesis"_a = "specified");
-    m.def("to_bytes", &ToBytes, "values"_a);
-    m.def(
-        "compress",
-        [](const py::object& picture, const py::kwargs& settings) {
-            py::object name = py::none();
-            if (IsPath(picture)) name = py::module_::import("os").attr("fspath")(picture);
-            return Compress(PictureArgument(picture), name, settings);
-        },
-        "picture"_a);
-    m.def("propose_delta", &ProposalDict, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());
+// The compressed file: bytes out, a picture back.
+void BindCodec(py::module_& m) {
     m.def(
         "encode",
         [](const py::object& picture, const py::object& bpp, const py::object& size, const py::object& quantise,
@@ -191,6 +172,39 @@ PYBIND11_MODULE(_tesora, m) {
         "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm", "colour"_a = false,
         "basis"_a = "blac", "synthesis"_a = "specified");
     m.def("decode", &Decode, "data"_a);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_tesora, m) {
+    m.doc() = "BLaC wavelets: the coefficients of Tesora's multi-resolution analysis as numpy arrays.";
+    m.attr("__version__") = TESORA_VERSION;
+    m.attr("MAX_WIDTH") = kMaxSide;
+
+    m.def("filters", &FiltersDict, "delta"_a = py::none(), py::kw_only(), "position"_a = py::none());
+    m.def(
+        "read_picture",
+        [](const py::object& path, bool fit) {
+            const analysis::RedPicture picture = ReadPictureFile(PathBytes(path), fit);
+            return BytesArray(picture.red, picture.width, picture.height);
+        },
+        "path"_a, py::kw_only(), "fit"_a = false);
+
+    BindDecomposition(m);
+
+    m.def("synthesise", &Synthesise, "matrix"_a, py::kw_only(), "level"_a, "picture_level"_a, "delta"_a = py::none(),
+          "position"_a = py::none(), "width"_a = py::none(), "height"_a = py::none(), "synthesis"_a = "specified");
+    m.def("to_bytes", &ToBytes, "values"_a);
+    m.def(
+        "compress",
+        [](const py::object& picture, const py::kwargs& settings) {
+            py::object name = py::none();
+            if (IsPath(picture)) name = py::module_::import("os").attr("fspath")(picture);
+            return Compress(PictureArgument(picture), name, settings);
+        },
+        "picture"_a);
+    m.def("propose_delta", &ProposalDict, "picture"_a, py::kw_only(), "schranke"_a = 50.0, "position"_a = py::none());
+    BindCodec(m);
     BindRates(m);
     BindStudy(m);
 }
