@@ -16,6 +16,8 @@ public:
     explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
+// A whole number low ... high for `option` ("--steps"), refused in the common words.
+int ParseWhole(const QString& text, const QString& option, int low, int high);
 // Whole number 2 ... 10; whether the picture reaches it is checked once it is open.
 int ParseLevel(const QString& text);
 // Scroll bar position 0 ... 100.
