@@ -87,7 +87,9 @@ Filters FiltersOf(double delta) {
     const auto l = CalcKoeff(left, delta, 3, kLeftWavelet);
     const auto w = CalcKoeff(inner, delta, 4, kInnerWavelet);
     const auto r = CalcKoeff(right, delta, 3, kRightWavelet);
-    if (!l || !w || !r) throw Error("Die Filter für Delta " + FormatG(delta) + " sind nicht bestimmbar.");
+    if (!l || !w || !r)
+        throw Error("Die Filter für Delta " + FormatG(delta) + " sind nicht bestimmbar.",
+                    "The filters of Delta " + FormatG(delta) + " cannot be determined.");
     std::copy(l.get(), l.get() + 4, f.left);
     std::copy(w.get(), w.get() + 5, f.inner);
     std::copy(r.get(), r.get() + 4, f.right);

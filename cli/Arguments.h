@@ -6,15 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "plot/UsageError.h"
 #include "report/Settings.h"
 
 namespace tesora::cli {
 
-// The command line is wrong: exit status 2.
-class UsageError : public std::runtime_error {
-public:
-    explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()) {}
-};
+// The command line is wrong: exit status 2. The plots throw it for their options too.
+using plot::UsageError;
 
 // A whole number low ... high for `option` ("--steps"), refused in the common words.
 int ParseWhole(const QString& text, const QString& option, int low, int high);

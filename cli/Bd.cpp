@@ -5,7 +5,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
-#include "cli/PlotTable.h"
+#include "cli/Plotting.h"
 #include "matrix/Error.h"
 #include "report/DataText.h"
 #include "report/NativeNames.h"

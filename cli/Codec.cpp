@@ -7,6 +7,7 @@
 #include "blac/DeltaControl.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/Compression.h"
 #include "cli/FileIdentity.h"
 #include "cli/OutputFiles.h"
 #include "cli/Road.h"
@@ -97,6 +98,19 @@ codec::EncodeRequest ReadRequest(const CommandLine& line, const QImage& opened) 
     if (line.Has(QStringLiteral("position")) && line.Has(QStringLiteral("delta")))
         throw UsageError(QStringLiteral("Nur eine der Optionen --position und --delta angeben."));
     codec::EncodeRequest request;
+    if (line.Has(QStringLiteral("basis"))) {
+        const Basis basis = ParseBasisOption(line.Value(QStringLiteral("basis")), QStringLiteral("--basis"));
+        request.basis = static_cast<codec::Basis>(basis);  // the format's codes follow the core's order
+        if (basis != Basis::Blac)
+            for (const char* option : {"position", "delta", "synthesis"})
+                if (line.Has(QString::fromLatin1(option)))
+                    throw UsageError(QStringLiteral("--%1 gehört zu BLaC, nicht zu --basis %2.")
+                                         .arg(QString::fromLatin1(option), line.Value(QStringLiteral("basis"))));
+    }
+    if (line.Has(QStringLiteral("synthesis")))
+        request.synthesis = ParseSynthesisOption(line.Value(QStringLiteral("synthesis"))) == Synthesis::Exact
+                                ? codec::Synthesis::Exact
+                                : codec::Synthesis::Specified;
     if (line.Has(QStringLiteral("position")))
         request.delta = DeltaFromPosition(ParsePosition(line.Value(QStringLiteral("position"))));
     if (line.Has(QStringLiteral("delta"))) request.delta = ParseDelta(line.Value(QStringLiteral("delta")));
@@ -132,16 +146,6 @@ QByteArray ReadCodedBytes(const QString& path) {
     return file.readAll();
 }
 
-const char* BasisName(codec::Basis basis) {
-    static const char* const kNames[] = {"blac", "haar", "cdf53", "cdf97"};
-    return kNames[static_cast<int>(basis)];
-}
-
-const char* RuleName(codec::RuleCode rule) {
-    static const char* const kNames[] = {"flat", "norm", "levels"};
-    return kNames[static_cast<int>(rule)];
-}
-
 }  // namespace
 
 std::optional<CodedFileInfo> ReadCodedFileInfo(const QString& path) {
@@ -165,10 +169,10 @@ std::optional<CodedFileInfo> ReadCodedFileInfo(const QString& path) {
                             {"height", h.height},
                             {"level", h.pictureLevel},
                             {"steps", h.steps},
-                            {"basis", BasisName(h.basis)},
+                            {"basis", codec::BasisName(h.basis)},
                             {"delta", h.delta},
-                            {"rule", RuleName(h.rule)},
-                            {"synthesis", h.synthesis == codec::Synthesis::Exact ? "exact" : "specified"},
+                            {"rule", codec::RuleName(h.rule)},
+                            {"synthesis", codec::SynthesisName(h.synthesis)},
                             {"quantise", h.step},
                             {"planes", h.planes}};
     info.text = QStringLiteral(
@@ -180,9 +184,9 @@ std::optional<CodedFileInfo> ReadCodedFileInfo(const QString& path) {
                     .arg(h.height)
                     .arg(h.pictureLevel)
                     .arg(h.steps)
-                    .arg(QString::fromLatin1(BasisName(h.basis)))
+                    .arg(QString::fromLatin1(codec::BasisName(h.basis)))
                     .arg(report::Shortest(h.delta))
-                    .arg(QString::fromLatin1(RuleName(h.rule)))
+                    .arg(QString::fromLatin1(codec::RuleName(h.rule)))
                     .arg(report::Shortest(h.step))
                     .arg(h.planes == 3 ? QStringLiteral("Y, Cb, Cr") : QStringLiteral("grau"));
     return info;
@@ -191,7 +195,8 @@ std::optional<CodedFileInfo> ReadCodedFileInfo(const QString& path) {
 int RunEncode(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("encode"),
                      QStringLiteral("BILD -o DATEI.tsr (--bpp B | --bytes N | --quantise Q) [--delta D | --position P] "
-                                    "[--steps N] [--rule flat|norm] [--colour] [--reconstruction R.png] [--json]"),
+                                    "[--steps N] [--rule flat|norm] [--basis BASIS] [--synthesis ART] [--colour] "
+                                    "[--reconstruction R.png] [--json]"),
                      QStringLiteral("Das Bild als komprimierte Datei: zerlegt, quantisiert und Bitebene für Bitebene "
                                     "kodiert. --bpp und --bytes schneiden den Datenstrom an der Stelle ab, an der die "
                                     "Datei (Kopf eingeschlossen) die Größe erreicht."));
@@ -210,6 +215,10 @@ int RunEncode(const QStringList& args, Context& context) {
     line.AddValueOption(
         QStringLiteral("rule"), QStringLiteral("R"),
         QStringLiteral("norm (Vorgabe): nach den Normen der Basisfunktionen gewichtet; flat: ungewichtet."));
+    line.AddValueOption(QStringLiteral("basis"), QStringLiteral("BASIS"),
+                        QStringLiteral("blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."));
+    line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
+                        QStringLiteral("Rekonstruktion: specified (Vorgabe) oder exact (nur BLaC)."));
     line.AddFlag(QStringLiteral("colour"), QStringLiteral("Farbbild als Y, Cb, Cr (sonst der Rotkanal)."));
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("BILD"),
                         QStringLiteral("Das Bild, das die Datei ergibt (.png/.bmp)."));
@@ -225,7 +234,8 @@ int RunEncode(const QStringList& args, Context& context) {
     const QImage opened = LoadUsable(input);
     const codec::EncodeRequest request = ReadRequest(line, opened);
     const bool colour = line.Has(QStringLiteral("colour"));
-    const std::vector<std::uint8_t> file = codec::EncodePicture(PlanesOf(opened, colour), request);
+    const std::vector<analysis::RedPicture> planes = PlanesOf(opened, colour);
+    const std::vector<std::uint8_t> file = codec::EncodePicture(planes, request);
     // The reconstruction is the file decoded: what any decoder makes of it.
     const codec::DecodedPicture decoded = codec::DecodePicture(file.data(), file.size());
     const std::vector<std::uint8_t> rgb = codec::ToRgbBytes(decoded);
@@ -238,26 +248,33 @@ int RunEncode(const QStringList& args, Context& context) {
     const std::vector<std::uint8_t> original = RgbBytes(opened);
     const double bpp = 8.0 * static_cast<double>(file.size()) / (static_cast<double>(opened.width()) * opened.height());
     const double psnr = Psnr(original, rgb, colour ? 1 : 3, 0);  // RGB, or the red channel
+    // Y as coded against the decoded Y plane in bytes (the luma figure of colour codecs).
+    const double psnrY = colour ? Psnr(planes[0].red, codec::PlaneBytes(decoded.planes[0]), 1, 0) : NAN;
     if (line.Json()) {
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat},
-                                           {"picture", report::JsonName(input)},
-                                           {"file", report::JsonName(output)},
-                                           {"bytes", static_cast<qint64>(file.size())},
-                                           {"bpp", bpp},
-                                           {"width", opened.width()},
-                                           {"height", opened.height()},
-                                           {"planes", colour ? 3 : 1},
-                                           {"delta", decoded.header.delta},
-                                           {"steps", decoded.header.steps},
-                                           {"quantise", decoded.header.step},
-                                           {colour ? "psnr_rgb" : "psnr", JsonDb(psnr)}});
+        QJsonObject json{{"format", kDataFormat},
+                         {"picture", report::JsonName(input)},
+                         {"file", report::JsonName(output)},
+                         {"bytes", static_cast<qint64>(file.size())},
+                         {"bpp", bpp},
+                         {"width", opened.width()},
+                         {"height", opened.height()},
+                         {"planes", colour ? 3 : 1},
+                         {"delta", decoded.header.delta},
+                         {"steps", decoded.header.steps},
+                         {"quantise", decoded.header.step},
+                         {"basis", codec::BasisName(decoded.header.basis)},
+                         {"synthesis", codec::SynthesisName(decoded.header.synthesis)},
+                         {colour ? "psnr_rgb" : "psnr", JsonDb(psnr)}};
+        if (colour) json.insert(QStringLiteral("psnr_y"), JsonDb(psnrY));
+        WriteJson(context.out, json);
     } else {
         context.out << QStringLiteral("%1: %2 Byte, %3 Bit je Pixel, PSNR %4 dB%5\n")
                            .arg(output)
                            .arg(file.size())
                            .arg(QString::number(bpp, 'f', 4))
                            .arg(QString::number(psnr, 'f', 2))
-                           .arg(colour ? QStringLiteral(" (RGB)") : QString());
+                           .arg(colour ? QStringLiteral(" (RGB), Y %1 dB").arg(QString::number(psnrY, 'f', 2))
+                                       : QString());
     }
     return kExitOk;
 }

@@ -10,7 +10,7 @@
 #include "cli/Commands.h"
 #include "cli/FileIdentity.h"
 #include "cli/OutputFiles.h"
-#include "cli/Plot.h"
+#include "cli/Plotting.h"
 #include "cli/StandardInput.h"
 #include "matrix/Error.h"
 #include "report/NativeNames.h"
@@ -55,6 +55,61 @@ QByteArray ReadTable(const QString& path) {
 }
 
 }  // namespace
+
+void AddPlotOptions(CommandLine& line) {
+    const auto add = [&](const char* name, const char* value, const char* help) {
+        line.AddValueOption(QString::fromLatin1(name), QString::fromLatin1(value), QString::fromUtf8(help));
+    };
+    add("plot-x", "SPALTE",
+        "x-Achse des Diagramms: eine Zahlenspalte der Tabelle, Vorgabe zero_share "
+        "(auch nullkoeffs; eigene für own_zero_share).");
+    add("plot-y", "SPALTE", "y-Achse des Diagramms: eine Zahlenspalte, Vorgabe mean_error (auch fehler; psnr, ...).");
+    add("plot-x-range", "VON:BIS", "Bereich der x-Achse statt des Bereichs der Daten.");
+    add("plot-y-range", "VON:BIS", "Bereich der y-Achse statt des Bereichs der Daten.");
+    add("plot-log", "ACHSEN", "Logarithmische Achse: x, y oder xy.");
+    add("plot-title", "TEXT", "Überschrift des Diagramms (\"\" für keine).");
+    add("size", "BxH",
+        "Größe des Diagramms: BREITExHÖHEmm (z. B. 85x60mm, je Seite 20 bis 2000) oder in Pixeln "
+        "(Vorgabe 900x600, je Seite 100 bis 10000); höchstens 100 Megapixel (PNG mit 300 dpi).");
+    add("labels", "SPRACHE", "Sprache der Texte im Diagramm: de (Vorgabe) oder en.");
+}
+
+PlotOptions ReadPlotOptions(const CommandLine& line) {
+    plot::PlotOptionTexts texts;
+    texts.x = line.Value(QStringLiteral("plot-x"));
+    texts.y = line.Value(QStringLiteral("plot-y"));
+    const auto given = [&](const char* name) -> std::optional<QString> {
+        const QString option = QString::fromLatin1(name);
+        return line.Has(option) ? std::optional<QString>(line.Value(option)) : std::nullopt;
+    };
+    texts.xRange = given("plot-x-range");
+    texts.yRange = given("plot-y-range");
+    texts.log = given("plot-log");
+    texts.size = given("size");
+    texts.title = given("plot-title");
+    texts.labels = line.Value(QStringLiteral("labels"));
+    return plot::ReadPlotOptions(texts);
+}
+
+namespace {
+
+void AddPage(OutputFiles& outputs, const QString& path, const plot::PageFile& page) {
+    if (!page.image.isNull())
+        outputs.AddPicture(path, page.image);
+    else
+        outputs.AddText(path, page.bytes);
+}
+
+}  // namespace
+
+void AddPlots(OutputFiles& outputs, const QStringList& paths, const plot::RateDistortionPlot& plot,
+              const PlotOptions& options) {
+    for (const QString& path : paths) AddPage(outputs, path, plot::RenderPlot(path, plot, options));
+}
+
+void AddPlot(OutputFiles& outputs, const QString& path, QSize size, const std::function<void(QPainter&)>& draw) {
+    AddPage(outputs, path, plot::RenderPixelPage(path, size, draw));
+}
 
 int RunPlot(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("plot"),

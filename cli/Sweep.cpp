@@ -17,7 +17,7 @@
 #include "cli/Road.h"
 #include "cli/FileIdentity.h"
 #include "cli/OutputFiles.h"
-#include "cli/Plot.h"
+#include "cli/Plotting.h"
 #include "cli/Progress.h"
 #include "cli/StandardInput.h"
 #include "cli/SweepTable.h"

@@ -2,12 +2,14 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "blac/Bank.h"
 #include "matrix/Error.h"
+#include "tools/Analysis.h"
 
 namespace tesora::codec {
 
@@ -71,10 +73,10 @@ void Check(const Header& h) {
     if (static_cast<int>(h.synthesis) > 1) refuse("die Synthese ist unbekannt");
     if (static_cast<int>(h.padding) > 1) refuse("die Auffüllung ist unbekannt");
     if (h.planes != 1 && h.planes != 3) refuse("die Zahl der Ebenen ist weder 1 noch 3");
+    if (h.steps > h.pictureLevel - 2) refuse("die Zahl der Stufen ist zu groß für das Bild");
+    // The working square holds the rows it transforms, no more (every basis works in it).
+    if (h.height > (1 << h.pictureLevel) + 1) refuse("das Bild ist höher als sein Quadrat");
     if (h.basis == Basis::Blac) {
-        if (h.steps > h.pictureLevel - 2) refuse("die Zahl der Stufen ist zu groß für das Bild");
-        // The working square holds the rows it transforms, no more.
-        if (h.height > (1 << h.pictureLevel) + 1) refuse("das Bild ist höher als sein Quadrat");
         if (!(h.delta >= 0.0 && h.delta <= 1.0)) refuse("Delta liegt außerhalb von 0 bis 1");
     } else if (BitsOf(h.delta) != 0 || h.synthesis != Synthesis::Specified || h.padding != Padding::Zero) {
         refuse("Delta, Synthese und Auffüllung gehören nur zur BLaC-Basis");
@@ -84,15 +86,23 @@ void Check(const Header& h) {
 
 }  // namespace
 
+const char* BasisName(Basis basis) {
+    static const char* const kNames[] = {"blac", "haar", "cdf53", "cdf97"};
+    return kNames[static_cast<int>(basis) & 3];
+}
+
+const char* RuleName(RuleCode rule) {
+    static const char* const kNames[] = {"flat", "norm", "levels"};
+    return kNames[std::min(static_cast<int>(rule), 2)];
+}
+
+const char* SynthesisName(Synthesis synthesis) { return synthesis == Synthesis::Exact ? "exact" : "specified"; }
+
 bool StartsAsFile(const std::uint8_t* bytes, std::size_t size) {
     return size >= sizeof kMagic && std::memcmp(bytes, kMagic, sizeof kMagic) == 0;
 }
 
-int PictureLevelFor(int width) {
-    int level = 1;
-    while (level < 30 && (1 << level) + 1 < width) ++level;
-    return level;
-}
+int PictureLevelFor(int width) { return analysis::PictureLevelOf(width); }
 
 std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size) {
     uLong crc = crc32(0L, Z_NULL, 0);

@@ -10,7 +10,7 @@
 
 namespace tesora::codec {
 
-constexpr std::uint16_t kFormatVersion = 1;
+constexpr std::uint16_t kFormatVersion = 2;  // 2: only the coefficients a decoder needs are written
 constexpr std::size_t kHeaderBytes = 60;
 constexpr std::size_t kCrcBytes = 4;
 
@@ -18,6 +18,12 @@ enum class Basis : std::uint8_t { Blac = 0, Haar = 1, Cdf53 = 2, Cdf97 = 3 };
 enum class RuleCode : std::uint8_t { Flat = 0, Norm = 1, Levels = 2 };
 enum class Synthesis : std::uint8_t { Specified = 0, Exact = 1 };
 enum class Padding : std::uint8_t { Zero = 0, Mirror = 1 };
+
+// The names the command line and the module use: "blac", "haar", "cdf53", "cdf97";
+// "flat", "norm", "levels"; "specified", "exact".
+const char* BasisName(Basis basis);
+const char* RuleName(RuleCode rule);
+const char* SynthesisName(Synthesis synthesis);
 
 struct Header {
     int width = 0;

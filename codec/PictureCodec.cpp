@@ -1,12 +1,14 @@
 #include "codec/PictureCodec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <memory>
+#include <mutex>
 
-#include "blac/Filters.h"
 #include "codec/BitPlaneCoder.h"
 #include "codec/Colour.h"
-#include "codec/SquareBands.h"
+#include "codec/PlaneTransform.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
 
@@ -15,49 +17,50 @@ namespace tesora::codec {
 namespace {
 
 using analysis::Coefficients;
-using analysis::Norms;
 using analysis::RedPicture;
 
-// The weight of each band's element (i, j): its function's norm under the norm rule, 1
-// otherwise. `k` of a band is the level its step went down to (the smoothing values: C).
-struct Weighting {
-    const Norms* norms = nullptr;
-    std::vector<int> bandLevel;
-
-    double Of(std::size_t band, int i, int j) const { return norms ? norms->Weight(bandLevel[band], i, j) : 1.0; }
-};
-
-Weighting WeightingOf(const Header& h, const Norms* norms) {
-    Weighting w;
-    w.norms = h.rule == RuleCode::Norm ? norms : nullptr;
-    const int level = h.pictureLevel - h.steps;
-    w.bandLevel.push_back(level);
-    for (int k = level; k < h.pictureLevel; ++k) w.bandLevel.insert(w.bandLevel.end(), 3, k);
-    return w;
+// Building a transform (layout, norms, coded set) costs more than coding a small file, so
+// files of one size and setting share the one built last (an encoder's check decodes
+// right after encoding; a benchmark or a batch codes many alike).
+std::shared_ptr<const PlaneTransform> TransformFor(const Header& h) {
+    static std::mutex mutex;
+    static std::shared_ptr<const PlaneTransform> last;
+    static Header key;
+    const auto same = [&h] {
+        return key.width == h.width && key.height == h.height && key.steps == h.steps && key.basis == h.basis &&
+               (key.rule == RuleCode::Norm) == (h.rule == RuleCode::Norm) && key.synthesis == h.synthesis &&
+               key.padding == h.padding &&
+               std::bit_cast<std::uint64_t>(key.delta) == std::bit_cast<std::uint64_t>(h.delta);
+    };
+    const std::lock_guard lock(mutex);
+    if (!last || !same()) {
+        last = std::make_shared<const PlaneTransform>(h);
+        key = h;
+    }
+    return last;
 }
 
-std::vector<BandValues> QuantisedBands(const Coefficients& square, const std::vector<SquareBand>& bands,
-                                       const Weighting& weighting, double step) {
+// The quantiser's indices of each band's coded elements (the others stay 0, never written).
+std::vector<BandValues> QuantisedBands(const Coefficients& square, const PlaneTransform& transform, double step) {
     std::vector<BandValues> out;
-    for (std::size_t b = 0; b < bands.size(); ++b) {
-        BandValues values{bands[b].shape, {}};
-        values.q.reserve(static_cast<std::size_t>(values.shape.width) * static_cast<std::size_t>(values.shape.height));
-        for (int r = 0; r < values.shape.height; ++r)
-            for (int c = 0; c < values.shape.width; ++c) {
-                const int i = bands[b].firstI + r, j = bands[b].firstJ + c;
-                const double q = std::trunc(square.At(i, j) * weighting.Of(b, i, j) / step);
+    for (const SquareBand& band : transform.Bands()) {
+        BandValues values{band.shape, {}};
+        values.q.assign(band.shape.coded.size(), 0);
+        std::size_t n = 0;
+        for (int r = 0; r < band.shape.height; ++r)
+            for (int c = 0; c < band.shape.width; ++c, ++n) {
+                if (!band.shape.coded[n]) continue;
+                const std::size_t e =
+                    static_cast<std::size_t>(band.firstI + r) * static_cast<std::size_t>(square.side) +
+                    static_cast<std::size_t>(band.firstJ + c);
+                const double q = analysis::QuantIndex(square.values[e], transform.Weight(e), step);
                 if (!(std::fabs(q) <= kMaxMagnitude))
                     throw Error("Die Quantisierungsstufe ist für dieses Bild zu klein.");
-                values.q.push_back(static_cast<std::int32_t>(q));
+                values.q[n] = static_cast<std::int32_t>(q);
             }
         out.push_back(std::move(values));
     }
     return out;
-}
-
-void Unsupported(const Header& h) {
-    if (h.basis != Basis::Blac || h.synthesis != Synthesis::Specified || h.padding != Padding::Zero)
-        throw Error("Die Datei verlangt eine Basis, Synthese oder Auffüllung, die dieses Programm nicht rechnet.");
 }
 
 // The square's values (i = x, j = y) as a picture, row by row. The square is the
@@ -76,8 +79,7 @@ std::vector<double> PictureOrder(const Coefficients& square, int width, int heig
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, const EncodeRequest& request,
-                                        TransformWorkspace* workspace) {
+File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& request, TransformWorkspace* workspace) {
     if (planes.size() != 1 && planes.size() != 3) throw Error("Kodiert werden eine oder drei Ebenen.");
     const RedPicture& first = planes.front();
     for (const RedPicture& plane : planes)
@@ -87,12 +89,14 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
     Header& h = file.header;
     h.width = first.width;
     h.height = first.height;
-    h.pictureLevel = PictureLevelFor(first.width);
+    h.pictureLevel = analysis::PictureLevelOf(first.width);
     if (h.height > (1 << std::min(h.pictureLevel, 30)) + 1)
         throw Error("Das Bild ist höher als breit: kodiert werden höchstens " +
                     FormatD((1LL << std::min(h.pictureLevel, 30)) + 1) + " Zeilen.");
     h.steps = std::clamp(request.steps, 0, std::max(0, h.pictureLevel - 2));
     h.rule = request.rule;
+    h.basis = request.basis;
+    h.synthesis = request.synthesis;
     h.planes = static_cast<int>(planes.size());
     h.delta = request.delta;
     h.step = request.step > 0.0 ? request.step : kBudgetStep;
@@ -100,63 +104,60 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<RedPicture>& planes, c
         throw Error("Das Ziel ist kleiner als die kleinste Datei (" + FormatD(kHeaderBytes + kCrcBytes) + " Byte).");
     if (!(h.delta >= 0.0 && h.delta <= 1.0)) throw Error("Delta liegt außerhalb von 0 bis 1.");
 
-    const Filters filters = FiltersOf(h.delta);
-    const int level = h.pictureLevel - h.steps;
-    const Norms norms = analysis::NormsOf(filters, h.pictureLevel, level);
-    const Weighting weighting = WeightingOf(h, &norms);
-    const std::vector<SquareBand> bands = SquareBandsOf(h.pictureLevel, level);
+    if (h.basis != Basis::Blac && (h.delta != 0.0 || h.synthesis != Synthesis::Specified))
+        throw Error("Delta und Synthese gehören nur zur BLaC-Basis.");
+    const std::shared_ptr<const PlaneTransform> shared = TransformFor(h);
+    const PlaneTransform& transform = *shared;
     TransformWorkspace own;
     TransformWorkspace& ws = workspace ? *workspace : own;
     std::vector<std::vector<BandValues>> values;
     for (const RedPicture& plane : planes)
-        values.push_back(
-            QuantisedBands(analysis::DecomposePicture(plane, filters, level, ws), bands, weighting, h.step));
+        values.push_back(QuantisedBands(transform.Decompose(plane, ws), transform, h.step));
 
     const std::size_t limit = request.bytes != 0 ? request.bytes - kHeaderBytes - kCrcBytes : SIZE_MAX;
     EncodedPlanes encoded = EncodePlanes(values, limit);
     h.decisions = encoded.decisions;
     file.data = std::move(encoded.data);
-    return WriteFile(file);
+    return file;
 }
 
-DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, TransformWorkspace* workspace) {
-    File file = ReadFile(bytes, size);
+DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace) {
     const Header& h = file.header;
-    Unsupported(h);
-    const Filters filters = FiltersOf(h.delta);
-    const int level = h.pictureLevel - h.steps;
-    const Norms norms = analysis::NormsOf(filters, h.pictureLevel, level);
-    const Weighting weighting = WeightingOf(h, &norms);
-    const std::vector<SquareBand> bands = SquareBandsOf(h.pictureLevel, level);
+    const std::shared_ptr<const PlaneTransform> shared = TransformFor(h);
+    const PlaneTransform& transform = *shared;
     std::vector<std::vector<BandShape>> shapes(static_cast<std::size_t>(h.planes));
     for (auto& plane : shapes)
-        for (const SquareBand& band : bands) plane.push_back(band.shape);
+        for (const SquareBand& band : transform.Bands()) plane.push_back(band.shape);
     const auto values = DecodePlanes(shapes, file.data.data(), file.data.size(), h.decisions);
 
     DecodedPicture picture{h, {}};
     TransformWorkspace own;
     TransformWorkspace& ws = workspace ? *workspace : own;
     for (const auto& planeValues : values) {
-        Coefficients square;
-        square.pictureLevel = h.pictureLevel;
-        square.level = level;
-        square.side = (1 << h.pictureLevel) + 1;
-        square.values.assign(static_cast<std::size_t>(square.side) * static_cast<std::size_t>(square.side), 0.0);
-        for (std::size_t b = 0; b < bands.size(); ++b)
-            for (int r = 0; r < bands[b].shape.height; ++r)
-                for (int c = 0; c < bands[b].shape.width; ++c) {
-                    const int i = bands[b].firstI + r, j = bands[b].firstJ + c;
-                    const double index =
-                        planeValues[b][static_cast<std::size_t>(r) * static_cast<std::size_t>(bands[b].shape.width) +
-                                       static_cast<std::size_t>(c)];
-                    if (index != 0.0)
-                        square.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side) +
-                                      static_cast<std::size_t>(j)] = index * h.step / weighting.Of(b, i, j);
+        Coefficients square = transform.Empty();
+        for (std::size_t b = 0; b < transform.Bands().size(); ++b) {
+            const SquareBand& band = transform.Bands()[b];
+            std::size_t n = 0;
+            for (int r = 0; r < band.shape.height; ++r)
+                for (int c = 0; c < band.shape.width; ++c, ++n) {
+                    const double units = planeValues[b][n];
+                    if (units == 0.0) continue;
+                    const std::size_t e =
+                        static_cast<std::size_t>(band.firstI + r) * static_cast<std::size_t>(square.side) +
+                        static_cast<std::size_t>(band.firstJ + c);
+                    square.values[e] = analysis::FromQuantUnits(units, transform.Weight(e), h.step);
                 }
-        analysis::Reconstruct(square, filters, h.pictureLevel, ws);
+        }
+        transform.Reconstruct(square, ws);
         picture.planes.push_back(PictureOrder(square, h.width, h.height));
     }
     return picture;
+}
+
+std::vector<std::uint8_t> PlaneBytes(const std::vector<double>& plane) {
+    std::vector<std::uint8_t> bytes(plane.size());
+    for (std::size_t n = 0; n < plane.size(); ++n) bytes[n] = static_cast<std::uint8_t>(ClampToByte(plane[n]));
+    return bytes;
 }
 
 std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture) {

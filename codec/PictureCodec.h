@@ -14,8 +14,10 @@
 namespace tesora::codec {
 
 struct EncodeRequest {
-    double delta = 0.0;
-    int steps = 5;  // decomposition steps (fewer when the picture is small)
+    Basis basis = Basis::Blac;
+    double delta = 0.0;                          // BLaC only
+    Synthesis synthesis = Synthesis::Specified;  // BLaC only
+    int steps = 5;                               // decomposition steps (fewer when the picture is small)
     RuleCode rule = RuleCode::Norm;
     double step = 0.0;      // the quantiser step Q; 0: kBudgetStep, for a budget
     std::size_t bytes = 0;  // the whole file's size at most; 0: no budget
@@ -25,11 +27,15 @@ struct EncodeRequest {
 // its last bit-plane (below a tenth of a grey level for the norm rule's weights of 1).
 constexpr double kBudgetStep = 1.0 / 16.0;
 
-// Codes one plane (grey: the red channel) or three (Y, Cb, Cr), all of the same size.
+// Codes one plane (grey: the red channel) or three (Y, Cb, Cr), all of the same size:
+// every coefficient a decoder needs (those whose functions reach into the picture).
 // Throws Error for pictures or requests the format cannot hold (a picture higher than
 // its working square, a budget below the smallest file, a step that makes indices too
-// large). A caller that codes many pictures passes its workspace along (its buffers and
-// helper threads are kept from call to call).
+// large, Delta or a synthesis with another basis than BLaC). A caller that codes many
+// pictures passes its workspace along (its buffers and helper threads are kept).
+File EncodeFile(const std::vector<analysis::RedPicture>& planes, const EncodeRequest& request,
+                TransformWorkspace* workspace = nullptr);
+// The same as the file's bytes (WriteFile: header, stream and CRC).
 std::vector<std::uint8_t> EncodePicture(const std::vector<analysis::RedPicture>& planes, const EncodeRequest& request,
                                         TransformWorkspace* workspace = nullptr);
 
@@ -38,8 +44,13 @@ struct DecodedPicture {
     std::vector<std::vector<double>> planes;  // width * height each, row by row, unrounded
 };
 
+// Decodes a header and stream that ReadFile has read and checked.
+DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace = nullptr);
 // Reads and decodes a file; throws Error with one sentence for anything it refuses.
 DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, TransformWorkspace* workspace = nullptr);
+
+// A decoded plane in bytes, with the program's conversion (ClampToByte).
+std::vector<std::uint8_t> PlaneBytes(const std::vector<double>& plane);
 
 // The decoded picture as bytes, row by row: grey with the program's conversion to bytes
 // (red = green = blue), colour through the inverse colour matrix; 3 bytes a pixel (RGB).

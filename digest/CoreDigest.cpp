@@ -1,7 +1,8 @@
 // tesora-digest: SHA-256 digests of the core's results that must not depend on the
 // compiler, the processor or the extended type: the filters at every Delta position,
 // one decomposition 10 -> 2 and its reconstruction of a generated 1025 x 1025 picture,
-// and the Delta proposal of that picture. Every build must print the same lines.
+// the Delta proposal of that picture, and the compressed streams of generated pictures.
+// Every build must print the same lines.
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -10,6 +11,7 @@
 #include "blac/Coefficients.h"
 #include "blac/DeltaControl.h"
 #include "blac/State.h"
+#include "digest/CodecDigest.h"
 #include "digest/Sha256.h"
 #include "mra/LevelChange.h"
 #include "tools/DeltaProposal.h"
@@ -111,5 +113,6 @@ int main() {
     std::printf("decomposition 10->2  %s\n", decomposedHex.c_str());
     std::printf("reconstruction 2->10 %s\n", reconstructedHex.c_str());
     std::printf("Delta proposal       %s (Delta %.17g)\n", proposalHex.c_str(), Delta);
+    std::printf("coded stream         %s\n", CodecDigestHex().c_str());
     return 0;
 }

@@ -5,16 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cli/Arguments.h"
 #include "matrix/Error.h"
-#include "cli/PlotTable.h"
+#include "plot/Table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tesora;
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    cli::Table table;
+    plot::Table table;
     try {
-        table = cli::ParseTable(bytes, QStringLiteral("fuzz.csv"));
+        table = plot::ParseTable(bytes, QStringLiteral("fuzz.csv"));
     } catch (const Error&) {
         return 0;
     }

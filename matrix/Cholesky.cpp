@@ -17,7 +17,8 @@ namespace {
 bool IsNegativeZero(double x) { return x == 0.0 && std::signbit(x); }
 
 [[noreturn]] void ThrowNotPositive(std::int32_t column) {
-    throw Error("Fehler in SolveCholesky: Matrix nicht positiv definit (Spalte " + std::to_string(column) + ")!");
+    throw Error("Fehler in SolveCholesky: Matrix nicht positiv definit (Spalte " + std::to_string(column) + ")!",
+                "A Gram matrix is not positive definite (column " + std::to_string(column) + ").");
 }
 }  // namespace
 

@@ -15,10 +15,13 @@ std::string FormatG(double value) {
 
 std::string FormatD(long long value) { return std::to_string(value); }
 
-double ParseNumber(std::string_view text) {
+double ParseNumber(std::string_view text, std::size_t* used) {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     const std::string copy(text);  // strtod needs a terminated string
-    return strtod_l(copy.c_str(), nullptr, cLocale);
+    char* end = nullptr;
+    const double value = strtod_l(copy.c_str(), &end, cLocale);
+    if (used) *used = static_cast<std::size_t>(end - copy.c_str());
+    return value;
 }
 
 }  // namespace tesora

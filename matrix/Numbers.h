@@ -23,7 +23,8 @@ std::string FormatG(double value);
 std::string FormatD(long long value);
 
 // strtod in the "C" locale: leading blanks skipped, longest numeric prefix converted,
-// 0.0 for a text without a number, +/-infinity beyond the range of a double.
-double ParseNumber(std::string_view text);
+// 0.0 for a text without a number, +/-infinity beyond the range of a double. *used, when
+// asked for, is the length read (0 for a text without a number).
+double ParseNumber(std::string_view text, std::size_t* used = nullptr);
 
 }  // namespace tesora

@@ -43,8 +43,8 @@ void TridiagonalCholesky::Factor(const double* diagonal, const double* subdiagon
         double s = diagonal[u];
         if (i > 0) s = SubtractProduct(s, subdiagonal_[u - 1], subdiagonal_[u - 1]);
         if (!(s > 0.0))
-            throw Error("Fehler in SolveCholesky: Matrix nicht positiv definit (Spalte " + std::to_string(i + 1) +
-                        ")!");
+            throw Error("Fehler in SolveCholesky: Matrix nicht positiv definit (Spalte " + std::to_string(i + 1) + ")!",
+                        "A Gram matrix is not positive definite (column " + std::to_string(i + 1) + ").");
         diagonal_[u] = SquareRoot(s);
         inverse_[u] = 1.0 / diagonal_[u];
         if (i + 1 < n) {

@@ -24,8 +24,9 @@ std::optional<Synthesis> ParseSynthesis(std::string_view name) {
 void ForEachFunction(const Filters& filters, int pictureLevel, int level, Synthesis synthesis,
                      const FunctionVisitor& visit) {
     if (pictureLevel > 10 || level < 2 || level > pictureLevel)
-        throw Error("Level " + std::to_string(level) + " liegt außerhalb von 2 bis " + std::to_string(pictureLevel) +
-                    ".");
+        throw Error(
+            "Level " + std::to_string(level) + " liegt außerhalb von 2 bis " + std::to_string(pictureLevel) + ".",
+            "Level " + std::to_string(level) + " lies outside 2 ... " + std::to_string(pictureLevel) + ".");
     std::vector<ExactSynthesis> exact;
     if (synthesis == Synthesis::Exact) {
         exact.resize(static_cast<std::size_t>(pictureLevel - level));

@@ -97,7 +97,8 @@ int EliminateRows(std::vector<SparseRow>& rows, const Filters& filters) {
         const SparseRow& pivot = rows[static_cast<std::size_t>(i)];
         const double p = pivot.At(i);
         if (p == 0 || !std::isfinite(p))
-            throw Error("Die Zerlegung für Delta " + FormatG(filters.delta) + " ist nicht umkehrbar.");
+            throw Error("Die Zerlegung für Delta " + FormatG(filters.delta) + " ist nicht umkehrbar.",
+                        "The decomposition for Delta " + FormatG(filters.delta) + " cannot be inverted.");
         for (int r = i + 1; r <= last; ++r) {
             SparseRow& row = rows[static_cast<std::size_t>(r)];
             const double a = row.At(i);
@@ -112,7 +113,9 @@ int EliminateRows(std::vector<SparseRow>& rows, const Filters& filters) {
 }  // namespace
 
 void ExactSynthesis::Prepare(const Filters& filters, int L) {
-    if (L < 2 || L > 20) throw Error("Level " + std::to_string(L) + " liegt außerhalb von 2 bis 20.");
+    if (L < 2 || L > 20)
+        throw Error("Level " + std::to_string(L) + " liegt außerhalb von 2 bis 20.",
+                    "Level " + std::to_string(L) + " lies outside 2 ... 20.");
     const int n = 1 << L, size = 2 * n + 1;
     std::vector<SparseRow> rows = AnalysisRows(filters, n);
     swaps_ = EliminateRows(rows, filters);
@@ -126,7 +129,8 @@ void ExactSynthesis::Prepare(const Filters& filters, int L) {
             if (row.At(j) != 0) upperWidth_ = std::max(upperWidth_, j - i);
     }
     if (lowerWidth_ > kMaxWidth || upperWidth_ > kMaxWidth)
-        throw Error("Die Zerlegung für Delta " + FormatG(filters.delta) + " ist nicht umkehrbar.");
+        throw Error("Die Zerlegung für Delta " + FormatG(filters.delta) + " ist nicht umkehrbar.",
+                    "The decomposition for Delta " + FormatG(filters.delta) + " cannot be inverted.");
     level_ = L;
     n_ = n;
     const auto sz = static_cast<std::size_t>(size);

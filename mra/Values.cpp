@@ -12,7 +12,9 @@
 namespace tesora {
 
 LevelStep StepAt(int L) {
-    if (L < 2 || L >= kMaxLevel) throw Error("Level " + std::to_string(L) + " liegt außerhalb von 2 bis 9!");
+    if (L < 2 || L >= kMaxLevel)
+        throw Error("Level " + std::to_string(L) + " liegt außerhalb von 2 bis 9!",
+                    "Level " + std::to_string(L) + " lies outside 2 ... 9.");
     LevelStep step;
     step.level = L;
     step.n = 1 << L;

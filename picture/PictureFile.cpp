@@ -25,6 +25,11 @@ std::string Message(const char* before, const QString& path, const std::string& 
     text.append(Quoted(path)).append(after);
     return text;
 }
+// The refusal in the program's words and in English.
+Error Refusal(const char* before, const char* beforeEnglish, const QString& path, const std::string& after,
+              const std::string& afterEnglish) {
+    return Error(Message(before, path, after), Message(beforeEnglish, path, afterEnglish));
+}
 
 bool StartsWith(const std::uint8_t* data, std::size_t size, const char* signature, std::size_t length) {
     return size >= length && std::memcmp(data, signature, length) == 0;
@@ -34,35 +39,50 @@ bool StartsWith(const std::uint8_t* data, std::size_t size, const char* signatur
 
 namespace decoding {
 
-void Target::Damaged() const { throw Error(Message("Die Datei ", name_, " ist beschädigt oder unvollständig.")); }
+void Target::Damaged() const {
+    throw Refusal("Die Datei ", "The file ", name_, " ist beschädigt oder unvollständig.",
+                  " is damaged or incomplete.");
+}
 
-void Target::Unreadable() const { throw Error(Message("Die Datei ", name_, " ist kein lesbares Bild.")); }
+void Target::Unreadable() const {
+    throw Refusal("Die Datei ", "The file ", name_, " ist kein lesbares Bild.", " is not a readable picture.");
+}
 
 void Target::CheckSize(std::int64_t width, std::int64_t height) const {
-    if (width <= 0 || height <= 0) throw EmptyPictureError(Message("Die Datei ", name_, " enthält kein Bild."));
+    if (width <= 0 || height <= 0)
+        throw EmptyPictureError(Message("Die Datei ", name_, " enthält kein Bild."),
+                                Message("The file ", name_, " holds no picture."));
     const int shownWidth = static_cast<int>(std::min<std::int64_t>(width, INT32_MAX));
     const int shownHeight = static_cast<int>(std::min<std::int64_t>(height, INT32_MAX));
     if (width > limits_.maxWidth)
         throw TooWidePictureError(Message("Das Bild ", name_,
                                           " ist " + std::to_string(width) + " Pixel breit; höchstens " +
                                               std::to_string(limits_.maxWidth) + " sind möglich."),
-                                  shownWidth, shownHeight);
-    if (width * height > limits_.maxPixels)
+                                  shownWidth, shownHeight,
+                                  Message("The picture ", name_,
+                                          " is " + std::to_string(width) + " pixels wide; at most " +
+                                              std::to_string(limits_.maxWidth) + " are possible."));
+    if (width * height > limits_.maxPixels) {
+        const std::string most =
+            std::to_string(limits_.maxPixels) +
+            (limits_.maxPixels == kMaxPicturePixels
+                 ? " (" + std::to_string(kMaxSide) + " x " + std::to_string(kMaxPicturePixels / kMaxSide) + ")"
+                 : std::string());
         throw TooLargePictureError(
-            Message(
-                "Das Bild ", name_,
-                " hat " + std::to_string(width * height) + " Pixel; höchstens " + std::to_string(limits_.maxPixels) +
-                    (limits_.maxPixels == kMaxPicturePixels
-                         ? " (" + std::to_string(kMaxSide) + " x " + std::to_string(kMaxPicturePixels / kMaxSide) + ")"
-                         : std::string()) +
-                    " sind möglich."),
-            shownWidth, shownHeight);
+            Message("Das Bild ", name_,
+                    " hat " + std::to_string(width * height) + " Pixel; höchstens " + most + " sind möglich."),
+            shownWidth, shownHeight,
+            Message("The picture ", name_,
+                    " has " + std::to_string(width * height) + " pixels; at most " + most + " are possible."));
+    }
 }
 
 QImage Target::Allocate(std::int64_t width, std::int64_t height) const {
     CheckSize(width, height);
     QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
-    if (image.isNull()) throw Error(Message("Das Bild ", name_, " ist zu groß für den Speicher."));
+    if (image.isNull())
+        throw Refusal("Das Bild ", "The picture ", name_, " ist zu groß für den Speicher.",
+                      " is too large for the memory.");
     std::memset(image.bits(), fill_, static_cast<std::size_t>(image.sizeInBytes()));
     return image;
 }
@@ -75,7 +95,9 @@ qint64 MaxPictureFileBytes(const PictureLimits& limits) {
 
 QImage DecodePictureData(const std::uint8_t* data, std::size_t size, const QString& name, std::uint8_t fill,
                          const PictureLimits& limits) {
-    if (size == 0) throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."));
+    if (size == 0)
+        throw EmptyPictureError(Message("Die Datei ", name, " enthält kein Bild."),
+                                Message("The file ", name, " holds no picture."));
     const decoding::Target target(name, fill, limits);
     // The format from the content, whatever the name says.
     if (StartsWith(data, size, "BM", 2)) return decoding::DecodeBmp(data, size, target);
@@ -93,16 +115,21 @@ QImage DecodePicture(const QByteArray& bytes, const QString& name, const Picture
 
 QImage LoadPictureFile(const QString& path, const PictureLimits& limits) {
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) throw Error(Message("Die Datei ", path, " existiert nicht."));
+    if (!info.exists() || !info.isFile())
+        throw Refusal("Die Datei ", "The file ", path, " existiert nicht.", " does not exist.");
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Refusal("Die Datei ", "The file ", path, " kann nicht gelesen werden.", " cannot be read.");
     const qint64 size = file.size();
-    if (size == 0) throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."));
+    if (size == 0)
+        throw EmptyPictureError(Message("Die Datei ", path, " enthält kein Bild."),
+                                Message("The file ", path, " holds no picture."));
     const qint64 maxBytes = MaxPictureFileBytes(limits);
     if (size > maxBytes)
-        throw Error(Message(
-            "Die Datei ", path,
-            " ist größer als " + std::to_string(maxBytes >> 20) + " MiB; so große Bilddateien werden nicht gelesen."));
+        throw Refusal(
+            "Die Datei ", "The file ", path,
+            " ist größer als " + std::to_string(maxBytes >> 20) + " MiB; so große Bilddateien werden nicht gelesen.",
+            " is larger than " + std::to_string(maxBytes >> 20) + " MiB; picture files that large are not read.");
     // Mapped, not read: only the pages the decoder touches cost memory.
     if (uchar* data = file.map(0, size)) {
         struct Unmap {
@@ -114,7 +141,8 @@ QImage LoadPictureFile(const QString& path, const PictureLimits& limits) {
     }
     // A file system without mapping.
     const QByteArray bytes = file.read(maxBytes + 1);
-    if (bytes.size() != size) throw Error(Message("Die Datei ", path, " kann nicht gelesen werden."));
+    if (bytes.size() != size)
+        throw Refusal("Die Datei ", "The file ", path, " kann nicht gelesen werden.", " cannot be read.");
     return DecodePicture(bytes, path, limits);
 }
 
@@ -126,7 +154,8 @@ QImage FitPicture(const QImage& picture) {
         AreaAverage(reinterpret_cast<const std::uint32_t*>(source.constBits()), source.width(), source.height(),
                     source.bytesPerLine() / 4, size);
     QImage fitted(size.width, size.height, QImage::Format_RGB32);
-    if (fitted.isNull()) throw Error("Zu wenig Speicher für das verkleinerte Bild.");
+    if (fitted.isNull())
+        throw Error("Zu wenig Speicher für das verkleinerte Bild.", "Too little memory for the scaled-down picture.");
     for (int y = 0; y < size.height; ++y)
         std::memcpy(fitted.scanLine(y),
                     words.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width),

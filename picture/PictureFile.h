@@ -30,8 +30,8 @@ public:
 // it scaled down (FitPicture) instead.
 class TooLargePictureError : public Error {
 public:
-    TooLargePictureError(const std::string& message, int width, int height)
-        : Error(message), width_(width), height_(height) {}
+    TooLargePictureError(const std::string& message, int width, int height, std::string english = {})
+        : Error(message, std::move(english)), width_(width), height_(height) {}
     int Width() const { return width_; }
     int Height() const { return height_; }
 

@@ -122,14 +122,14 @@ analysis::RedPicture PictureFrom(const py::handle& object, const char* name) {
     return picture;
 }
 
-analysis::RedPicture ReadPictureFile(const std::string& path) {
+analysis::RedPicture ReadPictureFile(const std::string& path, bool fit) {
     // "-" names standard input on the command line; here it is a file like any other.
     const QString name = report::DecodeName(QByteArray::fromStdString(path == "-" ? "./-" : path));
     QImage image;
     {
         py::gil_scoped_release unlocked;
         try {
-            image = report::LoadUsable(name);
+            image = report::LoadUsable(name, fit);
         } catch (const Error& e) {
             // A file that is not there or may not be read is the system's refusal, the
             // rest (damaged, too large, no picture) the content's.
@@ -140,12 +140,12 @@ analysis::RedPicture ReadPictureFile(const std::string& path) {
             py::gil_scoped_acquire locked;
             if (missing || unreadable) {
                 PyErr_SetObject(PyExc_OSError,
-                                py::make_tuple(missing ? ENOENT : EACCES, e.what(),
+                                py::make_tuple(missing ? ENOENT : EACCES, e.English(),
                                                py::module_::import("os").attr("fsdecode")(py::bytes(path)))
                                     .ptr());
                 throw py::error_already_set();
             }
-            throw py::value_error(e.what());
+            throw py::value_error(e.English());
         }
     }
     return report::RedBytes(image);
@@ -229,7 +229,8 @@ int RequireInt(const py::handle& value, const char* name) {
     if (py::isinstance<py::bool_>(value) || !py::isinstance<py::int_>(value))
         Refuse(std::string(name) + " must be an int, not " + py::repr(value).cast<std::string>());
     const long long v = IntValue(value, name);
-    if (v < -1000 || v > 1000) Refuse(std::string(name) + " is out of range: " + std::to_string(v));
+    // Far beyond any level, step count or side; each caller checks its own range.
+    if (v < -1'000'000 || v > 1'000'000) Refuse(std::string(name) + " is out of range: " + std::to_string(v));
     return static_cast<int>(v);
 }
 
@@ -285,6 +286,18 @@ Synthesis SynthesisArgument(const std::string& synthesis) {
     const std::optional<Synthesis> s = ParseSynthesis(synthesis);
     if (!s) Refuse("synthesis must be \"specified\" or \"exact\", not \"" + synthesis + "\"");
     return *s;
+}
+
+Basis BasisArgument(const std::string& basis) {
+    const std::optional<Basis> b = ParseBasis(basis);
+    if (!b) Refuse("basis must be \"blac\", \"haar\", \"cdf53\" or \"cdf97\", not \"" + basis + "\"");
+    return *b;
+}
+
+std::string TextArgument(const py::handle& value, const char* name) {
+    if (!py::isinstance<py::str>(value))
+        throw py::type_error(std::string(name) + " must be a str, not " + py::repr(value).cast<std::string>());
+    return value.cast<std::string>();
 }
 
 }  // namespace tesora::python

@@ -28,8 +28,9 @@ std::string PathBytes(const py::handle& path, const char* name = "path");
 // Whether an argument names a file rather than holding values.
 bool IsPath(const py::handle& object);
 
-// The file (its name's bytes) read and checked exactly as the command-line tool opens it.
-analysis::RedPicture ReadPictureFile(const std::string& path);
+// The file (its name's bytes) read and checked exactly as the command-line tool opens it;
+// `fit`: a picture too large scaled down to fit, as its --fit.
+analysis::RedPicture ReadPictureFile(const std::string& path, bool fit = false);
 
 // The Delta of a scroll position (0 ... 100) or a Delta given directly; neither gives
 // the program's start, Delta 0 with no position.
@@ -66,20 +67,25 @@ int ChooseLevel(const py::object& level, const py::object& steps, int pictureLev
 analysis::RuleKind RuleKindOf(const std::string& rule);
 // "specified" or "exact".
 Synthesis SynthesisArgument(const std::string& synthesis);
+// "blac", "haar", "cdf53" or "cdf97".
+Basis BasisArgument(const std::string& basis);
+// A str argument, or a TypeError naming it.
+std::string TextArgument(const py::handle& value, const char* name);
 
 // A figure for Python as the JSON documents give it: None where JSON has null.
 py::object Finite(double value);
 py::dict RuleDict(const analysis::RuleResult& result, int pictureLevel);
 py::dict QualityDict(const analysis::Quality& quality);
 
-// Runs `work` without the interpreter's lock; the core's errors become ValueError.
+// Runs `work` without the interpreter's lock; the core's errors become ValueError, in
+// their English wording.
 template <typename Work>
 inline auto Unlocked(Work work) {
     try {
         py::gil_scoped_release unlocked;
         return work();
     } catch (const Error& e) {
-        throw py::value_error(e.what());
+        throw py::value_error(e.English());
     }
 }
 

@@ -92,19 +92,40 @@ void ReadRuleKeywords(const py::kwargs& keywords, int pictureLevel, report::Comp
         if (!(q > 0.0)) Refuse("quantise must be above 0");
         settings.quantise = q;
     }
-    const py::object synthesis = Get(keywords, "synthesis");
-    if (!synthesis.is_none()) {
-        if (!py::isinstance<py::str>(synthesis)) Refuse("synthesis must be \"specified\" or \"exact\"");
-        settings.synthesis = SynthesisArgument(synthesis.cast<std::string>());
+    const py::object bpp = Get(keywords, "bpp");
+    if (!bpp.is_none()) {
+        if (settings.quantise) Refuse("give quantise or bpp, not both");
+        const double rate = RequireNumber(bpp, "bpp", 0.0, false);
+        if (!(rate > 0.0)) Refuse("bpp must be above 0");
+        settings.bpp = rate;
     }
+    const py::object synthesis = Get(keywords, "synthesis");
+    if (!synthesis.is_none()) settings.synthesis = SynthesisArgument(TextArgument(synthesis, "synthesis"));
     settings.epsilon = epsilonText;
+}
+
+// The basis and the padding; Delta, the padding and the synthesis belong to BLaC.
+void ReadBasisKeywords(const py::kwargs& keywords, report::CompressSettings& settings) {
+    const py::object basis = Get(keywords, "basis"), padding = Get(keywords, "padding");
+    if (!basis.is_none()) settings.basis = BasisArgument(TextArgument(basis, "basis"));
+    if (!padding.is_none()) {
+        const std::string name = TextArgument(padding, "padding");
+        if (name != "zero" && name != "mirror") Refuse("padding must be \"zero\" or \"mirror\", not \"" + name + "\"");
+        settings.mirror = name == "mirror";
+    }
+    if (settings.basis == Basis::Blac) return;
+    for (const char* key : {"delta", "position", "synthesis"})
+        if (!Get(keywords, key).is_none())
+            Refuse(std::string(key) + " belongs to BLaC, not to the basis \"" + BasisName(settings.basis) + "\"");
+    if (settings.mirror) Refuse("padding \"mirror\" belongs to BLaC");
 }
 
 }  // namespace
 
 py::dict Compress(const analysis::RedPicture& picture, const py::object& name, const py::kwargs& keywords) {
     static const std::set<std::string> known = {"level", "steps", "delta",    "position", "epsilon",
-                                                "zeros", "rule",  "epsilons", "quantise", "synthesis"};
+                                                "zeros", "rule",  "epsilons", "quantise", "synthesis",
+                                                "bpp",   "basis", "padding"};
     for (const auto& item : keywords) {
         const std::string key = py::str(item.first).cast<std::string>();
         if (!known.count(key)) Refuse("compress() got an unexpected keyword argument '" + key + "'");
@@ -120,10 +141,15 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
     if (!delta.position) settings.rawDelta = delta.delta;
 
     ReadRuleKeywords(keywords, pictureLevel, settings);
+    ReadBasisKeywords(keywords, settings);
 
     const QString path = name.is_none() ? QString() : QString::fromStdString(name.cast<std::string>());
     const QByteArray json = Unlocked([&] {
-        analysis::PictureAnalysis analysis(picture, delta.delta, settings.level, nullptr, nullptr, settings.synthesis);
+        analysis::AnalysisOptions options;
+        options.basis = settings.basis;
+        options.padding = settings.mirror ? analysis::Padding::Mirror : analysis::Padding::Zero;
+        analysis::PictureAnalysis analysis(picture, delta.delta, settings.level, nullptr, nullptr, settings.synthesis,
+                                           options);
         const report::CompressResult result =
             report::AnalyseRow(analysis, report::BaseResult(path, analysis, settings), settings,
                                report::RowAsked{settings.epsilon, settings.zeros}, true);

@@ -19,9 +19,11 @@
 #include "matrix/Numbers.h"
 #include "python/Codec.h"
 #include "python/Compress.h"
+#include "python/Decomposition.h"
 #include "picture/PictureFile.h"
 #include "python/Arguments.h"
 #include "python/Rates.h"
+#include "python/Study.h"
 #include "report/DataText.h"
 #include "tools/Analysis.h"
 #include "tools/Coding.h"
@@ -32,205 +34,7 @@
 namespace tesora::python {
 namespace {
 
-// The transforms' scratch memory, kept per calling thread from call to call: fresh
-// buffers of a 1025-wide picture cost more in page faults than the transform itself.
-// Threads never share one, so calls stay re-entrant.
-TransformWorkspace& ThreadWorkspace() {
-    thread_local TransformWorkspace workspace;
-    return workspace;
-}
-// A reconstruction's square, kept the same way: a result is read out of it before the
-// thread's next call.
-analysis::Coefficients& ThreadSquare() {
-    thread_local analysis::Coefficients square;
-    return square;
-}
-
 using namespace pybind11::literals;
-
-// The coefficients of one picture at one level, and what has been done to them. One
-// lock per decomposition: two threads may share one without tearing it.
-class Decomposition {
-public:
-    Decomposition(analysis::RedPicture picture, const DeltaChoice& delta, int level)
-        : picture_(std::move(picture)), delta_(delta) {
-        Unlocked([&] {
-            filters_ = FiltersOf(delta_.delta);
-            square_ = analysis::DecomposePicture(picture_, filters_, level, ThreadWorkspace());
-            layout_ = analysis::LayoutOf(square_.pictureLevel, level, picture_.width, picture_.height);
-            return 0;
-        });
-    }
-
-    py::array_t<double> Matrix() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return MatrixArray(square_);
-    }
-
-    py::array_t<std::int32_t> Bands() const {
-        py::array_t<std::int32_t> array({layout_.side, layout_.side});
-        std::int32_t* out = array.mutable_data();
-        for (std::size_t e = 0; e < layout_.band.size(); ++e)
-            out[e] = layout_.band[e] == analysis::Layout::kNoBand ? -1 : layout_.band[e];
-        return array;
-    }
-
-    py::list Legend() const {
-        py::list legend;
-        for (const analysis::Band& band : layout_.bands)
-            legend.append(py::make_tuple(band.level, analysis::BandKindName(band.kind)));
-        return legend;
-    }
-
-    py::array_t<bool> Own() const {
-        py::array_t<bool> array({layout_.side, layout_.side});
-        bool* out = array.mutable_data();
-        for (std::size_t e = 0; e < layout_.own.size(); ++e) out[e] = layout_.own[e] != 0;
-        return array;
-    }
-
-    py::dict Reduce(const py::object& epsilon, const py::object& zeros, const std::string& ruleName,
-                    const py::object& epsilons) {
-        analysis::Rule rule;
-        rule.kind = RuleKindOf(ruleName);
-        std::optional<double> target;
-        analysis::RuleAsked asked{rule.kind, !epsilon.is_none(), !zeros.is_none(), std::nullopt, true};
-        if (!epsilons.is_none()) asked.epsilons = 0;  // counted once read
-        RefuseBadRule(asked, std::nullopt);
-        if (rule.kind == analysis::RuleKind::Levels) {
-            rule.epsilons = LevelEpsilons(epsilons, layout_.pictureLevel - layout_.level, asked);
-        } else {
-            if (!epsilon.is_none()) rule.epsilon = RequireNumber(epsilon, "epsilon", 0.0, true);
-            if (!zeros.is_none()) {
-                const double z = RequireNumber(zeros, "zeros", 0.0, false);
-                if (!(z > 0.0 && z <= 100.0))
-                    Refuse("zeros is a share in percent, above 0 and at most 100, got " + FormatG(z));
-                target = z;
-            }
-        }
-        const analysis::RuleResult result = Unlocked([&] {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            const analysis::Norms* norms = rule.kind == analysis::RuleKind::Norm ? &NormsLocked() : nullptr;
-            if (target) rule.epsilon = analysis::EpsilonForZeros(square_, layout_, rule.kind, norms, *target);
-            return analysis::ApplyRule(square_, layout_, rule, norms);
-        });
-        return RuleDict(result, layout_.pictureLevel);
-    }
-
-    py::dict Quantise(const py::object& step, const std::string& ruleName, const std::string& synthesis) {
-        const double q = RequireNumber(step, "q", 0.0, false);
-        if (!(q > 0.0)) Refuse("q must be above 0");
-        const analysis::RuleKind kind = RuleKindOf(ruleName);
-        if (kind == analysis::RuleKind::Levels) Refuse("quantise takes the rule \"flat\" or \"norm\"");
-        const Synthesis s = SynthesisArgument(synthesis);
-        const double bpp = Unlocked([&] {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            std::optional<analysis::Norms> exactNorms;
-            if (kind == analysis::RuleKind::Norm && s == Synthesis::Exact)
-                exactNorms = analysis::NormsOf(filters_, layout_.pictureLevel, layout_.level, s);
-            const analysis::Norms* norms = kind != analysis::RuleKind::Norm ? nullptr
-                                           : exactNorms                     ? &*exactNorms
-                                                                            : &NormsLocked();
-            // As the command-line tool: what is not coded is dropped, the rest counted.
-            const std::vector<std::uint8_t> coded = analysis::CodedMask(layout_, filters_, s);
-            analysis::ZeroUncoded(square_.View(), coded);
-            const analysis::Quantised quantised = analysis::Quantise(square_.View(), layout_, q, norms, &coded);
-            return analysis::EntropyPerPixel(analysis::MeasureBands(square_, layout_, &quantised), picture_.width,
-                                             picture_.height);
-        });
-        return py::dict("entropy_bpp"_a = bpp);
-    }
-
-    py::list BandFigures() {
-        const std::vector<analysis::BandFigures> figures = Unlocked([&] {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            return analysis::MeasureBands(square_, layout_);
-        });
-        py::list list;
-        for (const analysis::BandFigures& f : figures)
-            list.append(py::dict("level"_a = f.band.level, "kind"_a = analysis::BandKindName(f.band.kind),
-                                 "own_count"_a = f.ownCount, "zeros"_a = f.zeros, "energy"_a = f.energy,
-                                 "max_abs"_a = f.maxAbs));
-        return list;
-    }
-
-    py::array_t<bool> Coded(const std::string& synthesis) {
-        const Synthesis s = SynthesisArgument(synthesis);
-        const std::vector<std::uint8_t> coded = Unlocked([&] { return analysis::CodedMask(layout_, filters_, s); });
-        py::array_t<bool> array({layout_.side, layout_.side});
-        bool* out = array.mutable_data();
-        for (std::size_t e = 0; e < coded.size(); ++e) out[e] = coded[e] != 0;
-        return array;
-    }
-
-    py::array_t<double> Reconstruct(const std::string& synthesis) {
-        const Synthesis s = SynthesisArgument(synthesis);
-        // The array first: making it may run Python code, which may use this thread's square.
-        py::array_t<double> array({picture_.height, picture_.width});
-        double* out = array.mutable_data();
-        const analysis::Coefficients& rebuilt = Rebuilt(s);
-        const int rows = analysis::TransformedRows(picture_);
-        const auto width = static_cast<std::size_t>(picture_.width);
-        for (int y = 0; y < picture_.height; ++y)
-            for (int x = 0; x < picture_.width; ++x)
-                out[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
-                    y < rows ? rebuilt.At(x, y) : picture_.At(x, y);
-        return array;
-    }
-
-    py::array_t<std::uint8_t> ToBytes(const std::string& synthesis) {
-        analysis::Coefficients& rebuilt = Rebuilt(SynthesisArgument(synthesis));
-        return BytesArray(analysis::ToBytes(rebuilt.View(), picture_), picture_.width, picture_.height);
-    }
-
-    py::dict Quality(const std::string& synthesis) {
-        analysis::Coefficients& rebuilt = Rebuilt(SynthesisArgument(synthesis));
-        return QualityDict(analysis::Measure(rebuilt.View(), picture_));
-    }
-
-    int Level() const { return layout_.level; }
-    int PictureLevel() const { return layout_.pictureLevel; }
-    double Delta() const { return delta_.delta; }
-    py::object Position() const {
-        return delta_.position ? py::object(py::int_(*delta_.position)) : py::object(py::none());
-    }
-    int Width() const { return picture_.width; }
-    int Height() const { return picture_.height; }
-    py::array_t<std::uint8_t> Picture() const { return BytesArray(picture_.red, picture_.width, picture_.height); }
-
-    std::string Repr() const {
-        return "tesora.Decomposition(" + std::to_string(picture_.width) + "x" + std::to_string(picture_.height) +
-               " pixels, level " + std::to_string(layout_.level) + " of " + std::to_string(layout_.pictureLevel) +
-               ", delta " + cli_shortest(delta_.delta) + ")";
-    }
-
-private:
-    static std::string cli_shortest(double v) { return py::repr(py::float_(v)).cast<std::string>(); }
-
-    const analysis::Norms& NormsLocked() {
-        if (!norms_) norms_ = analysis::NormsOf(filters_, layout_.pictureLevel, layout_.level);
-        return *norms_;
-    }
-
-    // A copy of the coefficients taken up to the picture's level, in the thread's square.
-    analysis::Coefficients& Rebuilt(Synthesis synthesis) {
-        return *Unlocked([&] {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            analysis::Coefficients& copy = ThreadSquare();
-            copy = square_;
-            analysis::Reconstruct(copy, filters_, copy.pictureLevel, ThreadWorkspace(), synthesis);
-            return &copy;
-        });
-    }
-
-    analysis::RedPicture picture_;
-    DeltaChoice delta_;
-    Filters filters_;
-    analysis::Coefficients square_;
-    analysis::Layout layout_;
-    std::optional<analysis::Norms> norms_;
-    std::mutex mutex_;
-};
 
 // A picture argument: an array, or a path to open as the command-line tool does.
 analysis::RedPicture PictureArgument(const py::object& picture) {
@@ -317,22 +121,26 @@ PYBIND11_MODULE(_tesora, m) {
     m.def("filters", &FiltersDict, "delta"_a = py::none(), py::kw_only(), "position"_a = py::none());
     m.def(
         "read_picture",
-        [](const py::object& path) {
-            const analysis::RedPicture picture = ReadPictureFile(PathBytes(path));
+        [](const py::object& path, bool fit) {
+            const analysis::RedPicture picture = ReadPictureFile(PathBytes(path), fit);
             return BytesArray(picture.red, picture.width, picture.height);
         },
-        "path"_a);
+        "path"_a, py::kw_only(), "fit"_a = false);
 
     py::class_<Decomposition>(m, "Decomposition")
-        .def(py::init([](const py::object& picture, const py::object& level, const py::object& steps,
-                         const py::object& delta, const py::object& position) {
-                 analysis::RedPicture red = PictureArgument(picture);
-                 const DeltaChoice choice = ChooseDelta(delta, position);
-                 const int chosen = ChooseLevel(level, steps, analysis::PictureLevelOf(red.width));
-                 return std::make_unique<Decomposition>(std::move(red), choice, chosen);
-             }),
-             "picture"_a, py::kw_only(), "level"_a = py::none(), "steps"_a = py::none(), "delta"_a = py::none(),
-             "position"_a = py::none())
+        .def(
+            py::init([](const py::object& picture, const py::object& level, const py::object& steps,
+                        const py::object& delta, const py::object& position, const py::object& basis) {
+                const Basis b = BasisArgument(TextArgument(basis, "basis"));
+                if (b != Basis::Blac && !(delta.is_none() && position.is_none()))
+                    Refuse("delta and position belong to BLaC, not to the basis \"" + std::string(BasisName(b)) + "\"");
+                analysis::RedPicture red = PictureArgument(picture);
+                const DeltaChoice choice = ChooseDelta(delta, position);
+                const int chosen = ChooseLevel(level, steps, analysis::PictureLevelOf(red.width));
+                return std::make_unique<Decomposition>(std::move(red), choice, chosen, b);
+            }),
+            "picture"_a, py::kw_only(), "level"_a = py::none(), "steps"_a = py::none(), "delta"_a = py::none(),
+            "position"_a = py::none(), "basis"_a = "blac")
         .def_property_readonly("matrix", &Decomposition::Matrix)
         .def_property_readonly("bands", &Decomposition::Bands)
         .def_property_readonly("legend", &Decomposition::Legend)
@@ -342,6 +150,7 @@ PYBIND11_MODULE(_tesora, m) {
         .def_property_readonly("picture_level", &Decomposition::PictureLevel)
         .def_property_readonly("delta", &Decomposition::Delta)
         .def_property_readonly("position", &Decomposition::Position)
+        .def_property_readonly("basis", &Decomposition::BasisText)
         .def_property_readonly("width", &Decomposition::Width)
         .def_property_readonly("height", &Decomposition::Height)
         .def_property_readonly("picture", &Decomposition::Picture)
@@ -369,11 +178,16 @@ PYBIND11_MODULE(_tesora, m) {
     m.def(
         "encode",
         [](const py::object& picture, const py::object& bpp, const py::object& size, const py::object& quantise,
-           const py::object& delta, const py::object& position, int steps, const std::string& rule) {
-            return Encode(PictureArgument(picture), bpp, size, quantise, delta, position, steps, rule);
+           const py::object& delta, const py::object& position, int steps, const std::string& rule, bool colour,
+           const std::string& basis, const std::string& synthesis) {
+            const EncodeOptions options{bpp, size, quantise, delta, position, steps, rule, basis, synthesis};
+            if (colour) return Encode(ColourPlanes(picture), options);
+            return Encode({PictureArgument(picture)}, options);
         },
         "picture"_a, py::kw_only(), "bpp"_a = py::none(), "size"_a = py::none(), "quantise"_a = py::none(),
-        "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm");
+        "delta"_a = py::none(), "position"_a = py::none(), "steps"_a = 5, "rule"_a = "norm", "colour"_a = false,
+        "basis"_a = "blac", "synthesis"_a = "specified");
     m.def("decode", &Decode, "data"_a);
     BindRates(m);
+    BindStudy(m);
 }

@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -21,7 +22,8 @@ py::dict FromJson(const QJsonObject& object) {
 }
 
 py::dict BestDeltaDict(const py::object& picture, const py::object& name, const py::object& bpp,
-                       const std::string& rule, const py::object& level, const py::object& steps) {
+                       const std::string& rule, const py::object& level, const py::object& steps,
+                       const py::object& progress) {
     analysis::RedPicture red = PictureFrom(picture);
     report::BestDeltaRun run;
     run.bpp = RequireNumber(bpp, "bpp", 0.0, false);
@@ -40,7 +42,17 @@ py::dict BestDeltaDict(const py::object& picture, const py::object& name, const 
     request.rule = rule == "norm" ? analysis::RuleKind::Norm : analysis::RuleKind::Flat;
     request.level = run.level;
     request.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    run.best = Unlocked([&] { return analysis::FindBestDeltaFor(red, request); });
+    // How far the search is, told to `progress(done, total)` when given; a failure to tell is no failure of the search.
+    std::function<void(int, int)> told;
+    if (!progress.is_none())
+        told = [&progress](int done, int total) {
+            const py::gil_scoped_acquire locked;
+            try {
+                progress(done, total);
+            } catch (const py::error_already_set&) {
+            }
+        };
+    run.best = Unlocked([&] { return analysis::FindBestDeltaFor(red, request, told); });
     py::dict fields = FromJson(report::ToJson(run));
     if (name.is_none()) fields["picture"] = py::none();
     return fields;
@@ -50,7 +62,7 @@ py::dict BestDeltaDict(const py::object& picture, const py::object& name, const 
 
 void BindRates(py::module_& m) {
     m.def("best_delta", &BestDeltaDict, "picture"_a, "name"_a, py::kw_only(), "bpp"_a, "rule"_a = "flat",
-          "level"_a = py::none(), "steps"_a = py::none());
+          "level"_a = py::none(), "steps"_a = py::none(), "progress"_a = py::none());
 }
 
 }  // namespace tesora::python

@@ -2,7 +2,9 @@
 # Proves that the numerical core computes the same bits whatever builds it: the
 # Qt-free core is built with clang, with the software extended type forced on x86,
 # and cross-compiled for aarch64 (run under qemu); each build runs its core tests and
-# tesora-digest, and every digest must equal the one of the normal build.
+# tesora-digest, and every digest must equal the one of the normal build. The digests
+# include coded streams and the planes they decode to, so a compressed file decodes to
+# the same picture on every platform.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${TESORA_PLATFORMS_DIR:-build-platforms}

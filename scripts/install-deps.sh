@@ -16,6 +16,8 @@ packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgtest-dev l
           librsvg2-bin poppler-utils
           # The Python module and its tests.
           python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest
+          # tesora.study on a cluster of worker processes in the tests.
+          python3-distributed
           # The windows under a virtual display with a window manager.
           xvfb openbox xdotool x11-utils)
 case "${1:-}" in

@@ -27,6 +27,8 @@ fi
 if [[ -d "$dir/python/tesora" ]]; then
   echo "== the Python module: decompose + reconstruct of 1025 x 1025 (against BM_DecomposeReconstructValues), import time"
   /usr/bin/python3 "$root/bench/python_overhead.py" "$dir"
+  echo "== the compressed file beside JPEG 2000 and JPEG (PIL, when installed): PSNR at equal sizes, times"
+  /usr/bin/python3 "$root/bench/compare_codecs.py" "$dir"
 fi
 if [[ -x "$dir/bench/peak_memory" ]]; then
   echo "== peak memory of tesora-cli for the largest accepted pictures"

@@ -38,7 +38,8 @@ private:
 
 void CheckSquare(const Coefficients& square, int level) {
     if (square.pictureLevel < 2 || square.pictureLevel > kMaxLevel)
-        throw Error("Das Bild hat Level " + FormatD(square.pictureLevel) + "; zerlegt wird ab Level 2.");
+        throw Error("Das Bild hat Level " + FormatD(square.pictureLevel) + "; zerlegt wird ab Level 2.",
+                    "The picture has level " + FormatD(square.pictureLevel) + "; decompositions start at level 2.");
     parts::CheckLevels(square.pictureLevel, level);
 }
 
@@ -54,9 +55,11 @@ Coefficients ReadPicture(const RedPicture& picture) {
     Coefficients square;
     square.pictureLevel = PictureLevelOf(picture.width);
     if (picture.width > kMaxSide || square.pictureLevel > kMaxLevel)
-        throw Error("Bild zu breit: höchstens " + FormatD(kMaxSide) + " Pixel!");
+        throw Error("Bild zu breit: höchstens " + FormatD(kMaxSide) + " Pixel!",
+                    "The picture is too wide: at most " + FormatD(kMaxSide) + " pixels.");
     if (picture.red.size() != static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height))
-        throw Error("Die Rotwerte passen nicht zur Größe des Bildes.");
+        throw Error("Die Rotwerte passen nicht zur Größe des Bildes.",
+                    "The red values do not match the picture's size.");
     square.level = square.pictureLevel;
     square.side = Pow2(square.pictureLevel) + 1;
     square.values.assign(static_cast<std::size_t>(square.side) * static_cast<std::size_t>(square.side), 0.0);
@@ -71,7 +74,7 @@ Coefficients ReadPicture(const RedPicture& picture) {
 void Decompose(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
                Frontend* painter) {
     CheckSquare(square, level);
-    if (level > square.level) throw Error("Die Zerlegung geht nur abwärts.");
+    if (level > square.level) throw Error("Die Zerlegung geht nur abwärts.", "A decomposition only goes down.");
     SilentFrontend silent;
     Frontend& frontend = painter != nullptr ? *painter : silent;
     const MatrixView view = square.View();
@@ -84,7 +87,7 @@ void Decompose(Coefficients& square, const Filters& filters, int level, Transfor
 void Reconstruct(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,
                  Frontend* painter) {
     CheckSquare(square, level);
-    if (level < square.level) throw Error("Die Rekonstruktion geht nur aufwärts.");
+    if (level < square.level) throw Error("Die Rekonstruktion geht nur aufwärts.", "A reconstruction only goes up.");
     SilentFrontend silent;
     Frontend& frontend = painter != nullptr ? *painter : silent;
     const MatrixView view = square.View();

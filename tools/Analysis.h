@@ -12,6 +12,7 @@
 // block of side 2^(k+1) + 1 minus the square of side 2^k + 1; the smoothing values are
 // that square at k = C.
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -198,6 +199,13 @@ double EpsilonForScores(OwnScores scores, double percent);
 
 // ---------------------------------------------------------------------------------------
 // Quantisation and rate
+
+// The one quantiser of the program (the value road's and the compressed file's): the
+// index of c weighted by w is trunc(c * w / Q), and `units` of Q (q + sign(q) / 2 for a
+// whole index, less for a cut-off one) come back as units * Q / w.
+inline double QuantIndex(double c, double weight, double step) { return std::trunc(c * weight / step); }
+inline double FromQuantUnits(double units, double weight, double step) { return units * step / weight; }
+inline double WholeIndexUnits(double q) { return q + (q > 0 ? 0.5 : (q < 0 ? -0.5 : 0.0)); }
 
 // q = trunc(c / Q) for every element of every band (for norm of c * w, the smoothing
 // values with their own weight too), and the coefficient replaced by (q + sign(q) / 2) * Q

@@ -30,7 +30,7 @@ RuleResult CopyWithRule(const Coefficients& from, Coefficients& to, const Layout
 template <typename WeightOf>
 Quantised QuantiseWeighted(const MatrixView& square, const Layout& layout, double step,
                            const std::vector<std::uint8_t>& counted, WeightOf weightOf) {
-    if (!(step > 0)) throw Error("Die Quantisierung braucht eine Stufe über 0.");
+    if (!(step > 0)) throw Error("Die Quantisierung braucht eine Stufe über 0.", "The quantiser step must be above 0.");
     Quantised result;
     result.values.resize(layout.bands.size());
     for (int i = 0; i < layout.side; ++i) {
@@ -40,11 +40,11 @@ Quantised QuantiseWeighted(const MatrixView& square, const Layout& layout, doubl
             const std::uint8_t b = layout.band[e];
             if (b == Layout::kNoBand) continue;
             const double weight = weightOf(e, b, i, j);
-            const double q = std::trunc(row[j] * weight / step);
+            const double q = QuantIndex(row[j], weight, step);
             if (!std::isfinite(q))
-                throw Error("Die Quantisierungsstufe " + FormatG(step) + " ist zu klein: ein Quotient läuft über.");
-            const double sign = q > 0 ? 1.0 : (q < 0 ? -1.0 : 0.0);
-            row[j] = (q + sign / 2) * step / weight;
+                throw Error("Die Quantisierungsstufe " + FormatG(step) + " ist zu klein: ein Quotient läuft über.",
+                            "The quantiser step " + FormatG(step) + " is too small: a quotient overflows.");
+            row[j] = FromQuantUnits(WholeIndexUnits(q), weight, step);
             if (counted[e]) result.values[b].push_back(q);
         }
     }

@@ -36,7 +36,7 @@ std::optional<Padding> ParsePadding(std::string_view name) {
 
 void MirrorPadding(Coefficients& square, int width, int rows) {
     if (width < 1 || rows < 1 || width > square.side || rows > square.side)
-        throw Error("Die Spiegelung braucht ein Bild im Quadrat.");
+        throw Error("Die Spiegelung braucht ein Bild im Quadrat.", "Mirroring needs a picture inside the square.");
     const auto side = static_cast<std::size_t>(square.side);
     for (int x = 0; x < width; ++x) {
         double* column = square.values.data() + static_cast<std::size_t>(x) * side;
@@ -49,7 +49,8 @@ void MirrorPadding(Coefficients& square, int width, int rows) {
 
 Layout LiftingLayoutOf(int pictureLevel, int level, int width, int height) {
     if (pictureLevel < 2 || pictureLevel > kMaxLevel || level < 2 || level > pictureLevel)
-        throw Error("Level " + FormatD(level) + " liegt außerhalb von 2 bis " + FormatD(pictureLevel) + ".");
+        throw Error("Level " + FormatD(level) + " liegt außerhalb von 2 bis " + FormatD(pictureLevel) + ".",
+                    "Level " + FormatD(level) + " lies outside 2 ... " + FormatD(pictureLevel) + ".");
     Layout layout;
     layout.pictureLevel = pictureLevel;
     layout.level = level;
@@ -184,6 +185,17 @@ std::vector<BandFigures> MeasureBandsByElement(const Coefficients& square, const
         f.maxAbs = std::max(f.maxAbs, std::fabs(c));
     }
     return figures;
+}
+
+long long CountCodedByElement(const Quantised& quantised, std::vector<BandFigures>& bands) {
+    long long codedCount = 0;
+    for (std::size_t b = 0; b < bands.size(); ++b) {
+        const std::vector<double>& q = quantised.values[b];
+        bands[b].codedCount = static_cast<long long>(q.size());
+        bands[b].entropyBits = static_cast<double>(q.size()) * EntropyBits(q);
+        codedCount += static_cast<long long>(q.size());
+    }
+    return codedCount;
 }
 
 }  // namespace tesora::analysis

@@ -53,5 +53,8 @@ Quantised QuantiseByElement(const MatrixView& square, const Layout& layout, doub
 std::vector<std::vector<double>> RateValuesByElement(const Coefficients& square, const Layout& layout,
                                                      const std::vector<double>* weights);
 std::vector<BandFigures> MeasureBandsByElement(const Coefficients& square, const Layout& layout);
+// Each band's coded count and entropy bits from its quantised values (every own coefficient
+// of a lifting basis is coded); gives the coefficients coded in all.
+long long CountCodedByElement(const Quantised& quantised, std::vector<BandFigures>& bands);
 
 }  // namespace tesora::analysis

@@ -97,7 +97,9 @@ BestDelta FindBestDelta(const std::function<double(double)>& psnrAt, double prop
 
 BestDelta FindBestDeltaFor(const RedPicture& picture, const BestDeltaRequest& request,
                            const std::function<void(int, int)>& progress) {
-    if (request.rule == RuleKind::Levels) throw Error("Das beste Delta gibt es nur mit flat und norm.");
+    if (request.rule == RuleKind::Levels)
+        throw Error("Das beste Delta gibt es nur mit flat und norm.",
+                    "The best Delta is found with the rules flat and norm only.");
     // Shared by every Delta: the picture's bytes by columns and the layout of the level.
     const auto layout = std::make_shared<const Layout>(
         LayoutOf(PictureLevelOf(picture.width), request.level, picture.width, picture.height));

@@ -11,7 +11,7 @@ ExactLevels::ExactLevels(const Filters& filters, int lowest, int pictureLevel) :
 
 void ReconstructExact(Coefficients& square, const ExactLevels& levels, int level, TransformWorkspace& workspace) {
     if (level < square.level || level > square.pictureLevel || square.level < levels.Lowest())
-        throw Error("Die Rekonstruktion geht nur aufwärts.");
+        throw Error("Die Rekonstruktion geht nur aufwärts.", "A reconstruction only goes up.");
     while (square.level < level) {
         ReconstructLevelExact(levels.At(square.level), square.View(), workspace);
         ++square.level;

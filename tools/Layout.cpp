@@ -23,7 +23,8 @@ long long GridPoint(int pictureLevel, int k, int c) {
 
 void parts::CheckLevels(int pictureLevel, int level) {
     if (pictureLevel < 2 || pictureLevel > kMaxLevel || level < 2 || level > pictureLevel)
-        throw Error("Level " + FormatD(level) + " liegt außerhalb von 2 bis " + FormatD(pictureLevel) + ".");
+        throw Error("Level " + FormatD(level) + " liegt außerhalb von 2 bis " + FormatD(pictureLevel) + ".",
+                    "Level " + FormatD(level) + " lies outside 2 ... " + FormatD(pictureLevel) + ".");
 }
 
 const char* BandKindName(BandKind kind) {

@@ -54,15 +54,7 @@ RowResult LiftingAnalysis::Row(const RowRequest& request) {
     if (request.withBands || step) result.bands = MeasureBandsByElement(scratch_, layout_);
     if (step) {
         const Quantised quantised = QuantiseByElement(scratch_.View(), layout_, *step, weights);
-        // Every own coefficient of a lifting basis is coded.
-        long long codedCount = 0;
-        for (std::size_t b = 0; b < result.bands.size(); ++b) {
-            const std::vector<double>& q = quantised.values[b];
-            result.bands[b].codedCount = static_cast<long long>(q.size());
-            result.bands[b].entropyBits = static_cast<double>(q.size()) * EntropyBits(q);
-            codedCount += static_cast<long long>(q.size());
-        }
-        result.codedCount = codedCount;
+        result.codedCount = CountCodedByElement(quantised, result.bands);
         result.entropyBpp = EntropyPerPixel(result.bands, picture_.width, picture_.height);
     }
     LiftBack(scratch_, basis_, layout_);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "matrix/Error.h"
+#include "tools/Analysis.h"
 
 namespace tesora::analysis {
 namespace {
@@ -201,8 +202,8 @@ double RateOfStep::operator()(double step) const {
         for (std::size_t first = 0; first < n;) {
             // The run of q ends where trunc(v / Q) first exceeds q: galloping, then
             // halving, so a pass costs the log of each run rather than its length.
-            const double q = std::trunc(band[first] / step);
-            const auto inRun = [&](std::size_t k) { return std::trunc(band[k] / step) <= q; };
+            const double q = QuantIndex(band[first], 1.0, step);  // values come weighted
+            const auto inRun = [&](std::size_t k) { return QuantIndex(band[k], 1.0, step) <= q; };
             std::size_t low = first + 1, width = 1;
             while (low + width <= n && inRun(low + width - 1)) low += width, width *= 2;
             std::size_t high = std::min(n, low + width - 1);  // band[high] is past the run, or high == n

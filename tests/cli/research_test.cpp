@@ -15,10 +15,10 @@
 #include "blac/Coefficients.h"
 #include "blac/State.h"
 #include "cli/Arguments.h"
-#include "cli/FilterPlot.h"
-#include "cli/Plot.h"
 #include "matrix/Error.h"
 #include "matrix/Numbers.h"
+#include "plot/FilterPlot.h"
+#include "plot/Layout.h"
 #include "report/DataText.h"
 #include "tools/Reduction.h"
 
@@ -149,8 +149,8 @@ TEST(PlotLayoutTest, CurvesFollowPictureAndDeltaAndLabelsNeverOverlap) {
                        .arg(40 + e * 0.3 + position * 0.01)
                        .arg(1 + e * 0.02)
                        .arg(40 - e * 0.1);
-    const cli::PlotOptions options;
-    const cli::RateDistortionPlot plot = cli::PlotOfTable(cli::ParseTable(csv.toUtf8(), "t.csv"), options);
+    const plot::PlotOptions options;
+    const plot::RateDistortionPlot plot = plot::PlotOfTable(plot::ParseTable(csv.toUtf8(), "t.csv"), options);
     ASSERT_EQ(plot.curves.size(), 2u);
     EXPECT_EQ(plot.curves[1].name, QStringLiteral("a.bmp, Delta 0.5"));
     EXPECT_EQ(plot.curves[0].points[3].label, QStringLiteral("1.3"));
@@ -160,16 +160,16 @@ TEST(PlotLayoutTest, CurvesFollowPictureAndDeltaAndLabelsNeverOverlap) {
     QImage canvas(900, 600, QImage::Format_RGB32);
     canvas.setDotsPerMeterX(3780);
     canvas.setDotsPerMeterY(3780);
-    const cli::PlotFonts fonts(canvas);
-    const cli::PlotLayout layout = cli::LayOutPlot(plot, options.page.points, fonts);
-    const std::vector<cli::PlacedLabel>& labels = layout.labels;
+    const plot::PlotFonts fonts(canvas);
+    const plot::PlotLayout layout = plot::LayOutPlot(plot, options.page.points, fonts);
+    const std::vector<plot::PlacedLabel>& labels = layout.labels;
     EXPECT_GT(labels.size(), 10u);
     for (std::size_t a = 0; a < labels.size(); ++a) {
         EXPECT_TRUE(layout.area.contains(labels[a].box)) << a;
         for (std::size_t b = a + 1; b < labels.size(); ++b)
             EXPECT_FALSE(labels[a].box.intersects(labels[b].box)) << a << " " << b;
-        for (const cli::PlotCurve& curve : plot.curves)
-            for (const cli::PlotPoint& point : curve.points)
+        for (const plot::PlotCurve& curve : plot.curves)
+            for (const plot::PlotPoint& point : curve.points)
                 EXPECT_FALSE(labels[a].box.contains(layout.At(point.x, point.y))) << a;
     }
 }
@@ -180,34 +180,34 @@ TEST_F(ResearchTest, TheDrawnBasisFunctionsAreTheFilters) {
         SCOPED_TRACE(delta);
         Delta = delta;
         RebuildWaveletCoeffs();
-        const cli::BasisFunctions f = cli::ComputeBasisFunctions();
-        const auto sample = [&](int kind, int point) { return cli::SampleAt(f.polylines[kind], point / 2.0); };
+        const plot::BasisFunctions f = plot::ComputeBasisFunctions();
+        const auto sample = [&](int kind, int point) { return plot::SampleAt(f.polylines[kind], point / 2.0); };
         // Scaling function 2 of level 2 on the 9 points of level 3.
-        EXPECT_DOUBLE_EQ(sample(cli::kScaling, 3), OneMinusHalfDelta);
-        EXPECT_DOUBLE_EQ(sample(cli::kScaling, 4), 1.0);
-        EXPECT_DOUBLE_EQ(sample(cli::kScaling, 5), HalfDelta);
-        for (int p : {0, 1, 2, 6, 7, 8}) EXPECT_EQ(sample(cli::kScaling, p), 0.0) << p;
+        EXPECT_DOUBLE_EQ(sample(plot::kScaling, 3), OneMinusHalfDelta);
+        EXPECT_DOUBLE_EQ(sample(plot::kScaling, 4), 1.0);
+        EXPECT_DOUBLE_EQ(sample(plot::kScaling, 5), HalfDelta);
+        for (int p : {0, 1, 2, 6, 7, 8}) EXPECT_EQ(sample(plot::kScaling, p), 0.0) << p;
         for (int p = 0; p <= 8; ++p) {
-            EXPECT_EQ(sample(cli::kLeftWavelet, p), p <= 3 ? WaveletLeft[p] : 0.0) << p;
-            EXPECT_EQ(sample(cli::kInnerWavelet, p), p >= 1 && p <= 5 ? WaveletInner[p - 1] : 0.0) << p;
-            EXPECT_EQ(sample(cli::kRightWavelet, p), p >= 5 ? WaveletRight[p - 5] : 0.0) << p;
+            EXPECT_EQ(sample(plot::kLeftWavelet, p), p <= 3 ? WaveletLeft[p] : 0.0) << p;
+            EXPECT_EQ(sample(plot::kInnerWavelet, p), p >= 1 && p <= 5 ? WaveletInner[p - 1] : 0.0) << p;
+            EXPECT_EQ(sample(plot::kRightWavelet, p), p >= 5 ? WaveletRight[p - 5] : 0.0) << p;
         }
     }
     // Delta 0 draws boxes: constant between the coarse points; Delta 1 a hat.
     Delta = 0;
     RebuildWaveletCoeffs();
-    const cli::BasisFunctions box = cli::ComputeBasisFunctions();
-    EXPECT_EQ(cli::SampleAt(box.polylines[cli::kScaling], 1.25), 1.0);
-    EXPECT_EQ(cli::SampleAt(box.polylines[cli::kScaling], 2.25), 0.0);
+    const plot::BasisFunctions box = plot::ComputeBasisFunctions();
+    EXPECT_EQ(plot::SampleAt(box.polylines[plot::kScaling], 1.25), 1.0);
+    EXPECT_EQ(plot::SampleAt(box.polylines[plot::kScaling], 2.25), 0.0);
     Delta = 1;
     RebuildWaveletCoeffs();
-    EXPECT_DOUBLE_EQ(cli::SampleAt(cli::ComputeBasisFunctions().polylines[cli::kScaling], 2.25), 0.75);
+    EXPECT_DOUBLE_EQ(plot::SampleAt(plot::ComputeBasisFunctions().polylines[plot::kScaling], 2.25), 0.75);
 
     const QString plot = dir.filePath("filters.png");
     const CliRun run = Run({"filters", "--delta", "0,0.5,1", "--plot", plot});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
-    EXPECT_EQ(QImage(plot).size(), QSize(cli::kBasisPlotWidth, cli::kBasisPlotHeight));
+    EXPECT_EQ(QImage(plot).size(), QSize(plot::kBasisPlotWidth, plot::kBasisPlotHeight));
     EXPECT_EQ(Run({"filters", "--delta", "0,1"}).status, 2);  // a list only for the plot
 }
 

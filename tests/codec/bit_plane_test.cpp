@@ -124,23 +124,29 @@ TEST(BitPlaneCoder, EncoderRefusesBandsThatDoNotAgree) {
 }  // namespace
 }  // namespace tesora::codec
 
-#include "codec/SquareBands.h"
+#include "codec/PlaneTransform.h"
 
 namespace tesora::codec {
 namespace {
 
-TEST(SquareBands, TileTheSquareOnceAndRefuseLevelsOutOfRange) {
-    for (int level : {2, 4, 6}) {
-        const int side = (1 << 6) + 1;
-        std::vector<int> cover(static_cast<std::size_t>(side * side), 0);
-        for (const SquareBand& band : SquareBandsOf(6, level))
-            for (int i = 0; i < band.shape.height; ++i)
-                for (int j = 0; j < band.shape.width; ++j)
-                    ++cover[static_cast<std::size_t>((band.firstI + i) * side + band.firstJ + j)];
-        EXPECT_EQ(cover, std::vector<int>(cover.size(), 1)) << level;
-    }
-    EXPECT_THROW(SquareBandsOf(6, 1), Error);
-    EXPECT_THROW(SquareBandsOf(11, 3), Error);
+// Every pixel's coefficient of a lifting basis is coded exactly once, in any picture shape.
+TEST(PlaneTransform, LiftingBandsCoverThePictureOnce) {
+    Header h;
+    h.width = 45;
+    h.height = 23;
+    h.pictureLevel = PictureLevelFor(45);
+    h.steps = 3;
+    h.basis = Basis::Cdf97;
+    const PlaneTransform transform(h);
+    std::vector<int> cover(static_cast<std::size_t>(transform.Side() * transform.Side()), 0);
+    for (const SquareBand& band : transform.Bands())
+        for (int i = 0; i < band.shape.height; ++i)
+            for (int j = 0; j < band.shape.width; ++j)
+                if (band.shape.coded[static_cast<std::size_t>(i * band.shape.width + j)])
+                    ++cover[static_cast<std::size_t>((band.firstI + i) * transform.Side() + band.firstJ + j)];
+    for (int i = 0; i < transform.Side(); ++i)
+        for (int j = 0; j < transform.Side(); ++j)
+            ASSERT_EQ(cover[static_cast<std::size_t>(i * transform.Side() + j)], i < 45 && j < 23 ? 1 : 0) << i << j;
 }
 
 }  // namespace

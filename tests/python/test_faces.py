@@ -1,5 +1,6 @@
 """compress, propose and filters against the command-line tool's JSON, field for field."""
 import pytest
+from PIL import Image
 
 import tesora
 from conftest import SAMPLES, random_picture
@@ -14,6 +15,8 @@ from conftest import SAMPLES, random_picture
     ("brick-512.bmp", dict(level=4, delta=0.5, rule="norm", epsilon=12.0, quantise=4.0)),
     ("camera-512.bmp", dict(level=5, rule="norm", zeros=75.5)),
     ("chelsea-451x300.bmp", dict(level=6, position=20, rule="levels", epsilons=[0, 2.5, 8])),
+    ("camera-512.bmp", dict(level=5, basis="cdf97", rule="norm", bpp=1.0)),
+    ("chelsea-451x300.bmp", dict(steps=3, delta=0.5, padding="mirror", synthesis="exact", quantise=4.0)),
 ])
 def test_compress_equals_the_tool(cli, picture, settings):
     path = str(SAMPLES / picture)
@@ -21,7 +24,7 @@ def test_compress_equals_the_tool(cli, picture, settings):
     for key, value in settings.items():
         if key == "epsilons":
             continue
-        text = value if key == "rule" else repr(value)
+        text = value if isinstance(value, str) else repr(value)
         if key == "rule" and value == "levels":
             text = "levels:" + ",".join(repr(e) for e in settings["epsilons"])
         args += [f"--{key}", text]
@@ -68,20 +71,32 @@ def test_filters_equal_the_tool(cli, option, value):
     assert {k: (v.tolist() if hasattr(v, "tolist") else v) for k, v in got.items()} == expected
 
 
-def test_read_picture_refuses_as_the_tool(cli, tmp_path):
+def test_read_picture_refuses_as_the_tool_in_english(cli, tmp_path):
     damaged = tmp_path / "cut.bmp"
     damaged.write_bytes((SAMPLES / "camera-512.bmp").read_bytes()[:5000])
-    message = cli("info", damaged, check=False).stderr.strip().removeprefix("tesora-cli: ")
-    with pytest.raises(ValueError) as refused:
-        tesora.read_picture(damaged)
-    assert str(refused.value) == message
-    with pytest.raises(OSError, match="fehlt|nicht|kann"):
-        tesora.read_picture(tmp_path / "missing.png")
     (tmp_path / "text.png").write_text("no picture")
-    with pytest.raises(ValueError):
-        tesora.read_picture(tmp_path / "text.png")
-    with pytest.raises(ValueError):
-        tesora.read_picture(tmp_path)  # a folder
+    (tmp_path / "empty.png").write_bytes(b"")
+    wide = tmp_path / "wide.png"
+    Image.fromarray(random_picture(5, 20, 1100)).save(wide)
+    for path, error, message in [
+        (damaged, ValueError, f'The file "{damaged}" is damaged or incomplete.'),
+        (tmp_path / "text.png", ValueError, f'The file "{tmp_path / "text.png"}" is not a readable picture.'),
+        (tmp_path / "empty.png", ValueError, f'The file "{tmp_path / "empty.png"}" holds no picture.'),
+        (wide, ValueError, f'The picture "{wide}" is 1100 pixels wide; at most 1025 are possible.'),
+        (tmp_path, ValueError, f'"{tmp_path}" is a folder, not a picture.'),
+        (tmp_path / "missing.png", FileNotFoundError, f'The file "{tmp_path / "missing.png"}" does not exist.'),
+    ]:
+        # The tool refuses the same files in its own words.
+        assert cli("info", path, check=False).returncode == 1
+        with pytest.raises(error) as refused:
+            tesora.read_picture(path)
+        assert (refused.value.strerror if isinstance(refused.value, OSError) else str(refused.value)) == message
+    # Scaled down as the tool's --fit does.
+    fitted = tesora.read_picture(wide, fit=True)
+    assert fitted.shape[1] <= tesora.MAX_WIDTH
+    theirs = cli.json("compress", wide, "--fit", "--level", 2)
+    assert (theirs["width"], theirs["height"]) == (fitted.shape[1], fitted.shape[0])
+    assert tesora.compress(fitted, level=2)["psnr_exact"] == theirs["psnr_exact"]
 
 
 def test_read_picture_takes_a_dash_for_a_file(tmp_path, monkeypatch, chelsea):
@@ -119,3 +134,31 @@ def test_encode_and_decode_equal_the_tool(cli, tmp_path):
         tesora.decode(data[:-1])
     with pytest.raises(ValueError):
         tesora.encode(path, bpp=1, quantise=2)
+
+
+def _write_bmp(path, rgb):
+    """A 24-bit BMP of an RGB array (rows bottom up, each padded to 4 bytes)."""
+    import struct
+    height, width, _ = rgb.shape
+    row = (3 * width + 3) // 4 * 4
+    pixels = b"".join(rgb[y, :, ::-1].tobytes().ljust(row, b"\0") for y in range(height - 1, -1, -1))
+    header = struct.pack("<2sIHHIIiiHHIIiiII", b"BM", 54 + len(pixels), 0, 0, 54, 40, width, height, 1, 24, 0,
+                         len(pixels), 2835, 2835, 0, 0)
+    path.write_bytes(header + pixels)
+
+
+@pytest.mark.parametrize("options", [dict(basis="cdf97"), dict(delta=0.5, synthesis="exact")])
+def test_colour_encode_equals_the_tool(cli, tmp_path, options):
+    import numpy as np
+    y, x = np.mgrid[0:70, 0:90]
+    rgb = np.stack([x * 2, (x * y) % 256, 255 - y * 3], axis=-1).astype(np.uint8)
+    _write_bmp(tmp_path / "c.bmp", rgb)
+    data = tesora.encode(rgb, size=1500, colour=True, **options)
+    flags = [word for key, value in options.items() for word in (f"--{key}", value)]
+    cli("encode", tmp_path / "c.bmp", "-o", tmp_path / "c.tsr", "--bytes", 1500, "--colour", *flags)
+    assert (tmp_path / "c.tsr").read_bytes() == data
+    assert tesora.decode(data).shape == (70, 90, 3)
+    with pytest.raises(ValueError):
+        tesora.encode(rgb[..., 0], size=1500, colour=True)
+    with pytest.raises(ValueError):
+        tesora.encode(rgb, size=1500, colour=True, basis="haar", delta=0.5)

@@ -87,6 +87,16 @@ def test_refused_reductions_and_matrices():
             call()
 
 
+def test_the_package_shows_what_it_offers_and_synthesises_the_largest_sides():
+    public = [name for name in dir(tesora) if not name.startswith("__")]
+    assert public == sorted(tesora.__all__) and all(hasattr(tesora, name) for name in public)
+    # A picture 1001 ... 1025 wide has its own size.
+    values = tesora.synthesise(np.zeros((1025, 1025)), level=9, picture_level=10, width=1025, height=1001)
+    assert values.shape == (1001, 1025)
+    with pytest.raises(ValueError, match="width and height must lie in 1 ... 1025"):
+        tesora.synthesise(np.zeros((1025, 1025)), level=9, picture_level=10, width=1026)
+
+
 def test_the_matrix_handed_out_is_a_copy():
     d = tesora.decompose(random_picture(4, 17, 17), level=2)
     m = d.matrix
@@ -103,7 +113,6 @@ def test_hostile_sizes_and_values_raise_instead_of_crashing_or_running_away():
         (lambda: tesora.to_bytes(np.broadcast_to(np.uint8(0), (10**5, 10**5))), "at most"),
         (lambda: tesora.decompose(np.broadcast_to(np.uint8(0), (1, 10**9))), "1000000000 pixels wide"),
         (lambda: tesora.synthesise(np.full((65, 65), 1e308), level=2, picture_level=6), "overflowed"),
-        (lambda: d.quantise(1e-306), "1e-306"),
         (lambda: d.reduce(rule="levels", epsilons=itertools.repeat(1.0)), "must hold 3 values"),
         (lambda: tesora.compress(picture, level=3, rule="levels", epsilons=itertools.repeat(1.0)), "must hold 3"),
         (lambda: tesora.decompose(picture, level=2**70), "out of range"),
@@ -111,6 +120,11 @@ def test_hostile_sizes_and_values_raise_instead_of_crashing_or_running_away():
         (lambda: tesora.decompose(picture, delta=10**400), "out of range"),
         (lambda: d.reduce(10**400), "out of range"),
         (lambda: tesora.read_picture("a\0b.png"), "NUL"),
+        # The core's refusals in English.
+        (lambda: d.quantise(1e-306), "^The quantiser step 1e-306 is too small: a quotient overflows.$"),
+        (lambda: tesora.compress(picture, level=3, basis="haar", delta=0.5), "delta belongs to BLaC"),
+        (lambda: tesora.compress(picture, level=3, quantise=1, bpp=1), "quantise or bpp, not both"),
+        (lambda: tesora.decompose(picture, level=3, basis="haar").reconstruct(synthesis="exact"), "belongs to BLaC"),
     ]:
         with pytest.raises(ValueError, match=message):
             call()

@@ -19,8 +19,11 @@ def test_best_delta_equals_the_command_line_tool(cli, tmp_path):
     assert ours["best_psnr"] >= ours["delta0_psnr"]
 
 
-def test_best_delta_refuses_what_it_cannot_search():
+def test_best_delta_refuses_what_it_cannot_search_and_tells_how_far_it_is(capsys):
     picture = smooth_picture()
+    tesora.best_delta(picture, bpp=1, progress=True)
+    lines = capsys.readouterr().err.splitlines()
+    assert 1 <= len(lines) <= 10 and lines[-1].startswith("Progress: 100 % (101/101 rows, ")
     with pytest.raises(ValueError, match="bpp"):
         tesora.best_delta(picture, bpp=0)
     with pytest.raises(ValueError, match="rule"):

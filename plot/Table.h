@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-namespace tesora::cli {
+namespace tesora::plot {
 
 struct Table {
     QString name;  // as the messages name it
@@ -29,4 +29,4 @@ struct Table {
 // tesora::Error naming the line of the first malformed row.
 Table ParseTable(const QByteArray& bytes, const QString& name);
 
-}  // namespace tesora::cli
+}  // namespace tesora::plot

@@ -7,7 +7,7 @@
 #include <array>
 #include <vector>
 
-namespace tesora::cli {
+namespace tesora::plot {
 
 // The coarse level drawn: 4 intervals, so every kind of wavelet appears once at least;
 // the functions live on the 9 points of the next level.
@@ -45,4 +45,4 @@ constexpr int kBasisPlotWidth = 1000;
 constexpr int kBasisPlotHeight = 720;
 void DrawBasisFunctions(QPainter& painter, const std::vector<BasisFunctions>& functions);
 
-}  // namespace tesora::cli
+}  // namespace tesora::plot

@@ -1,4 +1,4 @@
-#include "cli/FilterPlot.h"
+#include "plot/FilterPlot.h"
 
 #include <QPainterPath>
 #include <algorithm>
@@ -6,11 +6,12 @@
 
 #include "blac/Bank.h"
 #include "blac/State.h"
-#include "cli/PlotCanvas.h"
 #include "matrix/Numbers.h"
 #include "mra/ReferenceTransform.h"
+#include "plot/Frame.h"
+#include "plot/Style.h"
 
-namespace tesora::cli {
+namespace tesora::plot {
 namespace {
 
 // Which single coefficient makes each function: the middle scaling function, the first
@@ -56,7 +57,7 @@ void DrawPanel(QPainter& painter, int kind, const std::vector<BasisFunctions>& f
             else
                 path.lineTo(p);
         }
-        painter.setPen(QPen(CurveColour(i), 2));
+        painter.setPen(QPen(PaletteColour(i), 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
     }
@@ -66,7 +67,7 @@ void DrawLegend(QPainter& painter, const std::vector<BasisFunctions>& functions)
     double x = 90;
     const double y = kBasisPlotHeight - 24;
     for (std::size_t i = 0; i < functions.size(); ++i) {
-        painter.setPen(QPen(CurveColour(i), 3));
+        painter.setPen(QPen(PaletteColour(i), 3));
         painter.drawLine(QPointF(x, y), QPointF(x + 24, y));
         painter.setPen(Qt::black);
         const QString text = QStringLiteral("Delta = %1").arg(QString::fromStdString(FormatG(functions[i].delta)));
@@ -139,4 +140,4 @@ void DrawBasisFunctions(QPainter& painter, const std::vector<BasisFunctions>& fu
     DrawLegend(painter, functions);
 }
 
-}  // namespace tesora::cli
+}  // namespace tesora::plot

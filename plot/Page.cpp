@@ -1,4 +1,4 @@
-#include "cli/PlotCanvas.h"
+#include "plot/Page.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -11,11 +11,10 @@
 #include <QtMath>
 #include <cmath>
 
-#include "cli/Arguments.h"
 #include "matrix/Error.h"
-#include "matrix/Numbers.h"
+#include "plot/UsageError.h"
 
-namespace tesora::cli {
+namespace tesora::plot {
 
 namespace {
 
@@ -28,64 +27,6 @@ void RequirePage(const QImage& image, const QString& path) {
 
 }  // namespace
 
-QString PlotNumber(double v) { return QString::fromStdString(FormatG(std::abs(v) < 1e-12 ? 0.0 : v)); }
-
-double TickStep(double span) {
-    if (!(span > 0) || !std::isfinite(span)) return 1;
-    const double raw = span / 5;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double factor : {1.0, 2.0, 2.5, 5.0})
-        if (raw <= factor * magnitude) return factor * magnitude;
-    return 10 * magnitude;
-}
-
-Axis Axis::Around(double low, double high) {
-    if (!std::isfinite(low) || !std::isfinite(high)) low = 0, high = 1;
-    if (!(high > low)) {
-        low -= 1;
-        high += 1;
-    }
-    const double step = TickStep(high - low);
-    return {std::floor(low / step) * step, std::ceil(high / step) * step};
-}
-
-void DrawFrame(QPainter& painter, const Frame& frame, const QString& xTitle, const QString& yTitle) {
-    const QPen grid(QColor(225, 225, 225), 1);
-    const double xStep = TickStep(frame.x.high - frame.x.low), yStep = TickStep(frame.y.high - frame.y.low);
-    for (double x = frame.x.low; x <= frame.x.high + xStep / 2; x += xStep) {
-        const QPointF p = frame.At(x, frame.y.low);
-        painter.setPen(grid);
-        painter.drawLine(p, frame.At(x, frame.y.high));
-        painter.setPen(Qt::black);
-        painter.drawText(QRectF(p.x() - 40, p.y() + 4, 80, 16), Qt::AlignHCenter | Qt::AlignTop, PlotNumber(x));
-    }
-    for (double y = frame.y.low; y <= frame.y.high + yStep / 2; y += yStep) {
-        const QPointF p = frame.At(frame.x.low, y);
-        painter.setPen(grid);
-        painter.drawLine(p, frame.At(frame.x.high, y));
-        painter.setPen(Qt::black);
-        painter.drawText(QRectF(p.x() - 76, p.y() - 8, 70, 16), Qt::AlignRight | Qt::AlignVCenter, PlotNumber(y));
-    }
-    painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(frame.area);
-    if (!xTitle.isEmpty())
-        painter.drawText(QRectF(frame.area.left(), frame.area.bottom() + 22, frame.area.width(), 20), Qt::AlignHCenter,
-                         xTitle);
-    if (yTitle.isEmpty()) return;
-    painter.save();
-    painter.translate(frame.area.left() - 62, frame.area.center().y());
-    painter.rotate(-90);
-    painter.drawText(QRectF(-frame.area.height() / 2.0, -8, frame.area.height(), 20), Qt::AlignHCenter, yTitle);
-    painter.restore();
-}
-
-QColor CurveColour(std::size_t index) {
-    static const QColor colours[] = {QColor(31, 119, 180),  QColor(214, 39, 40),  QColor(44, 160, 44),
-                                     QColor(148, 103, 189), QColor(255, 127, 14), QColor(23, 190, 207)};
-    return colours[index % (sizeof colours / sizeof colours[0])];
-}
-
 PlotFormat PlotFormatFor(const QString& path, const QString& option) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("png")) return PlotFormat::Png;
@@ -94,18 +35,17 @@ PlotFormat PlotFormatFor(const QString& path, const QString& option) {
     throw UsageError(QStringLiteral("%1: \"%2\" muss auf .png, .svg oder .pdf enden.").arg(option, path));
 }
 
-void AddPlot(OutputFiles& outputs, const QString& path, QSize size, const std::function<void(QPainter&)>& draw) {
+PageFile RenderPixelPage(const QString& path, QSize size, const std::function<void(QPainter&)>& draw) {
     if (PlotFormatFor(path, QString()) == PlotFormat::Pdf) {
         // The drawing is laid out in pixels; on paper they are 1/96 inch.
         PlotPage page{QSizeF(size) * 0.75, size};
-        AddPage(outputs, path, page, QFileInfo(path).completeBaseName(),
-                [&](QPainter& painter, const PlotFonts& fonts) {
-                    painter.scale(0.75, 0.75);
-                    QFont font = fonts.Font(12);  // 12 of its pixels, as on the PNG
-                    painter.setFont(font);
-                    draw(painter);
-                });
-        return;
+        return RenderPage(path, page, QFileInfo(path).completeBaseName(),
+                          [&](QPainter& painter, const PlotFonts& fonts) {
+                              painter.scale(0.75, 0.75);
+                              QFont font = fonts.Font(12);  // 12 of its pixels, as on the PNG
+                              painter.setFont(font);
+                              draw(painter);
+                          });
     }
     auto paint = [&](QPainter& painter) {
         painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
@@ -116,13 +56,13 @@ void AddPlot(OutputFiles& outputs, const QString& path, QSize size, const std::f
         draw(painter);
         painter.end();
     };
+    PageFile file;
     if (PlotFormatFor(path, QString()) == PlotFormat::Png) {
-        QImage image(size, QImage::Format_RGB32);
-        RequirePage(image, path);
-        QPainter painter(&image);
+        file.image = QImage(size, QImage::Format_RGB32);
+        RequirePage(file.image, path);
+        QPainter painter(&file.image);
         paint(painter);
-        outputs.AddPicture(path, image);
-        return;
+        return file;
     }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -133,7 +73,8 @@ void AddPlot(OutputFiles& outputs, const QString& path, QSize size, const std::f
     generator.setTitle(QFileInfo(path).completeBaseName());
     QPainter painter(&generator);
     paint(painter);
-    outputs.AddText(path, buffer.data());
+    file.bytes = buffer.data();
+    return file;
 }
 
 const char* const kPlotFontFamily = "Liberation Sans";
@@ -230,8 +171,8 @@ QByteArray FinishPdf(QByteArray pdf, const PlotPage& page) {
 
 }  // namespace
 
-void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, const QString& title,
-             const std::function<void(QPainter&, const PlotFonts&)>& draw) {
+PageFile RenderPage(const QString& path, const PlotPage& page, const QString& title,
+                    const std::function<void(QPainter&, const PlotFonts&)>& draw) {
     const auto paint = [&](QPainter& painter, const QPaintDevice& device) {
         const PlotFonts fonts(device);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -242,7 +183,8 @@ void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, co
     };
     switch (PlotFormatFor(path, QString())) {
         case PlotFormat::Png: {
-            QImage image(page.pixels, QImage::Format_RGB32);
+            PageFile file{QImage(page.pixels, QImage::Format_RGB32), {}};
+            QImage& image = file.image;
             RequirePage(image, path);
             image.fill(Qt::white);
             // The resolution that makes the page's points fill the pixels, kept in the file.
@@ -251,8 +193,7 @@ void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, co
             image.setDotsPerMeterY(qRound(dpi / 0.0254));
             QPainter painter(&image);
             paint(painter, image);
-            outputs.AddPicture(path, image);
-            return;
+            return file;
         }
         case PlotFormat::Svg: {
             QBuffer buffer;
@@ -265,8 +206,7 @@ void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, co
             generator.setTitle(title);
             QPainter painter(&generator);
             paint(painter, generator);
-            outputs.AddText(path, FinishSvg(buffer.data(), page));
-            return;
+            return {{}, FinishSvg(buffer.data(), page)};
         }
         case PlotFormat::Pdf: {
             QBuffer buffer;
@@ -280,10 +220,10 @@ void AddPage(OutputFiles& outputs, const QString& path, const PlotPage& page, co
             writer.setCreator(QStringLiteral("tesora-cli"));
             QPainter painter(&writer);
             paint(painter, writer);
-            outputs.AddText(path, FinishPdf(buffer.data(), page));
-            return;
+            return {{}, FinishPdf(buffer.data(), page)};
         }
     }
+    return {};
 }
 
 void RequireFonts() {
@@ -291,4 +231,4 @@ void RequireFonts() {
         throw Error("Für das Diagramm fehlt die Qt-Anwendung.");
 }
 
-}  // namespace tesora::cli
+}  // namespace tesora::plot

@@ -1,11 +1,12 @@
-#include "cli/PlotTable.h"
+#include "plot/Table.h"
 
 #include <cmath>
 
-#include "cli/Arguments.h"
 #include "matrix/Error.h"
+#include "matrix/Numbers.h"
+#include "plot/UsageError.h"
 
-namespace tesora::cli {
+namespace tesora::plot {
 namespace {
 
 [[noreturn]] void Malformed(const QString& name, int line, const QString& what) {
@@ -28,14 +29,46 @@ std::optional<double> Table::Number(std::size_t r, int c) const {
     if (text == QLatin1String("nan")) return NAN;
     if (text == QLatin1String("inf")) return INFINITY;
     if (text == QLatin1String("-inf")) return -INFINITY;
-    const BoxNumber number = ReadBoxNumber(text);
+    const QByteArray bytes = text.toUtf8();
+    std::size_t used = 0;
+    const double value =
+        ParseNumber(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &used);
     // strtod would also take "infinity", hex and "nan(...)": a table of ours has none.
     const bool plain =
         !text.contains(QLatin1Char('x'), Qt::CaseInsensitive) && !text.contains(QLatin1Char('n'), Qt::CaseInsensitive);
-    if (number.used != text.toUtf8().size() || !plain)
+    if (used != static_cast<std::size_t>(bytes.size()) || !plain)
         Malformed(name, lines[r], QStringLiteral("\"%1\" in Spalte %2 ist keine Zahl.").arg(text, columns[c]));
-    return number.value;
+    return value;
 }
+
+namespace {
+
+// Ends a record: the first is the header, blank lines are skipped, every other one must
+// have a field per column.
+void EndRecord(Table& table, QStringList& fields, bool quotedLast, int line) {
+    const bool blank = fields.size() == 1 && fields[0].trimmed().isEmpty() && !quotedLast;
+    if (blank) {
+        fields.clear();
+        return;
+    }
+    if (table.columns.isEmpty()) {
+        table.columns = fields;
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            table.columns[i] = fields[i].trimmed();
+            if (table.columns.indexOf(table.columns[i]) < i)
+                Malformed(table.name, line, QStringLiteral("Spalte \"%1\" doppelt.").arg(table.columns[i]));
+        }
+    } else if (fields.size() != table.columns.size()) {
+        Malformed(table.name, line,
+                  QStringLiteral("%1 Felder, die Kopfzeile hat %2.").arg(fields.size()).arg(table.columns.size()));
+    } else {
+        table.rows.push_back(fields);
+        table.lines.push_back(line);
+    }
+    fields.clear();
+}
+
+}  // namespace
 
 Table ParseTable(const QByteArray& bytes, const QString& name) {
     const QString text = QString::fromUtf8(bytes);
@@ -48,26 +81,8 @@ Table ParseTable(const QByteArray& bytes, const QString& name) {
     const auto endRecord = [&] {
         fields << field;
         field.clear();
-        const bool blank = fields.size() == 1 && fields[0].trimmed().isEmpty() && !fieldQuoted;
+        EndRecord(table, fields, fieldQuoted, recordLine);
         fieldQuoted = false;
-        if (!blank) {
-            if (table.columns.isEmpty()) {
-                table.columns = fields;
-                for (qsizetype i = 0; i < fields.size(); ++i) {
-                    table.columns[i] = fields[i].trimmed();
-                    if (table.columns.indexOf(table.columns[i]) < i)
-                        Malformed(name, recordLine, QStringLiteral("Spalte \"%1\" doppelt.").arg(table.columns[i]));
-                }
-            } else if (fields.size() != table.columns.size()) {
-                Malformed(
-                    name, recordLine,
-                    QStringLiteral("%1 Felder, die Kopfzeile hat %2.").arg(fields.size()).arg(table.columns.size()));
-            } else {
-                table.rows.push_back(fields);
-                table.lines.push_back(recordLine);
-            }
-        }
-        fields.clear();
         anyField = false;
     };
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -111,4 +126,4 @@ Table ParseTable(const QByteArray& bytes, const QString& name) {
     return table;
 }
 
-}  // namespace tesora::cli
+}  // namespace tesora::plot
