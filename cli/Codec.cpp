@@ -192,59 +192,27 @@ std::optional<CodedFileInfo> ReadCodedFileInfo(const QString& path) {
     return info;
 }
 
-int RunEncode(const QStringList& args, Context& context) {
-    CommandLine line(QStringLiteral("encode"),
-                     QStringLiteral("BILD -o DATEI.tsr (--bpp B | --bytes N | --quantise Q) [--delta D | --position P] "
-                                    "[--steps N] [--rule flat|norm] [--basis BASIS] [--synthesis ART] [--colour] "
-                                    "[--reconstruction R.png] [--json]"),
-                     QStringLiteral("Das Bild als komprimierte Datei: zerlegt, quantisiert und Bitebene für Bitebene "
-                                    "kodiert. --bpp und --bytes schneiden den Datenstrom an der Stelle ab, an der die "
-                                    "Datei (Kopf eingeschlossen) die Größe erreicht."));
-    line.AddValueOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DATEI"),
-                        QStringLiteral("Die komprimierte Datei (.tsr)."));
-    line.AddValueOption(QStringLiteral("bpp"), QStringLiteral("B"), QStringLiteral("Bit je Pixel, höchstens."));
-    line.AddValueOption(QStringLiteral("bytes"), QStringLiteral("N"),
-                        QStringLiteral("Größe der Datei in Byte, höchstens."));
-    line.AddValueOption(QStringLiteral("quantise"), QStringLiteral("Q"),
-                        QStringLiteral("Quantisierungsstufe, ganzer Datenstrom."));
-    line.AddValueOption(QStringLiteral("delta"), QStringLiteral("D"), QStringLiteral("Delta von 0 bis 1 (sonst 0)."));
-    line.AddValueOption(QStringLiteral("position"), QStringLiteral("P"),
-                        QStringLiteral("Delta als Position 0 bis 100."));
-    line.AddValueOption(QStringLiteral("steps"), QStringLiteral("N"),
-                        QStringLiteral("Stufen unter dem Level des Bildes (5)."));
-    line.AddValueOption(
-        QStringLiteral("rule"), QStringLiteral("R"),
-        QStringLiteral("norm (Vorgabe): nach den Normen der Basisfunktionen gewichtet; flat: ungewichtet."));
-    line.AddValueOption(QStringLiteral("basis"), QStringLiteral("BASIS"),
-                        QStringLiteral("blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."));
-    line.AddValueOption(QStringLiteral("synthesis"), QStringLiteral("ART"),
-                        QStringLiteral("Rekonstruktion: specified (Vorgabe) oder exact (nur BLaC)."));
-    line.AddFlag(QStringLiteral("colour"), QStringLiteral("Farbbild als Y, Cb, Cr (sonst der Rotkanal)."));
-    line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("BILD"),
-                        QStringLiteral("Das Bild, das die Datei ergibt (.png/.bmp)."));
-    if (!line.Parse(args, context.out, 1, 1)) return 0;
-    if (!line.Has(QStringLiteral("output"))) throw UsageError(QStringLiteral("Es fehlt -o DATEI.tsr."));
-    const QString input = line.Positional().constFirst(), output = line.Value(QStringLiteral("output"));
-    const QString reconstruction = line.Value(QStringLiteral("reconstruction"));
-    if (!reconstruction.isEmpty()) PictureFormatFor(reconstruction, QStringLiteral("--reconstruction"));
-    CheckOutputsApart({input}, {{QStringLiteral("-o"), output}, {QStringLiteral("--reconstruction"), reconstruction}});
-    CheckWritable(output);
-    if (!reconstruction.isEmpty()) CheckWritable(reconstruction);
+namespace {
 
-    const QImage opened = LoadUsable(input);
-    const codec::EncodeRequest request = ReadRequest(line, opened);
-    const bool colour = line.Has(QStringLiteral("colour"));
-    const std::vector<analysis::RedPicture> planes = PlanesOf(opened, colour);
-    const std::vector<std::uint8_t> file = codec::EncodePicture(planes, request);
-    // The reconstruction is the file decoded: what any decoder makes of it.
-    const codec::DecodedPicture decoded = codec::DecodePicture(file.data(), file.size());
-    const std::vector<std::uint8_t> rgb = codec::ToRgbBytes(decoded);
-    OutputFiles outputs;
-    outputs.AddText(output,
-                    QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
-    if (!reconstruction.isEmpty()) outputs.AddPicture(reconstruction, RgbImage(rgb, opened.width(), opened.height()));
-    outputs.WriteAll();
+// The encoder's settings beside -o, as encode --help lists them.
+void AddEncodeOptions(CommandLine& line) {
+    AddValueOptions(line,
+                    {{"bpp", "B", "Bit je Pixel, höchstens."},
+                     {"bytes", "N", "Größe der Datei in Byte, höchstens."},
+                     {"quantise", "Q", "Quantisierungsstufe, ganzer Datenstrom."},
+                     {"delta", "D", "Delta von 0 bis 1 (sonst 0)."},
+                     {"position", "P", "Delta als Position 0 bis 100."},
+                     {"steps", "N", "Stufen unter dem Level des Bildes (5)."},
+                     {"rule", "R", "norm (Vorgabe): nach den Normen der Basisfunktionen gewichtet; flat: ungewichtet."},
+                     {"basis", "BASIS", "blac (Vorgabe), haar, cdf53 oder cdf97: die Wavelets der Zerlegung."},
+                     {"synthesis", "ART", "Rekonstruktion: specified (Vorgabe) oder exact (nur BLaC)."}});
+}
 
+// Size and quality of one encoding, as JSON or one line.
+void ReportEncoding(const CommandLine& line, Context& context, const QString& input, const QString& output,
+                    const QImage& opened, const std::vector<analysis::RedPicture>& planes,
+                    const std::vector<std::uint8_t>& file, const codec::DecodedPicture& decoded,
+                    const std::vector<std::uint8_t>& rgb, bool colour) {
     const std::vector<std::uint8_t> original = RgbBytes(opened);
     const double bpp = 8.0 * static_cast<double>(file.size()) / (static_cast<double>(opened.width()) * opened.height());
     const double psnr = Psnr(original, rgb, colour ? 1 : 3, 0);  // RGB, or the red channel
@@ -276,6 +244,48 @@ int RunEncode(const QStringList& args, Context& context) {
                            .arg(colour ? QStringLiteral(" (RGB), Y %1 dB").arg(QString::number(psnrY, 'f', 2))
                                        : QString());
     }
+}
+
+}  // namespace
+
+int RunEncode(const QStringList& args, Context& context) {
+    CommandLine line(QStringLiteral("encode"),
+                     QStringLiteral("BILD -o DATEI.tsr (--bpp B | --bytes N | --quantise Q) [--delta D | --position P] "
+                                    "[--steps N] [--rule flat|norm] [--basis BASIS] [--synthesis ART] [--colour] "
+                                    "[--reconstruction R.png] [--json]"),
+                     QStringLiteral("Das Bild als komprimierte Datei: zerlegt, quantisiert und Bitebene für Bitebene "
+                                    "kodiert. --bpp und --bytes schneiden den Datenstrom an der Stelle ab, an der die "
+                                    "Datei (Kopf eingeschlossen) die Größe erreicht."));
+    line.AddValueOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DATEI"),
+                        QStringLiteral("Die komprimierte Datei (.tsr)."));
+    AddEncodeOptions(line);
+    line.AddFlag(QStringLiteral("colour"), QStringLiteral("Farbbild als Y, Cb, Cr (sonst der Rotkanal)."));
+    line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("BILD"),
+                        QStringLiteral("Das Bild, das die Datei ergibt (.png/.bmp)."));
+    if (!line.Parse(args, context.out, 1, 1)) return 0;
+    if (!line.Has(QStringLiteral("output"))) throw UsageError(QStringLiteral("Es fehlt -o DATEI.tsr."));
+    const QString input = line.Positional().constFirst(), output = line.Value(QStringLiteral("output"));
+    const QString reconstruction = line.Value(QStringLiteral("reconstruction"));
+    if (!reconstruction.isEmpty()) PictureFormatFor(reconstruction, QStringLiteral("--reconstruction"));
+    CheckOutputsApart({input}, {{QStringLiteral("-o"), output}, {QStringLiteral("--reconstruction"), reconstruction}});
+    CheckWritable(output);
+    if (!reconstruction.isEmpty()) CheckWritable(reconstruction);
+
+    const QImage opened = LoadUsable(input);
+    const codec::EncodeRequest request = ReadRequest(line, opened);
+    const bool colour = line.Has(QStringLiteral("colour"));
+    const std::vector<analysis::RedPicture> planes = PlanesOf(opened, colour);
+    const std::vector<std::uint8_t> file = codec::EncodePicture(planes, request);
+    // The reconstruction is the file decoded: what any decoder makes of it.
+    const codec::DecodedPicture decoded = codec::DecodePicture(file.data(), file.size());
+    const std::vector<std::uint8_t> rgb = codec::ToRgbBytes(decoded);
+    OutputFiles outputs;
+    outputs.AddText(output,
+                    QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size())));
+    if (!reconstruction.isEmpty()) outputs.AddPicture(reconstruction, RgbImage(rgb, opened.width(), opened.height()));
+    outputs.WriteAll();
+
+    ReportEncoding(line, context, input, output, opened, planes, file, decoded, rgb, colour);
     return kExitOk;
 }
 
