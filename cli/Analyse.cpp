@@ -169,6 +169,28 @@ void AddAnalyseOptions(CommandLine& line) {
                                        "reicht (.npy)."));
 }
 
+// The matrix and the masks asked for, all written or none.
+void WriteAnalyseFiles(const CommandLine& line, const DeltaSetting& delta, const analysis::Coefficients& square,
+                       const analysis::Layout& layout) {
+    OutputFiles files;
+    files.AddText(line.Value(QStringLiteral("save")),
+                  Bytes(npy::EncodeDoubles(square.values, square.side, square.side)));
+    if (line.Has(QStringLiteral("bands"))) {
+        std::vector<std::int32_t> bands(layout.band.size());
+        for (std::size_t e = 0; e < bands.size(); ++e)
+            bands[e] = layout.band[e] == analysis::Layout::kNoBand ? -1 : layout.band[e];
+        files.AddText(line.Value(QStringLiteral("bands")), Bytes(npy::EncodeInts(bands, layout.side, layout.side)));
+    }
+    if (line.Has(QStringLiteral("own")))
+        files.AddText(line.Value(QStringLiteral("own")), Bytes(npy::EncodeBools(layout.own, layout.side, layout.side)));
+    if (line.Has(QStringLiteral("coded"))) {
+        const std::vector<std::uint8_t> coded =
+            analysis::CodedMask(layout, FiltersOf(delta.delta), ReadSynthesis(line).value_or(Synthesis::Specified));
+        files.AddText(line.Value(QStringLiteral("coded")), Bytes(npy::EncodeBools(coded, layout.side, layout.side)));
+    }
+    files.WriteAll();
+}
+
 }  // namespace
 
 int RunAnalyse(const QStringList& args, Context& context) {
@@ -186,13 +208,8 @@ int RunAnalyse(const QStringList& args, Context& context) {
         throw UsageError(QStringLiteral("Nur eine der Optionen --level und --steps angeben."));
     std::optional<int> level, steps;
     if (line.Has(QStringLiteral("level"))) level = ParseLevel(line.Value(QStringLiteral("level")));
-    if (line.Has(QStringLiteral("steps"))) {
-        bool ok = false;
-        steps = line.Value(QStringLiteral("steps")).trimmed().toInt(&ok);
-        if (!ok || *steps < 0 || *steps > 8)
-            throw UsageError(QStringLiteral("Ungültiger Wert für --steps: \"%1\" (erwartet: ganze Zahl von 0 bis 8).")
-                                 .arg(line.Value(QStringLiteral("steps"))));
-    }
+    if (line.Has(QStringLiteral("steps")))
+        steps = ParseWhole(line.Value(QStringLiteral("steps")), QStringLiteral("--steps"), 0, 8);
     const DeltaSetting delta = ReadDelta(line);
     ReadSynthesis(line);
     if (!line.Has(QStringLiteral("save"))) throw UsageError(QStringLiteral("Die Option --save fehlt."));
@@ -219,23 +236,7 @@ int RunAnalyse(const QStringList& args, Context& context) {
         analysis::DecomposePicture(picture, FiltersOf(delta.delta), target, workspace);
     const analysis::Layout layout = analysis::LayoutOf(pictureLevel, target, picture.width, picture.height);
 
-    OutputFiles files;
-    files.AddText(line.Value(QStringLiteral("save")),
-                  Bytes(npy::EncodeDoubles(square.values, square.side, square.side)));
-    if (line.Has(QStringLiteral("bands"))) {
-        std::vector<std::int32_t> bands(layout.band.size());
-        for (std::size_t e = 0; e < bands.size(); ++e)
-            bands[e] = layout.band[e] == analysis::Layout::kNoBand ? -1 : layout.band[e];
-        files.AddText(line.Value(QStringLiteral("bands")), Bytes(npy::EncodeInts(bands, layout.side, layout.side)));
-    }
-    if (line.Has(QStringLiteral("own")))
-        files.AddText(line.Value(QStringLiteral("own")), Bytes(npy::EncodeBools(layout.own, layout.side, layout.side)));
-    if (line.Has(QStringLiteral("coded"))) {
-        const std::vector<std::uint8_t> coded =
-            analysis::CodedMask(layout, FiltersOf(delta.delta), ReadSynthesis(line).value_or(Synthesis::Specified));
-        files.AddText(line.Value(QStringLiteral("coded")), Bytes(npy::EncodeBools(coded, layout.side, layout.side)));
-    }
-    files.WriteAll();
+    WriteAnalyseFiles(line, delta, square, layout);
 
     ReportAnalysis(line, context, path, picture, delta, square, layout);
     return kExitOk;
@@ -253,19 +254,6 @@ void AddSynthesiseOptions(CommandLine& line) {
     AddDeltaOptions(line);
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("DATEI"),
                         QStringLiteral("Das rekonstruierte Bild (.bmp/.png)."));
-}
-
-// --picture-level, when given.
-std::optional<int> ReadPictureLevel(const CommandLine& line) {
-    if (!line.Has(QStringLiteral("picture-level"))) return std::nullopt;
-    bool ok = false;
-    const int level = line.Value(QStringLiteral("picture-level")).trimmed().toInt(&ok);
-    if (!ok || level < 2 || level > kMaxLevel)
-        throw UsageError(
-            QStringLiteral("Ungültiger Wert für --picture-level: \"%1\" (erwartet: ganze Zahl von 2 bis %2).")
-                .arg(line.Value(QStringLiteral("picture-level")))
-                .arg(kMaxLevel));
-    return level;
 }
 
 // The picture level of a matrix file's square, checked against the options and for
@@ -300,6 +288,19 @@ int CheckedMatrixLevel(const npy::Doubles& matrix, const QString& path, std::opt
     return pictureLevel;
 }
 
+void ReportSynthesis(bool json, QTextStream& out, const QString& path, const analysis::Coefficients& square, int width,
+                     int height, const DeltaSetting& delta, const std::optional<Synthesis>& synthesis,
+                     const QString& output) {
+    if (json) {
+        QJsonObject document{{"format", kDataFormat}, {"matrix", path},          {"picture_level", square.pictureLevel},
+                             {"level", square.level}, {"width", width},          {"height", height},
+                             {"delta", delta.delta},  {"reconstruction", output}};
+        AddSynthesis(document, synthesis);
+        WriteJson(out, document);
+    } else
+        out << "Rekonstruktion (" << width << " x " << height << " Pixel) in " << output << '\n';
+}
+
 }  // namespace
 
 int RunSynthesise(const QStringList& args, Context& context) {
@@ -316,18 +317,12 @@ int RunSynthesise(const QStringList& args, Context& context) {
         if (!line.Has(QString::fromLatin1(option)))
             throw UsageError(QStringLiteral("Die Option --%1 fehlt.").arg(QString::fromLatin1(option)));
     const int level = ParseLevel(line.Value(QStringLiteral("level")));
-    auto size = [&](const char* option) {
-        bool ok = false;
-        const QString text = line.Value(QString::fromLatin1(option));
-        const int value = text.trimmed().toInt(&ok);
-        if (!ok || value < 1 || value > kMaxSide)
-            throw UsageError(QStringLiteral("Ungültiger Wert für --%1: \"%2\" (erwartet: ganze Zahl von 1 bis %3).")
-                                 .arg(QString::fromLatin1(option), text)
-                                 .arg(kMaxSide));
-        return value;
-    };
-    const int width = size("width"), height = size("height");
-    const std::optional<int> givenPictureLevel = ReadPictureLevel(line);
+    const int width = ParseWhole(line.Value(QStringLiteral("width")), QStringLiteral("--width"), 1, kMaxSide);
+    const int height = ParseWhole(line.Value(QStringLiteral("height")), QStringLiteral("--height"), 1, kMaxSide);
+    std::optional<int> givenPictureLevel;
+    if (line.Has(QStringLiteral("picture-level")))
+        givenPictureLevel =
+            ParseWhole(line.Value(QStringLiteral("picture-level")), QStringLiteral("--picture-level"), 2, kMaxLevel);
     const DeltaSetting delta = ReadDelta(line);
     const std::optional<Synthesis> synthesis = ReadSynthesis(line);
     const QString output = line.Value(QStringLiteral("reconstruction"));
@@ -359,14 +354,7 @@ int RunSynthesise(const QStringList& args, Context& context) {
     OutputFiles files;
     files.AddPicture(output, GreyImage(bytes, width, height));
     files.WriteAll();
-    if (line.Json()) {
-        QJsonObject document{{"format", kDataFormat}, {"matrix", path},          {"picture_level", pictureLevel},
-                             {"level", level},        {"width", width},          {"height", height},
-                             {"delta", delta.delta},  {"reconstruction", output}};
-        AddSynthesis(document, synthesis);
-        WriteJson(context.out, document);
-    } else
-        context.out << "Rekonstruktion (" << width << " x " << height << " Pixel) in " << output << '\n';
+    ReportSynthesis(line.Json(), context.out, path, square, width, height, delta, synthesis, output);
     return kExitOk;
 }
 

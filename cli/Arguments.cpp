@@ -69,6 +69,10 @@ QString CheckBoxText(const QString& text, const QString& option, const QString& 
 
 }  // namespace
 
+int ParseWhole(const QString& text, const QString& option, int low, int high) {
+    return ParseInt(text, option, low, high, QStringLiteral("ganze Zahl von %1 bis %2").arg(low).arg(high));
+}
+
 int ParseLevel(const QString& text) {
     return ParseInt(text, QStringLiteral("--level"), 2, 10, QStringLiteral("ganze Zahl von 2 bis 10"));
 }

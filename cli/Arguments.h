@@ -14,6 +14,8 @@ namespace tesora::cli {
 // The command line is wrong: exit status 2. The plots throw it for their options too.
 using plot::UsageError;
 
+// A whole number low ... high for `option` ("--steps"), refused in the common words.
+int ParseWhole(const QString& text, const QString& option, int low, int high);
 // Whole number 2 ... 10; whether the picture reaches it is checked once it is open.
 int ParseLevel(const QString& text);
 // Scroll bar position 0 ... 100.

@@ -34,16 +34,7 @@ void WriteText(QTextStream& out, const report::BestDeltaRun& f) {
         << decibels(f.best.proposalPsnr) << "), " << Shortest(f.best.regretDb) << " dB unter dem besten\n";
 }
 
-}  // namespace
-
-int RunBestDelta(const QStringList& args, Context& context) {
-    CommandLine line(
-        QStringLiteral("best-delta"),
-        QStringLiteral("BILD... --bpp B [--rule flat|norm] [--synthesis ART] [--steps N] [--fit] [--progress] "
-                       "[--json]"),
-        QStringLiteral("Das Delta mit der höchsten psnr_exact bei B bit/Pixel (Positionen 0 bis 100, "
-                       "dann ein Goldener Schnitt zwischen den Nachbarn der besten auf 0,001), "
-                       "daneben Delta 0 und der Vorschlag von \"Calc Delta\"."));
+void AddOptions(CommandLine& line) {
     line.AddValueOption(QStringLiteral("bpp"), QStringLiteral("B"), QStringLiteral("Die Rate in bit/Pixel, über 0."));
     line.AddValueOption(QStringLiteral("rule"), QStringLiteral("R"),
                         QStringLiteral("flat (Vorgabe) oder norm: wie die Koeffizienten vor dem Quantisieren "
@@ -57,6 +48,37 @@ int RunBestDelta(const QStringList& args, Context& context) {
                  QStringLiteral("Fortschritt auch dann auf die Standardfehlerausgabe, wenn sie kein Terminal ist "
                                 "(eine Zeile je 10 %)."));
     AddFitOption(line);
+}
+
+void WriteRuns(QTextStream& out, const std::vector<report::BestDeltaRun>& found,
+               const std::optional<Synthesis>& synthesis, bool json) {
+    if (json) {
+        QJsonArray runs;
+        for (const report::BestDeltaRun& f : found) {
+            QJsonObject run = report::ToJson(f);
+            if (synthesis) run.insert(QStringLiteral("synthesis"), QString::fromLatin1(SynthesisName(*synthesis)));
+            runs.append(run);
+        }
+        WriteJson(out, QJsonObject{{"format", kDataFormat}, {"runs", runs}});
+    } else {
+        for (const report::BestDeltaRun& f : found) {
+            WriteText(out, f);
+            if (synthesis) out << "Rekonstruktion: " << SynthesisName(*synthesis) << '\n';
+        }
+    }
+}
+
+}  // namespace
+
+int RunBestDelta(const QStringList& args, Context& context) {
+    CommandLine line(
+        QStringLiteral("best-delta"),
+        QStringLiteral("BILD... --bpp B [--rule flat|norm] [--synthesis ART] [--steps N] [--fit] [--progress] "
+                       "[--json]"),
+        QStringLiteral("Das Delta mit der höchsten psnr_exact bei B bit/Pixel (Positionen 0 bis 100, "
+                       "dann ein Goldener Schnitt zwischen den Nachbarn der besten auf 0,001), "
+                       "daneben Delta 0 und der Vorschlag von \"Calc Delta\"."));
+    AddOptions(line);
     if (!line.Parse(args, context.out, 1, 10000)) return kExitOk;
     if (!line.Has(QStringLiteral("bpp"))) throw UsageError(QStringLiteral("Es fehlt --bpp."));
     const double bpp = ParseRate(line.Value(QStringLiteral("bpp")));
@@ -100,20 +122,7 @@ int RunBestDelta(const QStringList& args, Context& context) {
         found.push_back(f);
     }
     progress.Finish();
-    if (line.Json()) {
-        QJsonArray runs;
-        for (const report::BestDeltaRun& f : found) {
-            QJsonObject run = report::ToJson(f);
-            if (synthesis) run.insert(QStringLiteral("synthesis"), QString::fromLatin1(SynthesisName(*synthesis)));
-            runs.append(run);
-        }
-        WriteJson(context.out, QJsonObject{{"format", kDataFormat}, {"runs", runs}});
-    } else {
-        for (const report::BestDeltaRun& f : found) {
-            WriteText(context.out, f);
-            if (synthesis) context.out << "Rekonstruktion: " << SynthesisName(*synthesis) << '\n';
-        }
-    }
+    WriteRuns(context.out, found, synthesis, line.Json());
     return kExitOk;
 }
 

@@ -18,15 +18,8 @@
 
 namespace tesora::cli {
 
-using report::AnalyseRow;
-using report::BaseResult;
 using report::CompressResult;
 using report::CompressSettings;
-using report::kDataFormat;
-using report::RedBytes;
-using report::RowAsked;
-using report::ToJson;
-using report::ToText;
 
 namespace {
 
@@ -100,7 +93,7 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     CompressSettings settings = asked;
     settings.level = LevelFor(settings, opened.width(), picture);
     const double delta = settings.position ? DeltaFromPosition(*settings.position) : settings.rawDelta.value_or(0.0);
-    const analysis::RedPicture red = RedBytes(opened);
+    const analysis::RedPicture red = report::RedBytes(opened);
     // The pictures asked for are painted by the one decomposition, as the track bar paints.
     const bool pictures =
         !settings.approximation.isEmpty() || !settings.coefficients.isEmpty() || !settings.reconstruction.isEmpty();
@@ -114,8 +107,9 @@ CompressResult Compress(const QString& picture, const CompressSettings& asked, O
     options.padding = settings.mirror ? analysis::Padding::Mirror : analysis::Padding::Zero;
     options.painter = pictures ? &painter : nullptr;
     analysis::PictureAnalysis analysis(red, delta, settings.level, nullptr, nullptr, settings.synthesis, options);
-    const RowAsked row{settings.epsilon, settings.zeros};
-    CompressResult result = AnalyseRow(analysis, BaseResult(picture, analysis, settings), settings, row, true);
+    const report::RowAsked row{settings.epsilon, settings.zeros};
+    CompressResult result =
+        report::AnalyseRow(analysis, report::BaseResult(picture, analysis, settings), settings, row, true);
     if (pictures) PaintPictures(settings, analysis, result, painter, outputs);
     return result;
 }
@@ -189,11 +183,11 @@ int RunCompress(const QStringList& args, Context& context) {
     const CompressResult result = Compress(picture, settings, outputs);
     outputs.WriteAll();
     if (line.Json()) {
-        QJsonObject document = ToJson(result);
-        document.insert(QStringLiteral("format"), kDataFormat);
+        QJsonObject document = report::ToJson(result);
+        document.insert(QStringLiteral("format"), report::kDataFormat);
         WriteJson(context.out, document);
     } else {
-        context.out << ToText(result);
+        context.out << report::ToText(result);
     }
     return kExitOk;
 }

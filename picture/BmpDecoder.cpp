@@ -64,38 +64,51 @@ std::uint32_t Colour(const Layout& layout, std::uint32_t index, const Target& ta
     return layout.palette[index];
 }
 
-Layout ReadLayout(const std::uint8_t* data, std::size_t size, const Target& target) {
-    if (size < 18) target.Damaged();
-    const std::uint64_t offset = U32(data + 10);
-    const std::uint32_t headerSize = U32(data + 14);
-    const bool core = headerSize == 12;
-    // 12: core; 16 to 64: Windows 3 and its extensions (52, 56) or OS/2 2.x (a prefix of
-    // 64 bytes, absent fields 0); 108: V4; 124: V5.
-    if (!core && (headerSize < 16 || headerSize > 64) && headerSize != 108 && headerSize != 124) target.Unreadable();
-    if (size - 14 < headerSize) target.Damaged();
-    std::array<std::uint8_t, 64> header{};
-    std::memcpy(header.data(), data + 14, std::min<std::size_t>(headerSize, header.size()));
-
-    Layout layout;
-    std::uint64_t colours = 0;
-    std::size_t entry = 4;
+// The dimensions, depth and compression from either header kind; returns the number of
+// palette entries the header claims (0: as many as the depth allows).
+std::uint64_t ReadHeader(const std::array<std::uint8_t, 64>& header, bool core, Layout& layout) {
     if (core) {
         layout.width = U16(&header[4]);
         layout.rows = U16(&header[6]);
         layout.bits = U16(&header[10]);
-        entry = 3;
-    } else {
-        layout.width = static_cast<std::int32_t>(U32(&header[4]));
-        const std::int64_t height = static_cast<std::int32_t>(U32(&header[8]));
-        layout.topDown = height < 0;
-        layout.rows = height < 0 ? -height : height;
-        layout.bits = U16(&header[14]);
-        layout.compression = U32(&header[16]);
-        colours = U32(&header[32]);
+        return 0;
     }
-    if (layout.width < 0) target.Damaged();
+    layout.width = static_cast<std::int32_t>(U32(&header[4]));
+    const std::int64_t height = static_cast<std::int32_t>(U32(&header[8]));
+    layout.topDown = height < 0;
+    layout.rows = height < 0 ? -height : height;
+    layout.bits = U16(&header[14]);
+    layout.compression = U32(&header[16]);
+    return U32(&header[32]);
+}
+
+// The channel masks of a bit-field picture; returns where the masks end in the file.
+std::uint64_t ReadMasks(const std::uint8_t* data, std::size_t size, const std::array<std::uint8_t, 64>& header,
+                        std::uint32_t headerSize, Layout& layout, const Target& target) {
     const unsigned bits = layout.bits;
     std::uint64_t masksEnd = 14 + std::uint64_t{headerSize};
+    if (bits != 16 && bits != 32) target.Unreadable();
+    // Headers of 52 bytes and more hold the masks; after shorter ones they follow.
+    const std::uint8_t* masks = &header[40];
+    if (headerSize < 52) {
+        masksEnd += layout.compression == kAlphaBitFields ? 16 : 12;
+        if (masksEnd > size) target.Damaged();
+        masks = data + 14 + headerSize;
+    }
+    layout.red = Channel(U32(masks), bits, target);
+    layout.green = Channel(U32(masks + 4), bits, target);
+    layout.blue = Channel(U32(masks + 8), bits, target);
+    if ((layout.red.Mask() & layout.green.Mask()) || (layout.red.Mask() & layout.blue.Mask()) ||
+        (layout.green.Mask() & layout.blue.Mask()))
+        target.Unreadable();
+    return masksEnd;
+}
+
+// Checks the depth against the compression and sets the channels; returns where the
+// headers (and any masks) end in the file.
+std::uint64_t ReadCompression(const std::uint8_t* data, std::size_t size, const std::array<std::uint8_t, 64>& header,
+                              std::uint32_t headerSize, Layout& layout, const Target& target) {
+    const unsigned bits = layout.bits;
     switch (layout.compression) {
         case kRgb:
             if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) target.Unreadable();
@@ -116,39 +129,49 @@ Layout ReadLayout(const std::uint8_t* data, std::size_t size, const Target& targ
             if (layout.topDown) target.Damaged();
             break;
         case kBitFields:
-        case kAlphaBitFields: {
-            if (bits != 16 && bits != 32) target.Unreadable();
-            // Headers of 52 bytes and more hold the masks; after shorter ones they follow.
-            const std::uint8_t* masks = &header[40];
-            if (headerSize < 52) {
-                masksEnd += layout.compression == kAlphaBitFields ? 16 : 12;
-                if (masksEnd > size) target.Damaged();
-                masks = data + 14 + headerSize;
-            }
-            layout.red = Channel(U32(masks), bits, target);
-            layout.green = Channel(U32(masks + 4), bits, target);
-            layout.blue = Channel(U32(masks + 8), bits, target);
-            if ((layout.red.Mask() & layout.green.Mask()) || (layout.red.Mask() & layout.blue.Mask()) ||
-                (layout.green.Mask() & layout.blue.Mask()))
-                target.Unreadable();
-            break;
-        }
+        case kAlphaBitFields: return ReadMasks(data, size, header, headerSize, layout, target);
         default:  // JPEG, PNG, OS/2 Huffman or RLE24 inside a BMP
             target.Unreadable();
     }
+    return 14 + std::uint64_t{headerSize};
+}
+
+// The palette of `colours` entries of `entry` bytes at `start`, which must end before the
+// pixels at `offset`.
+void ReadPalette(const std::uint8_t* data, std::size_t size, std::uint64_t start, std::uint64_t colours,
+                 std::size_t entry, std::uint64_t offset, Layout& layout, const Target& target) {
+    const std::uint64_t most = std::uint64_t{1} << layout.bits;
+    // Entries past 2^bits are never used; the file still holds them.
+    if (colours > 256) target.Damaged();
+    const std::uint64_t end = start + colours * entry;
+    if (end > size || offset < end) target.Damaged();
+    const std::uint8_t* p = data + start;
+    for (std::uint64_t i = 0; i < std::min(colours, most); ++i, p += entry)
+        layout.palette.push_back(Rgb(p[2], p[1], p[0]));
+}
+
+Layout ReadLayout(const std::uint8_t* data, std::size_t size, const Target& target) {
+    if (size < 18) target.Damaged();
+    const std::uint64_t offset = U32(data + 10);
+    const std::uint32_t headerSize = U32(data + 14);
+    const bool core = headerSize == 12;
+    // 12: core; 16 to 64: Windows 3 and its extensions (52, 56) or OS/2 2.x (a prefix of
+    // 64 bytes, absent fields 0); 108: V4; 124: V5.
+    if (!core && (headerSize < 16 || headerSize > 64) && headerSize != 108 && headerSize != 124) target.Unreadable();
+    if (size - 14 < headerSize) target.Damaged();
+    std::array<std::uint8_t, 64> header{};
+    std::memcpy(header.data(), data + 14, std::min<std::size_t>(headerSize, header.size()));
+
+    Layout layout;
+    std::uint64_t colours = ReadHeader(header, core, layout);
+    if (layout.width < 0) target.Damaged();
+    const std::uint64_t masksEnd = ReadCompression(data, size, header, headerSize, layout, target);
     // The size decides before anything else is read.
     target.CheckSize(layout.width, layout.rows);
 
-    if (bits <= 8) {
-        const std::uint64_t most = std::uint64_t{1} << bits;
-        if (core || colours == 0) colours = most;
-        // Entries past 2^bits are never used; the file still holds them.
-        if (colours > 256) target.Damaged();
-        const std::uint64_t end = masksEnd + colours * entry;
-        if (end > size || offset < end) target.Damaged();
-        const std::uint8_t* p = data + masksEnd;
-        for (std::uint64_t i = 0; i < std::min(colours, most); ++i, p += entry)
-            layout.palette.push_back(Rgb(p[2], p[1], p[0]));
+    if (layout.bits <= 8) {
+        if (core || colours == 0) colours = std::uint64_t{1} << layout.bits;
+        ReadPalette(data, size, masksEnd, colours, core ? 3 : 4, offset, layout, target);
     } else if (offset < masksEnd) {
         target.Damaged();
     }

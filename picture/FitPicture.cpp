@@ -25,19 +25,17 @@ FitSize FittedSize(int width, int height) {
     return {static_cast<int>(w), h};
 }
 
-std::vector<std::uint32_t> AreaAverage(const std::uint32_t* pixels, int width, int height, std::int64_t stride,
-                                       FitSize to) {
-    const int w = to.width, h = to.height;
-    std::vector<std::uint32_t> result(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return result;
+namespace {
 
-    // Lengths are counted in units of 1/(w h) of a source pixel: source column x spans
-    // [x w, (x+1) w), result column X spans [X W, (X+1) W); likewise for rows with h
-    // and H. The weights are the integer overlaps, their sum per result pixel W H.
-    struct Span {
-        int first;                       // first result column the source column touches
-        std::int64_t toFirst, toSecond;  // its overlap with that column and the next
-    };
+// Lengths are counted in units of 1/(w h) of a source pixel: source column x spans
+// [x w, (x+1) w), result column X spans [X W, (X+1) W); likewise for rows with h
+// and H. The weights are the integer overlaps, their sum per result pixel W H.
+struct Span {
+    int first;                       // first result column the source column touches
+    std::int64_t toFirst, toSecond;  // its overlap with that column and the next
+};
+
+std::vector<Span> ColumnSpans(int width, int w) {
     std::vector<Span> columns(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x) {
         const std::int64_t begin = std::int64_t{x} * w, end = begin + w;
@@ -46,38 +44,52 @@ std::vector<std::uint32_t> AreaAverage(const std::uint32_t* pixels, int width, i
         columns[static_cast<std::size_t>(x)] = {first, std::min(end, boundary) - begin,
                                                 std::max<std::int64_t>(0, end - boundary)};
     }
+    return columns;
+}
 
+// Adds one source row, weighted by the column overlaps, into three sums per result column.
+void SumRow(const std::uint32_t* row, const std::vector<Span>& columns, std::vector<std::int64_t>& sums) {
+    std::fill(sums.begin(), sums.end(), 0);
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+        const Span& span = columns[x];
+        const std::uint32_t word = row[x];
+        const std::int64_t value[3] = {(word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF};
+        std::int64_t* first = sums.data() + static_cast<std::size_t>(span.first) * 3;
+        for (int c = 0; c < 3; ++c) first[c] += value[c] * span.toFirst;
+        if (span.toSecond > 0)
+            for (int c = 0; c < 3; ++c) first[3 + c] += value[c] * span.toSecond;
+    }
+}
+
+// Writes one result row from its weighted sums (rounded, halves up) and clears the sums.
+void EmitRow(std::vector<std::int64_t>& sums, std::int64_t area, std::uint32_t* out, int w) {
+    for (int X = 0; X < w; ++X) {
+        std::uint32_t word = 0xFF000000u;
+        for (int c = 0; c < 3; ++c) {
+            const std::int64_t sum = sums[static_cast<std::size_t>(X) * 3 + static_cast<std::size_t>(c)];
+            const auto value = static_cast<std::uint32_t>((2 * sum + area) / (2 * area));
+            word |= std::min<std::uint32_t>(value, 255u) << (16 - 8 * c);
+        }
+        out[X] = word;
+    }
+    std::fill(sums.begin(), sums.end(), 0);
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> AreaAverage(const std::uint32_t* pixels, int width, int height, std::int64_t stride,
+                                       FitSize to) {
+    const int w = to.width, h = to.height;
+    std::vector<std::uint32_t> result(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return result;
+
+    const std::vector<Span> columns = ColumnSpans(width, w);
     const std::size_t channels = static_cast<std::size_t>(w) * 3;
     std::vector<std::int64_t> rowSums(channels), current(channels), next(channels);
     const std::int64_t area = std::int64_t{width} * height;
     int resultRow = 0;
-    const auto emit = [&](std::vector<std::int64_t>& sums) {
-        std::uint32_t* out = result.data() + static_cast<std::size_t>(resultRow) * static_cast<std::size_t>(w);
-        for (int X = 0; X < w; ++X) {
-            std::uint32_t word = 0xFF000000u;
-            for (int c = 0; c < 3; ++c) {
-                const std::int64_t sum = sums[static_cast<std::size_t>(X) * 3 + static_cast<std::size_t>(c)];
-                const auto value = static_cast<std::uint32_t>((2 * sum + area) / (2 * area));
-                word |= std::min<std::uint32_t>(value, 255u) << (16 - 8 * c);
-            }
-            out[X] = word;
-        }
-        std::fill(sums.begin(), sums.end(), 0);
-        ++resultRow;
-    };
-
     for (int y = 0; y < height; ++y) {
-        std::fill(rowSums.begin(), rowSums.end(), 0);
-        const std::uint32_t* row = pixels + static_cast<std::int64_t>(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            const Span& span = columns[static_cast<std::size_t>(x)];
-            const std::uint32_t word = row[x];
-            const std::int64_t value[3] = {(word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF};
-            std::int64_t* first = rowSums.data() + static_cast<std::size_t>(span.first) * 3;
-            for (int c = 0; c < 3; ++c) first[c] += value[c] * span.toFirst;
-            if (span.toSecond > 0)
-                for (int c = 0; c < 3; ++c) first[3 + c] += value[c] * span.toSecond;
-        }
+        SumRow(pixels + static_cast<std::int64_t>(y) * stride, columns, rowSums);
         const std::int64_t begin = std::int64_t{y} * h, end = begin + h;
         const std::int64_t boundary = std::int64_t{resultRow + 1} * height;
         const std::int64_t toCurrent = std::min(end, boundary) - begin,
@@ -85,7 +97,9 @@ std::vector<std::uint32_t> AreaAverage(const std::uint32_t* pixels, int width, i
         for (std::size_t i = 0; i < channels; ++i) current[i] += rowSums[i] * toCurrent;
         if (toNext > 0 || end == boundary) {
             for (std::size_t i = 0; i < channels; ++i) next[i] += rowSums[i] * toNext;
-            emit(current);
+            EmitRow(current, area, result.data() + static_cast<std::size_t>(resultRow) * static_cast<std::size_t>(w),
+                    w);
+            ++resultRow;
             std::swap(current, next);
         }
     }

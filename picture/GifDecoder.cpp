@@ -34,6 +34,63 @@ struct CloseGif {
     }
 };
 
+// Reads the extensions up to the first image; returns the transparent index that the last
+// graphic control block before it sets.
+int SkipToImage(GifFileType* gif, const Target& target) {
+    int transparent = NO_TRANSPARENT_COLOR;
+    for (;;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif, &record) != GIF_OK) target.Damaged();
+        if (record == IMAGE_DESC_RECORD_TYPE) return transparent;
+        if (record != EXTENSION_RECORD_TYPE) target.Damaged();  // the end before any image
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetExtension(gif, &code, &block) != GIF_OK) target.Damaged();
+        if (code == GRAPHICS_EXT_FUNC_CODE && block) {
+            GraphicsControlBlock control{};
+            if (DGifExtensionToGCB(block[0], block + 1, &control) != GIF_OK) target.Damaged();
+            transparent = control.TransparentColor;
+        }
+        while (block)
+            if (DGifGetExtensionNext(gif, &block) != GIF_OK) target.Damaged();
+    }
+}
+
+std::uint32_t Background(const GifFileType& gif, int transparent) {
+    if (gif.SColorMap && gif.SBackGroundColor < gif.SColorMap->ColorCount && gif.SBackGroundColor != transparent) {
+        const GifColorType& c = gif.SColorMap->Colors[gif.SBackGroundColor];
+        return Rgb(c.Red, c.Green, c.Blue);
+    }
+    return Rgb(0, 0, 0);
+}
+
+// Reads the frame's lines into its place on the screen.
+void ReadFrame(GifFileType* gif, const ColorMapObject& colours, int transparent, std::uint32_t background,
+               QImage& image, const Target& target) {
+    const GifImageDesc& frame = gif->Image;
+    std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
+    // Interlaced frames store every 8th row from 0, every 8th from 4, every 4th from 2,
+    // then every 2nd from 1.
+    constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+    const int passes = frame.Interlace ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass)
+        for (int row = frame.Interlace ? kStart[pass] : 0; row < frame.Height;
+             row += frame.Interlace ? kStep[pass] : 1) {
+            if (DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) target.Damaged();
+            auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(frame.Top + row)) + frame.Left;
+            for (int x = 0; x < frame.Width; ++x) {
+                const int index = line[static_cast<std::size_t>(x)];
+                if (index == transparent) {
+                    out[x] = background;
+                    continue;
+                }
+                if (index >= colours.ColorCount) target.Damaged();  // a pixel without a colour
+                const GifColorType& c = colours.Colors[index];
+                out[x] = Rgb(c.Red, c.Green, c.Blue);
+            }
+        }
+}
+
 }  // namespace
 
 QImage DecodeGif(const std::uint8_t* data, std::size_t size, const Target& target) {
@@ -43,24 +100,7 @@ QImage DecodeGif(const std::uint8_t* data, std::size_t size, const Target& targe
     if (!gif) target.Damaged();
     target.CheckSize(gif->SWidth, gif->SHeight);
 
-    int transparent = NO_TRANSPARENT_COLOR;
-    for (;;) {
-        GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &record) != GIF_OK) target.Damaged();
-        if (record == IMAGE_DESC_RECORD_TYPE) break;
-        if (record != EXTENSION_RECORD_TYPE) target.Damaged();  // the end before any image
-        int code = 0;
-        GifByteType* block = nullptr;
-        if (DGifGetExtension(gif.get(), &code, &block) != GIF_OK) target.Damaged();
-        // The last graphic control block before the image is the one that applies to it.
-        if (code == GRAPHICS_EXT_FUNC_CODE && block) {
-            GraphicsControlBlock control{};
-            if (DGifExtensionToGCB(block[0], block + 1, &control) != GIF_OK) target.Damaged();
-            transparent = control.TransparentColor;
-        }
-        while (block)
-            if (DGifGetExtensionNext(gif.get(), &block) != GIF_OK) target.Damaged();
-    }
+    const int transparent = SkipToImage(gif.get(), target);
     if (DGifGetImageDesc(gif.get()) != GIF_OK) target.Damaged();
     const GifImageDesc& frame = gif->Image;
     // The frame's size is checked against the screen before its lines are read: a frame
@@ -71,11 +111,7 @@ QImage DecodeGif(const std::uint8_t* data, std::size_t size, const Target& targe
     const ColorMapObject* colours = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
     if (!colours) target.Damaged();
 
-    std::uint32_t background = Rgb(0, 0, 0);
-    if (gif->SColorMap && gif->SBackGroundColor < gif->SColorMap->ColorCount && gif->SBackGroundColor != transparent) {
-        const GifColorType& c = gif->SColorMap->Colors[gif->SBackGroundColor];
-        background = Rgb(c.Red, c.Green, c.Blue);
-    }
+    const std::uint32_t background = Background(*gif, transparent);
     QImage image = target.Allocate(gif->SWidth, gif->SHeight);
     const bool covered =
         frame.Left == 0 && frame.Top == 0 && frame.Width == gif->SWidth && frame.Height == gif->SHeight;
@@ -84,28 +120,7 @@ QImage DecodeGif(const std::uint8_t* data, std::size_t size, const Target& targe
             auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
             std::fill(out, out + image.width(), background);
         }
-
-    std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
-    // Interlaced frames store every 8th row from 0, every 8th from 4, every 4th from 2,
-    // then every 2nd from 1.
-    constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
-    const int passes = frame.Interlace ? 4 : 1;
-    for (int pass = 0; pass < passes; ++pass)
-        for (int row = frame.Interlace ? kStart[pass] : 0; row < frame.Height;
-             row += frame.Interlace ? kStep[pass] : 1) {
-            if (DGifGetLine(gif.get(), line.data(), frame.Width) != GIF_OK) target.Damaged();
-            auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(frame.Top + row)) + frame.Left;
-            for (int x = 0; x < frame.Width; ++x) {
-                const int index = line[static_cast<std::size_t>(x)];
-                if (index == transparent) {
-                    out[x] = background;
-                    continue;
-                }
-                if (index >= colours->ColorCount) target.Damaged();  // a pixel without a colour
-                const GifColorType& c = colours->Colors[index];
-                out[x] = Rgb(c.Red, c.Green, c.Blue);
-            }
-        }
+    ReadFrame(gif.get(), *colours, transparent, background, image, target);
     return image;
 }
 
