@@ -256,8 +256,7 @@ int RunEncode(const QStringList& args, Context& context) {
                      QStringLiteral("Das Bild als komprimierte Datei: zerlegt, quantisiert und Bitebene für Bitebene "
                                     "kodiert. --bpp und --bytes schneiden den Datenstrom an der Stelle ab, an der die "
                                     "Datei (Kopf eingeschlossen) die Größe erreicht."));
-    line.AddValueOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DATEI"),
-                        QStringLiteral("Die komprimierte Datei (.tsr)."));
+    AddOutputOption(line, QStringLiteral("DATEI"), QStringLiteral("Die komprimierte Datei (.tsr)."));
     AddEncodeOptions(line);
     line.AddFlag(QStringLiteral("colour"), QStringLiteral("Farbbild als Y, Cb, Cr (sonst der Rotkanal)."));
     line.AddValueOption(QStringLiteral("reconstruction"), QStringLiteral("BILD"),
@@ -293,8 +292,7 @@ int RunDecode(const QStringList& args, Context& context) {
     CommandLine line(QStringLiteral("decode"), QStringLiteral("DATEI.tsr -o BILD.png|bmp [--json]"),
                      QStringLiteral("Eine komprimierte Datei zurück zum Bild; eine beschädigte, abgeschnittene oder "
                                     "fremde Datei wird mit einer Zeile abgelehnt."));
-    line.AddValueOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("BILD"),
-                        QStringLiteral("Das Bild (.png/.bmp)."));
+    AddOutputOption(line, QStringLiteral("BILD"), QStringLiteral("Das Bild (.png/.bmp)."));
     if (!line.Parse(args, context.out, 1, 1)) return 0;
     if (!line.Has(QStringLiteral("output"))) throw UsageError(QStringLiteral("Es fehlt -o BILD."));
     const QString input = line.Positional().constFirst(), output = line.Value(QStringLiteral("output"));

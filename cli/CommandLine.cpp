@@ -27,6 +27,10 @@ void CommandLine::AddValueOption(const QStringList& names, const QString& valueN
     parser_.addOption(QCommandLineOption(names, description, valueName));
 }
 
+void AddOutputOption(CommandLine& line, const QString& valueName, const QString& description) {
+    line.AddValueOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, valueName, description);
+}
+
 void AddValueOptions(CommandLine& line, std::initializer_list<ValueOption> options) {
     for (const ValueOption& option : options)
         line.AddValueOption(QString::fromUtf8(option.name), QString::fromUtf8(option.valueName),

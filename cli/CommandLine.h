@@ -66,6 +66,8 @@ struct ValueOption {
     const char* description;
 };
 void AddValueOptions(CommandLine& line, std::initializer_list<ValueOption> options);
+// -o / --output FILE, the file a command writes.
+void AddOutputOption(CommandLine& line, const QString& valueName, const QString& description);
 
 // Writes one JSON document, indented, to `out`.
 void WriteJson(QTextStream& out, const QJsonObject& document);

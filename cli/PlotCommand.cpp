@@ -118,9 +118,8 @@ int RunPlot(const QStringList& args, Context& context) {
                                     "[--size BxH] [--labels de|en] [--plot-title TEXT]"),
                      QStringLiteral("Das Rate-Distortion-Diagramm einer Tabelle von sweep (oder einer Tabelle mit "
                                     "denselben Spalten), je Ausgabedatei als PNG, SVG oder PDF."));
-    line.AddValueOption(
-        QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DATEI"),
-        QStringLiteral("Ausgabedatei (.png, .svg oder .pdf); mehrfach angegeben eine Datei je Angabe."));
+    AddOutputOption(line, QStringLiteral("DATEI"),
+                    QStringLiteral("Ausgabedatei (.png, .svg oder .pdf); mehrfach angegeben eine Datei je Angabe."));
     line.AllowRepeated(QStringLiteral("o"));
     line.AllowRepeated(QStringLiteral("output"));
     AddPlotOptions(line);

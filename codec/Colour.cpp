@@ -28,9 +28,9 @@ void ConvertPlanes(const In* p, const In* q, const In* r, std::size_t count, std
                    std::uint8_t* z, Convert convert) {
     for (std::size_t i = 0; i < count; ++i) {
         const Triple t = convert(p[i], q[i], r[i]);
-        x[i] = ToByte(t.a);
-        y[i] = ToByte(t.b);
-        z[i] = ToByte(t.c);
+        x[i] = ToByte(t[0]);
+        y[i] = ToByte(t[1]);
+        z[i] = ToByte(t[2]);
     }
 }
 

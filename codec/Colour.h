@@ -7,16 +7,14 @@
 // and back
 //   R = Y + 1.402 (Cr - 128),  G = Y - 0.344136 (Cb - 128) - 0.714136 (Cr - 128),
 //   B = Y + 1.772 (Cb - 128).
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 namespace tesora::codec {
 
-struct Triple {
-    double a = 0.0;
-    double b = 0.0;
-    double c = 0.0;
-};
+// One pixel's three values, in the order the function names them.
+using Triple = std::array<double, 3>;
 
 Triple YCbCrOf(double r, double g, double b);
 Triple RgbOf(double y, double cb, double cr);

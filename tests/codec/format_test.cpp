@@ -110,14 +110,14 @@ TEST(Format, CrcIsZlibs) {
 
 TEST(Colour, FullRangeMatrixAndItsInverse) {
     const Triple red = YCbCrOf(255, 0, 0);
-    EXPECT_NEAR(red.a, 76.245, 1e-9);
-    EXPECT_NEAR(red.b, 84.97232, 1e-9);
-    EXPECT_NEAR(red.c, 255.5, 1e-9);
+    EXPECT_NEAR(red[0], 76.245, 1e-9);
+    EXPECT_NEAR(red[1], 84.97232, 1e-9);
+    EXPECT_NEAR(red[2], 255.5, 1e-9);
     for (int v : {0, 37, 128, 255}) {
         const Triple grey = YCbCrOf(v, v, v);
-        EXPECT_NEAR(grey.a, v, 1e-9);
-        EXPECT_NEAR(grey.b, 128.0, 1e-9);
-        EXPECT_NEAR(grey.c, 128.0, 1e-9);
+        EXPECT_NEAR(grey[0], v, 1e-9);
+        EXPECT_NEAR(grey[1], 128.0, 1e-9);
+        EXPECT_NEAR(grey[2], 128.0, 1e-9);
     }
     // The rounded inverse of the unrounded planes gives every colour back.
     for (int r = 0; r < 256; r += 15)
@@ -125,7 +125,7 @@ TEST(Colour, FullRangeMatrixAndItsInverse) {
             for (int b = 0; b < 256; b += 51) {
                 const Triple t = YCbCrOf(r, g, b);
                 std::uint8_t rgb[3];
-                YCbCrToRgb(&t.a, &t.b, &t.c, 1, rgb, rgb + 1, rgb + 2);
+                YCbCrToRgb(&t[0], &t[1], &t[2], 1, rgb, rgb + 1, rgb + 2);
                 EXPECT_EQ(rgb[0], r);
                 EXPECT_EQ(rgb[1], g);
                 EXPECT_EQ(rgb[2], b);
