@@ -44,7 +44,7 @@ def deltas_section(out):
     first = tables[syntheses[0]]
     for picture, mine in first.items():
         rates = list(dict.fromkeys(r["bpp"] for r in mine))
-        short = {"specified": "spec.", "exact": "exact"}
+        short = {"specified": "specified", "exact": "exact"}
         head = ["Delta"] + [f"{short[s]} {b} bpp" for s in syntheses for b in rates]
         head.append(f"floor ({short[syntheses[0]]})")
         body = []
