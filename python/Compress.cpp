@@ -15,6 +15,7 @@
 #include "report/DataText.h"
 #include "report/Figures.h"
 #include "tools/Bases.h"
+#include "tools/BestDelta.h"
 #include "tools/Reduction.h"
 
 namespace tesora::python {
@@ -170,19 +171,8 @@ py::dict Compress(const analysis::RedPicture& picture, const py::object& name, c
 }
 
 Proposal Propose(const analysis::RedPicture& picture, double schranke, int position) {
-    // The working matrix as opening leaves it: the picture's square in the corner of the
-    // 1025-square, zeros around it, which the difference picture of a tall picture reads.
-    const analysis::Coefficients square = analysis::ReadPicture(picture);
-    std::vector<double> matrix(static_cast<std::size_t>(kMaxSide) * kMaxSide, 0.0);
-    for (int i = 0; i < square.side; ++i)
-        std::copy_n(square.values.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(square.side),
-                    square.side, matrix.data() + static_cast<std::size_t>(i) * kMaxSide);
-    MemorySurface reduced(picture.width, picture.height);
     Proposal proposal;
-    DifferencePicture(DifferenceKernel,
-                      {MatrixView{matrix.data(), static_cast<std::size_t>(kMaxSide), kMaxSide}, schranke, picture.width,
-                       picture.height},
-                      reduced, proposal.sums);
+    proposal.sums = analysis::OpeningDifferenceSums(picture, schranke);
     const DeltaProposal proposed = ProposalOf(proposal.sums, DeltaFromPosition(position), position);
     proposal.label = proposed.label;
     proposal.position = proposed.position;

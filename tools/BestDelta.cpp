@@ -114,7 +114,7 @@ BestDelta FindBestDeltaFor(const RedPicture& picture, const BestDeltaRequest& re
     return FindBestDelta(psnrAt, ProposalDelta(picture, 50.0), request.threads, progress);
 }
 
-double ProposalDelta(const RedPicture& picture, double bound) {
+DifferenceSums OpeningDifferenceSums(const RedPicture& picture, double bound) {
     // The working matrix as opening leaves it: the picture's square in the corner of the
     // 1025-square, zeros around it, which the difference picture of a tall picture reads.
     const Coefficients square = ReadPicture(picture);
@@ -126,10 +126,11 @@ double ProposalDelta(const RedPicture& picture, double bound) {
     DifferenceSums sums;
     const MatrixView view{matrix.data(), static_cast<std::size_t>(kMaxSide), kMaxSide};
     DifferencePicture(DifferenceKernel, {view, bound, picture.width, picture.height}, reduced, sums);
-    const double proposed = ProposedDelta(sums, DeltaFromPosition(0));
-    const int position = PositionFromDelta(proposed);
-    // The scroll bar's handler runs only when its position changes; it sets Delta anew.
-    return position != 0 ? DeltaFromPosition(position) : proposed;
+    return sums;
+}
+
+double ProposalDelta(const RedPicture& picture, double bound) {
+    return ProposalOf(OpeningDifferenceSums(picture, bound), DeltaFromPosition(0), 0).delta;
 }
 
 }  // namespace tesora::analysis

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "tools/Analysis.h"
+#include "tools/DeltaProposal.h"
 
 namespace tesora::analysis {
 
@@ -42,6 +43,10 @@ struct BestDeltaRequest {
 };
 BestDelta FindBestDeltaFor(const RedPicture& picture, const BestDeltaRequest& request,
                            const std::function<void(int, int)>& progress = {});
+
+// The sums of "Calc Delta"'s difference picture on a freshly opened picture with the
+// Schranke `bound`.
+DifferenceSums OpeningDifferenceSums(const RedPicture& picture, double bound);
 
 // The Delta "Calc Delta" proposes for a freshly opened picture (scroll bar at 0) with
 // the Schranke `bound`: where the scroll bar's handler leaves Delta.
