@@ -3,6 +3,7 @@
 #include "mra/ChunkKernels.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "matrix/Numbers.h"
 #include "matrix/Simd.h"
@@ -52,6 +53,27 @@ TESORA_TARGET_AVX512 void TransposeWordsAvx512(const std::uint32_t* scratch, std
 
 }  // namespace
 
+namespace {
+
+// a[m] = c[0] * F[m] + c[1] * F[fs + m] + ... + c[N-1] * F[(N-1) * fs + m]: one output
+// row as the weighted sum of N consecutive input rows. The left fold adds the terms left
+// to right, the order of the literal transform's sums; inlined so that each clone of the
+// caller vectorises it.
+template <std::size_t... I>
+inline __attribute__((always_inline)) void WeightedRow(double* __restrict a, const double* __restrict F, std::size_t fs,
+                                                       const double* c, std::size_t count, std::index_sequence<I...>) {
+    const double k[] = {c[I]...};
+    for (std::size_t m = 0; m < count; ++m) a[m] = (... + (k[I] * F[I * fs + m]));
+}
+
+template <std::size_t N>
+inline __attribute__((always_inline)) void WeightedRow(double* a, const double* F, std::size_t fs, const double (&c)[N],
+                                                       std::size_t count) {
+    WeightedRow(a, F, fs, c, count, std::make_index_sequence<N>{});
+}
+
+}  // namespace
+
 // Inner products of `count` lines with the scaling functions, then the solve.
 // Lines are interleaved: element i of line m is F[i * fs + m]; results likewise in out
 // (rows 0 ... n). Each sum runs left to right exactly like ScalingInnerProducts.
@@ -60,30 +82,12 @@ void SmoothChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
                  std::size_t count) {
     const int n = setup.n;
     const ScalingFactors& f = setup.scaling;
-    {
-        const double* __restrict f0 = F;
-        const double* __restrict f1 = F + fs;
-        const double* __restrict f2 = F + 2 * fs;
-        double* __restrict a = out;
-        for (std::size_t m = 0; m < count; ++m) a[m] = f.left[0] * f0[m] + f.left[1] * f1[m] + f.left[2] * f2[m];
-    }
-    for (int k = 1; k <= n - 1; ++k) {
-        const double* __restrict f0 = F + static_cast<std::size_t>(2 * k - 2) * fs;
-        const double* __restrict f1 = f0 + fs;
-        const double* __restrict f2 = f1 + fs;
-        const double* __restrict f3 = f2 + fs;
-        const double* __restrict f4 = f3 + fs;
-        double* __restrict a = out + static_cast<std::size_t>(k) * os;
-        const double c0 = f.inner[0], c1 = f.inner[1], c2 = f.inner[2], c3 = f.inner[3], c4 = f.inner[4];
-        for (std::size_t m = 0; m < count; ++m) a[m] = c0 * f0[m] + c1 * f1[m] + c2 * f2[m] + c3 * f3[m] + c4 * f4[m];
-    }
-    {
-        const double* __restrict f0 = F + static_cast<std::size_t>(2 * n - 2) * fs;
-        const double* __restrict f1 = f0 + fs;
-        const double* __restrict f2 = f1 + fs;
-        double* __restrict a = out + static_cast<std::size_t>(n) * os;
-        for (std::size_t m = 0; m < count; ++m) a[m] = f.right[0] * f0[m] + f.right[1] * f1[m] + f.right[2] * f2[m];
-    }
+    WeightedRow(out, F, fs, f.left, count);
+    for (int k = 1; k <= n - 1; ++k)
+        WeightedRow(out + static_cast<std::size_t>(k) * os, F + static_cast<std::size_t>(2 * k - 2) * fs, fs, f.inner,
+                    count);
+    WeightedRow(out + static_cast<std::size_t>(n) * os, F + static_cast<std::size_t>(2 * n - 2) * fs, fs, f.right,
+                count);
     setup.scalingSolver.SolveInterleaved(out, os, count);
 }
 
@@ -94,41 +98,12 @@ void DetailChunk(const AnalysisSetup& setup, const double* F, std::size_t fs, do
     const int n = setup.n;
     const WaveletFactors& f = setup.wavelet;
     double* details = out + static_cast<std::size_t>(n + 1) * os;
-    {
-        const double* __restrict f0 = F;
-        const double* __restrict f1 = F + fs;
-        const double* __restrict f2 = F + 2 * fs;
-        const double* __restrict f3 = F + 3 * fs;
-        const double* __restrict f4 = F + 4 * fs;
-        double* __restrict d = details;
-        for (std::size_t m = 0; m < count; ++m)
-            d[m] = f.left[0] * f0[m] + f.left[1] * f1[m] + f.left[2] * f2[m] + f.left[3] * f3[m] + f.left[4] * f4[m];
-    }
-    const double c0 = f.inner[0], c1 = f.inner[1], c2 = f.inner[2], c3 = f.inner[3], c4 = f.inner[4], c5 = f.inner[5],
-                 c6 = f.inner[6];
-    for (int w = 1; w <= n - 2; ++w) {
-        const double* __restrict f0 = F + static_cast<std::size_t>(2 * w - 2) * fs;
-        const double* __restrict f1 = f0 + fs;
-        const double* __restrict f2 = f1 + fs;
-        const double* __restrict f3 = f2 + fs;
-        const double* __restrict f4 = f3 + fs;
-        const double* __restrict f5 = f4 + fs;
-        const double* __restrict f6 = f5 + fs;
-        double* __restrict d = details + static_cast<std::size_t>(w) * os;
-        for (std::size_t m = 0; m < count; ++m)
-            d[m] = c0 * f0[m] + c1 * f1[m] + c2 * f2[m] + c3 * f3[m] + c4 * f4[m] + c5 * f5[m] + c6 * f6[m];
-    }
-    {
-        const double* __restrict f0 = F + static_cast<std::size_t>(2 * n - 4) * fs;
-        const double* __restrict f1 = f0 + fs;
-        const double* __restrict f2 = f1 + fs;
-        const double* __restrict f3 = f2 + fs;
-        const double* __restrict f4 = f3 + fs;
-        double* __restrict d = details + static_cast<std::size_t>(n - 1) * os;
-        for (std::size_t m = 0; m < count; ++m)
-            d[m] =
-                f.right[0] * f0[m] + f.right[1] * f1[m] + f.right[2] * f2[m] + f.right[3] * f3[m] + f.right[4] * f4[m];
-    }
+    WeightedRow(details, F, fs, f.left, count);
+    for (int w = 1; w <= n - 2; ++w)
+        WeightedRow(details + static_cast<std::size_t>(w) * os, F + static_cast<std::size_t>(2 * w - 2) * fs, fs,
+                    f.inner, count);
+    WeightedRow(details + static_cast<std::size_t>(n - 1) * os, F + static_cast<std::size_t>(2 * n - 4) * fs, fs,
+                f.right, count);
     setup.waveletSolver.SolveInterleaved(details, os, count);
 }
 
