@@ -106,51 +106,62 @@ Coefficients DecomposePicture(const RedPicture& picture, const Filters& filters,
     return square;
 }
 
+AnalysedPicture::AnalysedPicture(const RedPicture& red, std::shared_ptr<const std::vector<std::uint8_t>> byColumns)
+    : picture(red), columns(std::move(byColumns)) {
+    if (!columns || columns->size() != red.red.size())
+        columns = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(red));
+}
+
+void AnalysedPicture::MeasureScratch(RowResult& result, bool withBytes) {
+    result.quality = Measure(scratch.View(), picture, *columns);
+    if (withBytes) result.bytes = ToBytes(scratch.View(), picture);
+}
+
 PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int level,
                                  std::shared_ptr<const Layout> layout,
                                  std::shared_ptr<const std::vector<std::uint8_t>> columns, Synthesis synthesis,
                                  AnalysisOptions options)
-    : picture_(picture),
+    : state_(picture, std::move(columns)),
       filters_(FiltersOf(delta)),
-      columns_(std::move(columns)),
       layout_(std::move(layout)),
       synthesis_(synthesis),
       options_(options) {
-    if (!columns_ || columns_->size() != picture.red.size())
-        columns_ = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
     if (options.basis != Basis::Blac) {
-        lifting_ = std::make_shared<LiftingAnalysis>(picture, options.basis, level, columns_);
+        lifting_ = std::make_shared<LiftingAnalysis>(picture, options.basis, level, state_.columns);
         layout_ = std::shared_ptr<const Layout>(lifting_, &lifting_->LayoutInUse());
         return;
     }
     // Read from the columns: the matrix's order, walked in step.
-    decomposed_ = ReadPicture(RedPicture{picture.width, 0, {}});
-    const int rows = std::min(picture.height, decomposed_.side);
+    state_.decomposed = ReadPicture(RedPicture{picture.width, 0, {}});
+    const int rows = std::min(picture.height, state_.decomposed.side);
     for (int x = 0; x < picture.width; ++x) {
         const std::uint8_t* column =
-            columns_->data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(picture.height);
-        double* row =
-            decomposed_.values.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(decomposed_.side);
+            state_.columns->data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(picture.height);
+        double* row = state_.decomposed.values.data() +
+                      static_cast<std::size_t>(x) * static_cast<std::size_t>(state_.decomposed.side);
         for (int y = 0; y < rows; ++y) row[y] = column[y];
     }
     if (options.padding == Padding::Mirror && picture.width > 0 && rows > 0)
-        MirrorPadding(decomposed_, picture.width, rows);
-    Decompose(decomposed_, filters_, level, workspace_, options.padding == Padding::Zero ? options.painter : nullptr);
+        MirrorPadding(state_.decomposed, picture.width, rows);
+    Decompose(state_.decomposed, filters_, level, workspace_,
+              options.padding == Padding::Zero ? options.painter : nullptr);
     options_.painter = nullptr;
     // A shared layout serves only BLaC's blocks of the same picture and level.
     if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height ||
-        layout_->ownRuns.size() != static_cast<std::size_t>(decomposed_.pictureLevel - level))
-        layout_ =
-            std::make_shared<const Layout>(LayoutOf(decomposed_.pictureLevel, level, picture.width, picture.height));
+        layout_->ownRuns.size() != static_cast<std::size_t>(state_.decomposed.pictureLevel - level))
+        layout_ = std::make_shared<const Layout>(
+            LayoutOf(state_.decomposed.pictureLevel, level, picture.width, picture.height));
 }
 
 PictureAnalysis::~PictureAnalysis() = default;
 
-const Coefficients& PictureAnalysis::Decomposed() const { return lifting_ ? lifting_->Decomposed() : decomposed_; }
+const Coefficients& PictureAnalysis::Decomposed() const {
+    return lifting_ ? lifting_->Decomposed() : state_.decomposed;
+}
 
 const Norms& PictureAnalysis::NormsInUse() {
     if (lifting_) throw Error("Die Normen hier gehören zu BLaC.", "These norms belong to BLaC.");
-    if (!norms_) norms_ = NormsOf(filters_, decomposed_.pictureLevel, decomposed_.level, synthesis_);
+    if (!norms_) norms_ = NormsOf(filters_, state_.decomposed.pictureLevel, state_.decomposed.level, synthesis_);
     return *norms_;
 }
 
@@ -163,21 +174,17 @@ const std::vector<std::uint8_t>& PictureAnalysis::CodedInUse() {
 
 void PictureAnalysis::ReconstructScratch() {
     if (synthesis_ == Synthesis::Specified) {
-        Reconstruct(scratch_, filters_, scratch_.pictureLevel, workspace_);
+        Reconstruct(state_.scratch, filters_, state_.scratch.pictureLevel, workspace_);
         return;
     }
-    if (!exact_) exact_ = std::make_shared<const ExactLevels>(filters_, decomposed_.level, decomposed_.pictureLevel);
-    ReconstructExact(scratch_, *exact_, scratch_.pictureLevel, workspace_);
+    if (!exact_)
+        exact_ = std::make_shared<const ExactLevels>(filters_, state_.decomposed.level, state_.decomposed.pictureLevel);
+    ReconstructExact(state_.scratch, *exact_, state_.scratch.pictureLevel, workspace_);
 }
 
 const Quality& PictureAnalysis::Floor() {
     if (lifting_) return lifting_->Floor();
-    if (!floor_) {
-        scratch_ = decomposed_;
-        ReconstructScratch();
-        floor_ = Measure(scratch_.View(), picture_, *columns_);
-    }
-    return *floor_;
+    return state_.Floor([this] { ReconstructScratch(); });
 }
 
 RowResult PictureAnalysis::Row(const RowRequest& request) {
@@ -186,28 +193,29 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
     const Norms* norms = request.rule.kind == RuleKind::Norm ? &NormsInUse() : nullptr;
     Rule rule = request.rule;
     if (request.zerosPercent)
-        rule.epsilon = EpsilonForZeros(decomposed_, *layout_, rule.kind, norms, *request.zerosPercent);
+        rule.epsilon = EpsilonForZeros(state_.decomposed, *layout_, rule.kind, norms, *request.zerosPercent);
     parts::CheckRuleFits(rule, *layout_, norms);
     // The copy reuses the scratch square's memory from row to row.
-    result.rule = parts::CopyWithRule(decomposed_, scratch_, *layout_, rule, norms);
+    result.rule = parts::CopyWithRule(state_.decomposed, state_.scratch, *layout_, rule, norms);
     result.quantiseStep = request.quantiseStep;
     const std::vector<std::uint8_t>* coded = request.quantiseStep || request.bppTarget ? &CodedInUse() : nullptr;
     // The search's rate is its step's entropy to the bit; the bands' own entropies are
     // needed only when they are shown.
     std::optional<double> searchedRate;
     if (request.bppTarget) {
-        const RateOfStep rate(BandRateValues(scratch_, *layout_, norms, coded),
-                              static_cast<double>(picture_.width) * picture_.height);
+        const RateOfStep rate(BandRateValues(state_.scratch, *layout_, norms, coded),
+                              static_cast<double>(state_.picture.width) * state_.picture.height);
         const StepForRate found = FindStepForRate(rate, *request.bppTarget);
         result.quantiseStep = found.step;
         if (!request.withBands) searchedRate = found.rate;
     }
     // The bands as the rule left them, then the entropy of the quantised values.
-    if (request.withBands || (result.quantiseStep && !searchedRate)) result.bands = MeasureBands(scratch_, *layout_);
+    if (request.withBands || (result.quantiseStep && !searchedRate))
+        result.bands = MeasureBands(state_.scratch, *layout_);
     if (result.quantiseStep) {
         // What is not coded costs no bits, so the reconstruction must not use it either.
-        ZeroUncoded(scratch_.View(), *coded);
-        const Quantised quantised = Quantise(scratch_.View(), *layout_, *result.quantiseStep, norms, coded);
+        ZeroUncoded(state_.scratch.View(), *coded);
+        const Quantised quantised = Quantise(state_.scratch.View(), *layout_, *result.quantiseStep, norms, coded);
         long long codedCount = 0;
         for (std::size_t b = 0; b < quantised.values.size(); ++b) {
             const std::vector<double>& q = quantised.values[b];
@@ -218,11 +226,10 @@ RowResult PictureAnalysis::Row(const RowRequest& request) {
         }
         result.codedCount = codedCount;
         result.entropyBpp =
-            searchedRate ? *searchedRate : EntropyPerPixel(result.bands, picture_.width, picture_.height);
+            searchedRate ? *searchedRate : EntropyPerPixel(result.bands, state_.picture.width, state_.picture.height);
     }
     ReconstructScratch();
-    result.quality = Measure(scratch_.View(), picture_, *columns_);
-    if (request.withBytes) result.bytes = ToBytes(scratch_.View(), picture_);
+    state_.MeasureScratch(result, request.withBytes);
     return result;
 }
 

@@ -305,6 +305,35 @@ struct AnalysisOptions {
     Frontend* painter = nullptr;
 };
 
+// What every analysis of one picture holds alike: the picture, its bytes by columns for
+// Measure, the decomposition, and a scratch square that each row copies into and
+// reconstructs, so that rows reuse its memory.
+struct AnalysedPicture {
+    // The picture must outlive this; `byColumns`, when missing or not of the picture's size,
+    // is made afresh.
+    AnalysedPicture(const RedPicture& red, std::shared_ptr<const std::vector<std::uint8_t>> byColumns);
+
+    // Nothing removed: the decomposition reconstructed by `reconstruct` (which works on
+    // scratch) and measured, once.
+    template <class Reconstruct>
+    const Quality& Floor(Reconstruct reconstruct) {
+        if (!floor) {
+            scratch = decomposed;
+            reconstruct();
+            floor = Measure(scratch.View(), picture, *columns);
+        }
+        return *floor;
+    }
+    // The measures of the reconstructed scratch square, and its bytes when asked.
+    void MeasureScratch(RowResult& result, bool withBytes);
+
+    const RedPicture& picture;
+    std::shared_ptr<const std::vector<std::uint8_t>> columns;
+    Coefficients decomposed;
+    Coefficients scratch;
+    std::optional<Quality> floor;
+};
+
 class LiftingAnalysis;
 
 class PictureAnalysis {
@@ -323,10 +352,10 @@ public:
 
     const Layout& LayoutInUse() const { return *layout_; }
     std::shared_ptr<const Layout> SharedLayout() const { return layout_; }
-    std::shared_ptr<const std::vector<std::uint8_t>> SharedColumns() const { return columns_; }
+    std::shared_ptr<const std::vector<std::uint8_t>> SharedColumns() const { return state_.columns; }
     const Coefficients& Decomposed() const;
     const AnalysisOptions& Options() const { return options_; }
-    const RedPicture& Picture() const { return picture_; }
+    const RedPicture& Picture() const { return state_.picture; }
     const Filters& FiltersInUse() const { return filters_; }
     Synthesis SynthesisInUse() const { return synthesis_; }
     const Norms& NormsInUse();                      // computed on first use
@@ -335,15 +364,11 @@ public:
     RowResult Row(const RowRequest& request);
 
 private:
-    const RedPicture& picture_;
+    AnalysedPicture state_;
     Filters filters_;
     TransformWorkspace workspace_;
-    Coefficients decomposed_;
-    Coefficients scratch_;
-    std::shared_ptr<const std::vector<std::uint8_t>> columns_;
     std::shared_ptr<const Layout> layout_;
     std::optional<Norms> norms_;
-    std::optional<Quality> floor_;
     Synthesis synthesis_ = Synthesis::Specified;
     std::shared_ptr<const ExactLevels> exact_;  // exact synthesis only
     std::optional<std::vector<std::uint8_t>> coded_;

@@ -18,6 +18,10 @@ void CheckLevels(int pictureLevel, int level);
 // Throws Error when the rule does not fit the layout (an Epsilon per step for levels,
 // the level's norms for norm).
 void CheckRuleFits(const Rule& rule, const Layout& layout, const Norms* norms);
+// Its first half, for every basis: throws Error unless levels has an Epsilon per step.
+void CheckEpsilonsFit(const Rule& rule, const Layout& layout);
+// Throws Error unless rules of this kind can aim at a share of zeros (flat and norm).
+void CheckZerosTarget(RuleKind kind);
 
 // dst = src with the rule applied, in one pass (a row's copy would cost as much as the
 // rule). Zeroes as ApplyRule does, to the bit; counts every zeroed element and the own

@@ -1,22 +1,19 @@
 #include "tools/LiftingAnalysis.h"
 
 #include "matrix/Error.h"
-#include "matrix/Numbers.h"
+#include "tools/AnalysisParts.h"
 #include "tools/RateDistortion.h"
 
 namespace tesora::analysis {
 
 LiftingAnalysis::LiftingAnalysis(const RedPicture& picture, Basis basis, int level,
                                  std::shared_ptr<const std::vector<std::uint8_t>> columns)
-    : picture_(picture),
+    : state_(picture, std::move(columns)),
       basis_(basis),
-      layout_(LiftingLayoutOf(PictureLevelOf(picture.width), level, picture.width, picture.height)),
-      columns_(std::move(columns)) {
+      layout_(LiftingLayoutOf(PictureLevelOf(picture.width), level, picture.width, picture.height)) {
     if (basis == Basis::Blac)
         throw Error("BLaC wird nicht durch Lifting zerlegt.", "BLaC is not decomposed by lifting.");
-    if (!columns_ || columns_->size() != picture.red.size())
-        columns_ = std::make_shared<const std::vector<std::uint8_t>>(ByColumns(picture));
-    decomposed_ = LiftPicture(picture, basis, layout_);
+    state_.decomposed = LiftPicture(picture, basis, layout_);
 }
 
 const std::vector<double>& LiftingAnalysis::Weights() {
@@ -25,45 +22,34 @@ const std::vector<double>& LiftingAnalysis::Weights() {
 }
 
 const Quality& LiftingAnalysis::Floor() {
-    if (!floor_) {
-        scratch_ = decomposed_;
-        LiftBack(scratch_, basis_, layout_);
-        floor_ = Measure(scratch_.View(), picture_, *columns_);
-    }
-    return *floor_;
+    return state_.Floor([this] { LiftBack(state_.scratch, basis_, layout_); });
 }
 
 RowResult LiftingAnalysis::Row(const RowRequest& request) {
     RowResult result;
     const std::vector<double>* weights = request.rule.kind == RuleKind::Norm ? &Weights() : nullptr;
     Rule rule = request.rule;
-    if (rule.kind == RuleKind::Levels &&
-        rule.epsilons.size() != static_cast<std::size_t>(layout_.pictureLevel - layout_.level))
-        throw Error("Die Regel levels braucht " + FormatD(layout_.pictureLevel - layout_.level) + " Epsilon.",
-                    "The rule levels needs " + FormatD(layout_.pictureLevel - layout_.level) + " epsilons.");
+    parts::CheckEpsilonsFit(rule, layout_);
     if (request.zerosPercent) {
-        if (rule.kind == RuleKind::Levels)
-            throw Error("Ein Ziel für die Nullen gibt es nur mit flat und norm.",
-                        "A target for the zeros exists only with flat and norm.");
-        rule.epsilon = EpsilonForScores(OwnDetailScores(decomposed_, layout_, weights), *request.zerosPercent);
+        parts::CheckZerosTarget(rule.kind);
+        rule.epsilon = EpsilonForScores(OwnDetailScores(state_.decomposed, layout_, weights), *request.zerosPercent);
     }
-    result.rule = CopyWithRuleByElement(decomposed_, scratch_, layout_, rule, weights);
+    result.rule = CopyWithRuleByElement(state_.decomposed, state_.scratch, layout_, rule, weights);
     std::optional<double> step = request.quantiseStep;
     if (request.bppTarget) {
-        const RateOfStep rate(RateValuesByElement(scratch_, layout_, weights),
-                              static_cast<double>(picture_.width) * picture_.height);
+        const RateOfStep rate(RateValuesByElement(state_.scratch, layout_, weights),
+                              static_cast<double>(state_.picture.width) * state_.picture.height);
         step = FindStepForRate(rate, *request.bppTarget).step;
     }
     result.quantiseStep = step;
-    if (request.withBands || step) result.bands = MeasureBandsByElement(scratch_, layout_);
+    if (request.withBands || step) result.bands = MeasureBandsByElement(state_.scratch, layout_);
     if (step) {
-        const Quantised quantised = QuantiseByElement(scratch_.View(), layout_, *step, weights);
+        const Quantised quantised = QuantiseByElement(state_.scratch.View(), layout_, *step, weights);
         result.codedCount = CountCodedByElement(quantised, result.bands);
-        result.entropyBpp = EntropyPerPixel(result.bands, picture_.width, picture_.height);
+        result.entropyBpp = EntropyPerPixel(result.bands, state_.picture.width, state_.picture.height);
     }
-    LiftBack(scratch_, basis_, layout_);
-    result.quality = Measure(scratch_.View(), picture_, *columns_);
-    if (request.withBytes) result.bytes = ToBytes(scratch_.View(), picture_);
+    LiftBack(state_.scratch, basis_, layout_);
+    state_.MeasureScratch(result, request.withBytes);
     return result;
 }
 

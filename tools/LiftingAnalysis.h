@@ -17,21 +17,17 @@ public:
                     std::shared_ptr<const std::vector<std::uint8_t>> columns = nullptr);
 
     const Layout& LayoutInUse() const { return layout_; }
-    const Coefficients& Decomposed() const { return decomposed_; }
+    const Coefficients& Decomposed() const { return state_.decomposed; }
     const Quality& Floor();
     RowResult Row(const RowRequest& request);
 
 private:
     const std::vector<double>& Weights();  // computed on first use
 
-    const RedPicture& picture_;
+    AnalysedPicture state_;
     Basis basis_;
     Layout layout_;
-    Coefficients decomposed_;
-    Coefficients scratch_;
-    std::shared_ptr<const std::vector<std::uint8_t>> columns_;
     std::optional<std::vector<double>> weights_;
-    std::optional<Quality> floor_;
 };
 
 }  // namespace tesora::analysis

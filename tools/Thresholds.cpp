@@ -67,11 +67,21 @@ double NthSmallest(std::vector<std::uint64_t>& bits, std::size_t rank) {
 
 }  // namespace
 
-void parts::CheckRuleFits(const Rule& rule, const Layout& layout, const Norms* norms) {
+void parts::CheckEpsilonsFit(const Rule& rule, const Layout& layout) {
     if (rule.kind == RuleKind::Levels &&
         rule.epsilons.size() != static_cast<std::size_t>(layout.pictureLevel - layout.level))
         throw Error("Die Regel levels braucht " + FormatD(layout.pictureLevel - layout.level) + " Epsilon.",
                     "The rule levels needs " + FormatD(layout.pictureLevel - layout.level) + " epsilons.");
+}
+
+void parts::CheckZerosTarget(RuleKind kind) {
+    if (kind == RuleKind::Levels)
+        throw Error("Ein Ziel für die Nullen gibt es nur mit flat und norm.",
+                    "A target for the zeros exists only with flat and norm.");
+}
+
+void parts::CheckRuleFits(const Rule& rule, const Layout& layout, const Norms* norms) {
+    CheckEpsilonsFit(rule, layout);
     if (rule.kind == RuleKind::Norm && (norms == nullptr || norms->level != layout.level))
         throw Error("Die Regel norm braucht die Normen des Levels.", "The rule norm needs the norms of the level.");
 }
@@ -184,9 +194,7 @@ RuleResult ApplyRule(Coefficients& square, const Layout& layout, const Rule& rul
 
 double EpsilonForZeros(const Coefficients& square, const Layout& layout, RuleKind kind, const Norms* norms,
                        double percent) {
-    if (kind == RuleKind::Levels)
-        throw Error("Ein Ziel für die Nullen gibt es nur mit flat und norm.",
-                    "A target for the zeros exists only with flat and norm.");
+    parts::CheckZerosTarget(kind);
     if (kind == RuleKind::Norm && (norms == nullptr || norms->level != layout.level))
         throw Error("Die Regel norm braucht die Normen des Levels.", "The rule norm needs the norms of the level.");
     long long details = 0;
