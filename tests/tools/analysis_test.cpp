@@ -136,6 +136,19 @@ TEST_F(AnalysisTest, ZerosTargetIsTheSmallestSetAndReproducesWithItsEpsilon) {
             EXPECT_EQ(a.rule.ownZeros, reached.ownZeros);
             EXPECT_EQ(a.quality.psnr, b.quality.psnr);
         }
+        // A weighted magnitude equal to Epsilon keeps its coefficient on both roads.
+        const analysis::Layout& layout = values.LayoutInUse();
+        const int n = (layout.side - 1) / 2;  // the finest step's details start at n + 1
+        int at = n + 1;
+        while (at < layout.side - 1 && values.Decomposed().At(at, at) == 0.0) ++at;
+        analysis::RowRequest tied;
+        tied.rule.kind = kind;
+        tied.rule.epsilon = std::fabs(values.Decomposed().At(at, at)) *
+                            (norms != nullptr ? norms->Weight(layout.pictureLevel - 1, at, at) : 1.0);
+        analysis::Coefficients square = values.Decomposed();
+        const analysis::RuleResult applied = analysis::ApplyRule(square, layout, tied.rule, norms);
+        EXPECT_NE(square.At(at, at), 0.0);
+        EXPECT_EQ(values.Row(tied).rule.zeroCount, applied.zeroCount);
     }
 }
 
