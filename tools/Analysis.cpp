@@ -132,25 +132,22 @@ PictureAnalysis::PictureAnalysis(const RedPicture& picture, double delta, int le
         return;
     }
     // Read from the columns: the matrix's order, walked in step.
-    state_.decomposed = ReadPicture(RedPicture{picture.width, 0, {}});
-    const int rows = std::min(picture.height, state_.decomposed.side);
+    Coefficients& square = state_.decomposed;
+    square = ReadPicture(RedPicture{picture.width, 0, {}});
+    const int rows = std::min(picture.height, square.side);
     for (int x = 0; x < picture.width; ++x) {
         const std::uint8_t* column =
             state_.columns->data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(picture.height);
-        double* row = state_.decomposed.values.data() +
-                      static_cast<std::size_t>(x) * static_cast<std::size_t>(state_.decomposed.side);
+        double* row = square.values.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(square.side);
         for (int y = 0; y < rows; ++y) row[y] = column[y];
     }
-    if (options.padding == Padding::Mirror && picture.width > 0 && rows > 0)
-        MirrorPadding(state_.decomposed, picture.width, rows);
-    Decompose(state_.decomposed, filters_, level, workspace_,
-              options.padding == Padding::Zero ? options.painter : nullptr);
+    if (options.padding == Padding::Mirror && picture.width > 0 && rows > 0) MirrorPadding(square, picture.width, rows);
+    Decompose(square, filters_, level, workspace_, options.padding == Padding::Zero ? options.painter : nullptr);
     options_.painter = nullptr;
     // A shared layout serves only BLaC's blocks of the same picture and level.
     if (!layout_ || layout_->level != level || layout_->width != picture.width || layout_->height != picture.height ||
-        layout_->ownRuns.size() != static_cast<std::size_t>(state_.decomposed.pictureLevel - level))
-        layout_ = std::make_shared<const Layout>(
-            LayoutOf(state_.decomposed.pictureLevel, level, picture.width, picture.height));
+        layout_->ownRuns.size() != static_cast<std::size_t>(square.pictureLevel - level))
+        layout_ = std::make_shared<const Layout>(LayoutOf(square.pictureLevel, level, picture.width, picture.height));
 }
 
 PictureAnalysis::~PictureAnalysis() = default;
