@@ -41,6 +41,16 @@ void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t
     ConvertPlanes(r, g, b, count, y, cb, cr, [](double u, double v, double w) { return YCbCrOf(u, v, w); });
 }
 
+void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, double* y,
+                double* cb, double* cr) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Triple t = YCbCrOf(r[i], g[i], b[i]);
+        y[i] = t[0];
+        cb[i] = t[1];
+        cr[i] = t[2];
+    }
+}
+
 void YCbCrToRgb(const double* y, const double* cb, const double* cr, std::size_t count, std::uint8_t* r,
                 std::uint8_t* g, std::uint8_t* b) {
     ConvertPlanes(y, cb, cr, count, r, g, b, RgbOf);

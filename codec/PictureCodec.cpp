@@ -85,6 +85,17 @@ std::vector<double> PictureOrder(analysis::Coefficients& square, int width, int 
     return plane;
 }
 
+// The values the transform codes: a grey picture's red values, or a colour picture's Y,
+// Cb and Cr from its R, G and B planes.
+std::vector<std::vector<double>> CodedValues(const std::vector<RedPicture>& planes) {
+    if (planes.size() == 1) return {std::vector<double>(planes[0].red.begin(), planes[0].red.end())};
+    const std::size_t count = planes[0].red.size();
+    std::vector<std::vector<double>> values(3, std::vector<double>(count));
+    RgbToYCbCr(planes[0].red.data(), planes[1].red.data(), planes[2].red.data(), count, values[0].data(),
+               values[1].data(), values[2].data());
+    return values;
+}
+
 }  // namespace
 
 File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& request, TransformWorkspace* workspace) {
@@ -92,7 +103,8 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
         throw Error("Kodiert werden eine oder drei Ebenen.", "One or three planes are coded.");
     const RedPicture& first = planes.front();
     for (const RedPicture& plane : planes)
-        if (plane.width != first.width || plane.height != first.height)
+        if (plane.width != first.width || plane.height != first.height ||
+            plane.red.size() != static_cast<std::size_t>(first.width) * static_cast<std::size_t>(first.height))
             throw Error("Die Ebenen sind verschieden groß.", "The planes differ in size.");
     File file;
     Header& h = file.header;
@@ -125,7 +137,7 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
     TransformWorkspace own;
     TransformWorkspace& ws = workspace ? *workspace : own;
     std::vector<std::vector<BandValues>> values;
-    for (const RedPicture& plane : planes)
+    for (const std::vector<double>& plane : CodedValues(planes))
         values.push_back(QuantisedBands(transform.Decompose(plane, ws), transform, h.step));
 
     const std::size_t limit = request.bytes != 0 ? request.bytes - kHeaderBytes - kCrcBytes : SIZE_MAX;
@@ -169,7 +181,7 @@ DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace) {
 
 std::vector<std::uint8_t> PlaneBytes(const std::vector<double>& plane) {
     std::vector<std::uint8_t> bytes(plane.size());
-    for (std::size_t n = 0; n < plane.size(); ++n) bytes[n] = static_cast<std::uint8_t>(ClampToByte(plane[n]));
+    for (std::size_t n = 0; n < plane.size(); ++n) bytes[n] = ToByte(plane[n]);
     return bytes;
 }
 
@@ -178,8 +190,12 @@ std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture) {
         static_cast<std::size_t>(picture.header.width) * static_cast<std::size_t>(picture.header.height);
     std::vector<std::uint8_t> rgb(3 * count);
     if (picture.planes.size() == 1) {
-        for (std::size_t n = 0; n < count; ++n)
-            rgb[3 * n] = rgb[3 * n + 1] = rgb[3 * n + 2] = static_cast<std::uint8_t>(ClampToByte(picture.planes[0][n]));
+        // Version 2 cut the values to whole numbers, which costs half a grey level of bias.
+        const bool cut = picture.header.version < 3;
+        for (std::size_t n = 0; n < count; ++n) {
+            const double v = picture.planes[0][n];
+            rgb[3 * n] = rgb[3 * n + 1] = rgb[3 * n + 2] = cut ? static_cast<std::uint8_t>(ClampToByte(v)) : ToByte(v);
+        }
         return rgb;
     }
     std::vector<std::uint8_t> r(count), g(count), b(count);

@@ -38,7 +38,8 @@ public:
     double Weight(std::size_t e) const { return weights_.empty() ? 1.0 : weights_[e]; }
     int Side() const { return layout_.side; }
 
-    analysis::Coefficients Decompose(const analysis::RedPicture& plane, TransformWorkspace& workspace) const;
+    // A plane of the header's width and height, row by row.
+    analysis::Coefficients Decompose(const std::vector<double>& plane, TransformWorkspace& workspace) const;
     // An empty square at the decomposition's level, for the decoder to fill.
     analysis::Coefficients Empty() const;
     void Reconstruct(analysis::Coefficients& square, TransformWorkspace& workspace) const;
