@@ -147,7 +147,7 @@ void DecodePlanesInto(const std::vector<std::vector<const BandShape*>>& shapes, 
                     if ((f & kSignificant) == 0) continue;
                     const std::size_t i = band.Plain(x, y);
                     const double magnitude = std::ldexp(static_cast<double>(band.known[i]) + 0.5, band.lowest[i]);
-                    take(c, b, i, (f & kNegative) != 0 ? -magnitude : magnitude);
+                    take(c, b, y, x, (f & kNegative) != 0 ? -magnitude : magnitude);
                 }
         }
 }
@@ -168,7 +168,10 @@ std::vector<std::vector<std::vector<double>>> DecodePlanes(const std::vector<std
         return band;
     };
     DecodePlanesInto(borrowed, data, size, decisions,
-                     [&fill](std::size_t c, std::size_t b, std::size_t i, double units) { fill(c, b)[i] = units; });
+                     [&fill, &shapes](std::size_t c, std::size_t b, int y, int x, double units) {
+                         const auto width = static_cast<std::size_t>(shapes[c][b].width);
+                         fill(c, b)[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = units;
+                     });
     for (std::size_t c = 0; c < shapes.size(); ++c)
         for (std::size_t b = 0; b < shapes[c].size(); ++b) fill(c, b);
     return values;

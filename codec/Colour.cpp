@@ -13,13 +13,6 @@ Triple RgbOf(double y, double cb, double cr) {
     return {y + 1.402 * (cr - 128.0), y - 0.344136 * (cb - 128.0) - 0.714136 * (cr - 128.0), y + 1.772 * (cb - 128.0)};
 }
 
-std::uint8_t ToByte(double value) {
-    // NaN fails both comparisons and ends as 0 rather than as an undefined conversion.
-    if (!(value > 0.0)) return 0;
-    if (value >= 255.0) return 255;
-    return static_cast<std::uint8_t>(std::floor(value + 0.5));
-}
-
 namespace {
 
 // Three planes through one conversion into three planes of bytes.

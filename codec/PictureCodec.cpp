@@ -159,13 +159,12 @@ DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace) {
     for (int c = 0; c < h.planes; ++c) squares.push_back(transform.Empty());
     const auto& bands = transform.Bands();
     DecodePlanesInto(shapes, file.data.data(), file.data.size(), h.decisions,
-                     [&](std::size_t c, std::size_t b, std::size_t n, double units) {
+                     [&](std::size_t c, std::size_t b, int row, int column, double units) {
                          const SquareBand& band = bands[b];
-                         const auto width = static_cast<std::size_t>(band.shape.width);
                          Coefficients& square = squares[c];
-                         const std::size_t e = (static_cast<std::size_t>(band.firstI) + n / width) *
-                                                   static_cast<std::size_t>(square.side) +
-                                               static_cast<std::size_t>(band.firstJ) + n % width;
+                         const std::size_t e =
+                             static_cast<std::size_t>(band.firstI + row) * static_cast<std::size_t>(square.side) +
+                             static_cast<std::size_t>(band.firstJ + column);
                          square.values[e] = analysis::FromQuantUnits(units, transform.Weight(e), h.step);
                      });
 
