@@ -22,6 +22,9 @@ public:
         return static_cast<int>((std::abs(band.q[i]) >> p) & 1);
     }
     static int Negative(const BandWork& band, std::size_t i) { return band.q[i] < 0 ? 1 : 0; }
+    static int BlockTurns(const BandWork& band, std::size_t block, int p) {
+        return static_cast<int>((band.blockLargest[block] >> p) & 1);
+    }
     static void Significant(BandWork&, std::size_t, int) {}
     static void Refined(BandWork&, std::size_t, int, int) {}
     ArithmeticEncoder& Coder() { return coder_; }
@@ -42,6 +45,7 @@ public:
     }
     static int Bit(const BandWork&, std::size_t, int) { return 0; }
     static int Negative(const BandWork&, std::size_t) { return 0; }
+    static int BlockTurns(const BandWork&, std::size_t, int) { return 0; }
     static void Significant(BandWork& band, std::size_t i, int p) {
         band.known[i] = 1;
         band.lowest[i] = static_cast<std::uint8_t>(p);
@@ -74,6 +78,12 @@ BandWork WorkOf(const BandShape& shape) {
     for (int y = 0; y < shape.height; ++y)
         for (int x = 0; x < shape.width; ++x)
             if (shape.coded.empty() || shape.coded[band.Plain(x, y)] != 0) band.flags[band.Padded(x, y)] = kCoded;
+    band.blocksWide = (shape.width + kBlock - 1) >> kBlockShift;
+    const int blocksHigh = (shape.height + kBlock - 1) >> kBlockShift;
+    band.blocks.assign(static_cast<std::size_t>(band.blocksWide) * static_cast<std::size_t>(blocksHigh), kBlockEmpty);
+    for (int y = 0; y < shape.height; ++y)
+        for (int x = 0; x < shape.width; ++x)
+            if ((band.flags[band.Padded(x, y)] & kCoded) != 0) band.blocks[band.Block(x, y)] = 0;
     return band;
 }
 
@@ -105,6 +115,13 @@ EncodedPlanes EncodePlanes(const std::vector<std::vector<BandValues>>& planes, s
                             "A band's indices do not fit its size.");
             band.q = values.q.data();
             band.top = TopOf(band);
+            band.blockLargest.assign(band.blocks.size(), 0);
+            for (int y = 0; y < band.height; ++y)
+                for (int x = 0; x < band.width; ++x)
+                    if ((band.flags[band.Padded(x, y)] & kCoded) != 0) {
+                        std::int32_t& largest = band.blockLargest[band.Block(x, y)];
+                        largest = std::max(largest, std::abs(band.q[band.Plain(x, y)]));
+                    }
             work[c].push_back(std::move(band));
         }
     Encoder encoder(limit);
