@@ -85,15 +85,20 @@ std::vector<double> PictureOrder(analysis::Coefficients& square, int width, int 
     return plane;
 }
 
-// The values the transform codes: a grey picture's red values, or a colour picture's Y,
-// Cb and Cr from its R, G and B planes.
-std::vector<std::vector<double>> CodedValues(const std::vector<RedPicture>& planes) {
-    if (planes.size() == 1) return {std::vector<double>(planes[0].red.begin(), planes[0].red.end())};
+// The squares the transform starts from: a grey picture's red values, or a colour
+// picture's Y, Cb and Cr from its R, G and B planes.
+std::vector<Coefficients> SquaresOf(const std::vector<RedPicture>& planes) {
+    if (planes.size() == 1) return {analysis::ReadPicture(planes[0])};
     const std::size_t count = planes[0].red.size();
     std::vector<std::vector<double>> values(3, std::vector<double>(count));
     RgbToYCbCr(planes[0].red.data(), planes[1].red.data(), planes[2].red.data(), count, values[0].data(),
                values[1].data(), values[2].data());
-    return values;
+    std::vector<Coefficients> squares;
+    for (std::vector<double>& plane : values) {
+        squares.push_back(analysis::ReadPlane(plane, planes[0].width, planes[0].height));
+        std::vector<double>().swap(plane);  // the square holds it now
+    }
+    return squares;
 }
 
 }  // namespace
@@ -137,8 +142,10 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
     TransformWorkspace own;
     TransformWorkspace& ws = workspace ? *workspace : own;
     std::vector<std::vector<BandValues>> values;
-    for (const std::vector<double>& plane : CodedValues(planes))
-        values.push_back(QuantisedBands(transform.Decompose(plane, ws), transform, h.step));
+    for (Coefficients& square : SquaresOf(planes)) {
+        transform.Decompose(square, ws);
+        values.push_back(QuantisedBands(square, transform, h.step));
+    }
 
     const std::size_t limit = request.bytes != 0 ? request.bytes - kHeaderBytes - kCrcBytes : SIZE_MAX;
     EncodedPlanes encoded = EncodePlanes(values, limit);

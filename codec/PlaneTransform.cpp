@@ -89,14 +89,11 @@ PlaneTransform::PlaneTransform(const Header& header) : header_(header), filters_
 
 PlaneTransform::~PlaneTransform() = default;
 
-analysis::Coefficients PlaneTransform::Decompose(const std::vector<double>& plane,
-                                                 TransformWorkspace& workspace) const {
-    analysis::Coefficients square = analysis::ReadPlane(plane, header_.width, header_.height);
+void PlaneTransform::Decompose(analysis::Coefficients& square, TransformWorkspace& workspace) const {
     if (header_.basis != Basis::Blac)
         analysis::LiftSquare(square, CoreBasis(header_.basis), layout_);
     else
         analysis::Decompose(square, filters_, layout_.level, workspace);
-    return square;
 }
 
 analysis::Coefficients PlaneTransform::Empty() const {
