@@ -88,12 +88,15 @@ std::vector<double> PictureOrder(analysis::Coefficients& square, int width, int 
 // The squares the transform starts from: a grey picture's red values, or a colour
 // picture's Y, Cb and Cr from its R, G and B planes.
 std::vector<Coefficients> SquaresOf(const std::vector<RedPicture>& planes) {
-    if (planes.size() == 1) return {analysis::ReadPicture(planes[0])};
+    std::vector<Coefficients> squares;  // filled by moves: a list in braces would copy each square
+    if (planes.size() == 1) {
+        squares.push_back(analysis::ReadPicture(planes[0]));
+        return squares;
+    }
     const std::size_t count = planes[0].red.size();
     std::vector<std::vector<double>> values(3, std::vector<double>(count));
     RgbToYCbCr(planes[0].red.data(), planes[1].red.data(), planes[2].red.data(), count, values[0].data(),
                values[1].data(), values[2].data());
-    std::vector<Coefficients> squares;
     for (std::vector<double>& plane : values) {
         squares.push_back(analysis::ReadPlane(plane, planes[0].width, planes[0].height));
         std::vector<double>().swap(plane);  // the square holds it now
