@@ -75,29 +75,40 @@ BandWork WorkOf(const BandShape& shape) {
     band.stride = shape.width + 2;
     band.flags.assign(static_cast<std::size_t>(shape.width + 2) * static_cast<std::size_t>(shape.height + 2), 0);
     band.context.assign(band.flags.size(), 0);
-    for (int y = 0; y < shape.height; ++y)
-        for (int x = 0; x < shape.width; ++x)
-            if (shape.coded.empty() || shape.coded[band.Plain(x, y)] != 0) band.flags[band.Padded(x, y)] = kCoded;
     band.blocksWide = (shape.width + kBlock - 1) >> kBlockShift;
     const int blocksHigh = (shape.height + kBlock - 1) >> kBlockShift;
     band.blocks.assign(static_cast<std::size_t>(band.blocksWide) * static_cast<std::size_t>(blocksHigh), kBlockEmpty);
-    for (int y = 0; y < shape.height; ++y)
+    for (int y = 0; y < shape.height; ++y) {
+        std::uint8_t* flags = band.flags.data() + band.Padded(0, y);
+        const std::uint8_t* coded = shape.coded.empty() ? nullptr : shape.coded.data() + band.Plain(0, y);
+        std::uint8_t* blocks = band.blocks.data() + band.Block(0, y);
         for (int x = 0; x < shape.width; ++x)
-            if ((band.flags[band.Padded(x, y)] & kCoded) != 0) band.blocks[band.Block(x, y)] = 0;
+            if (coded == nullptr || coded[x] != 0) {
+                flags[x] = kCoded;
+                blocks[x >> kBlockShift] = 0;
+            }
+    }
     return band;
 }
 
-int TopOf(const BandWork& band) {
+// The band's top, and each block's largest magnitude on the way.
+int TopOf(BandWork& band) {
+    band.blockLargest.assign(band.blocks.size(), 0);
     std::int32_t largest = 0;
-    for (int y = 0; y < band.height; ++y)
+    for (int y = 0; y < band.height; ++y) {
+        const std::uint8_t* flags = band.flags.data() + band.Padded(0, y);
+        const std::int32_t* q = band.q + band.Plain(0, y);
+        std::int32_t* blocks = band.blockLargest.data() + band.Block(0, y);
         for (int x = 0; x < band.width; ++x) {
-            if ((band.flags[band.Padded(x, y)] & kCoded) == 0) continue;
-            const std::int32_t q = band.q[band.Plain(x, y)];
-            if (q > kMaxMagnitude || q < -kMaxMagnitude)
+            if ((flags[x] & kCoded) == 0) continue;
+            if (q[x] > kMaxMagnitude || q[x] < -kMaxMagnitude)
                 throw Error("Ein Quantisierungsindex ist zu groß für den Coder.",
                             "A quantiser index is too large for the coder.");
-            largest = std::max(largest, std::abs(q));
+            const std::int32_t magnitude = std::abs(q[x]);
+            largest = std::max(largest, magnitude);
+            blocks[x >> kBlockShift] = std::max(blocks[x >> kBlockShift], magnitude);
         }
+    }
     int top = 0;
     while (top < 31 && (std::int32_t{1} << top) <= largest) ++top;
     return top;
@@ -115,13 +126,6 @@ EncodedPlanes EncodePlanes(const std::vector<std::vector<BandValues>>& planes, s
                             "A band's indices do not fit its size.");
             band.q = values.q.data();
             band.top = TopOf(band);
-            band.blockLargest.assign(band.blocks.size(), 0);
-            for (int y = 0; y < band.height; ++y)
-                for (int x = 0; x < band.width; ++x)
-                    if ((band.flags[band.Padded(x, y)] & kCoded) != 0) {
-                        std::int32_t& largest = band.blockLargest[band.Block(x, y)];
-                        largest = std::max(largest, std::abs(band.q[band.Plain(x, y)]));
-                    }
             work[c].push_back(std::move(band));
         }
     Encoder encoder(limit);
