@@ -66,8 +66,6 @@ void Check(const Header& h) {
     auto refuse = [](const std::string& what, const std::string& english) {
         throw Error("Die Datei ist ungültig: " + what + ".", "The file is invalid: " + english + ".");
     };
-    if (h.version < kOldestVersion || h.version > kFormatVersion)
-        refuse("die Formatversion ist unbekannt", "the format version is unknown");
     if (h.width < 1 || h.width > kMaxSide)
         refuse("die Breite liegt außerhalb von 1 bis " + std::to_string(kMaxSide),
                "the width lies outside 1 ... " + std::to_string(kMaxSide));
@@ -138,7 +136,7 @@ std::vector<std::uint8_t> WriteFile(const File& file) {
         throw Error("Die Daten sind zu lang für die Datei.", "The data are too long for the file.");
     std::vector<std::uint8_t> out(kHeaderBytes + file.data.size() + kCrcBytes, 0);
     std::memcpy(out.data(), kMagic, sizeof kMagic);
-    Put(out, kAtVersion, static_cast<std::uint64_t>(h.version), 2);
+    Put(out, kAtVersion, kFormatVersion, 2);
     Put(out, kAtPlanes, static_cast<std::uint64_t>(h.planes), 1);
     Put(out, kAtBasis, static_cast<std::uint64_t>(h.basis), 1);
     Put(out, kAtWidth, static_cast<std::uint64_t>(h.width), 4);
@@ -165,11 +163,11 @@ File ReadFile(const std::uint8_t* bytes, std::size_t size) {
         throw Error("Die Datei ist abgeschnitten: der Kopf ist unvollständig.",
                     "The file is cut off: its header is incomplete.");
     const auto version = static_cast<unsigned>(Get(bytes, kAtVersion, 2));
-    if (version < kOldestVersion || version > kFormatVersion)
-        throw Error("Unbekannte Formatversion " + std::to_string(version) + " (gelesen werden die Versionen " +
-                        std::to_string(kOldestVersion) + " bis " + std::to_string(kFormatVersion) + ").",
-                    "Unknown format version " + std::to_string(version) + " (versions " +
-                        std::to_string(kOldestVersion) + " to " + std::to_string(kFormatVersion) + " are read).");
+    if (version != kFormatVersion)
+        throw Error("Unbekannte Formatversion " + std::to_string(version) + " (gelesen wird Version " +
+                        std::to_string(kFormatVersion) + ").",
+                    "Unknown format version " + std::to_string(version) + " (version " +
+                        std::to_string(kFormatVersion) + " is read).");
     const std::uint64_t length = Get(bytes, kAtLength, 4);
     if (length > size - kHeaderBytes - kCrcBytes)
         throw Error("Die Datei ist abgeschnitten: es fehlen Daten.", "The file is cut off: data are missing.");
@@ -183,7 +181,6 @@ File ReadFile(const std::uint8_t* bytes, std::size_t size) {
 
     File file;
     Header& h = file.header;
-    h.version = static_cast<int>(version);
     h.planes = static_cast<int>(bytes[kAtPlanes]);
     h.basis = static_cast<Basis>(bytes[kAtBasis]);
     h.width = static_cast<int>(std::min<std::uint64_t>(Get(bytes, kAtWidth, 4), 1u << 30));

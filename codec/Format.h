@@ -10,10 +10,9 @@
 
 namespace tesora::codec {
 
-// 2: only the coefficients a decoder needs are written; 3: grey pictures decode rounded to
-// the nearest grey value (version 2 cut them, and is still read so).
+// 2: only the coefficients a decoder needs are written; 3: the cleanup pass skips quiet
+// blocks, and grey pictures decode rounded to the nearest grey value.
 constexpr std::uint16_t kFormatVersion = 3;
-constexpr std::uint16_t kOldestVersion = 2;
 constexpr std::size_t kHeaderBytes = 60;
 constexpr std::size_t kCrcBytes = 4;
 
@@ -29,7 +28,6 @@ const char* RuleName(RuleCode rule);
 const char* SynthesisName(Synthesis synthesis);
 
 struct Header {
-    int version = kFormatVersion;
     int width = 0;
     int height = 0;
     int pictureLevel = 0;  // the smallest L >= 1 with 2^L + 1 >= width

@@ -199,12 +199,8 @@ std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture) {
         static_cast<std::size_t>(picture.header.width) * static_cast<std::size_t>(picture.header.height);
     std::vector<std::uint8_t> rgb(3 * count);
     if (picture.planes.size() == 1) {
-        // Version 2 cut the values to whole numbers, which costs half a grey level of bias.
-        const bool cut = picture.header.version < 3;
-        for (std::size_t n = 0; n < count; ++n) {
-            const double v = picture.planes[0][n];
-            rgb[3 * n] = rgb[3 * n + 1] = rgb[3 * n + 2] = cut ? static_cast<std::uint8_t>(ClampToByte(v)) : ToByte(v);
-        }
+        for (std::size_t n = 0; n < count; ++n)
+            rgb[3 * n] = rgb[3 * n + 1] = rgb[3 * n + 2] = ToByte(picture.planes[0][n]);
         return rgb;
     }
     std::vector<std::uint8_t> r(count), g(count), b(count);
