@@ -65,16 +65,18 @@ def pil_decode(data, colour):
     return np.asarray(image.convert("RGB" if colour else "L"))
 
 
-def jpeg2000(picture, ratio):
-    return pil_bytes(picture, format="JPEG2000", quality_mode="rates", quality_layers=[ratio], irreversible=True)
+def jpeg2000(picture, ratio, mct=0):
+    """mct=1: the standard's colour transform (PIL's default, 0, codes R, G and B apart)."""
+    return pil_bytes(picture, format="JPEG2000", quality_mode="rates", quality_layers=[ratio], irreversible=True,
+                     mct=mct)
 
 
-def jpeg2000_within(picture, budget):
+def jpeg2000_within(picture, budget, mct=0):
     """The largest JPEG 2000 file within the budget: a bisection on the compression ratio."""
     low, high, best = picture.nbytes / budget * 0.8, picture.nbytes / budget * 8, None
     for _ in range(12):
         mid = (low * high) ** 0.5
-        data = jpeg2000(picture, mid)
+        data = jpeg2000(picture, mid, mct)
         if len(data) <= budget:
             best, high = data if best is None or len(data) > len(best) else best, mid
         else:
@@ -118,7 +120,10 @@ def compare(name, rgb, colour):
             data = tesora.encode(picture, bpp=rate, colour=colour, **options)
             cells.append(figures(picture, tesora.decode(data), colour))
         print(f"  {label:34s} " + " | ".join(cells))
-    for label, within in (("JPEG 2000", jpeg2000_within), ("JPEG", jpeg_within)):
+    others = [("JPEG 2000", jpeg2000_within), ("JPEG", jpeg_within)]
+    if colour:
+        others.insert(1, ("JPEG 2000, colour transform", lambda p, b: jpeg2000_within(p, b, mct=1)))
+    for label, within in others:
         cells = []
         for rate in RATES:
             data = within(picture, int(rate * pixels / 8))

@@ -40,28 +40,33 @@ QImage RgbImage(const std::vector<std::uint8_t>& rgb, int width, int height) {
     return image;
 }
 
-// The planes to code: the red channel, or Y, Cb and Cr of the colours.
+// The planes to code: the red channel, or R, G and B (the codec codes Y, Cb and Cr of them).
 std::vector<analysis::RedPicture> PlanesOf(const QImage& opened, bool colour) {
     const analysis::RedPicture red = report::RedBytes(opened);
     if (!colour) return {red};
     const int width = opened.width(), height = opened.height();
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    std::vector<std::uint8_t> r(count), g(count), b(count);
+    std::vector<analysis::RedPicture> planes(3, analysis::RedPicture{width, height, std::vector<std::uint8_t>(count)});
     const QImage rgb = opened.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < width; ++x) {
             const std::size_t n =
                 static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
-            r[n] = static_cast<std::uint8_t>(qRed(line[x]));
-            g[n] = static_cast<std::uint8_t>(qGreen(line[x]));
-            b[n] = static_cast<std::uint8_t>(qBlue(line[x]));
+            planes[0].red[n] = static_cast<std::uint8_t>(qRed(line[x]));
+            planes[1].red[n] = static_cast<std::uint8_t>(qGreen(line[x]));
+            planes[2].red[n] = static_cast<std::uint8_t>(qBlue(line[x]));
         }
     }
-    std::vector<analysis::RedPicture> planes(3, analysis::RedPicture{width, height, std::vector<std::uint8_t>(count)});
-    codec::RgbToYCbCr(r.data(), g.data(), b.data(), count, planes[0].red.data(), planes[1].red.data(),
-                      planes[2].red.data());
     return planes;
+}
+
+// The Y plane of R, G and B planes, in bytes.
+std::vector<std::uint8_t> LumaBytes(const std::vector<analysis::RedPicture>& rgb) {
+    const std::size_t count = rgb[0].red.size();
+    std::vector<std::uint8_t> y(count), cb(count), cr(count);
+    codec::RgbToYCbCr(rgb[0].red.data(), rgb[1].red.data(), rgb[2].red.data(), count, y.data(), cb.data(), cr.data());
+    return y;
 }
 
 // PSNR in dB of bytes against bytes, every third from `offset` (+inf when equal).
@@ -216,8 +221,8 @@ void ReportEncoding(const CommandLine& line, Context& context, const QString& in
     const std::vector<std::uint8_t> original = RgbBytes(opened);
     const double bpp = 8.0 * static_cast<double>(file.size()) / (static_cast<double>(opened.width()) * opened.height());
     const double psnr = Psnr(original, rgb, colour ? 1 : 3, 0);  // RGB, or the red channel
-    // Y as coded against the decoded Y plane in bytes (the luma figure of colour codecs).
-    const double psnrY = colour ? Psnr(planes[0].red, codec::PlaneBytes(decoded.planes[0]), 1, 0) : NAN;
+    // The picture's Y in bytes against the decoded Y plane in bytes (the luma figure of colour codecs).
+    const double psnrY = colour ? Psnr(LumaBytes(planes), codec::PlaneBytes(decoded.planes[0]), 1, 0) : NAN;
     if (line.Json()) {
         QJsonObject json{{"format", kDataFormat},
                          {"picture", report::JsonName(input)},

@@ -18,44 +18,6 @@ void ArithmeticEncoder::ShiftLow() {
     low_ = (low_ & 0x00FFFFFFu) << 8;
 }
 
-bool ArithmeticEncoder::Encode(int bit, Context& context) {
-    if (full_) return false;
-    // The state before the decision, to take it back when it does not fit.
-    const std::uint64_t low = low_;
-    const std::uint32_t range = range_;
-    const std::uint8_t cache = cache_;
-    const std::uint64_t pending = pending_;
-    const bool first = first_;
-    const std::size_t shifts = shifts_;
-    const std::size_t written = out_.size();
-
-    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();
-    if (bit == 0) {
-        range_ = bound;
-    } else {
-        low_ += bound;
-        range_ -= bound;
-    }
-    while (range_ < kTop) {
-        range_ <<= 8;
-        ShiftLow();
-    }
-    if (FinishedSize() > limit_) {
-        low_ = low;
-        range_ = range;
-        cache_ = cache;
-        pending_ = pending;
-        first_ = first;
-        shifts_ = shifts;
-        out_.resize(written);
-        full_ = true;
-        return false;
-    }
-    context.Adapt(bit);
-    ++decisions_;
-    return true;
-}
-
 std::vector<std::uint8_t> ArithmeticEncoder::Finish() {
     for (int i = 0; i < 5; ++i) ShiftLow();
     full_ = true;

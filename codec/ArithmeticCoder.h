@@ -66,7 +66,7 @@ public:
     // With a limit, a decision is refused (and leaves no trace) when the finished
     // stream would grow beyond `bytes`; from then on the encoder is Full().
     void SetLimit(std::size_t bytes) { limit_ = bytes; }
-    // Codes `bit` (0 or 1); false when it did not fit under the limit.
+    // Codes `bit` (0 or 1); false when it did not fit under the limit. Inline, as Decode.
     bool Encode(int bit, Context& context);
     bool Full() const { return full_; }
     std::uint64_t Decisions() const { return decisions_; }
@@ -114,6 +114,44 @@ private:
     std::uint32_t code_ = 0;  // the stream's value minus low, on the 32-bit scale
     std::uint32_t range_ = 0xFFFFFFFFu;
 };
+
+inline bool ArithmeticEncoder::Encode(int bit, Context& context) {
+    if (full_) return false;
+    // The state before the decision, to take it back when it does not fit.
+    const std::uint64_t low = low_;
+    const std::uint32_t range = range_;
+    const std::uint8_t cache = cache_;
+    const std::uint64_t pending = pending_;
+    const bool first = first_;
+    const std::size_t shifts = shifts_;
+    const std::size_t written = out_.size();
+
+    const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();
+    if (bit == 0) {
+        range_ = bound;
+    } else {
+        low_ += bound;
+        range_ -= bound;
+    }
+    while (range_ < kTop) {
+        range_ <<= 8;
+        ShiftLow();
+    }
+    if (FinishedSize() > limit_) {
+        low_ = low;
+        range_ = range;
+        cache_ = cache;
+        pending_ = pending;
+        first_ = first;
+        shifts_ = shifts;
+        out_.resize(written);
+        full_ = true;
+        return false;
+    }
+    context.Adapt(bit);
+    ++decisions_;
+    return true;
+}
 
 inline int ArithmeticDecoder::Decode(Context& context) {
     const std::uint32_t bound = (range_ >> kProbabilityBits) * context.P0();

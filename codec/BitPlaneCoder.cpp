@@ -22,6 +22,9 @@ public:
         return static_cast<int>((std::abs(band.q[i]) >> p) & 1);
     }
     static int Negative(const BandWork& band, std::size_t i) { return band.q[i] < 0 ? 1 : 0; }
+    static int BlockTurns(const BandWork& band, std::size_t block, int p) {
+        return static_cast<int>((band.blockLargest[block] >> p) & 1);
+    }
     static void Significant(BandWork&, std::size_t, int) {}
     static void Refined(BandWork&, std::size_t, int, int) {}
     ArithmeticEncoder& Coder() { return coder_; }
@@ -42,6 +45,7 @@ public:
     }
     static int Bit(const BandWork&, std::size_t, int) { return 0; }
     static int Negative(const BandWork&, std::size_t) { return 0; }
+    static int BlockTurns(const BandWork&, std::size_t, int) { return 0; }
     static void Significant(BandWork& band, std::size_t i, int p) {
         band.known[i] = 1;
         band.lowest[i] = static_cast<std::uint8_t>(p);
@@ -71,23 +75,40 @@ BandWork WorkOf(const BandShape& shape) {
     band.stride = shape.width + 2;
     band.flags.assign(static_cast<std::size_t>(shape.width + 2) * static_cast<std::size_t>(shape.height + 2), 0);
     band.context.assign(band.flags.size(), 0);
-    for (int y = 0; y < shape.height; ++y)
+    band.blocksWide = (shape.width + kBlock - 1) >> kBlockShift;
+    const int blocksHigh = (shape.height + kBlock - 1) >> kBlockShift;
+    band.blocks.assign(static_cast<std::size_t>(band.blocksWide) * static_cast<std::size_t>(blocksHigh), kBlockEmpty);
+    for (int y = 0; y < shape.height; ++y) {
+        std::uint8_t* flags = band.flags.data() + band.Padded(0, y);
+        const std::uint8_t* coded = shape.coded.empty() ? nullptr : shape.coded.data() + band.Plain(0, y);
+        std::uint8_t* blocks = band.blocks.data() + band.Block(0, y);
         for (int x = 0; x < shape.width; ++x)
-            if (shape.coded.empty() || shape.coded[band.Plain(x, y)] != 0) band.flags[band.Padded(x, y)] = kCoded;
+            if (coded == nullptr || coded[x] != 0) {
+                flags[x] = kCoded;
+                blocks[x >> kBlockShift] = 0;
+            }
+    }
     return band;
 }
 
-int TopOf(const BandWork& band) {
+// The band's top, and each block's largest magnitude on the way.
+int TopOf(BandWork& band) {
+    band.blockLargest.assign(band.blocks.size(), 0);
     std::int32_t largest = 0;
-    for (int y = 0; y < band.height; ++y)
+    for (int y = 0; y < band.height; ++y) {
+        const std::uint8_t* flags = band.flags.data() + band.Padded(0, y);
+        const std::int32_t* q = band.q + band.Plain(0, y);
+        std::int32_t* blocks = band.blockLargest.data() + band.Block(0, y);
         for (int x = 0; x < band.width; ++x) {
-            if ((band.flags[band.Padded(x, y)] & kCoded) == 0) continue;
-            const std::int32_t q = band.q[band.Plain(x, y)];
-            if (q > kMaxMagnitude || q < -kMaxMagnitude)
+            if ((flags[x] & kCoded) == 0) continue;
+            if (q[x] > kMaxMagnitude || q[x] < -kMaxMagnitude)
                 throw Error("Ein Quantisierungsindex ist zu groß für den Coder.",
                             "A quantiser index is too large for the coder.");
-            largest = std::max(largest, std::abs(q));
+            const std::int32_t magnitude = std::abs(q[x]);
+            largest = std::max(largest, magnitude);
+            blocks[x >> kBlockShift] = std::max(blocks[x >> kBlockShift], magnitude);
         }
+    }
     int top = 0;
     while (top < 31 && (std::int32_t{1} << top) <= largest) ++top;
     return top;
@@ -147,7 +168,7 @@ void DecodePlanesInto(const std::vector<std::vector<const BandShape*>>& shapes, 
                     if ((f & kSignificant) == 0) continue;
                     const std::size_t i = band.Plain(x, y);
                     const double magnitude = std::ldexp(static_cast<double>(band.known[i]) + 0.5, band.lowest[i]);
-                    take(c, b, i, (f & kNegative) != 0 ? -magnitude : magnitude);
+                    take(c, b, y, x, (f & kNegative) != 0 ? -magnitude : magnitude);
                 }
         }
 }
@@ -168,7 +189,10 @@ std::vector<std::vector<std::vector<double>>> DecodePlanes(const std::vector<std
         return band;
     };
     DecodePlanesInto(borrowed, data, size, decisions,
-                     [&fill](std::size_t c, std::size_t b, std::size_t i, double units) { fill(c, b)[i] = units; });
+                     [&fill, &shapes](std::size_t c, std::size_t b, int y, int x, double units) {
+                         const auto width = static_cast<std::size_t>(shapes[c][b].width);
+                         fill(c, b)[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = units;
+                     });
     for (std::size_t c = 0; c < shapes.size(); ++c)
         for (std::size_t b = 0; b < shapes[c].size(); ++b) fill(c, b);
     return values;

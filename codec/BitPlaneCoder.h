@@ -68,9 +68,9 @@ std::vector<std::vector<std::vector<double>>> DecodePlanes(const std::vector<std
                                                            std::uint64_t decisions);
 
 // The same decoding, handing only the coefficients that became significant to `take`
-// (plane, band, index in the band row by row, value in step units), so a caller fills its
+// (plane, band, row and column in the band, value in step units), so a caller fills its
 // own memory instead of one more buffer of every coefficient. The shapes are borrowed.
-using CoefficientSink = std::function<void(std::size_t plane, std::size_t band, std::size_t i, double units)>;
+using CoefficientSink = std::function<void(std::size_t plane, std::size_t band, int row, int column, double units)>;
 void DecodePlanesInto(const std::vector<std::vector<const BandShape*>>& shapes, const std::uint8_t* data,
                       std::size_t size, std::uint64_t decisions, const CoefficientSink& take);
 

@@ -13,13 +13,6 @@ Triple RgbOf(double y, double cb, double cr) {
     return {y + 1.402 * (cr - 128.0), y - 0.344136 * (cb - 128.0) - 0.714136 * (cr - 128.0), y + 1.772 * (cb - 128.0)};
 }
 
-std::uint8_t ToByte(double value) {
-    // NaN fails both comparisons and ends as 0 rather than as an undefined conversion.
-    if (!(value > 0.0)) return 0;
-    if (value >= 255.0) return 255;
-    return static_cast<std::uint8_t>(std::floor(value + 0.5));
-}
-
 namespace {
 
 // Three planes through one conversion into three planes of bytes.
@@ -39,6 +32,16 @@ void ConvertPlanes(const In* p, const In* q, const In* r, std::size_t count, std
 void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, std::uint8_t* y,
                 std::uint8_t* cb, std::uint8_t* cr) {
     ConvertPlanes(r, g, b, count, y, cb, cr, [](double u, double v, double w) { return YCbCrOf(u, v, w); });
+}
+
+void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, double* y,
+                double* cb, double* cr) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Triple t = YCbCrOf(r[i], g[i], b[i]);
+        y[i] = t[0];
+        cb[i] = t[1];
+        cr[i] = t[2];
+    }
 }
 
 void YCbCrToRgb(const double* y, const double* cb, const double* cr, std::size_t count, std::uint8_t* r,

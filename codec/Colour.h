@@ -19,12 +19,22 @@ using Triple = std::array<double, 3>;
 Triple YCbCrOf(double r, double g, double b);
 Triple RgbOf(double y, double cb, double cr);
 
-// A value on 0 ... 255 as a byte: rounded to the nearest, halves upwards, clamped.
-std::uint8_t ToByte(double value);
+// A value on 0 ... 255 as a byte: rounded to the nearest, halves upwards, clamped. Inline:
+// a decoder calls it once a pixel. NaN fails both comparisons and ends as 0 rather than as
+// an undefined conversion; above 0, cutting value + 1/2 toward zero is its floor.
+inline std::uint8_t ToByte(double value) {
+    if (!(value > 0.0)) return 0;
+    if (value >= 255.0) return 255;
+    return static_cast<std::uint8_t>(static_cast<int>(value + 0.5));
+}
 
 // Byte planes of `count` pixels each, converted pixel by pixel and rounded with ToByte.
 void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, std::uint8_t* y,
                 std::uint8_t* cb, std::uint8_t* cr);
+// The same unrounded, as the encoder codes them: rounding to bytes first would add an
+// error to every channel that no rate takes back.
+void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, double* y,
+                double* cb, double* cr);
 // From the decoded (unrounded) planes, so that only the final bytes are rounded.
 void YCbCrToRgb(const double* y, const double* cb, const double* cr, std::size_t count, std::uint8_t* r,
                 std::uint8_t* g, std::uint8_t* b);

@@ -10,7 +10,9 @@
 
 namespace tesora::codec {
 
-constexpr std::uint16_t kFormatVersion = 2;  // 2: only the coefficients a decoder needs are written
+// 2: only the coefficients a decoder needs are written; 3: the cleanup pass skips quiet
+// blocks, and grey pictures decode rounded to the nearest grey value.
+constexpr std::uint16_t kFormatVersion = 3;
 constexpr std::size_t kHeaderBytes = 60;
 constexpr std::size_t kCrcBytes = 4;
 

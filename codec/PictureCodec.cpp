@@ -85,6 +85,25 @@ std::vector<double> PictureOrder(analysis::Coefficients& square, int width, int 
     return plane;
 }
 
+// The squares the transform starts from: a grey picture's red values, or a colour
+// picture's Y, Cb and Cr from its R, G and B planes.
+std::vector<Coefficients> SquaresOf(const std::vector<RedPicture>& planes) {
+    std::vector<Coefficients> squares;  // filled by moves: a list in braces would copy each square
+    if (planes.size() == 1) {
+        squares.push_back(analysis::ReadPicture(planes[0]));
+        return squares;
+    }
+    const std::size_t count = planes[0].red.size();
+    std::vector<std::vector<double>> values(3, std::vector<double>(count));
+    RgbToYCbCr(planes[0].red.data(), planes[1].red.data(), planes[2].red.data(), count, values[0].data(),
+               values[1].data(), values[2].data());
+    for (std::vector<double>& plane : values) {
+        squares.push_back(analysis::ReadPlane(plane, planes[0].width, planes[0].height));
+        std::vector<double>().swap(plane);  // the square holds it now
+    }
+    return squares;
+}
+
 }  // namespace
 
 File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& request, TransformWorkspace* workspace) {
@@ -92,7 +111,8 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
         throw Error("Kodiert werden eine oder drei Ebenen.", "One or three planes are coded.");
     const RedPicture& first = planes.front();
     for (const RedPicture& plane : planes)
-        if (plane.width != first.width || plane.height != first.height)
+        if (plane.width != first.width || plane.height != first.height ||
+            plane.red.size() != static_cast<std::size_t>(first.width) * static_cast<std::size_t>(first.height))
             throw Error("Die Ebenen sind verschieden groß.", "The planes differ in size.");
     File file;
     Header& h = file.header;
@@ -125,8 +145,10 @@ File EncodeFile(const std::vector<RedPicture>& planes, const EncodeRequest& requ
     TransformWorkspace own;
     TransformWorkspace& ws = workspace ? *workspace : own;
     std::vector<std::vector<BandValues>> values;
-    for (const RedPicture& plane : planes)
-        values.push_back(QuantisedBands(transform.Decompose(plane, ws), transform, h.step));
+    for (Coefficients& square : SquaresOf(planes)) {
+        transform.Decompose(square, ws);
+        values.push_back(QuantisedBands(square, transform, h.step));
+    }
 
     const std::size_t limit = request.bytes != 0 ? request.bytes - kHeaderBytes - kCrcBytes : SIZE_MAX;
     EncodedPlanes encoded = EncodePlanes(values, limit);
@@ -147,13 +169,12 @@ DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace) {
     for (int c = 0; c < h.planes; ++c) squares.push_back(transform.Empty());
     const auto& bands = transform.Bands();
     DecodePlanesInto(shapes, file.data.data(), file.data.size(), h.decisions,
-                     [&](std::size_t c, std::size_t b, std::size_t n, double units) {
+                     [&](std::size_t c, std::size_t b, int row, int column, double units) {
                          const SquareBand& band = bands[b];
-                         const auto width = static_cast<std::size_t>(band.shape.width);
                          Coefficients& square = squares[c];
-                         const std::size_t e = (static_cast<std::size_t>(band.firstI) + n / width) *
-                                                   static_cast<std::size_t>(square.side) +
-                                               static_cast<std::size_t>(band.firstJ) + n % width;
+                         const std::size_t e =
+                             static_cast<std::size_t>(band.firstI + row) * static_cast<std::size_t>(square.side) +
+                             static_cast<std::size_t>(band.firstJ + column);
                          square.values[e] = analysis::FromQuantUnits(units, transform.Weight(e), h.step);
                      });
 
@@ -169,7 +190,7 @@ DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace) {
 
 std::vector<std::uint8_t> PlaneBytes(const std::vector<double>& plane) {
     std::vector<std::uint8_t> bytes(plane.size());
-    for (std::size_t n = 0; n < plane.size(); ++n) bytes[n] = static_cast<std::uint8_t>(ClampToByte(plane[n]));
+    for (std::size_t n = 0; n < plane.size(); ++n) bytes[n] = ToByte(plane[n]);
     return bytes;
 }
 
@@ -179,7 +200,7 @@ std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture) {
     std::vector<std::uint8_t> rgb(3 * count);
     if (picture.planes.size() == 1) {
         for (std::size_t n = 0; n < count; ++n)
-            rgb[3 * n] = rgb[3 * n + 1] = rgb[3 * n + 2] = static_cast<std::uint8_t>(ClampToByte(picture.planes[0][n]));
+            rgb[3 * n] = rgb[3 * n + 1] = rgb[3 * n + 2] = ToByte(picture.planes[0][n]);
         return rgb;
     }
     std::vector<std::uint8_t> r(count), g(count), b(count);

@@ -27,7 +27,8 @@ struct EncodeRequest {
 // its last bit-plane (below a tenth of a grey level for the norm rule's weights of 1).
 constexpr double kBudgetStep = 1.0 / 16.0;
 
-// Codes one plane (grey: the red channel) or three (Y, Cb, Cr), all of the same size:
+// Codes one plane (grey: the red channel) or a colour picture's three (R, G, B, coded as
+// Y, Cb and Cr), all of the same size:
 // every coefficient a decoder needs (those whose functions reach into the picture).
 // Throws Error for pictures or requests the format cannot hold (a picture higher than
 // its working square, a budget below the smallest file, a step that makes indices too
@@ -49,11 +50,11 @@ DecodedPicture DecodeFile(const File& file, TransformWorkspace* workspace = null
 // Reads and decodes a file; throws Error with one sentence for anything it refuses.
 DecodedPicture DecodePicture(const std::uint8_t* bytes, std::size_t size, TransformWorkspace* workspace = nullptr);
 
-// A decoded plane in bytes, with the program's conversion (ClampToByte).
+// A decoded plane in bytes, each value rounded to the nearest (ToByte).
 std::vector<std::uint8_t> PlaneBytes(const std::vector<double>& plane);
 
-// The decoded picture as bytes, row by row: grey with the program's conversion to bytes
-// (red = green = blue), colour through the inverse colour matrix; 3 bytes a pixel (RGB).
+// The decoded picture as bytes, row by row: grey rounded to the nearest (red = green =
+// blue), colour through the inverse colour matrix; 3 bytes a pixel (RGB).
 std::vector<std::uint8_t> ToRgbBytes(const DecodedPicture& picture);
 
 }  // namespace tesora::codec

@@ -89,10 +89,11 @@ PlaneTransform::PlaneTransform(const Header& header) : header_(header), filters_
 
 PlaneTransform::~PlaneTransform() = default;
 
-analysis::Coefficients PlaneTransform::Decompose(const analysis::RedPicture& plane,
-                                                 TransformWorkspace& workspace) const {
-    if (header_.basis != Basis::Blac) return analysis::LiftPicture(plane, CoreBasis(header_.basis), layout_);
-    return analysis::DecomposePicture(plane, filters_, layout_.level, workspace);
+void PlaneTransform::Decompose(analysis::Coefficients& square, TransformWorkspace& workspace) const {
+    if (header_.basis != Basis::Blac)
+        analysis::LiftSquare(square, CoreBasis(header_.basis), layout_);
+    else
+        analysis::Decompose(square, filters_, layout_.level, workspace);
 }
 
 analysis::Coefficients PlaneTransform::Empty() const {

@@ -38,7 +38,8 @@ public:
     double Weight(std::size_t e) const { return weights_.empty() ? 1.0 : weights_[e]; }
     int Side() const { return layout_.side; }
 
-    analysis::Coefficients Decompose(const analysis::RedPicture& plane, TransformWorkspace& workspace) const;
+    // A square as ReadPicture or ReadPlane fills it from a plane of the header's size, in place.
+    void Decompose(analysis::Coefficients& square, TransformWorkspace& workspace) const;
     // An empty square at the decomposition's level, for the decoder to fill.
     analysis::Coefficients Empty() const;
     void Reconstruct(analysis::Coefficients& square, TransformWorkspace& workspace) const;

@@ -3,6 +3,7 @@
 // to the codec). The walk decides nothing itself: `Io` either codes the bit it is
 // told (encoding) or reads it (decoding), and both sides hold the same flags and
 // contexts, so they take the same turns.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -23,6 +24,16 @@ constexpr std::uint8_t kVisited = 8;   // decided in this bit-plane's neighbours
 constexpr std::uint8_t kRefined = 16;  // refined at least once
 constexpr int kTopBits = 5;
 constexpr int kRun = 4;  // coefficients of a row that the cleanup pass may skip with one decision
+// The cleanup pass goes through a band in blocks of kBlock x kBlock coefficients. Until a
+// block holds a significant coefficient, one decision says whether any of it turns
+// significant in this bit-plane: a quiet block (most of a fine band at most rates) costs
+// one decision instead of one for every four coefficients.
+constexpr int kBlockShift = 4;
+constexpr int kBlock = 1 << kBlockShift;
+constexpr std::uint8_t kBlockLive = 1;     // holds a significant coefficient
+constexpr std::uint8_t kBlockVisited = 2;  // the neighbours pass decided one of its coefficients
+constexpr std::uint8_t kBlockEmpty = 4;    // holds no coded coefficient: never walked
+constexpr int kBlockContexts = 3;          // live blocks among the left and upper neighbours
 // The significance context of a coefficient: 15 h + 5 v + d, with h (0 ... 2) its
 // significant neighbours left and right, v (0 ... 2) above and below, d (0 ... 4) on
 // the diagonals. It is kept up to date as coefficients turn significant.
@@ -36,6 +47,7 @@ struct Contexts {
     Context refinement[3];
     Context run[kBandKinds];
     Context position[2];
+    Context block[kBandKinds][kBlockContexts];
 };
 
 struct BandWork {
@@ -47,7 +59,15 @@ struct BandWork {
     std::size_t significant = 0;        // coefficients significant so far
     std::vector<std::uint8_t> flags;    // (width + 2) * (height + 2)
     std::vector<std::uint8_t> context;  // (width + 2) * (height + 2): 15 h + 5 v + d
-    const std::int32_t* q = nullptr;    // encoding: the indices
+    int blocksWide = 0;
+    std::vector<std::uint8_t> blocks;  // per cleanup block, row by row: kBlockLive | kBlockVisited | kBlockEmpty
+    const std::int32_t* q = nullptr;   // encoding: the indices
+    // Encoding: per cleanup block the largest magnitude of its coded coefficients. While a
+    // block holds no significant coefficient, all its magnitudes are below 2^(p + 1), and
+    // the largest, when it has bit p, is still to be decided in the cleanup pass (had the
+    // neighbours pass decided it, it would be significant now): so whether any coefficient
+    // of the block turns significant in the cleanup pass is whether the largest has bit p.
+    std::vector<std::int32_t> blockLargest;
     // Decoding: the magnitude's bits read so far and the lowest bit read. Both are written
     // when a coefficient turns significant and read only after, so they start unset (at a
     // low rate most of their pages are never touched).
@@ -59,6 +79,10 @@ struct BandWork {
     }
     std::size_t Plain(int x, int y) const {
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    }
+    std::size_t Block(int x, int y) const {
+        return static_cast<std::size_t>(y >> kBlockShift) * static_cast<std::size_t>(blocksWide) +
+               static_cast<std::size_t>(x >> kBlockShift);
     }
 };
 
@@ -121,6 +145,7 @@ private:
         c[s] = static_cast<std::uint8_t>(c[s] + 5);
         for (std::ptrdiff_t d : {-s - 1, -s + 1, s - 1, s + 1}) c[d] = static_cast<std::uint8_t>(c[d] + 1);
         ++band.significant;
+        band.blocks[band.Block(x, y)] |= kBlockLive;
         io_.Significant(band, band.Plain(x, y), p);
     }
 
@@ -154,6 +179,7 @@ private:
                 }
                 if ((band.flags[at] & (kCoded | kSignificant)) != kCoded || band.context[at] == 0) continue;
                 band.flags[at] |= kVisited;
+                band.blocks[band.Block(x, y)] |= kBlockVisited;
                 if (!Significance(band, x, y, p)) return false;
             }
         }
@@ -212,27 +238,59 @@ private:
         return Sign(band, x + first, y, p);
     }
 
+    // The cleanup pass, block by block (rows of blocks from the first, within a row from the
+    // left); within a block row by row as CleanupRow says.
     bool Cleanup(BandWork& band, int p) {
-        for (int y = 0; y < band.height; ++y) {
-            const std::size_t row = band.Padded(0, y);
-            int x = 0;
-            while (x < band.width) {
-                int from = x;
-                if (x + kRun <= band.width && Quiet(band, row + static_cast<std::size_t>(x))) {
-                    int first = 0;
-                    if (!QuietRun(band, x, y, p, first)) return false;
-                    from = x + first + 1;
-                    x += kRun;
-                } else {
-                    ++x;
+        for (int y0 = 0; y0 < band.height; y0 += kBlock)
+            for (int x0 = 0; x0 < band.width; x0 += kBlock) {
+                const std::size_t at = band.Block(x0, y0);
+                std::uint8_t& block = band.blocks[at];
+                if ((block & kBlockEmpty) != 0) continue;
+                const int x1 = std::min(band.width, x0 + kBlock), y1 = std::min(band.height, y0 + kBlock);
+                int any = 1;
+                if ((block & kBlockLive) == 0) {
+                    any = io_.BlockTurns(band, at, p);
+                    if (!io_.Decide(any, contexts_.block[band.kind][BlockContext(band, x0, y0)])) return false;
+                    if (any == 0 && (block & kBlockVisited) != 0) ClearVisited(band, x0, x1, y0, y1);
                 }
-                for (int i = from; i < x; ++i) {
-                    const std::size_t at = row + static_cast<std::size_t>(i);
-                    const std::uint8_t f = band.flags[at];
-                    band.flags[at] = static_cast<std::uint8_t>(f & ~kVisited);
-                    if ((f & (kCoded | kSignificant | kVisited)) == kCoded && !Significance(band, i, y, p))
-                        return false;
-                }
+                block = static_cast<std::uint8_t>(block & ~kBlockVisited);
+                for (int y = y0; y < y1 && any != 0; ++y)
+                    if (!CleanupRow(band, p, y, x0, x1)) return false;
+            }
+        return true;
+    }
+
+    // The live blocks among the block's left and upper neighbours.
+    static int BlockContext(const BandWork& band, int x0, int y0) {
+        return (x0 > 0 ? band.blocks[band.Block(x0 - kBlock, y0)] & kBlockLive : 0) +
+               (y0 > 0 ? band.blocks[band.Block(x0, y0 - kBlock)] & kBlockLive : 0);
+    }
+
+    // A skipped block's visited marks go, as the cleanup pass clears them everywhere else.
+    static void ClearVisited(BandWork& band, int x0, int x1, int y0, int y1) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) band.flags[band.Padded(x, y)] &= static_cast<std::uint8_t>(~kVisited);
+    }
+
+    // One row of a block, columns x0 ... x1 - 1: quiet runs of four, else one by one.
+    bool CleanupRow(BandWork& band, int p, int y, int x0, int x1) {
+        const std::size_t row = band.Padded(0, y);
+        int x = x0;
+        while (x < x1) {
+            int from = x;
+            if (x + kRun <= x1 && Quiet(band, row + static_cast<std::size_t>(x))) {
+                int first = 0;
+                if (!QuietRun(band, x, y, p, first)) return false;
+                from = x + first + 1;
+                x += kRun;
+            } else {
+                ++x;
+            }
+            for (int i = from; i < x; ++i) {
+                const std::size_t at = row + static_cast<std::size_t>(i);
+                const std::uint8_t f = band.flags[at];
+                band.flags[at] = static_cast<std::uint8_t>(f & ~kVisited);
+                if ((f & (kCoded | kSignificant | kVisited)) == kCoded && !Significance(band, i, y, p)) return false;
             }
         }
         return true;

@@ -49,11 +49,7 @@ std::string CodecDigestHex() {
     HashRun(hash, {r}, request);
     request.synthesis = codec::Synthesis::Specified;
     request.rule = codec::RuleCode::Flat;
-    std::vector<analysis::RedPicture> colour(
-        3, analysis::RedPicture{kWidth, kHeight, std::vector<std::uint8_t>(r.red.size())});
-    codec::RgbToYCbCr(r.red.data(), g.red.data(), b.red.data(), r.red.size(), colour[0].red.data(),
-                      colour[1].red.data(), colour[2].red.data());
-    HashRun(hash, colour, request);
+    HashRun(hash, {r, g, b}, request);
     request = codec::EncodeRequest{};
     request.basis = codec::Basis::Cdf97;
     request.step = 0.5;  // the whole stream

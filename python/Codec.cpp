@@ -40,13 +40,11 @@ std::vector<analysis::RedPicture> ColourPlanes(const py::handle& picture) {
             Refuse("a colour picture's values must be whole numbers 0 ... 255");
         rgb[n] = static_cast<std::uint8_t>(v[n]);
     }
-    std::vector<std::uint8_t> r(count), g(count), b(count);
-    for (std::size_t n = 0; n < count; ++n) r[n] = rgb[3 * n], g[n] = rgb[3 * n + 1], b[n] = rgb[3 * n + 2];
     std::vector<analysis::RedPicture> planes(
         3, analysis::RedPicture{static_cast<int>(width), static_cast<int>(height), std::vector<std::uint8_t>(count)});
-    codec::RgbToYCbCr(r.data(), g.data(), b.data(), count, planes[0].red.data(), planes[1].red.data(),
-                      planes[2].red.data());
-    return planes;
+    for (std::size_t n = 0; n < count; ++n)
+        for (std::size_t c = 0; c < 3; ++c) planes[c].red[n] = rgb[3 * n + c];
+    return planes;  // R, G, B: the codec makes Y, Cb and Cr of them
 }
 
 py::bytes Encode(const std::vector<analysis::RedPicture>& planes, const EncodeOptions& options) {

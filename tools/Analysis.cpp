@@ -51,24 +51,38 @@ int TransformedRows(const RedPicture& picture) {
     return std::min(picture.height, Pow2(PictureLevelOf(picture.width)) + 1);
 }
 
-Coefficients ReadPicture(const RedPicture& picture) {
+namespace {
+
+// A plane's values, row by row, into the square's transposed memory (i = x, j = y).
+template <typename Value>
+Coefficients ReadValues(const std::vector<Value>& values, int width, int height) {
     Coefficients square;
-    square.pictureLevel = PictureLevelOf(picture.width);
-    if (picture.width > kMaxSide || square.pictureLevel > kMaxLevel)
+    square.pictureLevel = PictureLevelOf(width);
+    if (width > kMaxSide || square.pictureLevel > kMaxLevel)
         throw Error("Bild zu breit: höchstens " + FormatD(kMaxSide) + " Pixel!",
                     "The picture is too wide: at most " + FormatD(kMaxSide) + " pixels.");
-    if (picture.red.size() != static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height))
+    if (width < 0 || height < 0 || values.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
         throw Error("Die Rotwerte passen nicht zur Größe des Bildes.",
                     "The red values do not match the picture's size.");
     square.level = square.pictureLevel;
     square.side = Pow2(square.pictureLevel) + 1;
     square.values.assign(static_cast<std::size_t>(square.side) * static_cast<std::size_t>(square.side), 0.0);
-    const int rows = std::min(picture.height, square.side);
-    for (int x = 0; x < picture.width; ++x) {
+    const int rows = std::min(height, square.side);
+    for (int x = 0; x < width; ++x) {
         double* row = square.values.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(square.side);
-        for (int y = 0; y < rows; ++y) row[y] = picture.At(x, y);
+        for (int y = 0; y < rows; ++y)
+            row[y] =
+                values[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
     }
     return square;
+}
+
+}  // namespace
+
+Coefficients ReadPicture(const RedPicture& picture) { return ReadValues(picture.red, picture.width, picture.height); }
+
+Coefficients ReadPlane(const std::vector<double>& values, int width, int height) {
+    return ReadValues(values, width, height);
 }
 
 void Decompose(Coefficients& square, const Filters& filters, int level, TransformWorkspace& workspace,

@@ -67,6 +67,8 @@ struct Coefficients {
 // The red values as opening reads them: (i, j) = red(x = i, y = j) inside the picture,
 // 0 elsewhere in the square. Throws Error for a picture wider than the working matrix.
 Coefficients ReadPicture(const RedPicture& picture);
+// The same for values that are not bytes (the codec's colour planes): width x height, row by row.
+Coefficients ReadPlane(const std::vector<double>& values, int width, int height);
 
 // Decomposition from the square's level down to `level` (2 <= level <= its level), and
 // reconstruction up to `level`, in place, with the kernels the windows use. With a

@@ -108,10 +108,14 @@ std::vector<double> LiftingWeights(Basis basis, const Layout& layout) {
 
 Coefficients LiftPicture(const RedPicture& picture, Basis basis, const Layout& layout) {
     Coefficients square = ReadPicture(picture);
+    LiftSquare(square, basis, layout);
+    return square;
+}
+
+void LiftSquare(Coefficients& square, Basis basis, const Layout& layout) {
     LiftDecompose(basis, square.values.data(), static_cast<std::size_t>(square.side), layout.width,
                   std::min(layout.height, layout.side), layout.pictureLevel - layout.level);
     square.level = layout.level;
-    return square;
 }
 
 void LiftBack(Coefficients& square, Basis basis, const Layout& layout) {

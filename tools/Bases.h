@@ -37,6 +37,8 @@ std::vector<double> LiftingWeights(Basis basis, const Layout& layout);
 
 // The picture read into the square (zero beyond it) and decomposed; and back again.
 Coefficients LiftPicture(const RedPicture& picture, Basis basis, const Layout& layout);
+// The same for a square ReadPicture or ReadPlane has filled, in place.
+void LiftSquare(Coefficients& square, Basis basis, const Layout& layout);
 void LiftBack(Coefficients& square, Basis basis, const Layout& layout);
 
 // dst = src with the rule applied to every detail element (flat, norm with `weights`,

@@ -13,7 +13,8 @@ namespace {
 using Planes = std::vector<std::vector<BandValues>>;
 
 // Indices like those of a transformed picture: mostly small, a few large, larger in the
-// coarse bands; every third band with a mask that leaves a border out.
+// coarse bands; every third band with a mask that leaves a border out; last a sparse band
+// over several cleanup blocks, one corner of them not coded at all.
 Planes MakePlanes(int planeCount, unsigned seed) {
     std::mt19937 random(seed);
     Planes planes(static_cast<std::size_t>(planeCount));
@@ -36,6 +37,17 @@ Planes MakePlanes(int planeCount, unsigned seed) {
             }
             plane.push_back(band);
         }
+    for (auto& plane : planes) {
+        BandValues sparse;
+        sparse.shape = {40, 37, 3, {}};
+        std::uniform_int_distribution<int> spike(-200, 200), where(0, 60);
+        for (int y = 0; y < 37; ++y)
+            for (int x = 0; x < 40; ++x) {
+                sparse.q.push_back(where(random) == 0 ? spike(random) : 0);
+                sparse.shape.coded.push_back(x < 32 || y < 16 ? 1 : 0);
+            }
+        plane.push_back(sparse);
+    }
     return planes;
 }
 
