@@ -3,8 +3,9 @@
 // reconstruction and the measures, without the program's globals, frontends or painting.
 // Every function touches nothing but its arguments, so several pictures may run at once
 // in several threads (each with its own workspace). The command-line tool's figures and
-// the Python module come from here; the windows keep their own road, and the tests hold
-// both to the same bits.
+// the Python module come from here; the window's handlers copy the program's state into
+// these values or run the same formulas on the working matrix, and the tests hold both
+// to the same bits.
 //
 // Layouts are those of the working matrix: a square of side 2^L + 1 (L the picture's
 // level), element (i, j) 0-based at data[i * side + j], i the pixel column x, j the
