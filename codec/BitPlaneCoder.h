@@ -15,8 +15,11 @@
 //                     code bit p of their magnitude, and their sign once it is 1;
 //        refinement:  coefficients significant before this bit-plane code bit p;
 //        cleanup:     the remaining coefficients not yet significant, as in the first,
-//                     four quiet ones in a row (no significant neighbour) with one
-//                     decision when none of them turns significant.
+//                     block by block (16 x 16): a block without a significant
+//                     coefficient first says with one decision whether any of it turns
+//                     significant now, and is passed over if not; within a block, four
+//                     quiet ones in a row (no significant neighbour) with one decision
+//                     when none of them turns significant.
 // Every decision goes through the adaptive arithmetic coder with a context from the
 // significance (and signs) of the eight neighbours in the band. Since the most important
 // bits come first, any prefix of the decisions is a coarser picture: a byte budget keeps
