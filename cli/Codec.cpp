@@ -63,9 +63,9 @@ std::vector<analysis::RedPicture> PlanesOf(const QImage& opened, bool colour) {
 
 // The Y plane of R, G and B planes, in bytes.
 std::vector<std::uint8_t> LumaBytes(const std::vector<analysis::RedPicture>& rgb) {
-    const std::size_t count = rgb[0].red.size();
-    std::vector<std::uint8_t> y(count), cb(count), cr(count);
-    codec::RgbToYCbCr(rgb[0].red.data(), rgb[1].red.data(), rgb[2].red.data(), count, y.data(), cb.data(), cr.data());
+    std::vector<std::uint8_t> y(rgb[0].red.size());
+    for (std::size_t n = 0; n < y.size(); ++n)
+        y[n] = codec::ToByte(codec::YCbCrOf(rgb[0].red[n], rgb[1].red[n], rgb[2].red[n])[0]);
     return y;
 }
 

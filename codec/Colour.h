@@ -28,14 +28,7 @@ inline std::uint8_t ToByte(double value) {
     return static_cast<std::uint8_t>(static_cast<int>(value + 0.5));
 }
 
-// Byte planes of `count` pixels each, converted pixel by pixel and rounded with ToByte.
-void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, std::uint8_t* y,
-                std::uint8_t* cb, std::uint8_t* cr);
-// The same unrounded, as the encoder codes them: rounding to bytes first would add an
-// error to every channel that no rate takes back.
-void RgbToYCbCr(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, std::size_t count, double* y,
-                double* cb, double* cr);
-// From the decoded (unrounded) planes, so that only the final bytes are rounded.
+// From the decoded (unrounded) planes, so that only the final bytes are rounded (ToByte).
 void YCbCrToRgb(const double* y, const double* cb, const double* cr, std::size_t count, std::uint8_t* r,
                 std::uint8_t* g, std::uint8_t* b);
 

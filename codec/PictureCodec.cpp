@@ -86,20 +86,19 @@ std::vector<double> PictureOrder(analysis::Coefficients& square, int width, int 
 }
 
 // The squares the transform starts from: a grey picture's red values, or a colour
-// picture's Y, Cb and Cr from its R, G and B planes.
+// picture's Y, Cb and Cr from its R, G and B planes, unrounded (rounding them to bytes
+// first would add an error to every channel that no rate takes back).
 std::vector<Coefficients> SquaresOf(const std::vector<RedPicture>& planes) {
     std::vector<Coefficients> squares;  // filled by moves: a list in braces would copy each square
     if (planes.size() == 1) {
         squares.push_back(analysis::ReadPicture(planes[0]));
         return squares;
     }
-    const std::size_t count = planes[0].red.size();
-    std::vector<std::vector<double>> values(3, std::vector<double>(count));
-    RgbToYCbCr(planes[0].red.data(), planes[1].red.data(), planes[2].red.data(), count, values[0].data(),
-               values[1].data(), values[2].data());
-    for (std::vector<double>& plane : values) {
+    const std::vector<std::uint8_t>&r = planes[0].red, &g = planes[1].red, &b = planes[2].red;
+    std::vector<double> plane(r.size());
+    for (std::size_t c = 0; c < 3; ++c) {
+        for (std::size_t n = 0; n < r.size(); ++n) plane[n] = YCbCrOf(r[n], g[n], b[n])[c];
         squares.push_back(analysis::ReadPlane(plane, planes[0].width, planes[0].height));
-        std::vector<double>().swap(plane);  // the square holds it now
     }
     return squares;
 }
