@@ -86,27 +86,25 @@ std::optional<Basis> ParseBasis(std::string_view name) {
     return std::nullopt;
 }
 
-void LiftForward(Basis basis, double* line, std::size_t stride, int n, double* scratch) {
+void LiftForward(Basis basis, double* line, int n, double* scratch) {
     const Scheme& scheme = SchemeOf(basis);
     if (n < 2) return;  // a single sample is its own smoothing value
-    for (int i = 0; i < n; ++i) scratch[i] = line[static_cast<std::size_t>(i) * stride];
+    std::copy_n(line, n, scratch);
     for (int s = 0; s < scheme.count; ++s) Apply(scheme.steps[s], 1.0, scheme.mirror, scratch, n);
     // Even samples become the smoothing values, odd ones the details after them.
     const int smooth = (n + 1) / 2;
-    for (int m = 0; m < smooth; ++m) line[static_cast<std::size_t>(m) * stride] = scratch[2 * m] * scheme.smoothScale;
-    for (int m = 0; m < n / 2; ++m)
-        line[static_cast<std::size_t>(smooth + m) * stride] = scratch[2 * m + 1] * scheme.detailScale;
+    for (int m = 0; m < smooth; ++m) line[m] = scratch[2 * m] * scheme.smoothScale;
+    for (int m = 0; m < n / 2; ++m) line[smooth + m] = scratch[2 * m + 1] * scheme.detailScale;
 }
 
-void LiftInverse(Basis basis, double* line, std::size_t stride, int n, double* scratch) {
+void LiftInverse(Basis basis, double* line, int n, double* scratch) {
     const Scheme& scheme = SchemeOf(basis);
     if (n < 2) return;
     const int smooth = (n + 1) / 2;
-    for (int m = 0; m < smooth; ++m) scratch[2 * m] = line[static_cast<std::size_t>(m) * stride] / scheme.smoothScale;
-    for (int m = 0; m < n / 2; ++m)
-        scratch[2 * m + 1] = line[static_cast<std::size_t>(smooth + m) * stride] / scheme.detailScale;
+    for (int m = 0; m < smooth; ++m) scratch[2 * m] = line[m] / scheme.smoothScale;
+    for (int m = 0; m < n / 2; ++m) scratch[2 * m + 1] = line[smooth + m] / scheme.detailScale;
     for (int s = scheme.count - 1; s >= 0; --s) Apply(scheme.steps[s], -1.0, scheme.mirror, scratch, n);
-    for (int i = 0; i < n; ++i) line[static_cast<std::size_t>(i) * stride] = scratch[i];
+    std::copy_n(scratch, n, line);
 }
 
 std::vector<int> SmoothingCounts(int n, int steps) {
@@ -148,15 +146,15 @@ void AcrossLines(double* data, std::size_t stride, int n, int lines, Buffers& bu
 
 // One step on the block w x h: along i for every j, then along j for every i.
 void StepForward(Basis basis, double* data, std::size_t stride, int w, int h, Buffers& buffers) {
-    AcrossLines(data, stride, w, h, buffers, [&](double* line, double* s) { LiftForward(basis, line, 1, w, s); });
+    AcrossLines(data, stride, w, h, buffers, [&](double* line, double* s) { LiftForward(basis, line, w, s); });
     for (int i = 0; i < w; ++i)
-        LiftForward(basis, data + static_cast<std::size_t>(i) * stride, 1, h, buffers.scratch.data());
+        LiftForward(basis, data + static_cast<std::size_t>(i) * stride, h, buffers.scratch.data());
 }
 
 void StepInverse(Basis basis, double* data, std::size_t stride, int w, int h, Buffers& buffers) {
     for (int i = 0; i < w; ++i)
-        LiftInverse(basis, data + static_cast<std::size_t>(i) * stride, 1, h, buffers.scratch.data());
-    AcrossLines(data, stride, w, h, buffers, [&](double* line, double* s) { LiftInverse(basis, line, 1, w, s); });
+        LiftInverse(basis, data + static_cast<std::size_t>(i) * stride, h, buffers.scratch.data());
+    AcrossLines(data, stride, w, h, buffers, [&](double* line, double* s) { LiftInverse(basis, line, w, s); });
 }
 
 Buffers BuffersFor(int width, int rows) {
@@ -194,7 +192,7 @@ std::vector<std::vector<double>> LiftNorms(Basis basis, int n, int steps) {
             std::fill(line.begin(), line.end(), 0.0);
             line[static_cast<std::size_t>(c)] = 1.0;
             for (std::size_t t = static_cast<std::size_t>(s); t >= 1; --t)
-                LiftInverse(basis, line.data(), 1, counts[t - 1], scratch.data());
+                LiftInverse(basis, line.data(), counts[t - 1], scratch.data());
             double sum = 0.0;
             for (const double v : line) sum += v * v;
             level[static_cast<std::size_t>(c)] = std::sqrt(sum);

@@ -26,11 +26,10 @@ enum class Basis : unsigned char { Blac, Haar, Cdf53, Cdf97 };
 const char* BasisName(Basis basis);
 std::optional<Basis> ParseBasis(std::string_view name);
 
-// One line of n values at line[0], line[stride], ..., in place; `scratch` holds n
-// doubles. Forward leaves ceil(n/2) smoothing values, then the details; Inverse undoes
-// it. Basis::Blac is not a lifting basis (Error).
-void LiftForward(Basis basis, double* line, std::size_t stride, int n, double* scratch);
-void LiftInverse(Basis basis, double* line, std::size_t stride, int n, double* scratch);
+// One line of n values at line[0 ... n - 1], in place; `scratch` holds n doubles. Forward leaves ceil(n/2) smoothing
+// values, then the details; Inverse undoes it. Basis::Blac is not a lifting basis (Error).
+void LiftForward(Basis basis, double* line, int n, double* scratch);
+void LiftInverse(Basis basis, double* line, int n, double* scratch);
 
 // n_0 = n, n_s = ceil(n_(s-1) / 2), s = 0 ... steps.
 std::vector<int> SmoothingCounts(int n, int steps);
